@@ -1,0 +1,20 @@
+# Installs the Debian packages named as arguments that are not installed yet.
+# Sourced by the build and test scripts.
+ensure_packages() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing ${missing[*]}" >&2
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+
+# What every build needs: the compiler, CMake, Ninja and Qt 6 Widgets.
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev)
+# What the tests need on top: GoogleTest and the offscreen Qt platform.
+TEST_PACKAGES=(googletest libgtest-dev libgmock-dev)

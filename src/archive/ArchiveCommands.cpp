@@ -1,0 +1,62 @@
+#include "archive/ArchiveCommands.h"
+
+#include "archive/NumberConversion.h"
+#include "platform/PathRules.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace morvane {
+
+HeaderTexts HeaderToTexts(const TPODHeader &header)
+{
+    return {header.Description(), std::to_string(header.Version()),
+            std::to_string(header.Priority()), header.Author(), header.Copyright()};
+}
+
+void TextsToHeader(const HeaderTexts &texts, TPODHeader &header)
+{
+    header.SetDescription(texts.Description);
+    header.SetVersion(StrToInt(texts.Version));
+    header.SetPriority(StrToInt(texts.Priority));
+    header.SetAuthor(texts.Author);
+    header.SetCopyright(texts.Copyright);
+}
+
+std::string ArchivePathFor(const std::string &responsePath)
+{
+    return ChangeFileExt(responsePath, ".POD");
+}
+
+bool ResponseFileIsAnArchiveName(const std::string &responsePath)
+{
+    return AsciiUpper(ExtractFileExt(responsePath)) == ".POD";
+}
+
+void CreateArchive(const std::string &responsePath, const std::string &archivePath,
+                   const HeaderTexts &texts, BuildObserver *observer)
+{
+    std::error_code ignored;
+    if (ResponseFileIsAnArchiveName(responsePath)
+        || std::filesystem::equivalent(responsePath, archivePath, ignored))
+        throw ResponseFileWouldBeOverwritten(responsePath);
+    auto pod = std::make_unique<TPOD>(archivePath, true);
+    TextsToHeader(texts, pod->Header);
+    TPOD::BuildFromList(std::move(pod), responsePath, observer);
+}
+
+void EditArchiveHeader(const std::string &archivePath, const std::function<bool(HeaderTexts &)> &edit)
+{
+    TPOD pod(archivePath, false);
+    pod.ReadHeader();
+    if (!pod.Header.IsPOD3())
+        throw NotPod3Error(archivePath);
+    HeaderTexts texts = HeaderToTexts(pod.Header);
+    if (!edit(texts))
+        return;
+    TextsToHeader(texts, pod.Header);
+    pod.Stream->Seek(0);
+    pod.WriteHeader();
+}
+
+} // namespace morvane

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// The 288-byte archive header, held byte for byte in file layout so that its two halves
+// (bytes 0-95 and 96-287) are read and written as two blocks.
+struct TPODHeader
+{
+    static constexpr std::size_t kSize = 288;
+    static constexpr std::size_t kFirstHalf = 96;
+    static constexpr std::size_t kSecondHalf = kSize - kFirstHalf;
+    static constexpr std::size_t kTextFieldSize = 80;
+
+    enum Offset : std::size_t {
+        MagicAt = 0,
+        DescriptionAt = 8,
+        EntryCountAt = 88,
+        VersionAt = 96,
+        PriorityAt = 100,
+        AuthorAt = 104,
+        CopyrightAt = 184,
+        DirOffsetAt = 264,
+        NamesSizeAt = 272,
+        MarkerAt = 280,
+    };
+
+    std::array<std::uint8_t, kSize> Bytes {};
+
+    // The signature as a text: up to the first zero byte, at most 4 bytes.
+    std::string Magic() const;
+    void SetMagic(std::string_view fourBytes);
+    bool IsPOD3() const { return Magic() == "POD3"; }
+
+    std::string Description() const { return TextField(DescriptionAt); }
+    std::string Author() const { return TextField(AuthorAt); }
+    std::string Copyright() const { return TextField(CopyrightAt); }
+    void SetDescription(std::string_view text) { SetTextField(DescriptionAt, text); }
+    void SetAuthor(std::string_view text) { SetTextField(AuthorAt, text); }
+    void SetCopyright(std::string_view text) { SetTextField(CopyrightAt, text); }
+
+    std::uint32_t EntryCount() const { return U32(EntryCountAt); }
+    std::int32_t Version() const { return static_cast<std::int32_t>(U32(VersionAt)); }
+    std::int32_t Priority() const { return static_cast<std::int32_t>(U32(PriorityAt)); }
+    std::uint32_t DirOffset() const { return U32(DirOffsetAt); }
+    std::uint32_t NamesSize() const { return U32(NamesSizeAt); }
+    std::int32_t Marker() const { return static_cast<std::int32_t>(U32(MarkerAt)); }
+    void SetEntryCount(std::uint32_t v) { SetU32(EntryCountAt, v); }
+    void SetVersion(std::int32_t v) { SetU32(VersionAt, static_cast<std::uint32_t>(v)); }
+    void SetPriority(std::int32_t v) { SetU32(PriorityAt, static_cast<std::uint32_t>(v)); }
+    void SetDirOffset(std::uint32_t v) { SetU32(DirOffsetAt, v); }
+    void SetNamesSize(std::uint32_t v) { SetU32(NamesSizeAt, v); }
+    void SetMarker(std::int32_t v) { SetU32(MarkerAt, static_cast<std::uint32_t>(v)); }
+
+    // An 80-byte text field: the bytes up to the first zero, or all 80 when there is none.
+    std::string TextField(std::size_t offset) const;
+    // Fewer than 80 characters are followed by one zero byte and the rest of the field is left
+    // as it was; 80 or more fill the field with their first 80 and no zero byte.
+    void SetTextField(std::size_t offset, std::string_view text);
+
+    std::uint32_t U32(std::size_t offset) const;
+    void SetU32(std::size_t offset, std::uint32_t value);
+};
+static_assert(sizeof(TPODHeader) == TPODHeader::kSize);
+
+// One 20-byte directory entry.
+struct TPODEntry
+{
+    static constexpr std::size_t kSize = 20;
+
+    std::uint32_t NameOffset = 0; // from the first byte of the names block
+    std::uint32_t Size = 0;
+    std::uint32_t DataOffset = 0; // absolute
+    std::uint32_t Timestamp = 0;  // MS-DOS date and time plus kTimestampBias
+    std::uint32_t Reserved = 0;
+
+    void Store(std::uint8_t *out) const;
+    static TPODEntry Load(const std::uint8_t *in);
+};
+static_assert(sizeof(TPODEntry) == TPODEntry::kSize);
+
+// Added to the MS-DOS date and time (modulo 2^32) before it is stored.
+inline constexpr std::uint32_t kTimestampBias = 0x102A5543;
+// What a file whose time cannot be obtained is stored with: -1 plus the bias.
+inline constexpr std::uint32_t kUnknownTimestamp = kTimestampBias - 1;
+
+inline std::uint32_t PodTimestamp(std::int32_t dosDateTime)
+{
+    return static_cast<std::uint32_t>(dosDateTime) + kTimestampBias;
+}
+
+} // namespace morvane

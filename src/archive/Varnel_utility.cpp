@@ -1,0 +1,169 @@
+#include "archive/Varnel_utility.h"
+
+#include "archive/ArchiveWriter.h"
+#include "archive/ResponseFile.h"
+#include "platform/DosTime.h"
+#include "platform/Errors.h"
+#include "platform/PathRules.h"
+
+#include <filesystem>
+
+namespace morvane {
+
+TPOD::TPOD(const std::string &fileName, bool createNew)
+    : fileName_(fileName)
+{
+    if (createNew)
+        OpenForCreate(fileName);
+    else
+        OpenForUpdate(fileName);
+}
+
+TPOD::~TPOD() = default;
+
+bool TPOD::OpenForUpdate(const std::string &fileName)
+{
+    return open(fileName, OpenMode::UpdateShared);
+}
+
+bool TPOD::OpenForCreate(const std::string &fileName)
+{
+    return open(fileName, OpenMode::CreateExclusive);
+}
+
+bool TPOD::open(const std::string &fileName, OpenMode mode)
+{
+    Kind = 0;
+    fileName_ = fileName;
+    const std::string extension = AsciiUpper(ExtractFileExt(fileName));
+    const std::int32_t kind = extension == ".POD" ? 2 : extension == ".EPD" ? 1 : 0;
+    if (kind == 0) {
+        openFailure_ = fileName + " is not an archive name: its extension must be .POD or .EPD";
+        return false;
+    }
+    try {
+        Stream = std::make_unique<FileStream>(fileName, mode);
+    } catch (const Error &error) {
+        // The caller learns of it when it first needs the stream.
+        openFailure_ = error.what();
+        return false;
+    }
+    openFailure_.clear();
+    Kind = kind;
+    return true;
+}
+
+FileStream &TPOD::stream()
+{
+    if (!Stream)
+        throw Error("No archive file is open (" + (openFailure_.empty() ? fileName_ : openFailure_) + ")");
+    return *Stream;
+}
+
+void TPOD::ReadHeader()
+{
+    FileStream &file = stream();
+    file.ReadBuffer(Header.Bytes.data(), TPODHeader::kFirstHalf);
+    if (Header.IsPOD3())
+        file.ReadBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
+}
+
+void TPOD::WriteHeader()
+{
+    FileStream &file = stream();
+    file.WriteBuffer(Header.Bytes.data(), TPODHeader::kFirstHalf);
+    if (Header.IsPOD3())
+        file.WriteBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
+}
+
+void TPOD::WriteName(std::string_view name)
+{
+    std::string bytes(name);
+    bytes += '\0';
+    stream().WriteBuffer(bytes.data(), bytes.size());
+}
+
+void TPOD::BuildFromList(std::unique_ptr<TPOD> pod, const std::string &responseFile,
+                         BuildObserver *observer)
+{
+    // pod is released when this returns or throws, which closes the archive file.
+    pod->build(responseFile, observer);
+}
+
+void TPOD::build(const std::string &responseFile, BuildObserver *observer)
+{
+    FileStream &archive = stream();
+    // Sources resolve against the response file's own folder, so a relative path is made whole.
+    const std::string responsePath = std::filesystem::absolute(responseFile).string();
+    const std::vector<std::string> lines = LoadResponseFile(responsePath);
+
+    Header.SetMagic("POD3");
+    Header.SetEntryCount(static_cast<std::uint32_t>(lines.size()));
+    archive.WriteBuffer(Header.Bytes.data(), TPODHeader::kFirstHalf);
+    archive.WriteBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
+
+    Entries.assign(lines.size(), TPODEntry {});
+    const std::string prefix = ExtractFileFolder(responsePath) + PathSeparator(kNativePathStyle);
+    ArchiveWriter writer(archive, TPODHeader::kSize);
+    const std::size_t count = lines.size();
+    try {
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string sourcePath = prefix + NativeRelativePath(lines[i]);
+            FileStream source(sourcePath, OpenMode::ReadExclusive);
+            const auto status = source.Status();
+            const std::uint64_t size = status ? static_cast<std::uint64_t>(status->st_size) : 0;
+            if (writer.Position() + static_cast<std::int64_t>(size) >= kMaxContentsEnd)
+                throw Error("The archive cannot hold " + sourcePath
+                            + ": its contents would reach 2 GiB, the most a POD3 archive can hold");
+            if (observer)
+                observer->SourceStarted(i, count, sourcePath, size);
+
+            TPODEntry &entry = Entries[i];
+            entry.DataOffset = static_cast<std::uint32_t>(writer.Position());
+            const std::uint64_t copied = writer.CopyFrom(source, size, [&](std::int64_t bytes) {
+                if (observer)
+                    observer->Progress(i, count, bytes);
+            });
+            if (writer.Position() >= kMaxContentsEnd)
+                throw Error("The archive cannot hold " + sourcePath
+                            + ": it grew while it was copied, past the 2 GiB a POD3 archive can hold");
+            entry.Size = static_cast<std::uint32_t>(copied);
+            entry.Timestamp = PodTimestamp(status ? DosDateTimeOf(status->st_mtim.tv_sec) : -1);
+            if (observer)
+                observer->Progress(i + 1, count, writer.Position());
+        }
+    } catch (...) {
+        // The contents copied before the failure stay in the file, as if written unbuffered.
+        writer.FlushQuietly();
+        throw;
+    }
+
+    Header.SetDirOffset(static_cast<std::uint32_t>(writer.Position()));
+    Header.SetMarker(-1);
+    std::uint8_t record[TPODEntry::kSize];
+    for (const TPODEntry &entry : Entries) {
+        entry.Store(record);
+        writer.Append(record, sizeof record);
+    }
+    const std::int64_t namesStart = writer.Position();
+    for (std::size_t i = 0; i < count; ++i) {
+        Entries[i].NameOffset = static_cast<std::uint32_t>(writer.Position() - namesStart);
+        writer.Append(lines[i]);
+        writer.Append("\0", 1);
+    }
+    Header.SetNamesSize(static_cast<std::uint32_t>(writer.Position() - namesStart));
+    writer.Flush();
+
+    archive.Seek(static_cast<std::int32_t>(Header.DirOffset()));
+    ArchiveWriter directory(archive, Header.DirOffset());
+    for (const TPODEntry &entry : Entries) {
+        entry.Store(record);
+        directory.Append(record, sizeof record);
+    }
+    directory.Flush();
+
+    archive.Seek(TPODHeader::kFirstHalf);
+    archive.WriteBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
+}
+
+} // namespace morvane

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "archive/PodRecords.h"
+#include "platform/FileStream.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane {
+
+// Told how an archive build advances, so that a window or a terminal can show it.
+class BuildObserver
+{
+public:
+    virtual ~BuildObserver() = default;
+    // A source has been opened and is about to be copied.
+    virtual void SourceStarted(std::size_t /*index*/, std::size_t /*count*/,
+                               const std::string & /*sourcePath*/, std::uint64_t /*size*/)
+    {
+    }
+    // Sources copied so far and the archive's length so far; called after every source and
+    // now and then while a large one is copied.
+    virtual void Progress(std::size_t /*sourcesDone*/, std::size_t /*count*/,
+                          std::int64_t /*archiveBytes*/)
+    {
+    }
+};
+
+// Contents must end below 2^31 bytes: the directory is reached with a signed 32-bit offset.
+inline constexpr std::int64_t kMaxContentsEnd = std::int64_t {1} << 31;
+
+// One open POD3 (or EPD) archive file with its in-memory header and directory.
+class TPOD
+{
+public:
+    // Opens the file for creation (created or truncated now) or for update. A file that cannot be
+    // opened, or whose extension is neither .POD nor .EPD, leaves the object without a Stream.
+    TPOD(const std::string &fileName, bool createNew);
+    virtual ~TPOD();
+    TPOD(const TPOD &) = delete;
+    TPOD &operator=(const TPOD &) = delete;
+
+    bool OpenForUpdate(const std::string &fileName);
+    bool OpenForCreate(const std::string &fileName);
+
+    // Read or write the header at the stream's position: the first 96 bytes, and the other 192
+    // only when the signature is "POD3".
+    void ReadHeader();
+    void WriteHeader();
+    // The name's bytes and one zero byte, at the current position.
+    void WriteName(std::string_view name);
+
+    // Builds the whole archive from a response file. The build owns the object from here on and
+    // ends its life, closing the archive file, whether it succeeds or fails.
+    static void BuildFromList(std::unique_ptr<TPOD> pod, const std::string &responseFile,
+                              BuildObserver *observer = nullptr);
+
+    const std::string &FileName() const { return fileName_; }
+
+    TPODHeader Header;
+    std::vector<TPODEntry> Entries;
+    std::unique_ptr<FileStream> Stream;
+    std::int32_t Kind = 0; // 2 for .POD, 1 for .EPD, 0 when no file is open
+
+private:
+    bool open(const std::string &fileName, OpenMode mode);
+    // The stream, or an error naming the archive when there is none.
+    FileStream &stream();
+    void build(const std::string &responseFile, BuildObserver *observer);
+
+    std::string fileName_;
+    std::string openFailure_;
+};
+
+} // namespace morvane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "archive/ArchiveCommands.h"
+#include "cli/Arguments.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace morvane::cli {
+
+// Each command takes the arguments after its name and returns the exit status. Failures are
+// thrown: morvane::Error (status 1) or UsageError (status 2).
+int RunBuild(const std::vector<std::string> &args);
+int RunHeader(const std::vector<std::string> &args);
+
+// The header texts a command line may set, and their option names.
+inline const std::set<std::string> kHeaderOptions = {"--description", "--version", "--priority",
+                                                     "--author", "--copyright"};
+
+// Copies the header options given on the command line (UTF-8) into texts (Windows-1252).
+// Returns whether any was given.
+bool ApplyHeaderOptions(const Arguments &arguments, HeaderTexts &texts);
+
+} // namespace morvane::cli

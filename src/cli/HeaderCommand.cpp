@@ -1,0 +1,46 @@
+#include "cli/Commands.h"
+
+#include "platform/Cp1252.h"
+
+#include <iostream>
+
+namespace morvane::cli {
+
+bool ApplyHeaderOptions(const Arguments &arguments, HeaderTexts &texts)
+{
+    const std::pair<const char *, std::string *> fields[] = {
+        {"--description", &texts.Description}, {"--version", &texts.Version},
+        {"--priority", &texts.Priority},       {"--author", &texts.Author},
+        {"--copyright", &texts.Copyright},
+    };
+    bool any = false;
+    for (const auto &[option, text] : fields) {
+        if (const auto given = arguments.value(option)) {
+            *text = Utf8ToCp1252(*given);
+            any = true;
+        }
+    }
+    return any;
+}
+
+int RunHeader(const std::vector<std::string> &args)
+{
+    const Arguments arguments = ParseArguments(args, kHeaderOptions, {});
+    if (arguments.operands.size() != 1)
+        throw UsageError("header takes exactly one archive");
+
+    const std::string &archivePath = arguments.operands.front();
+    EditArchiveHeader(archivePath, [&](HeaderTexts &texts) {
+        if (ApplyHeaderOptions(arguments, texts))
+            return true;
+        std::cout << "description: " << Cp1252ToUtf8(texts.Description) << '\n'
+                  << "version: " << texts.Version << '\n'
+                  << "priority: " << texts.Priority << '\n'
+                  << "author: " << Cp1252ToUtf8(texts.Author) << '\n'
+                  << "copyright: " << Cp1252ToUtf8(texts.Copyright) << '\n';
+        return false;
+    });
+    return 0;
+}
+
+} // namespace morvane::cli

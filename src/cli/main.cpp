@@ -1,0 +1,60 @@
+#include "cli/Commands.h"
+#include "platform/Errors.h"
+
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <map>
+
+namespace {
+
+constexpr const char *kUsage = R"(Usage: morvane-cli COMMAND [ARGUMENTS]
+
+Builds POD3 archives from response files and shows or edits their headers.
+
+Commands:
+  build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
+        [--priority N] [--author TEXT] [--copyright TEXT]
+      Build an archive holding every file the response file lists, resolved
+      against the response file's folder. The archive is ARCHIVE, or else the
+      response file's path with its extension replaced by ".POD". Values not
+      given: description "Description du fichier", version 1000, priority 1000,
+      author and copyright empty.
+  header ARCHIVE [--description TEXT] [--version N] [--priority N]
+        [--author TEXT] [--copyright TEXT]
+      Without options, print the archive's five header values. With options,
+      rewrite those values in place, keeping the others.
+
+Numbers are decimal (optional sign) or hexadecimal after $, x or 0x.
+Texts are stored in Windows-1252, at most 80 bytes each.
+
+Exit status: 0 on success, 1 on a failure, 2 on a usage error.
+)";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using Command = std::function<int(const std::vector<std::string> &)>;
+    const std::map<std::string, Command> commands = {
+        {"build", morvane::cli::RunBuild},
+        {"header", morvane::cli::RunHeader},
+    };
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args.front() == "--help" || args.front() == "-h" || args.front() == "help")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    try {
+        const auto command = args.empty() ? commands.end() : commands.find(args.front());
+        if (command == commands.end())
+            throw morvane::cli::UsageError(args.empty() ? "no command given" : "unknown command " + args.front());
+        return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
+    } catch (const morvane::cli::UsageError &error) {
+        std::cerr << "morvane-cli: " << error.what() << "\nTry 'morvane-cli --help'.\n";
+        return 2;
+    } catch (const std::exception &error) {
+        std::cerr << "morvane-cli: " << error.what() << '\n';
+        return 1;
+    }
+}

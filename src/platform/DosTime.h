@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace morvane {
+
+// A time in the MS-DOS date and time format: the date in the upper 16 bits (year - 1980, month,
+// day), the time in the lower 16 bits (hour, minute, seconds / 2). -1 when the time cannot be
+// expressed (a year outside 1980 to 2107, or fields out of range).
+std::int32_t EncodeDosDateTime(const std::tm &local);
+
+// A file time (seconds since the epoch) converted to local time, then encoded as above.
+std::int32_t DosDateTimeOf(std::time_t fileTime);
+
+} // namespace morvane

@@ -1,0 +1,168 @@
+#include "platform/FileStream.h"
+
+#include "platform/Errors.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace morvane {
+namespace {
+
+int openFlags(OpenMode mode)
+{
+    switch (mode) {
+    case OpenMode::CreateExclusive:
+        // Not O_TRUNC: the file is truncated only once the exclusive lock is held.
+        return O_RDWR | O_CREAT | O_CLOEXEC;
+    case OpenMode::UpdateShared:
+        return O_RDWR | O_CLOEXEC;
+    case OpenMode::ReadShared:
+    case OpenMode::ReadExclusive:
+        // O_NONBLOCK keeps a FIFO from stalling the open; it is refused just below.
+        return O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+    }
+    return O_RDONLY;
+}
+
+int lockOperation(OpenMode mode)
+{
+    switch (mode) {
+    case OpenMode::CreateExclusive:
+    case OpenMode::ReadExclusive:
+        return LOCK_EX | LOCK_NB;
+    case OpenMode::ReadShared:
+        return LOCK_SH | LOCK_NB;
+    case OpenMode::UpdateShared:
+        break;
+    }
+    return 0;
+}
+
+bool isReadMode(OpenMode mode)
+{
+    return mode == OpenMode::ReadShared || mode == OpenMode::ReadExclusive;
+}
+
+bool setUp(int fd, OpenMode mode)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    // Only regular files hold contents with a known size; devices, FIFOs and sockets are refused.
+    if (isReadMode(mode) && !S_ISREG(st.st_mode))
+        return false;
+    if (const int op = lockOperation(mode); op != 0 && ::flock(fd, op) != 0)
+        return false;
+    if (mode == OpenMode::CreateExclusive && ::ftruncate(fd, 0) != 0)
+        return false;
+    return true;
+}
+
+} // namespace
+
+FileStream::FileStream(const std::string &path, OpenMode mode)
+    : path_(path)
+{
+    fd_ = ::open(path.c_str(), openFlags(mode), 0666);
+    if (fd_ < 0 || !setUp(fd_, mode)) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
+                                                      : cannotOpenFileMessage(path));
+    }
+}
+
+FileStream::~FileStream()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::size_t FileStream::Read(void *buffer, std::size_t n)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer, n);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR) {
+            readFailed_ = true;
+            return 0;
+        }
+    }
+}
+
+std::size_t FileStream::Write(const void *buffer, std::size_t n)
+{
+    const auto *bytes = static_cast<const char *>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t put = ::write(fd_, bytes + done, n - done);
+        if (put > 0)
+            done += static_cast<std::size_t>(put);
+        else if (put == 0 || errno != EINTR)
+            break;
+    }
+    return done;
+}
+
+void FileStream::ReadBuffer(void *buffer, std::size_t n)
+{
+    auto *bytes = static_cast<char *>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        const std::size_t got = Read(bytes + done, n - done);
+        if (got == 0)
+            throw Error(kStreamReadError);
+        done += got;
+    }
+}
+
+void FileStream::WriteBuffer(const void *buffer, std::size_t n)
+{
+    if (Write(buffer, n) != n)
+        throw Error(kStreamWriteError);
+}
+
+void FileStream::Seek(std::int64_t offset)
+{
+    if (::lseek(fd_, offset, SEEK_SET) < 0)
+        throw Error("Stream seek error in " + path_);
+}
+
+std::int64_t FileStream::Position() const
+{
+    return ::lseek(fd_, 0, SEEK_CUR);
+}
+
+std::int64_t FileStream::Size() const
+{
+    const auto st = Status();
+    return st ? st->st_size : -1;
+}
+
+std::optional<struct stat> FileStream::Status() const
+{
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return std::nullopt;
+    return st;
+}
+
+std::string ReadWholeFile(const std::string &path, OpenMode mode)
+{
+    FileStream stream(path, mode);
+    std::string text;
+    if (const auto size = stream.Size(); size > 0)
+        text.reserve(static_cast<std::size_t>(size));
+    char chunk[65536];
+    while (const std::size_t got = stream.Read(chunk, sizeof chunk))
+        text.append(chunk, got);
+    if (stream.ReadFailed())
+        throw Error(kStreamReadError);
+    return text;
+}
+
+} // namespace morvane

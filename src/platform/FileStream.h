@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+
+namespace morvane {
+
+// How a file is opened and who else may use it while it is open. Linux has no share modes,
+// so sharing is expressed with advisory flock() locks that cooperating programs respect.
+enum class OpenMode {
+    CreateExclusive, // create or truncate, read and write; nobody else may hold it
+    UpdateShared,    // existing file, read and write; others may read and write
+    ReadShared,      // existing file, read only; others may read but not hold it exclusively
+    ReadExclusive,   // existing regular file, read only; fails when anybody else holds it
+};
+
+// An open file. Closed when destroyed.
+class FileStream
+{
+public:
+    // Throws Error("Cannot open file <path>") or, for CreateExclusive, "Cannot create file <path>".
+    FileStream(const std::string &path, OpenMode mode);
+    ~FileStream();
+    FileStream(const FileStream &) = delete;
+    FileStream &operator=(const FileStream &) = delete;
+
+    // Up to n bytes; 0 at the end of the file or on an error (then ReadFailed() is true).
+    std::size_t Read(void *buffer, std::size_t n);
+    bool ReadFailed() const { return readFailed_; }
+    // Up to n bytes; 0 on an error.
+    std::size_t Write(const void *buffer, std::size_t n);
+    // Exactly n bytes, or Error("Stream read error") / Error("Stream write error").
+    void ReadBuffer(void *buffer, std::size_t n);
+    void WriteBuffer(const void *buffer, std::size_t n);
+
+    void Seek(std::int64_t offset);
+    std::int64_t Position() const;
+    std::int64_t Size() const;
+
+    // Status of the open file (size, times); nullopt when it cannot be read.
+    std::optional<struct stat> Status() const;
+
+    int Handle() const { return fd_; }
+    const std::string &Path() const { return path_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool readFailed_ = false;
+};
+
+// Reads a whole file opened with the given mode.
+std::string ReadWholeFile(const std::string &path, OpenMode mode = OpenMode::ReadShared);
+
+} // namespace morvane
