@@ -169,6 +169,10 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
         if (reportsProgress)
             onProgress(position_);
     }
+    // A source cut short within its last page gives zeros rather than EFAULT: only its size
+    // tells.
+    if (const auto now = source.Status(); !now || static_cast<std::uint64_t>(now->st_size) < size)
+        throwShrank(source);
     return true;
 }
 
