@@ -12,6 +12,12 @@ constexpr char32_t kLastEscape = kEscapeBase + 0xFF;
 constexpr char32_t kLineSeparator = 0x2028;
 constexpr char32_t kParagraphSeparator = 0x2029;
 constexpr char32_t kReplacement = 0xFFFD;
+// Qt's text document takes these two noncharacters as frame boundaries and splits the text there,
+// and drops a byte-order mark at the start of a text and every reversed one.
+constexpr char32_t kFrameStart = 0xFDD0;
+constexpr char32_t kFrameEnd = 0xFDD1;
+constexpr char32_t kByteOrderMark = 0xFEFF;
+constexpr char32_t kReversedByteOrderMark = 0xFFFE;
 
 bool isContinuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF)
 {
@@ -59,7 +65,8 @@ char32_t decodeSequence(std::string_view bytes, std::size_t length)
 
 bool mustEscape(char32_t code)
 {
-    return (code >= kFirstEscape && code <= kLastEscape) || code == kLineSeparator || code == kParagraphSeparator;
+    return (code >= kFirstEscape && code <= kLastEscape) || code == kLineSeparator || code == kParagraphSeparator
+        || code == kFrameStart || code == kFrameEnd || code == kByteOrderMark || code == kReversedByteOrderMark;
 }
 
 void appendUtf16(std::u16string &text, char32_t code)

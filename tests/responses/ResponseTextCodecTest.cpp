@@ -46,7 +46,10 @@ INSTANTIATE_TEST_SUITE_P(Lines, DecodeTest, testing::Values(
     DecodeCase{"ValidLastEscapeCharacter", "\xef\x9f\xbf", u"\uf7ef\uf79f\uf7bf"},
     DecodeCase{"PrivateUseOutsideEscapes", "\xef\x9c\x80", u"\uf700"},
     DecodeCase{"LineSeparator", "a\xe2\x80\xa8" "b", u"a\uf7e2\uf780\uf7a8b"},
-    DecodeCase{"ParagraphSeparator", "\xe2\x80\xa9", u"\uf7e2\uf780\uf7a9"}));
+    DecodeCase{"ParagraphSeparator", "\xe2\x80\xa9", u"\uf7e2\uf780\uf7a9"},
+    DecodeCase{"FrameNoncharacter", "\xef\xb7\x90", u"\uf7ef\uf7b7\uf790"},
+    DecodeCase{"ByteOrderMark", "\xef\xbb\xbf" "a", u"\uf7ef\uf7bb\uf7bf" "a"},
+    DecodeCase{"ReversedByteOrderMark", "\xef\xbf\xbe", u"\uf7ef\uf7bf\uf7be"}));
 
 TEST(ResponseTextCodecTest, AnyBytesRoundTrip)
 {
