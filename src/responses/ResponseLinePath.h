@@ -13,4 +13,8 @@ namespace morvane {
 // from such a path would name some other file.
 std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir);
 
+// Whether a folder is the working folder itself or lies inside it, compared as ResponseLineFor
+// compares. Never true without a working folder.
+bool FolderIsWithin(std::string_view folder, std::string_view workDir);
+
 } // namespace morvane

@@ -43,5 +43,35 @@ INSTANTIATE_TEST_SUITE_P(Paths, ResponseLineTest, testing::Values(
     LineCase{"TheWorkDirWithSeparator", "/w/", "/w", std::nullopt},
     LineCase{"OtherCase", "/W/a", "/w", std::nullopt}));
 
+struct FolderCase
+{
+    const char *folder;
+    const char *workDir;
+    bool within;
+};
+
+void PrintTo(const FolderCase &c, std::ostream *out)
+{
+    *out << c.folder << " in " << c.workDir;
+}
+
+class FolderWithinTest : public testing::TestWithParam<FolderCase> {};
+
+TEST_P(FolderWithinTest, AcceptsTheWorkingFolderAndWhatLiesBelow)
+{
+    EXPECT_EQ(FolderIsWithin(GetParam().folder, GetParam().workDir), GetParam().within);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, FolderWithinTest, testing::Values(
+    FolderCase{"/w", "/w", true},
+    FolderCase{"/w/", "/w", true},
+    FolderCase{"/w/sub", "/w/", true},
+    FolderCase{"/", "/", true},
+    FolderCase{"/anything", "/", true},
+    FolderCase{"/w2", "/w", false},
+    FolderCase{"/", "/w", false},
+    FolderCase{"/w/..", "/w", false},
+    FolderCase{"/w", "", false}));
+
 } // namespace
 } // namespace morvane
