@@ -2,6 +2,7 @@
 
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
+#include "archive/ArchiveCommands.h"
 #include "responses/ResponseListText.h"
 
 #include <QAbstractButton>
@@ -414,6 +415,35 @@ TEST_P(EditorWithoutWorkDir, RefusesBeforeAskingAnything)
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, EditorWithoutWorkDir, testing::Values("tbCreer", "tbCreerDir"));
+
+// The names an archive stores, from its zero-terminated names block.
+std::multiset<std::string> ArchiveNames(const std::string &archive)
+{
+    const std::uint32_t count = test::LE32At(archive, 88);
+    const std::uint32_t names = test::LE32At(archive, 264) + 20 * count;
+    std::multiset<std::string> stored;
+    for (std::size_t at = names; at < archive.size();) {
+        const std::size_t end = archive.find('\0', at);
+        stored.insert(archive.substr(at, end - at));
+        at = end + 1;
+    }
+    EXPECT_EQ(stored.size(), count);
+    return stored;
+}
+
+TEST_F(Editor, ListMadeWithCreateDirBuildsAnArchiveOfTheWholeTree)
+{
+    fs::create_directories(fs::path(work) / "sub" / "deep er");
+    WriteFile(At("sub/deep er/c d.bin"), "cd");
+    WriteFile(At(".hidden"), "h");
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+    Save(At("list.txt"));
+
+    CreateArchive(At("list.txt"), ArchivePathFor(At("list.txt")), HeaderTexts{});
+    EXPECT_EQ(ArchiveNames(ReadFile(At("list.POD"))),
+              (std::multiset<std::string>{"a.txt", ".hidden", "sub\\b.bin", "sub\\deep er\\c d.bin"}));
+}
 
 } // namespace
 } // namespace morvane
