@@ -27,6 +27,9 @@ Tform_Dialog::Tform_Dialog(QWidget *parent)
     , ui(std::make_unique<Ui::Tform_Dialog>())
 {
     ui->setupUi(this);
+    // Neither button is the default one: Enter presses a button only while it has the focus.
+    for (QPushButton *button : {ui->Button1, ui->Button2})
+        button->setAutoDefault(false);
     connect(ui->Button1, &QPushButton::clicked, this, [this] { done(mrOk); });
     connect(ui->Button2, &QPushButton::clicked, this, [this] { done(mrCancel); });
 }
@@ -55,11 +58,20 @@ void Tform_Dialog::reject()
 
 void Tform_Dialog::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
         event->ignore();
         return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget()))
+            button->click();
+        else
+            event->ignore();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 } // namespace morvane

@@ -33,7 +33,8 @@ public:
     void reject() override;
 
 protected:
-    // Escape closes nothing: neither button is the cancel button.
+    // Escape closes nothing, and Enter presses only a focused button: neither button is the
+    // default or the cancel button.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "responses/FileDialogs.h"
 
 #include "ScriptedInteraction.h"
@@ -6,6 +7,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 struct FilterCase
 {

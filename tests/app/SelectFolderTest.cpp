@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "responses/FolderChooserDialog.h"
 #include "responses/SelectFolder.h"
 
@@ -15,6 +16,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::ScriptedInteraction;
 using test::TempDir;

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "MainWindowDriver.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
@@ -10,6 +11,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::Click;
 using test::ReadFile;
@@ -134,6 +137,11 @@ TEST_F(WorkingFolder, InitialisationStoresTheChosenFolder)
 }
 
 enum class Unwritable { FolderIsAFile, ReadOnlyFolder };
+
+void PrintTo(Unwritable place, std::ostream *out)
+{
+    *out << (place == Unwritable::FolderIsAFile ? "FolderIsAFile" : "ReadOnlyFolder");
+}
 
 class UnwritableSettings : public WorkingFolder, public testing::WithParamInterface<Unwritable>
 {

@@ -1,3 +1,4 @@
+#include "CaseName.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 
@@ -9,6 +10,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::ReadFile;
 using test::TempDir;
