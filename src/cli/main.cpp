@@ -13,14 +13,14 @@ constexpr const char *kUsage = R"(Usage: morvane-cli COMMAND [ARGUMENTS]
 Builds POD3 archives from response files and shows or edits their headers.
 
 Commands:
-  build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
+  morvane-cli build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
         [--priority N] [--author TEXT] [--copyright TEXT]
       Build an archive holding every file the response file lists, resolved
       against the response file's folder. The archive is ARCHIVE, or else the
       response file's path with its extension replaced by ".POD". Values not
       given: description "Description du fichier", version 1000, priority 1000,
       author and copyright empty.
-  header ARCHIVE [--description TEXT] [--version N] [--priority N]
+  morvane-cli header ARCHIVE [--description TEXT] [--version N] [--priority N]
         [--author TEXT] [--copyright TEXT]
       Without options, print the archive's five header values. With options,
       rewrite those values in place, keeping the others.
