@@ -143,14 +143,16 @@ void Tform_response::tbCreerDirClick()
                 .arg(folder, workDir));
         return;
     }
-    const BusyCursor busy;
-    FindFile.SetPath(chosen);
-    const std::string expected = chosen.ends_with('/') ? chosen : chosen + '/';
-    // A folder the finder refuses would leave it searching the previous one.
-    if (FindFile.Path() != expected)
-        throw Error("Cannot open folder " + chosen);
     QStringList outside;
-    SetResponseLines(*ui->Response, linesInside(FindFile.Execute(), workDir, outside), true);
+    {
+        const BusyCursor busy;
+        FindFile.SetPath(chosen);
+        const std::string expected = chosen.ends_with('/') ? chosen : chosen + '/';
+        // A folder the finder refuses would leave it searching the previous one.
+        if (FindFile.Path() != expected)
+            throw Error("Cannot open folder " + chosen);
+        SetResponseLines(*ui->Response, linesInside(FindFile.Execute(), workDir, outside), true);
+    }
     warnOutside(outside, workDir);
 }
 
