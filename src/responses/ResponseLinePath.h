@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// The response-file line naming a file: its path relative to the working folder, with the
+// working folder and the separator after it dropped and each '/' turned into '\'. Both paths are
+// first normalised lexically ("a//b", "a/./b" and "a/x/../b" all become "a/b").
+// nullopt when there is no working folder or the file does not lie inside it, since a line made
+// from such a path would name some other file.
+std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir);
+
+} // namespace morvane

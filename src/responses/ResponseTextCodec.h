@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// Response-file lines are file-system bytes; the editor shows them as UTF-16 text. Decoding takes
+// valid UTF-8 as it is and turns every other byte b into the private-use character U+F700 + b, so
+// that encoding gives the very same bytes back. A line that validly holds one of those private-use
+// characters (U+F780 to U+F7FF), or a line or paragraph separator, has that sequence's bytes
+// escaped the same way: it still round-trips, and no separator splits a line in the text area.
+std::u16string DecodeResponseLine(std::string_view bytes);
+
+// The inverse of DecodeResponseLine. A line or paragraph separator, which the user types as a
+// soft line break, is written as CR LF; an unpaired surrogate as the replacement character.
+std::string EncodeResponseLine(std::u16string_view text);
+
+} // namespace morvane
