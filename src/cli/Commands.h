@@ -16,6 +16,7 @@ int RunHeader(const std::vector<std::string> &args);
 int RunList(const std::vector<std::string> &args);
 int RunVerify(const std::vector<std::string> &args);
 int RunExtract(const std::vector<std::string> &args);
+int RunMklist(const std::vector<std::string> &args);
 
 // The header texts a command line may set, and their option names.
 inline const std::set<std::string> kHeaderOptions = {"--description", "--version", "--priority",

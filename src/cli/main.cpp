@@ -39,6 +39,12 @@ Commands:
       missing), turning the stored backslashes into folders. Names that are
       empty, absolute, hold a drive or a ".." part are refused. Existing files
       are kept unless --overwrite is given. Files get their stored times.
+  mklist FOLDER [-o RESPONSE_FILE]
+      List every file below FOLDER as a response file: one path a line,
+      relative to FOLDER, with backslashes, each line ending in CR LF. Hidden
+      files are listed; hidden sub-folders are not searched. Without -o the
+      list goes to standard output. RESPONSE_FILE and the archive that would
+      be built from it are left out of the list.
 
 Numbers are decimal (optional sign) or hexadecimal after $, x or 0x.
 Texts are stored in Windows-1252, at most 80 bytes each.
@@ -57,6 +63,7 @@ int main(int argc, char **argv)
         {"list", morvane::cli::RunList},
         {"verify", morvane::cli::RunVerify},
         {"extract", morvane::cli::RunExtract},
+        {"mklist", morvane::cli::RunMklist},
     };
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args.front() == "--help" || args.front() == "-h" || args.front() == "help")) {
