@@ -14,7 +14,7 @@ Builds POD3 archives from response files, shows or edits their headers, and
 lists, checks and extracts what they hold.
 
 Commands:
-  build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
+  morvane-cli build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
         [--priority N] [--author TEXT] [--copyright TEXT] [--quiet]
       Build an archive holding every file the response file lists, resolved
       against the response file's folder. The archive is ARCHIVE, or else the
@@ -22,24 +22,24 @@ Commands:
       given: description "Description du fichier", version 1000, priority 1000,
       author and copyright empty. When standard error is a terminal, the
       files and bytes copied so far are shown there; --quiet hides them.
-  header ARCHIVE [--description TEXT] [--version N] [--priority N]
+  morvane-cli header ARCHIVE [--description TEXT] [--version N] [--priority N]
         [--author TEXT] [--copyright TEXT]
       Without options, print the archive's five header values. With options,
       rewrite those values in place, keeping the others.
-  list ARCHIVE [-l]
+  morvane-cli list ARCHIVE [-l]
       Print the stored names, one a line, in directory order. With -l, also
       each entry's size, data offset and timestamp (local date and time, or
       "unknown").
-  verify ARCHIVE
+  morvane-cli verify ARCHIVE
       Check the archive's layout: signature, directory, names, every entry's
       data. Prints "OK" and the number of entries, or every problem found
       (then the exit status is 1).
-  extract ARCHIVE FOLDER [NAME...] [--overwrite]
+  morvane-cli extract ARCHIVE FOLDER [NAME...] [--overwrite]
       Write every entry, or only the named ones, below FOLDER (created when
       missing), turning the stored backslashes into folders. Names that are
       empty, absolute, hold a drive or a ".." part are refused. Existing files
       are kept unless --overwrite is given. Files get their stored times.
-  mklist FOLDER [-o RESPONSE_FILE]
+  morvane-cli mklist FOLDER [-o RESPONSE_FILE]
       List every file below FOLDER as a response file: one path a line,
       relative to FOLDER, with backslashes, each line ending in CR LF. Hidden
       files are listed; hidden sub-folders are not searched. Without -o the
