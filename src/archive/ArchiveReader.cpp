@@ -194,7 +194,10 @@ void ArchiveReader::readEntries(std::uint32_t dirOffset, std::uint32_t namesSize
     entries_.reserve(entryCount_);
     std::uint64_t nextName = 0;
     bool namesInOrder = true;
+    // Where the next entry's data should start; unknown after an entry whose data lies outside
+    // the contents, so that one bad entry is not reported again as a gap at the next.
     std::uint64_t nextData = kHeaderSize;
+    bool nextDataKnown = true;
     for (std::size_t i = 0; i < entryCount_; ++i) {
         const unsigned char *record = directory.data() + i * kDirectoryEntrySize;
         ArchiveEntry entry;
@@ -235,12 +238,15 @@ void ArchiveReader::readEntries(std::uint32_t dirOffset, std::uint32_t namesSize
             blocking(label + ": its data (" + str(entry.Size) + " bytes at offset "
                      + str(entry.DataOffset) + ") lies outside the contents, which run from "
                      + str(kHeaderSize) + " to the directory at " + str(dirOffset));
-        } else if (entry.DataOffset != nextData) {
-            problem(label + ": its data starts at offset " + str(entry.DataOffset) + ", not at "
-                    + str(nextData) + (i == 0 ? ", right after the header"
-                                              : ", right after the previous entry's data"));
+            nextDataKnown = false;
+        } else {
+            if (nextDataKnown && entry.DataOffset != nextData)
+                problem(label + ": its data starts at offset " + str(entry.DataOffset) + ", not at "
+                        + str(nextData) + (i == 0 ? ", right after the header"
+                                                   : ", right after the previous entry's data"));
+            nextData = std::uint64_t {entry.DataOffset} + entry.Size;
+            nextDataKnown = true;
         }
-        nextData = std::uint64_t {entry.DataOffset} + entry.Size;
 
         if (entry.Timestamp != kStoredTimeUnknown && !DecodeTimestamp(entry.Timestamp))
             problem(label + ": its timestamp " + FormatTimestamp(entry.Timestamp)
@@ -253,7 +259,7 @@ void ArchiveReader::readEntries(std::uint32_t dirOffset, std::uint32_t namesSize
     if (namesInOrder && nextName != namesSize)
         problem("the names block is " + str(namesSize) + " bytes long but its names end at "
                 + str(nextName));
-    if (nextData != dirOffset)
+    if (nextDataKnown && nextData != dirOffset)
         problem("the stored data ends at offset " + str(nextData) + " but the directory starts at "
                 + str(dirOffset));
 }
