@@ -1,0 +1,77 @@
+#include "app/BuildProgressWindow.h"
+
+#include "ui_BuildProgressWindow.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace morvane {
+
+BuildProgressWindow::BuildProgressWindow(QWidget *parent, std::function<std::int64_t()> elapsedMs)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::BuildProgressWindow>())
+    , elapsedMs_(std::move(elapsedMs))
+{
+    ui->setupUi(this);
+    setWindowModality(Qt::ApplicationModal);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+    if (!elapsedMs_) {
+        auto timer = std::make_shared<QElapsedTimer>();
+        timer->start();
+        elapsedMs_ = [timer] { return timer->elapsed(); };
+    }
+}
+
+BuildProgressWindow::~BuildProgressWindow() = default;
+
+void BuildProgressWindow::SourceStarted(std::size_t index, std::size_t count, const std::string &sourcePath,
+                                        std::uint64_t)
+{
+    sourcesDone_ = index;
+    count_ = count;
+    currentSource_ = QFile::decodeName(QByteArray::fromStdString(sourcePath));
+    advance();
+}
+
+void BuildProgressWindow::Progress(std::size_t sourcesDone, std::size_t count, std::int64_t archiveBytes)
+{
+    sourcesDone_ = sourcesDone;
+    count_ = count;
+    archiveBytes_ = archiveBytes;
+    advance();
+}
+
+void BuildProgressWindow::reject()
+{
+}
+
+void BuildProgressWindow::advance()
+{
+    const std::int64_t now = elapsedMs_();
+    if (now < kShowAfterMs)
+        return;
+    if (isVisible() && now - lastRefresh_ < kRefreshEveryMs)
+        return;
+    lastRefresh_ = now;
+    refresh();
+    if (!isVisible())
+        show();
+    // Paint the window; the user's input waits until the build has ended.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void BuildProgressWindow::refresh()
+{
+    const QLocale locale;
+    ui->lblFiles->setText(QStringLiteral("Fichiers / Files : %1 / %2")
+                              .arg(locale.toString(qulonglong(sourcesDone_)), locale.toString(qulonglong(count_))));
+    ui->lblBytes->setText(QStringLiteral("Octets écrits / Bytes written : %1").arg(locale.toString(qlonglong(archiveBytes_))));
+    ui->lblSource->setText(QFileInfo(currentSource_).fileName());
+    ui->progressBar->setMaximum(count_ > 0 ? int(std::min<std::size_t>(count_, INT_MAX)) : 1);
+    ui->progressBar->setValue(int(std::min<std::size_t>(sourcesDone_, INT_MAX)));
+}
+
+} // namespace morvane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "archive/Varnel_utility.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class BuildProgressWindow;
+}
+
+namespace morvane {
+
+// Shows how a long archive build advances. The build runs inside the click that started it;
+// this window appears only once the build has run for a while, blocks the other windows like
+// any modal window, and refreshes itself a few times a second at most.
+class BuildProgressWindow : public QDialog, public BuildObserver
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::int64_t kShowAfterMs = 500;
+    static constexpr std::int64_t kRefreshEveryMs = 200;
+
+    // elapsedMs tells how long the build has run; by default the time since construction.
+    explicit BuildProgressWindow(QWidget *parent, std::function<std::int64_t()> elapsedMs = {});
+    ~BuildProgressWindow() override;
+
+    void SourceStarted(std::size_t index, std::size_t count, const std::string &sourcePath,
+                       std::uint64_t size) override;
+    void Progress(std::size_t sourcesDone, std::size_t count, std::int64_t archiveBytes) override;
+
+    // A build cannot be interrupted: closing the window is refused.
+    void reject() override;
+
+private:
+    void advance();
+    void refresh();
+
+    std::unique_ptr<Ui::BuildProgressWindow> ui;
+    std::function<std::int64_t()> elapsedMs_;
+    std::int64_t lastRefresh_ = 0;
+    std::size_t sourcesDone_ = 0;
+    std::size_t count_ = 0;
+    std::int64_t archiveBytes_ = 0;
+    QString currentSource_;
+};
+
+} // namespace morvane

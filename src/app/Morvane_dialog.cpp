@@ -1,0 +1,77 @@
+#include "app/Morvane_dialog.h"
+
+#include "platform/Cp1252.h"
+
+#include "ui_Morvane_dialog.h"
+
+#include <QKeyEvent>
+
+namespace morvane {
+
+namespace {
+
+std::string ToHeaderText(const QLineEdit *box)
+{
+    return Utf8ToCp1252(box->text().toStdString());
+}
+
+QString FromHeaderText(const std::string &text)
+{
+    return QString::fromStdString(Cp1252ToUtf8(text));
+}
+
+} // namespace
+
+Tform_Dialog::Tform_Dialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::Tform_Dialog>())
+{
+    ui->setupUi(this);
+    // Neither button is the default one: Enter presses a button only while it has the focus.
+    for (QPushButton *button : {ui->Button1, ui->Button2})
+        button->setAutoDefault(false);
+    connect(ui->Button1, &QPushButton::clicked, this, [this] { done(mrOk); });
+    connect(ui->Button2, &QPushButton::clicked, this, [this] { done(mrCancel); });
+}
+
+Tform_Dialog::~Tform_Dialog() = default;
+
+HeaderTexts Tform_Dialog::Texts() const
+{
+    return {ToHeaderText(ui->edDescription), ToHeaderText(ui->edVersion), ToHeaderText(ui->edPriorite),
+            ToHeaderText(ui->edAuthor), ToHeaderText(ui->edCopyright)};
+}
+
+void Tform_Dialog::SetTexts(const HeaderTexts &texts)
+{
+    ui->edDescription->setText(FromHeaderText(texts.Description));
+    ui->edVersion->setText(FromHeaderText(texts.Version));
+    ui->edPriorite->setText(FromHeaderText(texts.Priority));
+    ui->edAuthor->setText(FromHeaderText(texts.Author));
+    ui->edCopyright->setText(FromHeaderText(texts.Copyright));
+}
+
+void Tform_Dialog::reject()
+{
+    done(mrCancel);
+}
+
+void Tform_Dialog::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        event->ignore();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget()))
+            button->click();
+        else
+            event->ignore();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+} // namespace morvane

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "archive/ArchiveCommands.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class Tform_Dialog;
+}
+
+namespace morvane {
+
+// The archive properties dialog: the five header values of an archive. One instance serves
+// both archive commands and keeps its texts from one use to the next.
+class Tform_Dialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int mrOk = 1;
+    static constexpr int mrCancel = 2;
+
+    explicit Tform_Dialog(QWidget *parent = nullptr);
+    ~Tform_Dialog() override;
+
+    // The texts of the five boxes as header texts (Windows-1252), and back.
+    HeaderTexts Texts() const;
+    void SetTexts(const HeaderTexts &texts);
+
+    // Closing from the title bar counts as Cancel.
+    void reject() override;
+
+protected:
+    // Escape closes nothing, and Enter presses only a focused button: neither button is the
+    // default or the cancel button.
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    std::unique_ptr<Ui::Tform_Dialog> ui;
+};
+
+} // namespace morvane

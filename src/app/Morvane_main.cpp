@@ -1,0 +1,164 @@
+#include "app/Morvane_main.h"
+
+#include "app/BuildProgressWindow.h"
+#include "app/FailureReport.h"
+#include "app/Morvane_dialog.h"
+#include "archive/ArchiveCommands.h"
+#include "platform/IniFile.h"
+#include "responses/ModalInteraction.h"
+#include "responses/Morvane_response.h"
+#include "responses/SelectFolder.h"
+
+#include "ui_Morvane_main.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+namespace morvane {
+
+namespace {
+
+const QString kSettingsSection = QStringLiteral("dir");
+const QString kSettingsKey = QStringLiteral("workdir");
+
+const QString kWarningTitle = QStringLiteral("Warning");
+const QString kErrorTitle = QStringLiteral("Error");
+const QString kBuildCancelled = QStringLiteral("Génération POD annulée.\r\nPOD buld cancel.");
+const QString kBuildFailed = QStringLiteral("Erreur durant la génération du fichier POD");
+const QString kNotPod3 = QStringLiteral("Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file.");
+const QString kResponseIsArchive =
+    QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
+                   "POD build cancelled: the archive would overwrite the response file.");
+
+std::string FileSystemPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString FromFileSystemPath(const std::string &path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// The hourglass for as long as the object lives.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+} // namespace
+
+TForm_main::TForm_main(QWidget *parent)
+    : QWidget(parent)
+    , SettingsPath(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Morvane.ini")))
+    , ui(std::make_unique<Ui::TForm_main>())
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    for (QFrame *panel : {ui->Panel1, ui->Panel2}) {
+        QPalette face = panel->palette();
+        face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+        panel->setPalette(face);
+        panel->setAutoFillBackground(true);
+    }
+
+    const auto bind = [this](auto *control, auto signal, void (TForm_main::*command)()) {
+        connect(control, signal, this, [this, command] { RunCommand(this, [this, command] { (this->*command)(); }); });
+    };
+    bind(ui->btnInit, &QPushButton::clicked, &TForm_main::btnInitClick);
+    bind(ui->CreateResponse, &ClickablePicture::clicked, &TForm_main::CreateResponseClick);
+    bind(ui->CreatePOD, &ClickablePicture::clicked, &TForm_main::CreatePODClick);
+    bind(ui->Button1, &QPushButton::clicked, &TForm_main::Button1Click);
+}
+
+TForm_main::~TForm_main() = default;
+
+void TForm_main::Attach(Tform_response *responseEditor, Tform_Dialog *propertiesDialog)
+{
+    form_response = responseEditor;
+    form_Dialog = propertiesDialog;
+}
+
+void TForm_main::btnInitClick()
+{
+    QString folder;
+    // Cancelling leaves the text empty, which clears the stored working folder too.
+    SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
+    IniFile(FileSystemPath(SettingsPath))
+        .WriteString(kSettingsSection.toStdString(), kSettingsKey.toStdString(), FileSystemPath(folder));
+    WorkDir = folder;
+}
+
+void TForm_main::CreateResponseClick()
+{
+    const IniFile settings(FileSystemPath(SettingsPath));
+    if (settings.Exists())
+        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection.toStdString(),
+                                                         kSettingsKey.toStdString(), FileSystemPath(WorkDir)));
+    else
+        btnInitClick();
+    if (form_response != nullptr)
+        Interaction().ShowModal(*form_response);
+}
+
+void TForm_main::CreatePODClick()
+{
+    OpenDialog.Filter = QStringLiteral("Fichiers textes|*.txt|Tous fichiers|*.*");
+    OpenDialog.DefaultExt = QStringLiteral("*.txt");
+    if (!OpenDialog.Execute(this))
+        return;
+    const QString responseFile = OpenDialog.FileName;
+    const std::string responsePath = FileSystemPath(responseFile);
+    if (ResponseFileIsAnArchiveName(responsePath)) {
+        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
+                                  FromFileSystemPath(ResponseFileWouldBeOverwritten(responsePath).what()));
+        return;
+    }
+
+    if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::mrOk) {
+        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildCancelled);
+        return;
+    }
+
+    const BusyCursor busy;
+    try {
+        BuildProgressWindow progress(this);
+        CreateArchive(responsePath, ArchivePathFor(responsePath), form_Dialog->Texts(), &progress);
+    } catch (const ResponseFileWouldBeOverwritten &refusal) {
+        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
+                                  FailureMessage(refusal));
+    } catch (const std::exception &failure) {
+        // The fixed warning names no cause; the cause is kept behind "Show Details".
+        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
+                                  FailureMessage(failure));
+    }
+}
+
+void TForm_main::Button1Click()
+{
+    OpenDialog.Filter = QStringLiteral("POD Files|*.POD");
+    if (!OpenDialog.Execute(this))
+        return;
+    try {
+        EditArchiveHeader(FileSystemPath(OpenDialog.FileName), [this](HeaderTexts &texts) {
+            form_Dialog->SetTexts(texts);
+            if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::mrOk)
+                return false;
+            texts = form_Dialog->Texts();
+            return true;
+        });
+    } catch (const NotPod3Error &) {
+        Interaction().ShowMessage(this, MessageKind::Error, kErrorTitle, kNotPod3);
+    }
+}
+
+} // namespace morvane

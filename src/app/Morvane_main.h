@@ -1,0 +1,51 @@
+#pragma once
+
+#include "responses/FileDialogs.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TForm_main;
+}
+
+namespace morvane {
+
+class Tform_Dialog;
+class Tform_response;
+
+// The main window with its four commands: choose the working folder, edit a response file,
+// build an archive from a response file and edit an archive's header.
+class TForm_main : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm_main(QWidget *parent = nullptr);
+    ~TForm_main() override;
+
+    // The editor and the properties dialog the commands show.
+    void Attach(Tform_response *responseEditor, Tform_Dialog *propertiesDialog);
+
+    // The commands. Each may throw; the clicks that start them report every failure.
+    void btnInitClick();
+    void CreateResponseClick();
+    void CreatePODClick();
+    void Button1Click();
+
+    // Shared by the two archive commands; keeps the last chosen file name.
+    OpenFileDialog OpenDialog;
+    // The working folder; empty until a command sets it.
+    QString WorkDir;
+    // The settings file: Morvane.ini beside the executable.
+    QString SettingsPath;
+
+private:
+    std::unique_ptr<Ui::TForm_main> ui;
+    Tform_response *form_response = nullptr;
+    Tform_Dialog *form_Dialog = nullptr;
+};
+
+} // namespace morvane

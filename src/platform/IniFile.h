@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// A Windows-style INI file, read and edited in place. Section and key names match without regard
+// to ASCII letter case; a value is the text after the first '=' with surrounding blanks removed.
+// Writing changes only the line of the key (or adds the key, or the section and the key) and
+// leaves every other byte of the file as it was.
+class IniFile
+{
+public:
+    // A longer value is cut to this many bytes when it is read.
+    static constexpr std::size_t kMaxValueLength = 2047;
+
+    explicit IniFile(std::string path);
+
+    const std::string &Path() const { return path_; }
+    bool Exists() const;
+
+    // The key's value, or defaultValue when the file, the section or the key is missing or the
+    // file cannot be read.
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+
+    // Sets the key's value, creating the file, the section or the key as needed.
+    // Throws Error("Unable to write to <path>") when the file cannot be written.
+    void WriteString(std::string_view section, std::string_view key, std::string_view value) const;
+
+private:
+    std::string path_;
+};
+
+// The edit WriteString makes, on the file's text: exposed so that the rule can be checked on texts.
+std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+} // namespace morvane

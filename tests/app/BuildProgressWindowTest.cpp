@@ -1,0 +1,59 @@
+#include "app/BuildProgressWindow.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include <gtest/gtest.h>
+
+namespace morvane {
+namespace {
+
+class ProgressWindow : public testing::Test
+{
+protected:
+    QString Text(const char *label) const { return window.findChild<QLabel *>(label)->text(); }
+
+    std::int64_t now = 0;
+    BuildProgressWindow window {nullptr, [this] { return now; }};
+};
+
+TEST_F(ProgressWindow, StaysHiddenForAShortBuild)
+{
+    window.SourceStarted(0, 3, "/data/a.bin", 10);
+    now = 499;
+    window.Progress(3, 3, 1000);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(ProgressWindow, AppearsAfterHalfASecondAndRefreshesAtMostFiveTimesASecond)
+{
+    window.SourceStarted(0, 3, "/data/a.bin", 10);
+    now = 600;
+    window.Progress(1, 3, 300);
+    ASSERT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isModal());
+    EXPECT_EQ(Text("lblFiles"), "Fichiers / Files : 1 / 3");
+    EXPECT_TRUE(Text("lblBytes").endsWith(" 300"));
+    EXPECT_EQ(window.findChild<QProgressBar *>("progressBar")->value(), 1);
+
+    now = 700;
+    window.Progress(2, 3, 600);
+    EXPECT_EQ(Text("lblFiles"), "Fichiers / Files : 1 / 3");
+
+    now = 800;
+    window.SourceStarted(2, 3, "/data/sub/b.bin", 10);
+    EXPECT_EQ(Text("lblFiles"), "Fichiers / Files : 2 / 3");
+    EXPECT_EQ(Text("lblSource"), "b.bin");
+}
+
+TEST_F(ProgressWindow, CannotBeClosedByTheUser)
+{
+    now = 600;
+    window.Progress(0, 1, 288);
+    window.close();
+    window.reject();
+    EXPECT_TRUE(window.isVisible());
+}
+
+} // namespace
+} // namespace morvane

@@ -1,0 +1,189 @@
+#include "CaseName.h"
+#include "ArchiveFixture.h"
+
+#include <QLineEdit>
+
+#include <functional>
+
+namespace morvane {
+namespace {
+
+using test::PrintTo;
+
+using test::ArchiveCommandFixture;
+using test::Click;
+using test::LineEditTexts;
+using test::Q;
+using test::ReadFile;
+using test::WriteFile;
+
+const QString kCancelled = QStringLiteral("Génération POD annulée.\r\nPOD buld cancel.");
+const QString kFailed = QStringLiteral("Erreur durant la génération du fichier POD");
+
+class CreatePod : public ArchiveCommandFixture
+{
+protected:
+    void ConfirmProperties(std::map<QString, QString> texts = {})
+    {
+        user.AnswerDialog([this, texts](QDialog &dialog) {
+            shownTexts = LineEditTexts(dialog);
+            busyWhileAsking = Busy();
+            for (const auto &[name, text] : texts)
+                dialog.findChild<QLineEdit *>(name)->setText(text);
+            return 1;
+        });
+    }
+
+    std::map<QString, QString> shownTexts;
+    bool busyWhileAsking = false;
+};
+
+TEST_F(CreatePod, CancelledFileDialogDoesNothing)
+{
+    user.CancelFiles();
+    Click(windows.Form_main, "CreatePOD");
+    ASSERT_EQ(user.fileRequests.size(), 1u);
+    EXPECT_EQ(user.fileRequests[0].filter, "Fichiers textes (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(user.fileRequests[0].defaultSuffix, "txt");
+    EXPECT_FALSE(user.fileRequests[0].fileMustExist);
+    EXPECT_TRUE(user.dialogsShown.empty());
+    EXPECT_TRUE(user.messages.empty());
+}
+
+TEST_F(CreatePod, CancelledPropertiesWarnAndCreateNoFile)
+{
+    const std::string response = WriteResponseFile("list.txt");
+    user.ChooseFiles({Q(response)}).CloseDialog(2);
+    Click(windows.Form_main, "CreatePOD");
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(user.messages[0].title, "Warning");
+    EXPECT_EQ(user.messages[0].text, kCancelled);
+    EXPECT_FALSE(user.messages[0].busyCursor);
+    EXPECT_FALSE(std::filesystem::exists(dir / "data/list.POD"));
+}
+
+TEST_F(CreatePod, BuildsTheArchiveBesideTheResponseFileWithTheDialogsValues)
+{
+    const std::string response = WriteResponseFile("my.list.txt");
+    WriteFile(dir / "data/my.list.POD", std::string(10000, 'x'));
+    user.ChooseFiles({Q(response)});
+    ConfirmProperties({{"edDescription", "Décor"}, {"edVersion", " $1F"}, {"edPriorite", "-5"},
+                       {"edAuthor", "René"}, {"edCopyright", "© 2026"}});
+    Click(windows.Form_main, "CreatePOD");
+
+    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
+    EXPECT_FALSE(busyWhileAsking);
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_FALSE(Busy());
+    const std::string archive = dir / "data/my.list.POD";
+    const TPODHeader header = HeaderOf(archive);
+    EXPECT_EQ(HeaderToTexts(header), (HeaderTexts {"D\xE9" "cor", "31", "-5", "Ren\xE9", "\xA9 2026"}));
+    EXPECT_EQ(header.EntryCount(), 2u);
+    const std::string bytes = ReadFile(archive);
+    EXPECT_EQ(bytes.substr(288, 5000), test::PatternBytes(5000, 1));
+    EXPECT_EQ(bytes.size(), header.DirOffset() + 2 * TPODEntry::kSize + header.NamesSize());
+}
+
+TEST_F(CreatePod, FirstUseShowsTheInitialTextsAndLongDescriptionIsCut)
+{
+    const std::string response = WriteResponseFile("list.txt");
+    user.ChooseFiles({Q(response)});
+    ConfirmProperties({{"edDescription", QString(100, QChar('d'))}});
+    Click(windows.Form_main, "CreatePOD");
+
+    EXPECT_EQ(shownTexts, (std::map<QString, QString> {{"edDescription", "Description du fichier"},
+                                                         {"edVersion", "1000"},
+                                                         {"edPriorite", "1000"},
+                                                         {"edAuthor", ""},
+                                                         {"edCopyright", ""}}));
+    const TPODHeader header = HeaderOf(dir / "data/list.POD");
+    EXPECT_EQ(header.Description(), std::string(80, 'd'));
+    EXPECT_EQ(header.Version(), 1000);
+}
+
+TEST_F(CreatePod, ResponseFileNamedLikeTheArchiveIsRefusedUntouched)
+{
+    WriteResponseFile("list.txt");
+    const std::string response = dir / "data/LIST.pod";
+    WriteFile(response, "a.bin\r\n");
+    user.ChooseFiles({Q(response)});
+    Click(windows.Form_main, "CreatePOD");
+
+    EXPECT_TRUE(user.dialogsShown.empty());
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_TRUE(user.messages[0].text.contains("POD build cancelled"));
+    EXPECT_TRUE(user.messages[0].details.contains(Q(response)));
+    EXPECT_EQ(ReadFile(response), "a.bin\r\n");
+}
+
+struct FailureCase
+{
+    const char *name;
+    std::function<std::string(test::TempDir &)> prepare; // returns the chosen response file
+    const char *version;
+    const char *cause;          // part of the details shown behind the warning
+    std::int64_t archiveLength; // -1 when no archive file remains
+};
+
+class CreatePodFailure : public CreatePod, public testing::WithParamInterface<FailureCase>
+{
+};
+
+TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCursor)
+{
+    const std::string response = GetParam().prepare(dir);
+    user.ChooseFiles({Q(response)});
+    ConfirmProperties({{"edVersion", GetParam().version}});
+    Click(windows.Form_main, "CreatePOD");
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    const auto &warning = user.messages[0];
+    EXPECT_EQ(warning.kind, MessageKind::Warning);
+    EXPECT_EQ(warning.title, "Warning");
+    EXPECT_EQ(warning.text, kFailed);
+    EXPECT_TRUE(warning.busyCursor);
+    EXPECT_TRUE(warning.details.contains(GetParam().cause)) << warning.details.toStdString();
+    EXPECT_FALSE(Busy());
+
+    const std::string archive = dir / "data/list.POD";
+    if (GetParam().archiveLength < 0) {
+        EXPECT_FALSE(std::filesystem::is_regular_file(archive));
+    } else {
+        EXPECT_EQ(std::int64_t(std::filesystem::file_size(archive)), GetParam().archiveLength);
+    }
+}
+
+std::string TwoSources(test::TempDir &dir)
+{
+    std::filesystem::create_directories(dir.path() / "data");
+    test::WriteFile(dir / "data/a.bin", test::PatternBytes(100));
+    test::WriteFile(dir / "data/list.txt", "a.bin\r\nmissing.bin\r\n");
+    return dir / "data/list.txt";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, CreatePodFailure,
+    testing::Values(
+        FailureCase {"VersionNotANumber", TwoSources, "abc", "'abc' is not a valid integer value", 0},
+        FailureCase {"VersionWithTrailingSpace", TwoSources, "12 ", "'12 ' is not a valid integer value", 0},
+        FailureCase {"ListedFileMissing", TwoSources, "1", "missing.bin", 288 + 100},
+        FailureCase {"ResponseFileMissing",
+                     [](test::TempDir &dir) {
+                         std::filesystem::create_directories(dir.path() / "data");
+                         return dir / "data/list.txt";
+                     },
+                     "1", "list.txt", 0},
+        FailureCase {"ArchiveCannotBeCreated",
+                     [](test::TempDir &dir) {
+                         const std::string response = TwoSources(dir);
+                         std::filesystem::create_directories(dir.path() / "data" / "list.POD");
+                         return response;
+                     },
+                     "1", "list.POD", -1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace morvane

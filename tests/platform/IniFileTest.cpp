@@ -1,0 +1,119 @@
+#include "CaseName.h"
+#include "platform/Errors.h"
+#include "platform/IniFile.h"
+
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace morvane {
+namespace {
+
+using test::PrintTo;
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct EditCase
+{
+    const char *name;
+    std::string before;
+    std::string after;
+};
+
+class IniEdit : public testing::TestWithParam<EditCase>
+{
+};
+
+TEST_P(IniEdit, ChangesOnlyTheKeysLine)
+{
+    EXPECT_EQ(SetIniValue(GetParam().before, "dir", "workdir", "/home/me/data"), GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, IniEdit,
+    testing::Values(
+        EditCase {"NewFile", "", "[dir]\nworkdir=/home/me/data\n"},
+        EditCase {"KeyReplacedInPlace", "; mine\r\n[other]\r\na = 1\r\n[dir]\r\nworkdir=/old\r\nlast=x\r\n",
+                  "; mine\r\n[other]\r\na = 1\r\n[dir]\r\nworkdir=/home/me/data\r\nlast=x\r\n"},
+        EditCase {"NamesMatchWithoutCase", "[DIR]\nWorkDir = /old\n", "[DIR]\nworkdir=/home/me/data\n"},
+        EditCase {"KeyAddedAfterSectionsLastEntry", "[dir]\nother=1\n\n[next]\nk=v\n",
+                  "[dir]\nother=1\nworkdir=/home/me/data\n\n[next]\nk=v\n"},
+        EditCase {"SectionAppendedWithFilesLineEnd", "[other]\r\nk=v", "[other]\r\nk=v\r\n[dir]\r\nworkdir=/home/me/data\r\n"},
+        EditCase {"LastLineWithoutEnd", "[dir]\nk=v", "[dir]\nk=v\nworkdir=/home/me/data\n"},
+        EditCase {"OnlyFirstMatchingSection", "[dir]\nworkdir=a\n[dir]\nworkdir=b\n",
+                  "[dir]\nworkdir=/home/me/data\n[dir]\nworkdir=b\n"},
+        EditCase {"KeyOfAnotherSectionUntouched", "[other]\nworkdir=a\n", "[other]\nworkdir=a\n[dir]\nworkdir=/home/me/data\n"},
+        EditCase {"CommentedKeyIgnored", "[dir]\n;workdir=a\n", "[dir]\n;workdir=a\nworkdir=/home/me/data\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct ReadCase
+{
+    const char *name;
+    std::string text;
+    std::string expected;
+};
+
+class IniRead : public testing::TestWithParam<ReadCase>
+{
+};
+
+TEST_P(IniRead, FindsTheValueOrTheDefault)
+{
+    TempDir dir;
+    WriteFile(dir / "Morvane.ini", GetParam().text);
+    EXPECT_EQ(IniFile(dir / "Morvane.ini").ReadString("dir", "workdir", "default"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, IniRead,
+    testing::Values(ReadCase {"Plain", "[dir]\nworkdir=/data\n", "/data"},
+                    ReadCase {"BlanksAroundTrimmed", "  [ Dir ]  \r\n  WORKDIR \t=  /my data  \r\n", "/my data"},
+                    ReadCase {"EqualsInValue", "[dir]\nworkdir=a=b\n", "a=b"},
+                    ReadCase {"EmptyValue", "[dir]\nworkdir=\n", ""},
+                    ReadCase {"MissingSection", "[other]\nworkdir=/x\n", "default"},
+                    ReadCase {"MissingKey", "[dir]\nother=/x\n", "default"},
+                    ReadCase {"KeyAfterSectionEnds", "[dir]\n[next]\nworkdir=/x\n", "default"},
+                    ReadCase {"LongValueCut", "[dir]\nworkdir=" + std::string(3000, 'a') + "\n", std::string(2047, 'a')}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(IniFile, MissingFileGivesTheDefault)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    EXPECT_FALSE(file.Exists());
+    EXPECT_EQ(file.ReadString("dir", "workdir", "/current"), "/current");
+}
+
+TEST(IniFile, FirstWriteCreatesTheFileAndRewritesKeepOtherBytes)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    file.WriteString("dir", "workdir", "/first");
+    EXPECT_TRUE(file.Exists());
+    EXPECT_EQ(file.ReadString("dir", "workdir", ""), "/first");
+
+    WriteFile(file.Path(), "[ui]\r\ncolour=blue\r\n[dir]\r\nworkdir=/first\r\n; note\r\n");
+    file.WriteString("dir", "workdir", "");
+    EXPECT_EQ(ReadFile(file.Path()), "[ui]\r\ncolour=blue\r\n[dir]\r\nworkdir=\r\n; note\r\n");
+    EXPECT_FALSE(std::filesystem::exists(file.Path() + ".tmp"));
+}
+
+TEST(IniFile, UnwritablePlaceFailsNamingTheFile)
+{
+    TempDir dir;
+    WriteFile(dir / "notafolder", "x");
+    const IniFile file(dir / "notafolder/Morvane.ini");
+    try {
+        file.WriteString("dir", "workdir", "/x");
+        FAIL() << "no failure";
+    } catch (const Error &failure) {
+        EXPECT_EQ(std::string(failure.what()), "Unable to write to " + file.Path());
+    }
+}
+
+} // namespace
+} // namespace morvane
