@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 namespace morvane {
 
 namespace {
@@ -60,7 +62,9 @@ TForm_main::TForm_main(QWidget *parent)
     , ui(std::make_unique<Ui::TForm_main>())
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // A title bar with the system menu and the close button only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -70,6 +74,11 @@ TForm_main::TForm_main(QWidget *parent)
         panel->setPalette(face);
         panel->setAutoFillBackground(true);
     }
+
+    // Left-aligned labels grow to fit their text, should this font be wider than the one the
+    // window was laid out for.
+    for (QLabel *label : {ui->Label1, ui->Label2, ui->Label3})
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
     const auto bind = [this](auto *control, auto signal, void (TForm_main::*command)()) {
         connect(control, signal, this, [this, command] { RunCommand(this, [this, command] { (this->*command)(); }); });
