@@ -1,9 +1,13 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveCommands.h"
+#include "cli/BuildProgress.h"
 
 #include <filesystem>
+#include <iostream>
+#include <memory>
 #include <system_error>
+#include <unistd.h>
 
 namespace morvane::cli {
 namespace {
@@ -27,7 +31,7 @@ int RunBuild(const std::vector<std::string> &args)
 {
     std::set<std::string> valueOptions = kHeaderOptions;
     valueOptions.insert("-o");
-    const Arguments arguments = ParseArguments(args, valueOptions, {});
+    const Arguments arguments = ParseArguments(args, valueOptions, {"--quiet"});
     if (arguments.operands.size() != 1)
         throw UsageError("build takes exactly one response file");
 
@@ -35,11 +39,16 @@ int RunBuild(const std::vector<std::string> &args)
     const std::string archivePath = arguments.value("-o").value_or(ArchivePathFor(responsePath));
     HeaderTexts texts;
     ApplyHeaderOptions(arguments, texts);
+    std::unique_ptr<BuildProgress> progress;
+    if (!arguments.has("--quiet") && ::isatty(STDERR_FILENO))
+        progress = std::make_unique<BuildProgress>(std::cerr, TotalSourceBytes(responsePath));
     try {
-        CreateArchive(responsePath, archivePath, texts);
+        CreateArchive(responsePath, archivePath, texts, progress.get());
     } catch (const ResponseFileWouldBeOverwritten &) {
         throw;
     } catch (const Error &error) {
+        if (progress)
+            progress->Finish();
         throw Error(std::string(error.what()) + "; " + leftBehind(archivePath));
     }
     return 0;

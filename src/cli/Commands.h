@@ -13,6 +13,10 @@ namespace morvane::cli {
 // thrown: morvane::Error (status 1) or UsageError (status 2).
 int RunBuild(const std::vector<std::string> &args);
 int RunHeader(const std::vector<std::string> &args);
+int RunList(const std::vector<std::string> &args);
+int RunVerify(const std::vector<std::string> &args);
+int RunExtract(const std::vector<std::string> &args);
+int RunMklist(const std::vector<std::string> &args);
 
 // The header texts a command line may set, and their option names.
 inline const std::set<std::string> kHeaderOptions = {"--description", "--version", "--priority",

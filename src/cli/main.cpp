@@ -10,20 +10,41 @@ namespace {
 
 constexpr const char *kUsage = R"(Usage: morvane-cli COMMAND [ARGUMENTS]
 
-Builds POD3 archives from response files and shows or edits their headers.
+Builds POD3 archives from response files, shows or edits their headers, and
+lists, checks and extracts what they hold.
 
 Commands:
-  build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
-        [--priority N] [--author TEXT] [--copyright TEXT]
+  morvane-cli build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
+        [--priority N] [--author TEXT] [--copyright TEXT] [--quiet]
       Build an archive holding every file the response file lists, resolved
       against the response file's folder. The archive is ARCHIVE, or else the
       response file's path with its extension replaced by ".POD". Values not
       given: description "Description du fichier", version 1000, priority 1000,
-      author and copyright empty.
-  header ARCHIVE [--description TEXT] [--version N] [--priority N]
+      author and copyright empty. When standard error is a terminal, the
+      files and bytes copied so far are shown there; --quiet hides them.
+  morvane-cli header ARCHIVE [--description TEXT] [--version N] [--priority N]
         [--author TEXT] [--copyright TEXT]
       Without options, print the archive's five header values. With options,
       rewrite those values in place, keeping the others.
+  morvane-cli list ARCHIVE [-l]
+      Print the stored names, one a line, in directory order. With -l, also
+      each entry's size, data offset and timestamp (local date and time, or
+      "unknown").
+  morvane-cli verify ARCHIVE
+      Check the archive's layout: signature, directory, names, every entry's
+      data. Prints "OK" and the number of entries, or every problem found
+      (then the exit status is 1).
+  morvane-cli extract ARCHIVE FOLDER [NAME...] [--overwrite]
+      Write every entry, or only the named ones, below FOLDER (created when
+      missing), turning the stored backslashes into folders. Names that are
+      empty, absolute, hold a drive or a ".." part are refused. Existing files
+      are kept unless --overwrite is given. Files get their stored times.
+  morvane-cli mklist FOLDER [-o RESPONSE_FILE]
+      List every file below FOLDER as a response file: one path a line,
+      relative to FOLDER, with backslashes, each line ending in CR LF. Hidden
+      files are listed; hidden sub-folders are not searched. Without -o the
+      list goes to standard output. RESPONSE_FILE and the archive that would
+      be built from it are left out of the list.
 
 Numbers are decimal (optional sign) or hexadecimal after $, x or 0x.
 Texts are stored in Windows-1252, at most 80 bytes each.
@@ -39,6 +60,10 @@ int main(int argc, char **argv)
     const std::map<std::string, Command> commands = {
         {"build", morvane::cli::RunBuild},
         {"header", morvane::cli::RunHeader},
+        {"list", morvane::cli::RunList},
+        {"verify", morvane::cli::RunVerify},
+        {"extract", morvane::cli::RunExtract},
+        {"mklist", morvane::cli::RunMklist},
     };
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && (args.front() == "--help" || args.front() == "-h" || args.front() == "help")) {

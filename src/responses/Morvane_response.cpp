@@ -1,8 +1,71 @@
 #include "responses/Morvane_response.h"
 
+#include "app/FailureReport.h"
+#include "platform/Errors.h"
+#include "platform/FileStream.h"
+#include "platform/PathRules.h"
+#include "responses/ModalInteraction.h"
+#include "responses/ResponseLinePath.h"
+#include "responses/ResponseListText.h"
+#include "responses/SelectFolder.h"
 #include "ui_Morvane_response.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QSaveFile>
+
 namespace morvane {
+
+namespace {
+
+const QString kWarningTitle = QStringLiteral("Warning");
+
+std::string fileSystemPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fromFileSystemPath(const std::string &path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// The hourglass for as long as the object lives.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Hides a widget for as long as the object lives.
+class HiddenWhile
+{
+public:
+    explicit HiddenWhile(QWidget &widget) : widget_(widget) { widget_.hide(); }
+    ~HiddenWhile() { widget_.show(); }
+    HiddenWhile(const HiddenWhile &) = delete;
+    HiddenWhile &operator=(const HiddenWhile &) = delete;
+
+private:
+    QWidget &widget_;
+};
+
+// Replaces the file only once the whole text is written, so a failed save keeps the old file.
+void writeResponseFile(const QString &path, const std::string &bytes)
+{
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    const bool written = file.open(QIODevice::WriteOnly)
+        && file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size())
+        && file.commit();
+    if (!written)
+        throw Error(cannotCreateFileMessage(fileSystemPath(path)));
+}
+
+} // namespace
 
 Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir)
     : QDialog(parent)
@@ -10,8 +73,148 @@ Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir
     , workDir_(std::move(workDir))
 {
     ui->setupUi(this);
+
+    OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
+    OpenDialog.DefaultExt = QStringLiteral("*.txt");
+    OpenDialog.AllowMultiSelect = true;
+    SaveDialog.Filter = QStringLiteral("Fichiers textes|*.txt|Tous fichiers|*.*");
+    SaveDialog.DefaultExt = QStringLiteral("*.txt");
+    SaveDialog.OverwritePrompt = true;
+    FindFile.SetFileAttr({ffaDirectory, ffaAnyFile});
+    FindFile.SetInSubFolders(true);
+    FindFile.SetFileMask("*.*");
+
+    const auto bind = [this](QAbstractButton *button, void (Tform_response::*command)()) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, command] { RunCommand(this, [this, command] { (this->*command)(); }); });
+    };
+    bind(ui->tbEffacer, &Tform_response::tbEffacerClick);
+    bind(ui->tbCreer, &Tform_response::tbCreerClick);
+    bind(ui->tbCreerDir, &Tform_response::tbCreerDirClick);
+    bind(ui->tbCharger, &Tform_response::tbChargerClick);
+    bind(ui->tbEnregistrer, &Tform_response::tbEnregistrerClick);
+    connect(ui->btnFermer, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
 }
 
 Tform_response::~Tform_response() = default;
+
+void Tform_response::tbEffacerClick()
+{
+    ui->Response->clear();
+}
+
+void Tform_response::tbCreerClick()
+{
+    const QString workDir = workDir_();
+    if (!requireWorkDir(workDir))
+        return;
+    OpenDialog.Filter = QStringLiteral("Tous fichiers|*.*");
+    OpenDialog.DefaultExt = QStringLiteral("*.*");
+    OpenDialog.InitialDir = workDir;
+    if (!OpenDialog.Execute(this))
+        return;
+    std::vector<std::string> paths;
+    for (const QString &file : OpenDialog.Files)
+        paths.push_back(fileSystemPath(file));
+    QStringList outside;
+    std::vector<std::string> lines = linesInside(paths, workDir, outside);
+    for (std::string &line : lines)
+        line = AsciiUpper(line);
+    AppendResponseLines(*ui->Response, lines);
+    showLineCount();
+    warnOutside(outside, workDir);
+}
+
+void Tform_response::tbCreerDirClick()
+{
+    const QString workDir = workDir_();
+    if (!requireWorkDir(workDir))
+        return;
+    const HiddenWhile hidden(*ui->Response);
+    QString folder;
+    if (!SelectFolder(QStringLiteral("Select a directory"), workDir, folder) || folder.isEmpty())
+        return;
+    const std::string chosen = fileSystemPath(folder);
+    if (!FolderIsWithin(chosen, fileSystemPath(workDir))) {
+        Interaction().ShowMessage(
+            this, MessageKind::Warning, kWarningTitle,
+            QStringLiteral("Ce dossier n'est pas dans le dossier de travail ; la liste est inchangée.\n"
+                           "The folder %1 lies outside the working folder %2; the list is unchanged.")
+                .arg(folder, workDir));
+        return;
+    }
+    QStringList outside;
+    {
+        const BusyCursor busy;
+        FindFile.SetPath(chosen);
+        const std::string expected = chosen.ends_with('/') ? chosen : chosen + '/';
+        // A folder the finder refuses would leave it searching the previous one.
+        if (FindFile.Path() != expected)
+            throw Error("Cannot open folder " + chosen);
+        SetResponseLines(*ui->Response, linesInside(FindFile.Execute(), workDir, outside), true);
+    }
+    warnOutside(outside, workDir);
+}
+
+void Tform_response::tbChargerClick()
+{
+    OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
+    OpenDialog.DefaultExt = QStringLiteral("*.txt");
+    if (!OpenDialog.Execute(this))
+        return;
+    const QString path = OpenDialog.FileName;
+    ShowResponseText(*ui->Response, ReadWholeFile(fileSystemPath(path), OpenMode::ReadShared));
+    ui->StatusBar->showMessage(
+        QStringLiteral("%1 - %2 lignes/lines").arg(path).arg(ResponseLineCount(*ui->Response)));
+}
+
+void Tform_response::tbEnregistrerClick()
+{
+    SaveDialog.InitialDir = workDir_();
+    if (!SaveDialog.Execute(this))
+        return;
+    writeResponseFile(SaveDialog.FileName, ResponseListBytes(*ui->Response));
+}
+
+bool Tform_response::requireWorkDir(const QString &workDir)
+{
+    if (!workDir.isEmpty())
+        return true;
+    Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle,
+                              QStringLiteral("Aucun dossier de travail n'est choisi : utilisez « Initialisation ».\n"
+                                             "No working folder is set: choose one with \"Initialisation\"."));
+    return false;
+}
+
+std::vector<std::string> Tform_response::linesInside(const std::vector<std::string> &paths,
+                                                     const QString &workDir, QStringList &outside)
+{
+    const std::string folder = fileSystemPath(workDir);
+    std::vector<std::string> lines;
+    lines.reserve(paths.size());
+    for (const std::string &path : paths) {
+        if (auto line = ResponseLineFor(path, folder))
+            lines.push_back(std::move(*line));
+        else
+            outside << fromFileSystemPath(path);
+    }
+    return lines;
+}
+
+void Tform_response::warnOutside(const QStringList &outside, const QString &workDir)
+{
+    if (!outside.isEmpty())
+        Interaction().ShowMessage(
+            this, MessageKind::Warning, kWarningTitle,
+            QStringLiteral("Ces fichiers ne sont pas dans le dossier de travail et n'ont pas été ajoutés.\n"
+                           "These files lie outside the working folder %1 and were not added.")
+                .arg(workDir),
+            outside.join(QLatin1Char('\n')));
+}
+
+void Tform_response::showLineCount()
+{
+    ui->StatusBar->showMessage(QStringLiteral("%1 lignes/lines").arg(ResponseLineCount(*ui->Response)));
+}
 
 } // namespace morvane

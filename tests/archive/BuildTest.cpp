@@ -1,1 +1,369 @@
+#include "archive/Varnel_utility.h"
+
+#include "TestFiles.h"
+#include "platform/Errors.h"
+
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace morvane {
+namespace {
+
+using test::LE32At;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// 2010-03-15 08:30:00 UTC; read in UTC it is stored as 0x4C999903.
+constexpr std::int64_t kMarch2010 = 1268641800;
+constexpr std::uint32_t kMarch2010Stored = 0x4C999903;
+
+struct Source
+{
+    std::string line;     // as written in the response file
+    std::string contents; // written to the file the line names
+};
+
+// A response file and its sources in a fresh folder, all dated kMarch2010.
+class BuildFixture : public testing::Test
+{
+protected:
+    std::string response() const { return dir / "list.txt"; }
+    std::string archive() const { return dir / "list.POD"; }
+
+    void writeSources(const std::vector<Source> &sources, const std::string &extraResponseText = "")
+    {
+        std::string text;
+        for (const Source &source : sources) {
+            text += source.line + "\r\n";
+            const std::filesystem::path path = dir.path() / NativeName(source.line);
+            std::filesystem::create_directories(path.parent_path());
+            WriteFile(path.string(), source.contents);
+            test::SetModificationTime(path.string(), kMarch2010);
+        }
+        WriteFile(response(), text + extraResponseText);
+    }
+
+    static std::string NativeName(std::string line)
+    {
+        for (char &c : line)
+            if (c == '\\')
+                c = '/';
+        return line;
+    }
+
+    std::unique_ptr<TPOD> newArchive() const
+    {
+        auto pod = std::make_unique<TPOD>(archive(), true);
+        pod->Header.SetDescription("Test archive");
+        pod->Header.SetVersion(7);
+        pod->Header.SetPriority(-3);
+        pod->Header.SetAuthor("Me");
+        pod->Header.SetCopyright("(c)");
+        return pod;
+    }
+
+    // Builds and returns the error message, or "" on success.
+    std::string build(BuildObserver *observer = nullptr) const
+    {
+        try {
+            TPOD::BuildFromList(newArchive(), response(), observer);
+        } catch (const Error &error) {
+            return error.what();
+        }
+        return {};
+    }
+
+    // The header as the build writes it, before the directory is known (DirOffset, NamesSize and
+    // the field at 280 still zero), as in a build that failed while copying.
+    static std::string provisionalHeader(std::uint32_t entryCount)
+    {
+        std::string h(288, '\0');
+        h.replace(0, 4, "POD3");
+        h.replace(8, 13, std::string("Test archive\0", 13));
+        putLE32(h, 88, entryCount);
+        putLE32(h, 96, 7);
+        putLE32(h, 100, static_cast<std::uint32_t>(-3));
+        h.replace(104, 3, std::string("Me\0", 3));
+        h.replace(184, 4, std::string("(c)\0", 4));
+        return h;
+    }
+
+    // The whole archive as the format lays it out, computed independently of the writer.
+    static std::string expectedArchive(const std::vector<Source> &sources)
+    {
+        std::string header = provisionalHeader(static_cast<std::uint32_t>(sources.size()));
+        std::string contents, directory, names;
+        std::uint32_t offset = 288;
+        for (const Source &source : sources) {
+            std::string entry(20, '\0');
+            putLE32(entry, 0, static_cast<std::uint32_t>(names.size()));
+            putLE32(entry, 4, static_cast<std::uint32_t>(source.contents.size()));
+            putLE32(entry, 8, offset);
+            putLE32(entry, 12, kMarch2010Stored);
+            directory += entry;
+            contents += source.contents;
+            names += source.line + '\0';
+            offset += static_cast<std::uint32_t>(source.contents.size());
+        }
+        putLE32(header, 264, offset);
+        putLE32(header, 272, static_cast<std::uint32_t>(names.size()));
+        putLE32(header, 280, 0xFFFFFFFF);
+        return header + contents + directory + names;
+    }
+
+    static void putLE32(std::string &bytes, std::size_t at, std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>(v >> (8 * i));
+    }
+
+    TempDir dir;
+    test::ScopedTimeZone utc {"UTC0"};
+};
+
+TEST_F(BuildFixture, AnEmptyListGivesA288ByteArchive)
+{
+    writeSources({});
+    ASSERT_EQ(build(), "");
+    const std::string bytes = ReadFile(archive());
+    EXPECT_EQ(bytes, expectedArchive({}));
+    EXPECT_EQ(bytes.size(), 288u);
+    EXPECT_EQ(LE32At(bytes, 264), 288u);
+}
+
+TEST_F(BuildFixture, OneEmptyFileUnderAFiveCharacterName)
+{
+    const std::vector<Source> sources = {{"E.BIN", ""}};
+    writeSources(sources);
+    ASSERT_EQ(build(), "");
+    const std::string bytes = ReadFile(archive());
+    EXPECT_EQ(bytes, expectedArchive(sources));
+    EXPECT_EQ(bytes.size(), 314u);
+    EXPECT_EQ(LE32At(bytes, 288 + 8), 288u) << "DataOffset";
+    EXPECT_EQ(LE32At(bytes, 272), 6u) << "NamesSize";
+    EXPECT_EQ(bytes.substr(308), std::string("E.BIN\0", 6));
+}
+
+TEST_F(BuildFixture, TwoFilesOfFiveAndTenBytes)
+{
+    const std::vector<Source> sources = {{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}};
+    writeSources(sources);
+    ASSERT_EQ(build(), "");
+    const std::string bytes = ReadFile(archive());
+    EXPECT_EQ(bytes, expectedArchive(sources));
+    EXPECT_EQ(bytes.size(), 359u);
+    EXPECT_EQ(LE32At(bytes, 264), 303u) << "DirOffset";
+    EXPECT_EQ(LE32At(bytes, 303 + 8), 288u);
+    EXPECT_EQ(LE32At(bytes, 323 + 8), 293u);
+    EXPECT_EQ(LE32At(bytes, 323 + 0), 6u) << "second NameOffset";
+    EXPECT_EQ(bytes.substr(343), std::string("A.BIN\0SUB\\B.BIN\0", 16));
+}
+
+TEST_F(BuildFixture, ContentsOfEverySizeArriveWhole)
+{
+    // Around the 4096-byte chunk, across the write buffer, and large enough for the kernel copy.
+    std::vector<Source> sources = {{"C4096", test::PatternBytes(4096, 1)},
+                                   {"C4097", test::PatternBytes(4097, 2)},
+                                   {"EMPTY", ""},
+                                   {"LARGE\\K300", test::PatternBytes(300000, 3)},
+                                   {"LARGE\\M3", test::PatternBytes(3 << 20, 4)}};
+    for (int i = 0; i < 300; ++i)
+        sources.push_back({"SMALL\\F" + std::to_string(i), test::PatternBytes(5000 + i, 100 + i)});
+    sources.push_back({"C4096", test::PatternBytes(4096, 1)}); // a repeated line is stored twice
+    writeSources(sources);
+    ASSERT_EQ(build(), "");
+    EXPECT_EQ(ReadFile(archive()), expectedArchive(sources));
+}
+
+TEST_F(BuildFixture, NamesAreStoredByteForByte)
+{
+    const std::vector<Source> sources = {{"d\xE9j\xE0 vu.bin", "x"}, {"trailing blank ", "y"}};
+    writeSources(sources);
+    ASSERT_EQ(build(), "");
+    EXPECT_EQ(ReadFile(archive()), expectedArchive(sources));
+}
+
+TEST_F(BuildFixture, ATimeThatCannotBeEncodedIsStoredAsUnknown)
+{
+    writeSources({{"OLD.BIN", "old"}});
+    test::SetModificationTime(dir / "OLD.BIN", 86400 * 365); // 1971, before DOS time begins
+    ASSERT_EQ(build(), "");
+    EXPECT_EQ(LE32At(ReadFile(archive()), 291 + 12), 271209794u);
+}
+
+TEST_F(BuildFixture, ARelativeResponsePathResolvesAgainstItsOwnFolder)
+{
+    const std::vector<Source> sources = {{"A.BIN", "abc"}};
+    writeSources(sources);
+    const auto oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    std::string error;
+    try {
+        TPOD::BuildFromList(newArchive(), "list.txt");
+    } catch (const Error &e) {
+        error = e.what();
+    }
+    std::filesystem::current_path(oldCwd);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ReadFile(archive()), expectedArchive(sources));
+}
+
+// Failures: the message, and exactly what the archive file holds afterwards.
+struct FailureCase
+{
+    const char *name;
+    std::vector<Source> sources;
+    std::string extraResponseText;      // lines naming files that are not written
+    std::string expectedMessageSuffix;  // the message is "<prefix><dir>/<suffix>"
+    const char *expectedMessagePrefix;
+    std::size_t sourcesCopiedBeforeFailure;
+};
+
+class BuildFailure : public BuildFixture, public testing::WithParamInterface<FailureCase>
+{
+};
+
+TEST_P(BuildFailure, ReportsTheSourceAndKeepsWhatWasWritten)
+{
+    const FailureCase &c = GetParam();
+    writeSources(c.sources, c.extraResponseText);
+    EXPECT_EQ(build(), c.expectedMessagePrefix + (dir / c.expectedMessageSuffix));
+
+    std::string expected = provisionalHeader(static_cast<std::uint32_t>(
+        c.sources.size() + (c.extraResponseText.empty() ? 0 : 1)));
+    for (std::size_t i = 0; i < c.sourcesCopiedBeforeFailure; ++i)
+        expected += c.sources[i].contents;
+    EXPECT_EQ(ReadFile(archive()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BuildFailure,
+    testing::Values(FailureCase {"missing_source", {{"A.BIN", "12345"}}, "MISSING.BIN\r\n", "MISSING.BIN",
+                                 "Cannot open file ", 1},
+                    FailureCase {"empty_line_names_the_folder", {{"A.BIN", "12345"}}, "\r\n", "",
+                                 "Cannot open file ", 1},
+                    FailureCase {"line_naming_a_folder", {{"A.BIN", "12345"}, {"SUB\\X", "x"}}, "SUB\r\n",
+                                 "SUB", "Cannot open file ", 2},
+                    FailureCase {"line_naming_the_archive_itself", {{"A.BIN", "12345"}}, "list.POD\r\n",
+                                 "list.POD", "Cannot open file ", 1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(BuildFixture, AnAbsoluteLineIsStillAppendedToTheFolder)
+{
+    writeSources({{"A.BIN", "1"}});
+    const std::string absolute = dir / "A.BIN";
+    WriteFile(response(), absolute + "\r\n");
+    EXPECT_EQ(build(), "Cannot open file " + (dir / "") + absolute);
+}
+
+TEST_F(BuildFixture, AMissingResponseFileLeavesTheArchiveEmpty)
+{
+    EXPECT_EQ(build(), "Cannot open file " + response());
+    EXPECT_EQ(std::filesystem::file_size(archive()), 0u);
+}
+
+TEST_F(BuildFixture, AnArchiveThatCouldNotBeOpenedFailsNamingIt)
+{
+    writeSources({{"A.BIN", "1"}});
+    auto pod = std::make_unique<TPOD>(dir / "list.txt.bak", true);
+    try {
+        TPOD::BuildFromList(std::move(pod), response());
+        FAIL();
+    } catch (const Error &error) {
+        EXPECT_NE(std::string(error.what()).find(dir / "list.txt.bak"), std::string::npos) << error.what();
+    }
+}
+
+// Shrinks the given source right after the build has opened it and taken its size.
+class ShrinkingObserver : public BuildObserver
+{
+public:
+    explicit ShrinkingObserver(std::size_t index)
+        : index_(index)
+    {
+    }
+    void SourceStarted(std::size_t index, std::size_t, const std::string &path, std::uint64_t size) override
+    {
+        if (index == index_)
+            std::filesystem::resize_file(path, size / 2);
+    }
+
+private:
+    std::size_t index_;
+};
+
+class ShrinkingSource : public BuildFixture, public testing::WithParamInterface<std::size_t>
+{
+};
+
+TEST_P(ShrinkingSource, EndsTheBuildNamingTheSource)
+{
+    writeSources({{"A.BIN", "12345"}, {"B.BIN", test::PatternBytes(GetParam())}});
+    ShrinkingObserver observer(1);
+    const std::string message = build(&observer);
+    EXPECT_NE(message.find(dir / "B.BIN"), std::string::npos) << message;
+    EXPECT_NE(message.find("Stream read error"), std::string::npos) << message;
+}
+
+// Through the write buffer, and through the kernel copy.
+INSTANTIATE_TEST_SUITE_P(Sizes, ShrinkingSource, testing::Values(10000, 600000));
+
+TEST_F(BuildFixture, ContentsReaching2GiBAreRefusedBeforeTheSourceIsCopied)
+{
+    writeSources({{"A.BIN", "0123456789"}, {"HUGE.BIN", ""}, {"C.BIN", "c"}});
+    // Sparse: 288 + 10 + this size ends exactly at 2^31.
+    std::filesystem::resize_file(dir / "HUGE.BIN", (std::uint64_t {1} << 31) - 298);
+    const std::string message = build();
+    EXPECT_NE(message.find(dir / "HUGE.BIN"), std::string::npos) << message;
+    EXPECT_EQ(ReadFile(archive()), provisionalHeader(3) + "0123456789");
+}
+
+// Limits the size of files this process may write, as a full disk would.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = old_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_ {};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+class WriteFailure : public BuildFixture, public testing::WithParamInterface<std::size_t>
+{
+};
+
+TEST_P(WriteFailure, IsReportedAsStreamWriteError)
+{
+    writeSources({{"A.BIN", test::PatternBytes(GetParam())}});
+    std::string message;
+    {
+        FileSizeLimit limit(100000);
+        message = build();
+    }
+    EXPECT_EQ(message, "Stream write error");
+    EXPECT_LE(std::filesystem::file_size(archive()), 100000u);
+}
+
+// Through the write buffer, and through the kernel copy.
+INSTANTIATE_TEST_SUITE_P(Sizes, WriteFailure, testing::Values(150000, 600000));
+
+} // namespace
+} // namespace morvane

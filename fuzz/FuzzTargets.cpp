@@ -1,0 +1,104 @@
+#include "FuzzTargets.h"
+
+#include "archive/ArchiveCommands.h"
+#include "archive/ArchiveReader.h"
+#include "platform/Errors.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace morvane::fuzz {
+namespace {
+
+// One scratch folder per process, removed at exit.
+class ScratchFolder
+{
+public:
+    ScratchFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "morvane-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot make a scratch folder");
+        path_ = pattern;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string file(const char *name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string writeScratch(const char *name, const std::uint8_t *data, std::size_t size)
+{
+    static ScratchFolder folder;
+    const std::string path = folder.file(name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    return path;
+}
+
+std::string readBack(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void require(bool promise, const char *what)
+{
+    if (!promise)
+        throw BrokenPromise(what);
+}
+
+} // namespace
+
+void ReadAsArchive(const std::uint8_t *data, std::size_t size)
+{
+    const std::string path = writeScratch("input.POD", data, size);
+    ArchiveReader reader(path);
+    for (const std::string &problem : reader.Problems())
+        require(problem.starts_with(path + ": "), "a problem that does not name the archive");
+    if (!reader.Readable()) {
+        require(!reader.Problems().empty(), "unreadable without a problem");
+        try {
+            reader.Entries();
+        } catch (const Error &) {
+            return;
+        }
+        throw BrokenPromise("the entries of an unreadable archive were handed out");
+    }
+    require(reader.Entries().size() == reader.EntryCount(), "entries missing");
+    for (const ArchiveEntry &entry : reader.Entries()) {
+        require(std::uint64_t {entry.DataOffset} + entry.Size <= size, "data past the end of the file");
+        std::uint64_t got = 0;
+        reader.ReadData(entry, [&](const char *, std::size_t n) { got += n; });
+        require(got == entry.Size, "data of another size than stored");
+        require(!FormatTimestamp(entry.Timestamp).empty(), "a timestamp shown as nothing");
+        require(PrintableName(entry.Name).size() == entry.Name.size(), "a name changed length");
+    }
+}
+
+void ReadAsPodHeader(const std::uint8_t *data, std::size_t size)
+{
+    const std::string path = writeScratch("header.POD", data, size);
+    try {
+        EditArchiveHeader(path, [](HeaderTexts &) { return true; });
+    } catch (const Error &) {
+        require(readBack(path).size() == size, "a refused header edit changed the file's length");
+        return;
+    }
+    require(size >= 288, "a header accepted from a file shorter than a header");
+    const std::string after = readBack(path);
+    require(after.size() == size && after.compare(0, size, reinterpret_cast<const char *>(data), size) == 0,
+            "a header edit that changed nothing changed the file");
+}
+
+} // namespace morvane::fuzz

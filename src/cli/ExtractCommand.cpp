@@ -1,0 +1,108 @@
+#include "cli/Commands.h"
+
+#include "archive/ArchiveReader.h"
+#include "cli/ExtractionPath.h"
+#include "cli/OutputFolder.h"
+
+#include <algorithm>
+#include <ctime>
+#include <iostream>
+
+namespace morvane::cli {
+namespace {
+
+// Names given on the command line may use either separator.
+std::string comparable(std::string name)
+{
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+std::optional<std::time_t> modificationTime(std::uint32_t stored)
+{
+    const auto time = DecodeTimestamp(stored);
+    if (!time)
+        return std::nullopt;
+    std::tm local {};
+    local.tm_year = time->Year - 1900;
+    local.tm_mon = time->Month - 1;
+    local.tm_mday = time->Day;
+    local.tm_hour = time->Hour;
+    local.tm_min = time->Minute;
+    local.tm_sec = time->Second;
+    local.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&local);
+    if (seconds == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return seconds;
+}
+
+std::vector<const ArchiveEntry *> chosenEntries(const ArchiveReader &reader,
+                                                const std::vector<std::string> &names)
+{
+    const std::vector<ArchiveEntry> &entries = reader.Entries();
+    std::vector<const ArchiveEntry *> chosen;
+    if (names.empty()) {
+        for (const ArchiveEntry &entry : entries)
+            chosen.push_back(&entry);
+        return chosen;
+    }
+    std::vector<std::string> wanted;
+    for (const std::string &name : names)
+        wanted.push_back(comparable(name));
+    std::string missing;
+    for (const std::string &name : wanted)
+        if (std::none_of(entries.begin(), entries.end(),
+                         [&](const ArchiveEntry &entry) { return comparable(entry.Name) == name; }))
+            missing += (missing.empty() ? "" : ", ") + PrintableName(name);
+    if (!missing.empty())
+        throw Error(reader.Path() + " holds no entry named " + missing + "; nothing was extracted");
+    for (const ArchiveEntry &entry : entries)
+        if (std::find(wanted.begin(), wanted.end(), comparable(entry.Name)) != wanted.end())
+            chosen.push_back(&entry);
+    return chosen;
+}
+
+} // namespace
+
+int RunExtract(const std::vector<std::string> &args)
+{
+    const Arguments arguments = ParseArguments(args, {}, {"--overwrite"});
+    if (arguments.operands.size() < 2)
+        throw UsageError("extract takes an archive, a folder and optionally the names to extract");
+    const std::string &archivePath = arguments.operands[0];
+    const std::string &folderPath = arguments.operands[1];
+    const std::vector<std::string> names(arguments.operands.begin() + 2, arguments.operands.end());
+    const bool overwrite = arguments.has("--overwrite");
+
+    ArchiveReader reader(archivePath);
+    const std::vector<const ArchiveEntry *> chosen = chosenEntries(reader, names);
+    OutputFolder folder(folderPath);
+
+    std::size_t written = 0;
+    for (const ArchiveEntry *entry : chosen) {
+        const std::string label = archivePath + ": entry " + std::to_string(entry->Index + 1) + " ("
+            + PrintableName(entry->Name) + ")";
+        const ExtractionPath path = ExtractionPathFor(entry->Name);
+        if (!path.Safe()) {
+            std::cerr << "morvane-cli: " << label << " refused: " << path.Refusal
+                      << "; nothing written for it\n";
+            continue;
+        }
+        try {
+            folder.WriteFile(path.Components, overwrite, modificationTime(entry->Timestamp),
+                             [&](const ChunkSink &sink) { reader.ReadData(*entry, sink); });
+            ++written;
+        } catch (const Error &error) {
+            std::cerr << "morvane-cli: " << label << " not extracted: " << error.what() << '\n';
+        }
+    }
+    std::cout << written << " of " << chosen.size() << (chosen.size() == 1 ? " file" : " files")
+              << " extracted to " << folderPath << '\n';
+    if (written != chosen.size())
+        throw Error(std::to_string(chosen.size() - written) + " of " + std::to_string(chosen.size())
+                    + " entries of " + archivePath + " were not extracted (see above)");
+    return 0;
+}
+
+} // namespace morvane::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane::cli {
+
+// Where a stored name may be written below an extraction folder: its folder names and file name,
+// or, when writing it could leave the folder or make no sense, why it is refused.
+struct ExtractionPath
+{
+    std::vector<std::string> Components;
+    std::string Refusal; // empty when the name is safe
+
+    bool Safe() const { return Refusal.empty(); }
+};
+
+// Both '\' (the stored separator) and '/' split a name, so that no host reads a separator into a
+// name that was checked without it.
+ExtractionPath ExtractionPathFor(std::string_view storedName);
+
+} // namespace morvane::cli

@@ -1,0 +1,291 @@
+#include "archive/ArchiveCommands.h"
+#include "archive/ArchiveReader.h"
+#include "platform/Errors.h"
+
+#include "CraftedArchive.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+namespace morvane {
+namespace {
+
+using test::CraftArchive;
+using test::PutLE32;
+using test::TempDir;
+using test::WriteFile;
+
+std::string dataOf(ArchiveReader &reader, const ArchiveEntry &entry)
+{
+    std::string data;
+    reader.ReadData(entry, [&](const char *bytes, std::size_t n) { data.append(bytes, n); });
+    return data;
+}
+
+// Two files of 5 and 10 bytes: data at 288 and 293, directory at 303 (entries at 303 and 323),
+// names block at 343 ("A.BIN\0SUB\B.BIN\0", 16 bytes), 359 bytes in all.
+std::string twoFileArchive()
+{
+    return CraftArchive({{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}});
+}
+
+TEST(ArchiveReader, ReadsEveryEntryOfASoundArchive)
+{
+    TempDir dir;
+    const std::string path = dir / "two.POD";
+    WriteFile(path, twoFileArchive());
+
+    ArchiveReader reader(path);
+    EXPECT_TRUE(reader.Problems().empty());
+    EXPECT_EQ(reader.EntryCount(), 2u);
+    const auto &entries = reader.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Name, "A.BIN");
+    EXPECT_EQ(entries[0].DataOffset, 288u);
+    EXPECT_EQ(entries[0].Size, 5u);
+    EXPECT_EQ(entries[1].Name, "SUB\\B.BIN");
+    EXPECT_EQ(entries[1].NameOffset, 6u);
+    EXPECT_EQ(entries[1].DataOffset, 293u);
+    EXPECT_EQ(dataOf(reader, entries[0]), "12345");
+    EXPECT_EQ(dataOf(reader, entries[1]), "abcdefghij");
+}
+
+TEST(ArchiveReader, AnEmptyArchiveHasNoEntriesAndNoProblems)
+{
+    TempDir dir;
+    WriteFile(dir / "empty.POD", CraftArchive({}));
+    ArchiveReader reader(dir / "empty.POD");
+    EXPECT_TRUE(reader.Problems().empty());
+    EXPECT_TRUE(reader.Entries().empty());
+}
+
+TEST(ArchiveReader, GivesBackWhatTheBuildStored)
+{
+    TempDir dir;
+    test::ScopedTimeZone utc("UTC0");
+    std::filesystem::create_directory(dir.path() / "deep");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"first.bin", test::PatternBytes(70000, 3)}, // more than one read chunk
+        {"deep/empty", ""},
+        {"deep/x y.txt", "spaces kept"},
+    };
+    std::string list;
+    for (const auto &[name, data] : files) {
+        WriteFile(dir / name, data);
+        test::SetModificationTime(dir / name, 1268641800); // 2010-03-15 08:30:00 UTC
+        std::string line = name;
+        std::replace(line.begin(), line.end(), '/', '\\');
+        list += line + "\r\n";
+    }
+    WriteFile(dir / "list.txt", list);
+    CreateArchive(dir / "list.txt", dir / "list.POD", HeaderTexts {});
+
+    ArchiveReader reader(dir / "list.POD");
+    EXPECT_TRUE(reader.Problems().empty()) << reader.Problems().front();
+    const auto &entries = reader.Entries();
+    ASSERT_EQ(entries.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i].first);
+        EXPECT_EQ(entries[i].Size, files[i].second.size());
+        EXPECT_EQ(dataOf(reader, entries[i]), files[i].second);
+        EXPECT_EQ(FormatTimestamp(entries[i].Timestamp), "2010-03-15 08:30:00");
+    }
+    EXPECT_EQ(entries[2].Name, "deep\\x y.txt");
+}
+
+TEST(ArchiveReader, ADataReadCutShortNamesTheArchiveAndTheEntry)
+{
+    TempDir dir;
+    const std::string path = dir / "two.POD";
+    WriteFile(path, twoFileArchive());
+    ArchiveReader reader(path);
+    std::filesystem::resize_file(path, 295);
+    try {
+        dataOf(reader, reader.Entries()[1]);
+        FAIL() << "no error";
+    } catch (const Error &error) {
+        EXPECT_EQ(std::string(error.what()), path + ": entry 2 (SUB\\B.BIN): Stream read error");
+    }
+}
+
+TEST(ArchiveReader, AFileThatCannotBeOpenedIsAnError)
+{
+    TempDir dir;
+    EXPECT_THROW(ArchiveReader(dir / "missing.POD"), Error);
+}
+
+struct DamageCase
+{
+    std::string label;
+    std::function<void(std::string &)> damage;
+    std::string problem; // what one of the problems says
+    bool readable;       // whether the entries can still be read
+};
+
+void PrintTo(const DamageCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class DamagedArchive : public testing::TestWithParam<DamageCase>
+{
+};
+
+TEST_P(DamagedArchive, IsReportedWithItsSpecificProblem)
+{
+    TempDir dir;
+    const std::string path = dir / "damaged.POD";
+    std::string bytes = twoFileArchive();
+    GetParam().damage(bytes);
+    WriteFile(path, bytes);
+
+    ArchiveReader reader(path);
+    const auto &problems = reader.Problems();
+    const std::string expected = path + ": " + GetParam().problem;
+    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
+                            [&](const std::string &p) { return p.starts_with(expected); }))
+        << "expected: " << expected << "\nfirst found: " << (problems.empty() ? "none" : problems[0]);
+    EXPECT_EQ(reader.Readable(), GetParam().readable);
+    if (GetParam().readable) {
+        EXPECT_EQ(reader.Entries().size(), 2u);
+    } else {
+        try {
+            reader.Entries();
+            FAIL() << "entries of an unreadable archive";
+        } catch (const Error &error) {
+            EXPECT_TRUE(std::string(error.what()).starts_with(expected)) << error.what();
+        }
+    }
+}
+
+constexpr std::size_t kEntry1 = 303;
+constexpr std::size_t kEntry2 = 323;
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocking, DamagedArchive,
+    testing::Values(
+        DamageCase {"Empty", [](std::string &b) { b.clear(); }, "not a POD3 archive: the file is empty", false},
+        DamageCase {"TruncatedInHeader", [](std::string &b) { b.resize(100); },
+                    "too short for a POD3 header: 100 bytes, 288 needed", false},
+        DamageCase {"WrongSignature", [](std::string &b) { b.replace(0, 4, "pod3"); },
+                    "not a POD3 archive: it starts with the bytes 70 6F 64 33, not \"POD3\"", false},
+        DamageCase {"TruncatedInContents", [](std::string &b) { b.resize(295); },
+                    "the directory offset 303 lies past the end of the file (295 bytes)", false},
+        DamageCase {"TruncatedInDirectory", [](std::string &b) { b.resize(330); },
+                    "the directory of 2 entries (40 bytes at offset 303) runs past the end of the file (330 bytes)",
+                    false},
+        DamageCase {"TruncatedInNames", [](std::string &b) { b.resize(350); },
+                    "the names block (16 bytes at offset 343) runs past the end of the file (350 bytes)", false},
+        DamageCase {"DirectoryOffsetPastTheEnd", [](std::string &b) { PutLE32(b, 264, 100000); },
+                    "the directory offset 100000 lies past the end of the file (359 bytes)", false},
+        DamageCase {"DirectoryOffsetInTheHeader", [](std::string &b) { PutLE32(b, 264, 100); },
+                    "the directory offset 100 lies inside the 288-byte header", false},
+        DamageCase {"LeftByAFailedBuild", [](std::string &b) { PutLE32(b, 264, 0); },
+                    "left incomplete by a failed build: its directory offset is still 0", false},
+        DamageCase {"CountNeedingGigabytes", [](std::string &b) { PutLE32(b, 88, 0x10000000); },
+                    "the directory of 268435456 entries (5368709120 bytes at offset 303) runs past the end",
+                    false},
+        DamageCase {"NameWithoutItsZeroByte", [](std::string &b) { b.back() = 'X'; },
+                    "entry 2: its name at offset 6 has no zero byte before the end of the names block", false},
+        DamageCase {"NameOffsetOutsideTheNames", [](std::string &b) { PutLE32(b, kEntry2, 16); },
+                    "entry 2: its name offset 16 lies outside the names block (16 bytes)", false},
+        DamageCase {"DataRunningPastTheDirectory", [](std::string &b) { PutLE32(b, kEntry2 + 4, 11); },
+                    "entry 2 (SUB\\B.BIN): its data (11 bytes at offset 293) lies outside the contents, "
+                    "which run from 288 to the directory at 303",
+                    false},
+        DamageCase {"DataInTheHeader", [](std::string &b) { PutLE32(b, kEntry1 + 8, 10); },
+                    "entry 1 (A.BIN): its data (5 bytes at offset 10) lies outside the contents", false},
+        DamageCase {"SizeThatWrapsAround", [](std::string &b) { PutLE32(b, kEntry1 + 4, 0xFFFFFFFF); },
+                    "entry 1 (A.BIN): its data (4294967295 bytes at offset 288) lies outside", false}),
+    [](const auto &info) { return info.param.label; });
+
+INSTANTIATE_TEST_SUITE_P(
+    StillReadable, DamagedArchive,
+    testing::Values(
+        DamageCase {"MarkerNotMinusOne", [](std::string &b) { PutLE32(b, 280, 0); },
+                    "the field at offset 280 holds 0, not -1", true},
+        DamageCase {"BytesAfterTheNames", [](std::string &b) { b += "xyz"; },
+                    "the file is 362 bytes long but its names block ends at 359", true},
+        DamageCase {"NamesOutOfOrder",
+                    [](std::string &b) {
+                        PutLE32(b, kEntry1, 6);
+                        PutLE32(b, kEntry2, 0);
+                    },
+                    "entry 1 (SUB\\B.BIN): its name starts at offset 6 of the names block, not at 0", true},
+        DamageCase {"GapInTheNames", [](std::string &b) { PutLE32(b, kEntry2, 7); },
+                    "entry 2 (UB\\B.BIN): its name starts at offset 7 of the names block, not at 6, right after "
+                    "the previous name",
+                    true},
+        DamageCase {"DataNotRightAfterThePrevious", [](std::string &b) { PutLE32(b, kEntry2 + 8, 292); },
+                    "entry 2 (SUB\\B.BIN): its data starts at offset 292, not at 293, right after the previous "
+                    "entry's data",
+                    true},
+        DamageCase {"DataEndingBeforeTheDirectory", [](std::string &b) { PutLE32(b, kEntry2 + 4, 9); },
+                    "the stored data ends at offset 302 but the directory starts at 303", true},
+        DamageCase {"TimestampThatIsNoDate",
+                    [](std::string &b) { PutLE32(b, kEntry1 + 12, 0x102A5543); },
+                    "entry 1 (A.BIN): its timestamp invalid (0x102A5543) is not a date and time", true}),
+    [](const auto &info) { return info.param.label; });
+
+TEST(ArchiveReader, ReportsEveryProblemNotJustTheFirst)
+{
+    TempDir dir;
+    std::string bytes = twoFileArchive();
+    PutLE32(bytes, 280, 7);
+    PutLE32(bytes, kEntry1 + 4, 1000);
+    PutLE32(bytes, kEntry2, 16);
+    WriteFile(dir / "bad.POD", bytes);
+    ArchiveReader reader(dir / "bad.POD");
+    ASSERT_EQ(reader.Problems().size(), 3u);
+    EXPECT_NE(reader.Problems()[0].find("offset 280 holds 7"), std::string::npos);
+    EXPECT_NE(reader.Problems()[1].find("entry 1 (A.BIN): its data (1000 bytes"), std::string::npos);
+    EXPECT_NE(reader.Problems()[2].find("entry 2: its name offset 16"), std::string::npos);
+}
+
+std::uint32_t stored(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
+                     unsigned secondsHalved)
+{
+    const std::uint32_t dos = ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11)
+        | (minute << 5) | secondsHalved;
+    return dos + 0x102A5543;
+}
+
+struct TimestampCase
+{
+    std::uint32_t stored;
+    std::string shown;
+};
+
+class StoredTimestamp : public testing::TestWithParam<TimestampCase>
+{
+};
+
+TEST_P(StoredTimestamp, IsShownAsALocalDateAndTime)
+{
+    EXPECT_EQ(FormatTimestamp(GetParam().stored), GetParam().shown);
+    EXPECT_EQ(DecodeTimestamp(GetParam().stored).has_value(), !GetParam().shown.starts_with("invalid") && GetParam().shown != "unknown");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, StoredTimestamp,
+    testing::Values(TimestampCase {1285134595, "2010-03-15 08:30:00"},
+                    TimestampCase {271209794, "unknown"},
+                    TimestampCase {stored(1980, 1, 1, 0, 0, 0), "1980-01-01 00:00:00"},
+                    TimestampCase {stored(2107, 12, 31, 23, 59, 29), "2107-12-31 23:59:58"},
+                    TimestampCase {stored(2024, 2, 29, 12, 0, 0), "2024-02-29 12:00:00"},
+                    TimestampCase {stored(2023, 2, 29, 12, 0, 0), "invalid (0x6687B543)"},
+                    TimestampCase {stored(2010, 13, 1, 0, 0, 0), "invalid (0x4DCB5543)"},
+                    TimestampCase {stored(2010, 1, 1, 24, 0, 0), "invalid (0x4C4C1543)"},
+                    TimestampCase {stored(2010, 1, 1, 0, 0, 30), "invalid (0x4C4B5561)"}));
+
+TEST(PrintableName, ShowsControlCharactersAsQuestionMarks)
+{
+    EXPECT_EQ(PrintableName("a\x1B[2Jb\nc\x7F" "\xC3\xA9"), "a?[2Jb?c?\xC3\xA9");
+}
+
+} // namespace
+} // namespace morvane

@@ -1,0 +1,189 @@
+#include "RunProcess.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace morvane {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+test::ProcessResult cli(const std::vector<std::string> &args)
+{
+    return test::RunProcess(MORVANE_CLI, args);
+}
+
+class CliBuildHeader : public testing::Test
+{
+protected:
+    CliBuildHeader()
+    {
+        std::filesystem::create_directory(dir.path() / "SUB");
+        WriteFile(dir / "A.BIN", "12345");
+        WriteFile(dir / "SUB/B.BIN", "abcdefghij");
+        WriteFile(response, "A.BIN\r\nSUB\\B.BIN\r\n");
+    }
+
+    TempDir dir;
+    const std::string response = dir / "list.txt";
+    const std::string archive = dir / "list.POD";
+};
+
+TEST_F(CliBuildHeader, BuildsBesideTheResponseFileWithTheDialogsInitialValues)
+{
+    const auto built = cli({"build", response});
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    EXPECT_EQ(std::filesystem::file_size(archive), 359u);
+
+    const auto shown = cli({"header", archive});
+    EXPECT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_EQ(shown.out, "description: Description du fichier\nversion: 1000\npriority: 1000\n"
+                         "author: \ncopyright: \n");
+}
+
+TEST_F(CliBuildHeader, StoresGivenValuesInWindows1252AndShowsThemInUtf8)
+{
+    const std::string other = dir / "other.POD";
+    const auto built = cli({"build", response, "-o", other, "--description", "Donn\xC3\xA9" "es",
+                            "--version", "$1F", "--priority=-5", "--author", "Zo\xC3\xAB", "--copyright",
+                            "\xE2\x82\xAC 2026"});
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    EXPECT_FALSE(std::filesystem::exists(archive));
+
+    const std::string bytes = ReadFile(other);
+    EXPECT_EQ(bytes.substr(8, 8), std::string("Donn\xE9" "es\0", 8));
+    EXPECT_EQ(bytes.substr(104, 4), std::string("Zo\xEB\0", 4));
+    EXPECT_EQ(bytes.substr(184, 7), std::string("\x80 2026\0", 7));
+
+    EXPECT_EQ(cli({"header", other}).out, "description: Donn\xC3\xA9" "es\nversion: 31\npriority: -5\n"
+                                          "author: Zo\xC3\xAB\ncopyright: \xE2\x82\xAC 2026\n");
+}
+
+TEST_F(CliBuildHeader, HeaderEditRewritesOnlyTheGivenFields)
+{
+    ASSERT_EQ(cli({"build", response, "--author", "Someone", "--copyright", "Mine"}).exitCode, 0);
+    const std::string before = ReadFile(archive);
+
+    const auto edited = cli({"header", archive, "--priority", "1200", "--description", "New"});
+    ASSERT_EQ(edited.exitCode, 0) << edited.err;
+    EXPECT_EQ(edited.out, "");
+
+    const std::string after = ReadFile(archive);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.substr(288), before.substr(288)) << "nothing past the header changes";
+    EXPECT_EQ(cli({"header", archive}).out,
+              "description: New\nversion: 1000\npriority: 1200\nauthor: Someone\ncopyright: Mine\n");
+}
+
+TEST_F(CliBuildHeader, NotAPod3FileIsRefusedShownOrEdited)
+{
+    const std::string path = dir / "fake.POD";
+    const std::string bytes = "PK\x03\x04" + test::PatternBytes(500);
+    WriteFile(path, bytes);
+    for (const auto &args : {std::vector<std::string> {"header", path},
+                             std::vector<std::string> {"header", path, "--version", "2"}}) {
+        const auto result = cli(args);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err, "morvane-cli: " + path + " is not a POD3 archive\n");
+        EXPECT_EQ(ReadFile(path), bytes);
+    }
+}
+
+TEST_F(CliBuildHeader, ABadNumberInAnEditChangesNothing)
+{
+    ASSERT_EQ(cli({"build", response}).exitCode, 0);
+    const std::string before = ReadFile(archive);
+    const auto result = cli({"header", archive, "--description", "X", "--version", "12 "});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "morvane-cli: '12 ' is not a valid integer value\n");
+    EXPECT_EQ(ReadFile(archive), before);
+}
+
+TEST_F(CliBuildHeader, AResponseFileNamedLikeAnArchiveIsNeverOverwritten)
+{
+    const std::string podResponse = dir / "list.pod";
+    WriteFile(podResponse, "A.BIN\r\n");
+    const auto result = cli({"build", podResponse});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("would be overwritten"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFile(podResponse), "A.BIN\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "list.POD"));
+}
+
+struct FailedBuild
+{
+    const char *name;
+    std::vector<std::string> extraArgs;
+    std::string responseText;
+    std::string expectedInMessage;
+    std::string expectedLeftBehind;
+};
+
+class CliFailedBuild : public CliBuildHeader, public testing::WithParamInterface<FailedBuild>
+{
+};
+
+TEST_P(CliFailedBuild, SaysWhatWentWrongAndWhatWasLeft)
+{
+    const FailedBuild &c = GetParam();
+    WriteFile(response, c.responseText);
+    std::vector<std::string> args = {"build", response};
+    args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
+    const auto result = cli(args);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err.rfind("morvane-cli: ", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find(c.expectedInMessage), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(c.expectedLeftBehind), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliFailedBuild,
+    testing::Values(
+        FailedBuild {"missing_source", {}, "A.BIN\r\nNOPE.BIN\r\n", "Cannot open file ", "was left incomplete (293 bytes)"},
+        FailedBuild {"bad_version", {"--version", "abc"}, "A.BIN\r\n", "'abc' is not a valid integer value",
+                     "was left empty"},
+        FailedBuild {"archive_cannot_be_created", {"-o", "/nonexistent-folder/x.POD"}, "A.BIN\r\n",
+                     "Cannot create file /nonexistent-folder/x.POD", "no archive file was created"},
+        FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip",
+                     "no archive file was created"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct Usage
+{
+    const char *name;
+    std::vector<std::string> args;
+};
+
+class CliUsage : public testing::TestWithParam<Usage>
+{
+};
+
+TEST_P(CliUsage, IsAUsageError)
+{
+    const auto result = cli(GetParam().args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliUsage,
+    testing::Values(Usage {"nothing", {}}, Usage {"unknown_command", {"pack"}}, Usage {"build_alone", {"build"}},
+                    Usage {"two_responses", {"build", "a.txt", "b.txt"}},
+                    Usage {"unknown_option", {"build", "a.txt", "--colour", "red"}},
+                    Usage {"missing_value", {"build", "a.txt", "--version"}},
+                    Usage {"header_alone", {"header"}}, Usage {"header_with_output", {"header", "a.POD", "-o", "b"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CliHelp, PrintsTheUsage)
+{
+    const auto result = cli({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("morvane-cli build RESPONSE_FILE"), std::string::npos) << result.out;
+}
+
+} // namespace
+} // namespace morvane

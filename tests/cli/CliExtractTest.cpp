@@ -1,0 +1,143 @@
+#include "CliFiles.h"
+#include "CraftedArchive.h"
+
+#include <gtest/gtest.h>
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Cli;
+using test::CraftArchive;
+using test::TempDir;
+using test::WriteFile;
+
+// The archive and the extraction folder sit in a sandbox of their own, so that anything written
+// outside the extraction folder shows up in it.
+class CliExtract : public testing::Test
+{
+protected:
+    void makeArchive(const std::vector<test::CraftedEntry> &entries)
+    {
+        WriteFile(archive, CraftArchive(entries));
+    }
+
+    TempDir dir;
+    const fs::path sandbox = dir.path() / "sandbox";
+    const std::string archive = (dir.path() / "sandbox" / "a.POD").string();
+    const fs::path out = sandbox / "out";
+
+    CliExtract() { fs::create_directories(sandbox); }
+};
+
+struct UnsafeName
+{
+    std::string label;
+    std::string name;
+    std::string refusal;
+};
+
+void PrintTo(const UnsafeName &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class CliExtractUnsafeName : public CliExtract, public testing::WithParamInterface<UnsafeName>
+{
+};
+
+TEST_P(CliExtractUnsafeName, IsRefusedAndNothingIsWrittenOutsideTheFolder)
+{
+    makeArchive({{"ok.txt", "fine"}, {GetParam().name, "evil"}, {"last.txt", "after"}});
+
+    const auto result = Cli({"extract", archive, out.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("entry 2 (" + GetParam().name + ") refused: " + GetParam().refusal),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(test::PathsBelow(sandbox), (std::set<std::string> {"a.POD", "out", "out/ok.txt", "out/last.txt"}));
+    EXPECT_EQ(test::ReadFile((out / "last.txt").string()), "after");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CliExtractUnsafeName,
+    testing::Values(UnsafeName {"ParentFolder", "..\\evil.txt", "its name has a '..' component"},
+                    UnsafeName {"ParentFolderDeeper", "a\\..\\..\\evil.txt", "its name has a '..' component"},
+                    UnsafeName {"ParentFolderWithSlashes", "a/../../evil.txt", "its name has a '..' component"},
+                    UnsafeName {"AbsoluteBackslash", "\\evil.txt", "its name is an absolute path"},
+                    UnsafeName {"AbsoluteSlash", "/tmp/evil.txt", "its name is an absolute path"},
+                    UnsafeName {"UncPath", "\\\\server\\share\\evil.txt", "its name is an absolute path"},
+                    UnsafeName {"DriveAndRoot", "C:\\evil.txt", "its name holds a drive"},
+                    UnsafeName {"DriveRelative", "c:evil.txt", "its name holds a drive"},
+                    UnsafeName {"Empty", "", "its name is empty"},
+                    UnsafeName {"EmptyFolderName", "a\\\\evil.txt", "its name has an empty folder name"},
+                    UnsafeName {"FolderOnly", "a\\", "its name ends with a separator"},
+                    UnsafeName {"CurrentFolder", ".", "its name has a '.' component"}),
+    [](const auto &info) { return info.param.label; });
+
+TEST_F(CliExtract, AnExistingFileIsKeptUnlessOverwriteIsGiven)
+{
+    makeArchive({{"x.txt", "new"}, {"y.txt", "why"}});
+    fs::create_directories(out);
+    WriteFile((out / "x.txt").string(), "old");
+
+    const auto kept = Cli({"extract", archive, out.string()});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_NE(kept.err.find("x.txt exists and was kept (give --overwrite to replace it)"), std::string::npos)
+        << kept.err;
+    EXPECT_EQ(test::ReadFile((out / "x.txt").string()), "old");
+    EXPECT_EQ(test::ReadFile((out / "y.txt").string()), "why");
+
+    const auto replaced = Cli({"extract", archive, out.string(), "--overwrite"});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    EXPECT_EQ(test::ReadFile((out / "x.txt").string()), "new");
+    EXPECT_EQ(test::PathsBelow(out), (std::set<std::string> {"x.txt", "y.txt"})) << "no temporary file left";
+}
+
+TEST_F(CliExtract, OnlyTheNamedEntriesAreWrittenEitherSeparatorMatching)
+{
+    makeArchive({{"a.txt", "A"}, {"SUB\\b.txt", "B"}, {"SUB\\c.txt", "C"}});
+    const auto result = Cli({"extract", archive, out.string(), "SUB/b.txt", "a.txt"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::FilesBelow(out), (std::map<std::string, std::string> {{"a.txt", "A"}, {"SUB/b.txt", "B"}}));
+}
+
+TEST_F(CliExtract, ANameNotInTheArchiveWritesNothing)
+{
+    makeArchive({{"a.txt", "A"}});
+    const auto result = Cli({"extract", archive, out.string(), "a.txt", "missing.txt"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("holds no entry named missing.txt; nothing was extracted"), std::string::npos)
+        << result.err;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(CliExtract, ASymbolicLinkInTheFolderIsNotFollowed)
+{
+    fs::create_directories(out);
+    fs::create_directories(sandbox / "outside");
+    fs::create_directory_symlink(sandbox / "outside", out / "link");
+    makeArchive({{"link\\planted.txt", "evil"}});
+
+    const auto result = Cli({"extract", archive, out.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("it is a symbolic link, which extraction does not follow"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(fs::is_empty(sandbox / "outside"));
+}
+
+TEST_F(CliExtract, ADamagedArchiveIsRefusedBeforeAnythingIsWritten)
+{
+    std::string bytes = CraftArchive({{"a.txt", "A"}, {"b.txt", "B"}});
+    bytes.back() = 'X'; // the last name loses its zero byte
+    WriteFile(archive, bytes);
+
+    const auto result = Cli({"extract", archive, out.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "morvane-cli: " + archive
+                              + ": entry 2: its name at offset 6 has no zero byte before the end of the names block\n");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+} // namespace
+} // namespace morvane

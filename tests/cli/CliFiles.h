@@ -1,0 +1,67 @@
+#pragma once
+
+#include "RunProcess.h"
+#include "TestFiles.h"
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+
+inline ProcessResult Cli(const std::vector<std::string> &args)
+{
+    return RunProcess(MORVANE_CLI, args);
+}
+
+// Every regular file below folder, by its path relative to folder, with its contents.
+inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path &folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().lexically_relative(folder).string()] = ReadFile(entry.path().string());
+    return files;
+}
+
+// Every path below folder (files, folders and links), relative to it.
+inline std::set<std::string> PathsBelow(const std::filesystem::path &folder)
+{
+    std::set<std::string> paths;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
+        paths.insert(entry.path().lexically_relative(folder).string());
+    return paths;
+}
+
+// The lines of a text whose every line ends in CR LF; empty when it does not.
+inline std::vector<std::string> CrLfLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos)
+            return {};
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+inline std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace morvane::test

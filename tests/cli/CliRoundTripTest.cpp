@@ -1,0 +1,129 @@
+#include "CliFiles.h"
+#include "CraftedArchive.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Cli;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr std::int64_t kMarch15th2010At0830 = 1268641800; // UTC
+
+// A tree as a user would pack it: nested folders, an empty file, a file over one copy chunk,
+// spaces, a non-ASCII name and a hidden file.
+class CliRoundTrip : public testing::Test
+{
+protected:
+    CliRoundTrip()
+    {
+        fs::create_directories(tree / "Sub" / "Deeper");
+        const std::map<std::string, std::string> files = {
+            {"a.txt", "alpha\n"},
+            {"Sub/b.bin", test::PatternBytes(4097, 7)},
+            {"Sub/Deeper/empty", ""},
+            {"Sub/with space.dat", test::PatternBytes(100000, 8)},
+            {"Sub/\xC3\xA9t\xC3\xA9.txt", "summer"},
+            {".hidden", "listed too"},
+        };
+        for (const auto &[name, data] : files) {
+            WriteFile((tree / name).string(), data);
+            test::SetModificationTime((tree / name).string(), kMarch15th2010At0830);
+        }
+    }
+
+    test::ScopedTimeZone utc {"UTC0"};
+    TempDir dir;
+    const fs::path tree = dir.path() / "tree";
+    const std::string list = (tree / "list.txt").string();
+    const std::string archive = (tree / "list.POD").string();
+};
+
+TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
+{
+    const auto original = test::FilesBelow(tree);
+
+    const auto made = Cli({"mklist", tree.string(), "-o", list});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const std::vector<std::string> lines = test::CrLfLines(test::ReadFile(list));
+    std::vector<std::string> sorted = lines;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::string> {".hidden", "Sub\\Deeper\\empty", "Sub\\b.bin",
+                                                 "Sub\\with space.dat", "Sub\\\xC3\xA9t\xC3\xA9.txt",
+                                                 "a.txt"}));
+
+    const auto built = Cli({"build", list});
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    EXPECT_EQ(built.err, "") << "progress is shown only on a terminal";
+
+    const auto verified = Cli({"verify", archive});
+    EXPECT_EQ(verified.exitCode, 0);
+    EXPECT_EQ(verified.out, "OK: 6 entries\n");
+
+    const auto listed = Cli({"list", archive});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(test::Lines(listed.out), lines) << "directory order is the list's order";
+
+    const auto detailed = Cli({"list", "-l", archive});
+    ASSERT_EQ(detailed.exitCode, 0) << detailed.err;
+    const auto rows = test::Lines(detailed.out);
+    ASSERT_EQ(rows.size(), lines.size());
+    std::uint64_t expectedOffset = 288;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i]);
+        std::istringstream row(rows[i]);
+        std::uint64_t size = 0, offset = 0;
+        std::string date, time;
+        row >> size >> offset >> date >> time;
+        std::string name;
+        std::getline(row >> std::ws, name);
+        std::string path = lines[i];
+        std::replace(path.begin(), path.end(), '\\', '/');
+        EXPECT_EQ(name, lines[i]);
+        EXPECT_EQ(size, fs::file_size(tree / path));
+        EXPECT_EQ(offset, expectedOffset);
+        EXPECT_EQ(date + " " + time, "2010-03-15 08:30:00");
+        expectedOffset += size;
+    }
+    // Columns line up: every name starts at the same place.
+    const std::size_t nameColumn = rows[0].size() - lines[0].size();
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].size() - lines[i].size(), nameColumn) << rows[i];
+
+    const fs::path out = dir.path() / "out";
+    const auto extracted = Cli({"extract", archive, out.string()});
+    ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
+    EXPECT_EQ(extracted.out, "6 of 6 files extracted to " + out.string() + "\n");
+    EXPECT_EQ(test::FilesBelow(out), original);
+    struct stat st {};
+    ASSERT_EQ(::stat((out / "Sub/with space.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, kMarch15th2010At0830);
+}
+
+TEST_F(CliRoundTrip, AFileWithoutAKnownTimeIsListedAsUnknownAndExtractedWithTheCurrentTime)
+{
+    test::WriteFile(list, "a.txt\r\n");
+    ASSERT_EQ(Cli({"build", list}).exitCode, 0);
+    std::string bytes = test::ReadFile(archive);
+    ASSERT_EQ(bytes.size(), 288u + 6 + 20 + 6);
+    test::PutLE32(bytes, 288 + 6 + 12, 271209794);
+    test::WriteFile(archive, bytes);
+
+    const auto detailed = Cli({"list", "-l", archive});
+    EXPECT_EQ(detailed.out, "6 288 unknown             a.txt\n");
+    const fs::path out = dir.path() / "out";
+    ASSERT_EQ(Cli({"extract", archive, out.string()}).exitCode, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat((out / "a.txt").c_str(), &st), 0);
+    EXPECT_GT(st.st_mtim.tv_sec, kMarch15th2010At0830 + 365 * 24 * 3600);
+}
+
+} // namespace
+} // namespace morvane

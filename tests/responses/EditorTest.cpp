@@ -1,0 +1,449 @@
+#include "responses/Morvane_response.h"
+
+#include "ScriptedInteraction.h"
+#include "TestFiles.h"
+#include "archive/ArchiveCommands.h"
+#include "responses/ResponseListText.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <sys/resource.h>
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::ScriptedInteraction;
+using test::TempDir;
+using test::WriteFile;
+
+QString Q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+class Editor : public testing::Test
+{
+protected:
+    Editor()
+    {
+        fs::create_directories(dir.path() / "work" / "sub");
+        WriteFile(At("a.txt"), "a");
+        WriteFile(At("sub/b.bin"), "b");
+    }
+
+    void Click(const char *control)
+    {
+        auto *button = editor.findChild<QAbstractButton *>(control);
+        ASSERT_NE(button, nullptr) << control;
+        button->click();
+    }
+
+    QPlainTextEdit &List() { return *editor.findChild<QPlainTextEdit *>("Response"); }
+    std::string ListBytes() { return ResponseListBytes(List()); }
+    std::multiset<std::string> ListLines()
+    {
+        std::multiset<std::string> lines;
+        std::string bytes = ListBytes();
+        for (std::size_t start = 0; start < bytes.size();) {
+            const std::size_t end = bytes.find("\r\n", start);
+            lines.insert(bytes.substr(start, end - start));
+            start = end == std::string::npos ? bytes.size() : end + 2;
+        }
+        return lines;
+    }
+    std::string At(const std::string &name) const { return work + "/" + name; }
+    QString Status() { return editor.findChild<QStatusBar *>("StatusBar")->currentMessage(); }
+
+    void Load(const std::string &path)
+    {
+        user.ChooseFiles({Q(path)});
+        Click("tbCharger");
+    }
+    void Save(const std::string &path)
+    {
+        user.ChooseFiles({Q(path)});
+        Click("tbEnregistrer");
+    }
+
+    TempDir dir;
+    const std::string work = dir / "work";
+    QString workDir = Q(work);
+    ScriptedInteraction user;
+    Tform_response editor{nullptr, [this] { return workDir; }};
+};
+
+TEST_F(Editor, CreateFileTwiceAppendsThenCreateDirReplaces)
+{
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "A.TXT\r\n");
+    EXPECT_EQ(Status(), "1 lignes/lines");
+    ASSERT_EQ(user.fileRequests.size(), 1u);
+    EXPECT_EQ(user.fileRequests[0].filter, "Tous fichiers (*.*)");
+    EXPECT_EQ(user.fileRequests[0].defaultSuffix, "");
+    EXPECT_EQ(user.fileRequests[0].directory, Q(work));
+    EXPECT_TRUE(user.fileRequests[0].multiSelect);
+
+    user.ChooseFiles({Q(At("sub/b.bin")), Q(At("a.txt"))});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "A.TXT\r\nSUB\\B.BIN\r\nA.TXT\r\n");
+    EXPECT_EQ(Status(), "3 lignes/lines");
+
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+    ASSERT_EQ(user.folderRequests.size(), 1u);
+    EXPECT_EQ(user.folderRequests[0].caption, "Select a directory");
+    EXPECT_EQ(user.folderRequests[0].root, Q(work));
+    EXPECT_EQ(user.folderRequests[0].startFolder, "");
+    // The folder's own files come before those of its sub-folders.
+    EXPECT_EQ(ListBytes(), "a.txt\r\nsub\\b.bin\r\n");
+    EXPECT_EQ(Status(), "3 lignes/lines");
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Editor, CreateFileAfterALastLineWithoutBreak)
+{
+    List().setPlainText("typed");
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "typed\r\nA.TXT");
+    user.ChooseFiles({Q(At("sub/b.bin"))});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "typed\r\nA.TXT\r\nSUB\\B.BIN");
+    EXPECT_EQ(Status(), "3 lignes/lines");
+}
+
+TEST_F(Editor, CreateFileUpperCasesOnlyAsciiLetters)
+{
+    const std::string name = "caf\xc3\xa9-\xc3\xa0.txt";
+    WriteFile(At(name), "c");
+    user.ChooseFiles({Q(At(name))});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "CAF\xc3\xa9-\xc3\xa0.TXT\r\n");
+}
+
+TEST_F(Editor, CreateFileCancelledChangesNothing)
+{
+    List().setPlainText("kept");
+    user.CancelFiles();
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "kept");
+    EXPECT_EQ(Status(), "");
+}
+
+TEST_F(Editor, CreateDirCancelledLeavesTheListAsItWas)
+{
+    List().setPlainText("one\ntwo\n");
+    user.CancelFolder();
+    Click("tbCreerDir");
+    EXPECT_EQ(ListBytes(), "one\r\ntwo\r\n");
+    EXPECT_FALSE(List().isHidden());
+}
+
+TEST_F(Editor, CreateDirOnTheWorkingFolderGivesRelativeNamesInTheirCase)
+{
+    fs::create_directories(fs::path(work) / "sub" / "Deep");
+    fs::create_directories(fs::path(work) / ".hiddensub");
+    WriteFile(At("Mixed.Bin"), "m");
+    WriteFile(At(".hidden"), "h");
+    WriteFile(At("sub/Deep/z.DAT"), "z");
+    WriteFile(At(".hiddensub/w"), "w");
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+    EXPECT_EQ(ListLines(), (std::multiset<std::string>{"a.txt", "Mixed.Bin", ".hidden", "sub\\b.bin",
+                                                       "sub\\Deep\\z.DAT"}));
+    EXPECT_TRUE(ListBytes().ends_with("\r\n"));
+    EXPECT_FALSE(List().isHidden());
+}
+
+TEST_F(Editor, CreateDirOnASubFolderStaysRelativeToTheWorkingFolder)
+{
+    user.ChooseFolder(Q(At("sub")));
+    Click("tbCreerDir");
+    EXPECT_EQ(ListBytes(), "sub\\b.bin\r\n");
+}
+
+TEST_F(Editor, CreateDirOnAnEmptyFolderEmptiesTheList)
+{
+    fs::create_directory(fs::path(work) / "empty");
+    List().setPlainText("old");
+    user.ChooseFolder(Q(At("empty")));
+    Click("tbCreerDir");
+    EXPECT_EQ(ListBytes(), "");
+}
+
+TEST_F(Editor, CreateDirOnAVanishedFolderReportsItAndKeepsTheList)
+{
+    List().setPlainText("old");
+    user.ChooseFolder(Q(At("gone")));
+    Click("tbCreerDir");
+    EXPECT_EQ(ListBytes(), "old");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, "Morvane");
+    EXPECT_EQ(user.messages[0].text, Q("Cannot open folder " + (At("gone")) + "."));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(List().isHidden());
+}
+
+// Each row: file bytes, the line count shown, the bytes Save writes back.
+struct LoadCase
+{
+    const char *name;
+    std::string bytes;
+    int count;
+    std::string saved;
+};
+
+void PrintTo(const LoadCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class EditorLoad : public Editor, public testing::WithParamInterface<LoadCase> {};
+
+TEST_P(EditorLoad, ShowsTheLinesAndSavesThemWithCrLf)
+{
+    const std::string file = At("list.txt");
+    WriteFile(file, GetParam().bytes);
+    Load(file);
+    EXPECT_EQ(Status(), Q(file + " - " + std::to_string(GetParam().count) + " lignes/lines"));
+    EXPECT_EQ(ListBytes(), GetParam().saved);
+
+    Save(At("saved.txt"));
+    EXPECT_EQ(ReadFile(At("saved.txt")), GetParam().saved);
+    EXPECT_EQ(Status(), Q(file + " - " + std::to_string(GetParam().count) + " lignes/lines"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, EditorLoad, testing::Values(
+    LoadCase{"CrLf", "A\r\nB\r\n", 2, "A\r\nB\r\n"},
+    LoadCase{"LfOnly", "A\nB\n", 2, "A\r\nB\r\n"},
+    LoadCase{"CrOnly", "A\rB\r", 2, "A\r\nB\r\n"},
+    LoadCase{"Mixed", "A\r\nB\nC\rD", 4, "A\r\nB\r\nC\r\nD"},
+    LoadCase{"LfThenCrIsTwoBreaks", "A\n\rB", 3, "A\r\n\r\nB"},
+    LoadCase{"LastLineWithoutBreak", "A\r\nB", 2, "A\r\nB"},
+    LoadCase{"EmptyLastLine", "A\r\n\r\n", 2, "A\r\n\r\n"},
+    LoadCase{"JustABreak", "\r\n", 1, "\r\n"},
+    LoadCase{"Empty", "", 0, ""},
+    LoadCase{"EndsAtZeroByte", std::string("A\r\nB\0C\r\n", 8), 2, "A\r\nB"},
+    LoadCase{"TrailingBlanksKept", "A \r\n\tB\r\n", 2, "A \r\n\tB\r\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Editor, LoadThenSaveKeepsEveryByte)
+{
+    const std::string bytes = "CAF\xc9.TXT\r\n"                   // Windows-1252
+                              "caf\xc3\xa9\\\xe6\x97\xa5.bin\r\n"   // UTF-8
+                              "bad\x80\xff\xc3(\xed\xa0\x80\r\n"    // not UTF-8
+                              "nb\xc2\xa0sp\xef\xbb\xbf\xe2\x80\xa8\r\n"
+                              "\xef\x9e\x80\xef\x9f\xbf private\r\n"
+                              "\xef\xbb\xbflast";
+    WriteFile(At("list.txt"), bytes);
+    Load(At("list.txt"));
+    EXPECT_EQ(Status(), Q(At("list.txt")) + " - 6 lignes/lines");
+    Save(At("copy.txt"));
+    EXPECT_EQ(ReadFile(At("copy.txt")), bytes);
+}
+
+TEST_F(Editor, LoadOfAMissingFileReportsItAndKeepsListAndStatus)
+{
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    Load(At("missing.txt"));
+    EXPECT_EQ(ListBytes(), "A.TXT\r\n");
+    EXPECT_EQ(Status(), "1 lignes/lines");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, Q("Cannot open file " + (At("missing.txt")) + "."));
+}
+
+TEST_F(Editor, DialogSettingsOfLoadAndSave)
+{
+    WriteFile(At("list.txt"), "x");
+    Load(At("list.txt"));
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    Load(At("list.txt"));
+    Save(At("out.txt"));
+    ASSERT_EQ(user.fileRequests.size(), 4u);
+    const FileDialogRequest &firstLoad = user.fileRequests[0];
+    EXPECT_EQ(firstLoad.filter, "Fichier texte (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(firstLoad.defaultSuffix, "txt");
+    EXPECT_EQ(firstLoad.directory, "");
+    // Load keeps the folder Create File gave the shared dialog.
+    EXPECT_EQ(user.fileRequests[2].directory, Q(work));
+    EXPECT_EQ(user.fileRequests[2].filter, firstLoad.filter);
+    const FileDialogRequest &save = user.fileRequests[3];
+    EXPECT_TRUE(save.save);
+    EXPECT_TRUE(save.overwritePrompt);
+    EXPECT_EQ(save.filter, "Fichiers textes (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(save.defaultSuffix, "txt");
+    EXPECT_EQ(save.directory, Q(work));
+}
+
+TEST_F(Editor, SavingAnEmptyListWritesZeroBytes)
+{
+    WriteFile(At("out.txt"), "old contents");
+    Save(At("out.txt"));
+    EXPECT_EQ(ReadFile(At("out.txt")), "");
+}
+
+TEST_F(Editor, ClearAndSaveKeepTheStatusText)
+{
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    Click("tbEffacer");
+    EXPECT_EQ(ListBytes(), "");
+    EXPECT_EQ(Status(), "1 lignes/lines");
+    Save(At("out.txt"));
+    EXPECT_EQ(Status(), "1 lignes/lines");
+}
+
+TEST_F(Editor, SaveThatCannotCreateTheFileSaysSo)
+{
+    Save(At("missing/out.txt"));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, Q("Cannot create file " + (At("missing/out.txt")) + "."));
+    EXPECT_FALSE(fs::exists(fs::path(work) / "missing"));
+}
+
+// Keeps writes past a size limit failing for its lifetime, as a full disk would.
+class ScopedFileSizeLimit
+{
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, old_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+TEST_F(Editor, FailedSaveKeepsTheOldFile)
+{
+    WriteFile(At("out.txt"), "old contents\r\n");
+    List().setPlainText(QString(100000, QLatin1Char('x')));
+    {
+        const ScopedFileSizeLimit limit(4096);
+        Save(At("out.txt"));
+    }
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, Q("Cannot create file " + (At("out.txt")) + "."));
+    EXPECT_EQ(ReadFile(At("out.txt")), "old contents\r\n");
+    std::set<std::string> left;
+    for (const auto &entry : fs::directory_iterator(work))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"a.txt", "sub", "out.txt"}));
+}
+
+TEST_F(Editor, CloseEndsTheShowingWithResultOk)
+{
+    editor.show();
+    Click("btnFermer");
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(editor.result(), 1);
+}
+
+TEST_F(Editor, FileOutsideTheWorkingFolderIsNotAdded)
+{
+    WriteFile(dir / "outside.txt", "o");
+    fs::create_directory(dir.path() / "work2");
+    WriteFile(dir / "work2/sibling.txt", "s");
+    user.ChooseFiles({Q(dir / "outside.txt"), Q(At("a.txt")), Q(dir / "work2/sibling.txt")});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "A.TXT\r\n");
+    EXPECT_EQ(Status(), "1 lignes/lines");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(user.messages[0].title, "Warning");
+    EXPECT_TRUE(user.messages[0].text.contains("outside the working folder " + Q(work)));
+    EXPECT_EQ(user.messages[0].details, Q(dir / "outside.txt") + "\n" + Q(dir / "work2/sibling.txt"));
+}
+
+TEST_F(Editor, CreateDirOutsideTheWorkingFolderLeavesTheList)
+{
+    fs::create_directory(dir.path() / "elsewhere");
+    WriteFile(dir / "elsewhere/e.txt", "e");
+    List().setPlainText("old");
+    user.ChooseFolder(Q(dir / "elsewhere"));
+    Click("tbCreerDir");
+    EXPECT_EQ(ListBytes(), "old");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_TRUE(user.messages[0].text.contains("The folder " + Q(dir / "elsewhere") + " lies outside"));
+}
+
+TEST_F(Editor, RootWorkingFolderGivesPathsBelowTheRoot)
+{
+    workDir = "/";
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    QString expected = Q(work.substr(1) + "/A.TXT").toUpper();
+    expected.replace('/', '\\');
+    EXPECT_EQ(Q(ListBytes()), expected + "\r\n");
+}
+
+class EditorWithoutWorkDir : public Editor, public testing::WithParamInterface<const char *> {};
+
+TEST_P(EditorWithoutWorkDir, RefusesBeforeAskingAnything)
+{
+    workDir.clear();
+    List().setPlainText("old");
+    Click(GetParam());
+    EXPECT_EQ(ListBytes(), "old");
+    EXPECT_TRUE(user.fileRequests.empty());
+    EXPECT_TRUE(user.folderRequests.empty());
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_TRUE(user.messages[0].text.contains("No working folder is set"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, EditorWithoutWorkDir, testing::Values("tbCreer", "tbCreerDir"));
+
+// The names an archive stores, from its zero-terminated names block.
+std::multiset<std::string> ArchiveNames(const std::string &archive)
+{
+    const std::uint32_t count = test::LE32At(archive, 88);
+    const std::uint32_t names = test::LE32At(archive, 264) + 20 * count;
+    std::multiset<std::string> stored;
+    for (std::size_t at = names; at < archive.size();) {
+        const std::size_t end = archive.find('\0', at);
+        stored.insert(archive.substr(at, end - at));
+        at = end + 1;
+    }
+    EXPECT_EQ(stored.size(), count);
+    return stored;
+}
+
+TEST_F(Editor, ListMadeWithCreateDirBuildsAnArchiveOfTheWholeTree)
+{
+    fs::create_directories(fs::path(work) / "sub" / "deep er");
+    WriteFile(At("sub/deep er/c d.bin"), "cd");
+    WriteFile(At(".hidden"), "h");
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+    Save(At("list.txt"));
+
+    CreateArchive(At("list.txt"), ArchivePathFor(At("list.txt")), HeaderTexts{});
+    EXPECT_EQ(ArchiveNames(ReadFile(At("list.POD"))),
+              (std::multiset<std::string>{"a.txt", ".hidden", "sub\\b.bin", "sub\\deep er\\c d.bin"}));
+}
+
+} // namespace
+} // namespace morvane

@@ -1,0 +1,380 @@
+#include "responses/TFind.h"
+
+#include "TestFiles.h"
+#include "platform/DirectoryListing.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <stdexcept>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::WriteFile;
+
+std::multiset<std::string> AsSet(const std::vector<std::string> &paths)
+{
+    return {paths.begin(), paths.end()};
+}
+
+std::size_t OpenHandleCount()
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+struct AttributeValueCase
+{
+    const char *name;
+    TFileAttr set;
+    int bits;
+    int value;
+};
+
+void PrintTo(const AttributeValueCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class AttributeValueTest : public testing::TestWithParam<AttributeValueCase> {};
+
+TEST_P(AttributeValueTest, AddsEachMembersContribution)
+{
+    EXPECT_EQ(GetParam().set.Bits(), GetParam().bits);
+    EXPECT_EQ(AttributeValue(GetParam().set), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, AttributeValueTest, testing::Values(
+    AttributeValueCase{"Empty", {}, 0, 0},
+    AttributeValueCase{"ReadOnly", {ffaReadOnly}, 1, 1},
+    AttributeValueCase{"Hidden", {ffaHidden}, 2, 2},
+    AttributeValueCase{"SysFile", {ffaSysFile}, 4, 4},
+    AttributeValueCase{"VolumeID", {ffaVolumeID}, 8, 8},
+    AttributeValueCase{"Directory", {ffaDirectory}, 16, 16},
+    AttributeValueCase{"Archive", {ffaArchive}, 32, 32},
+    AttributeValueCase{"AnyFile", {ffaAnyFile}, 64, 63},
+    AttributeValueCase{"EditorSetting", {ffaDirectory, ffaAnyFile}, 80, 79},
+    AttributeValueCase{"AllSix", {ffaReadOnly, ffaHidden, ffaSysFile, ffaVolumeID, ffaDirectory, ffaArchive}, 63, 63}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct MaskCase
+{
+    const char *mask;
+    const char *name;
+    bool matches;
+};
+
+void PrintTo(const MaskCase &c, std::ostream *out)
+{
+    *out << '"' << c.mask << "\" against \"" << c.name << '"';
+}
+
+class MaskTest : public testing::TestWithParam<MaskCase> {};
+
+TEST_P(MaskTest, MatchesLikeWindows)
+{
+    EXPECT_EQ(MaskMatches(GetParam().mask, GetParam().name), GetParam().matches)
+        << GetParam().mask << " against " << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Masks, MaskTest, testing::Values(
+    MaskCase{"*.*", "noextension", true},
+    MaskCase{"*.*", ".hidden", true},
+    MaskCase{"*", "", true},
+    MaskCase{"*.txt", "LIST.TXT", true},
+    MaskCase{"*.TXT", "list.txt", true},
+    MaskCase{"*.txt", "list.txt.bak", false},
+    MaskCase{"*.txt", "listtxt", false},
+    MaskCase{"?.bin", "a.bin", true},
+    MaskCase{"?.bin", "ab.bin", false},
+    MaskCase{"?.bin", ".bin", false},
+    MaskCase{"a*b*c", "aXXbYYbc", true},
+    MaskCase{"a*b*c", "aXXbYYd", false},
+    MaskCase{"data", "DATA", true},
+    MaskCase{"caf\xc3\xa9", "CAF\xc3\xa9", true},
+    MaskCase{"caf\xc3\xa9", "CAF\xc3\x89", false}));
+
+// A folder holding one entry of each kind the attribute filter tells apart.
+class ListingKindsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WriteFile(dir / "plain.txt", "p");
+        WriteFile(dir / "readonly.txt", "r");
+        ::chmod((dir / "readonly.txt").c_str(), 0444);
+        WriteFile(dir / ".hidden", "h");
+        ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+        fs::create_symlink(dir / "missing", dir / "dangling");
+        fs::create_directory(dir / "sub");
+        fs::create_directory(dir / ".hiddensub");
+    }
+
+    std::multiset<std::string> Listed(TFileAttr attributes)
+    {
+        TFindFile finder;
+        finder.SetPath(dir.path().string());
+        finder.SetFileAttr(attributes);
+        std::multiset<std::string> names;
+        for (const std::string &path : finder.Execute()) {
+            EXPECT_EQ(path.rfind(finder.Path(), 0), 0u) << path;
+            names.insert(path.substr(finder.Path().size()));
+        }
+        return names;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(ListingKindsTest, EditorSettingListsEveryEntryButFolders)
+{
+    EXPECT_EQ(Listed({ffaDirectory, ffaAnyFile}),
+              (std::multiset<std::string>{"plain.txt", "readonly.txt", ".hidden", "fifo", "dangling"}));
+}
+
+TEST_F(ListingKindsTest, AnyFileListsEverythingWithDotEntries)
+{
+    EXPECT_EQ(Listed({ffaAnyFile}), (std::multiset<std::string>{".", "..", "plain.txt", "readonly.txt", ".hidden",
+                                                               "fifo", "dangling", "sub", ".hiddensub"}));
+}
+
+TEST_F(ListingKindsTest, DirectoryListsWhatIsNeitherHiddenNorSystem)
+{
+    EXPECT_EQ(Listed({ffaDirectory}), (std::multiset<std::string>{".", "..", "plain.txt", "readonly.txt", "sub"}));
+}
+
+TEST_F(ListingKindsTest, EmptySetListsOnlyPlainFiles)
+{
+    EXPECT_EQ(Listed({}), (std::multiset<std::string>{"plain.txt", "readonly.txt"}));
+}
+
+TEST_F(ListingKindsTest, HiddenAddsHiddenFilesButNoFolders)
+{
+    EXPECT_EQ(Listed({ffaHidden}), (std::multiset<std::string>{"plain.txt", "readonly.txt", ".hidden"}));
+}
+
+TEST(EntryAttributesTest, WordsFollowTheFileType)
+{
+    TempDir dir;
+    WriteFile(dir / "plain", "p");
+    WriteFile(dir / "readonly", "r");
+    ::chmod((dir / "readonly").c_str(), 0444);
+    fs::create_directory(dir / ".folder");
+    fs::create_directory_symlink(dir / ".folder", dir / "link");
+    fs::create_symlink(dir / "missing", dir / "dangling");
+    const int handle = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(handle, 0);
+    EXPECT_EQ(EntryAttributes(handle, "plain"), kFaArchive);
+    EXPECT_EQ(EntryAttributes(handle, "readonly"), kFaArchive | kFaReadOnly);
+    EXPECT_EQ(EntryAttributes(handle, ".folder"), kFaDirectory | kFaHidden);
+    EXPECT_EQ(EntryAttributes(handle, "link"), kFaDirectory | kFaSymLink);
+    EXPECT_EQ(EntryAttributes(handle, "dangling"), kFaSysFile | kFaSymLink);
+    EXPECT_EQ(EntryAttributes(handle, "."), kFaDirectory);
+    EXPECT_EQ(EntryAttributes(handle, "absent"), std::nullopt);
+    ::close(handle);
+}
+
+// root: a.txt .h.txt sub/{b.txt deeper/{c.txt}} .hiddensub/{x.txt} empty/
+class TreeTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WriteFile(dir / "a.txt", "a");
+        WriteFile(dir / ".h.txt", "h");
+        fs::create_directories(dir.path() / "sub" / "deeper");
+        WriteFile(dir / "sub/b.txt", "b");
+        WriteFile(dir / "sub/deeper/c.txt", "c");
+        fs::create_directory(dir.path() / ".hiddensub");
+        WriteFile(dir / ".hiddensub/x.txt", "x");
+        fs::create_directory(dir.path() / "empty");
+        finder.SetPath(dir.path().string());
+        finder.SetInSubFolders(true);
+        finder.SetFileAttr({ffaDirectory, ffaAnyFile});
+    }
+
+    std::string Full(const std::string &relative) { return dir.path().string() + "/" + relative; }
+
+    TempDir dir;
+    TFindFile finder;
+};
+
+TEST_F(TreeTest, EditorSettingsListEveryFileOutsideHiddenFolders)
+{
+    EXPECT_EQ(AsSet(finder.Execute()),
+              (std::multiset<std::string>{Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"), Full("sub/deeper/c.txt")}));
+}
+
+TEST_F(TreeTest, WithoutSubFoldersOnlyTheFolderItself)
+{
+    finder.SetInSubFolders(false);
+    EXPECT_EQ(AsSet(finder.Execute()), (std::multiset<std::string>{Full("a.txt"), Full(".h.txt")}));
+}
+
+TEST_F(TreeTest, MaskAppliesToTheFirstPassOnly)
+{
+    WriteFile(dir / "a.bin", "a");
+    WriteFile(dir / "sub/B.TXT", "b");
+    WriteFile(dir / "sub/b.bin", "b");
+    finder.SetFileMask("*.txt");
+    EXPECT_EQ(AsSet(finder.Execute()), (std::multiset<std::string>{Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
+                                                                   Full("sub/B.TXT"), Full("sub/deeper/c.txt")}));
+}
+
+TEST_F(TreeTest, FolderOfOnlySubFoldersGivesTheirFiles)
+{
+    fs::create_directory(dir.path() / "onlyfolders");
+    fs::create_directory(dir.path() / "onlyfolders" / "one");
+    fs::create_directory(dir.path() / "onlyfolders" / "two");
+    WriteFile(dir / "onlyfolders/one/1", "1");
+    WriteFile(dir / "onlyfolders/two/2", "2");
+    finder.SetPath(Full("onlyfolders"));
+    EXPECT_EQ(AsSet(finder.Execute()),
+              (std::multiset<std::string>{Full("onlyfolders/one/1"), Full("onlyfolders/two/2")}));
+    finder.SetPath(Full("empty"));
+    EXPECT_TRUE(finder.Execute().empty());
+}
+
+// Pre-order whatever order the folders are listed in: the results under any folder form one
+// contiguous run that starts with that folder's own entries.
+TEST_F(TreeTest, ResultsAreInDepthFirstPreOrder)
+{
+    for (int i = 0; i < 4; ++i) {
+        fs::create_directories(dir.path() / ("wide" + std::to_string(i)) / "inner");
+        WriteFile(dir / ("wide" + std::to_string(i) + "/f"), "f");
+        WriteFile(dir / ("wide" + std::to_string(i) + "/inner/g"), "g");
+    }
+    finder.SetFileAttr({ffaAnyFile});
+    const std::vector<std::string> results = finder.Execute();
+    ASSERT_FALSE(results.empty());
+
+    std::vector<std::string> searched{dir.path().string() + "/"};
+    for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
+        if (entry.is_directory() && entry.path().filename().string()[0] != '.'
+            && entry.path().string().find("/.") == std::string::npos)
+            searched.push_back(entry.path().string() + "/");
+    ASSERT_EQ(searched.size(), 12u);
+
+    for (const std::string &folder : searched) {
+        std::vector<std::size_t> under, direct;
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            if (!results[i].starts_with(folder))
+                continue;
+            under.push_back(i);
+            if (results[i].find('/', folder.size()) == std::string::npos)
+                direct.push_back(i);
+        }
+        SCOPED_TRACE(folder);
+        ASSERT_FALSE(under.empty());
+        EXPECT_EQ(under.back() - under.front() + 1, under.size()) << "results under the folder are not contiguous";
+        // "." and ".." and every sub-folder's own path come before anything found inside them.
+        EXPECT_EQ(direct.front(), under.front());
+        EXPECT_EQ(direct.back() - direct.front() + 1, direct.size());
+        EXPECT_EQ(std::count(results.begin(), results.end(), folder + "."), 1);
+        EXPECT_EQ(std::count(results.begin(), results.end(), folder + ".."), 1);
+    }
+}
+
+TEST_F(TreeTest, SymbolicLinkToAFolderIsNeverDescendedInto)
+{
+    fs::create_directory_symlink(dir.path(), dir.path() / "sub" / "loop");
+    fs::create_directory_symlink(dir.path() / "sub" / "deeper", dir.path() / "shortcut");
+    EXPECT_EQ(AsSet(finder.Execute()),
+              (std::multiset<std::string>{Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"), Full("sub/deeper/c.txt")}));
+
+    finder.SetFileAttr({ffaAnyFile});
+    const auto all = AsSet(finder.Execute());
+    EXPECT_EQ(all.count(Full("sub/loop")), 1u);
+    EXPECT_EQ(all.count(Full("shortcut")), 1u);
+    EXPECT_EQ(all.count(Full("shortcut/c.txt")), 0u);
+}
+
+TEST_F(TreeTest, TwoExecutesReturnTheSameListHoldingOnlyTheLastSearch)
+{
+    const std::vector<std::string> *first = &finder.Execute();
+    finder.SetPath(Full("sub/deeper"));
+    const std::vector<std::string> *second = &finder.Execute();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(*second, std::vector<std::string>{Full("sub/deeper/c.txt")});
+}
+
+TEST_F(TreeTest, VanishedFolderGivesAnEmptyList)
+{
+    finder.SetPath(Full("sub/deeper"));
+    fs::remove_all(dir.path() / "sub");
+    EXPECT_TRUE(finder.Execute().empty());
+}
+
+TEST_F(TreeTest, EveryEnumerationIsClosedAfterASearch)
+{
+    std::string deep = "sub/deeper";
+    for (int i = 0; i < 20; ++i) {
+        deep += "/level";
+        fs::create_directories(Full(deep));
+    }
+    WriteFile(Full(deep + "/bottom"), "b");
+    const std::size_t before = OpenHandleCount();
+    EXPECT_EQ(AsSet(finder.Execute()).count(Full(deep + "/bottom")), 1u);
+    EXPECT_EQ(OpenHandleCount(), before);
+}
+
+TEST(DirectoryListingTest, HandleIsClosedWhenAnExceptionLeavesTheLoop)
+{
+    TempDir dir;
+    WriteFile(dir / "one", "1");
+    const std::size_t before = OpenHandleCount();
+    EXPECT_THROW(
+        {
+            DirectoryListing listing(dir.path().string(), "*.*", kFaDirectory);
+            ASSERT_EQ(OpenHandleCount(), before + 1);
+            while (auto entry = listing.Next())
+                throw std::runtime_error("stop");
+        },
+        std::runtime_error);
+    EXPECT_EQ(OpenHandleCount(), before);
+}
+
+TEST(TFindFileTest, ConstructorDefaults)
+{
+    TFindFile finder;
+    EXPECT_EQ(finder.Path(), fs::current_path().string() + "/");
+    EXPECT_EQ(finder.FileMask(), "*.*");
+    EXPECT_EQ(finder.FileAttr(), TFileAttr{ffaAnyFile});
+    EXPECT_FALSE(finder.InSubFolders());
+}
+
+TEST(TFindFileTest, PathSetterAddsTheSeparatorToAnExistingFolder)
+{
+    TempDir dir;
+    TFindFile finder;
+    finder.SetPath(dir.path().string());
+    EXPECT_EQ(finder.Path(), dir.path().string() + "/");
+    fs::create_directory(dir.path() / "other");
+    finder.SetPath(dir / "other/");
+    EXPECT_EQ(finder.Path(), dir / "other/");
+}
+
+class PathRefusalTest : public testing::TestWithParam<const char *> {};
+
+TEST_P(PathRefusalTest, KeepsTheOldPath)
+{
+    TempDir dir;
+    WriteFile(dir / "file", "f");
+    TFindFile finder;
+    finder.SetPath(dir.path().string());
+    const std::string before = finder.Path();
+    finder.SetPath(GetParam()[0] == '\0' ? std::string() : dir / GetParam());
+    EXPECT_EQ(finder.Path(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, PathRefusalTest, testing::Values("", "missing", "file"));
+
+} // namespace
+} // namespace morvane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+
+struct CraftedEntry
+{
+    std::string name;
+    std::string data;
+    std::uint32_t timestamp = 271209794; // "unknown"
+};
+
+inline void PutLE32(std::string &bytes, std::size_t offset, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+}
+
+// A sound POD3 archive laid out by hand, apart from the program's writer, so that tests can hold
+// names the writer would never store and damage it at known offsets.
+inline std::string CraftArchive(const std::vector<CraftedEntry> &entries)
+{
+    std::string bytes(288, '\0');
+    bytes.replace(0, 4, "POD3");
+    for (const CraftedEntry &entry : entries)
+        bytes += entry.data;
+    const auto dirOffset = static_cast<std::uint32_t>(bytes.size());
+    std::uint32_t data = 288;
+    std::uint32_t name = 0;
+    for (const CraftedEntry &entry : entries) {
+        std::string record(20, '\0');
+        PutLE32(record, 0, name);
+        PutLE32(record, 4, static_cast<std::uint32_t>(entry.data.size()));
+        PutLE32(record, 8, data);
+        PutLE32(record, 12, entry.timestamp);
+        bytes += record;
+        data += static_cast<std::uint32_t>(entry.data.size());
+        name += static_cast<std::uint32_t>(entry.name.size() + 1);
+    }
+    for (const CraftedEntry &entry : entries)
+        bytes += entry.name + '\0';
+    PutLE32(bytes, 88, static_cast<std::uint32_t>(entries.size()));
+    PutLE32(bytes, 264, dirOffset);
+    PutLE32(bytes, 272, name);
+    PutLE32(bytes, 280, 0xFFFFFFFF);
+    return bytes;
+}
+
+} // namespace morvane::test
