@@ -22,9 +22,12 @@ MorvaneApplication::MorvaneApplication(int &argc, char **argv)
 
 bool MorvaneApplication::notify(QObject *receiver, QEvent *event)
 {
-    bool handled = false;
-    RunCommand(activeWindow(), [&] { handled = QApplication::notify(receiver, event); });
-    return handled;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ReportCurrentFailure(activeWindow());
+    }
+    return false;
 }
 
 } // namespace morvane
