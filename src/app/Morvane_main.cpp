@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -22,8 +23,8 @@ namespace morvane {
 
 namespace {
 
-const QString kSettingsSection = QStringLiteral("dir");
-const QString kSettingsKey = QStringLiteral("workdir");
+constexpr const char *kSettingsSection = "dir";
+constexpr const char *kSettingsKey = "workdir";
 
 const QString kWarningTitle = QStringLiteral("Warning");
 const QString kErrorTitle = QStringLiteral("Error");
@@ -42,6 +43,17 @@ std::string FileSystemPath(const QString &path)
 QString FromFileSystemPath(const std::string &path)
 {
     return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// What a failed build left on disk, so that the user knows what to delete or keep.
+QString LeftBehind(const QString &archivePath)
+{
+    const QFileInfo archive(archivePath);
+    if (!archive.isFile())
+        return QStringLiteral("No archive file was created at %1.").arg(archivePath);
+    if (archive.size() == 0)
+        return QStringLiteral("The archive file %1 was left empty.").arg(archivePath);
+    return QStringLiteral("The archive file %1 was left incomplete (%2 bytes).").arg(archivePath).arg(archive.size());
 }
 
 // The hourglass for as long as the object lives.
@@ -102,8 +114,7 @@ void TForm_main::btnInitClick()
     QString folder;
     // Cancelling leaves the text empty, which clears the stored working folder too.
     SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
-    IniFile(FileSystemPath(SettingsPath))
-        .WriteString(kSettingsSection.toStdString(), kSettingsKey.toStdString(), FileSystemPath(folder));
+    IniFile(FileSystemPath(SettingsPath)).WriteString(kSettingsSection, kSettingsKey, FileSystemPath(folder));
     WorkDir = folder;
 }
 
@@ -111,8 +122,7 @@ void TForm_main::CreateResponseClick()
 {
     const IniFile settings(FileSystemPath(SettingsPath));
     if (settings.Exists())
-        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection.toStdString(),
-                                                         kSettingsKey.toStdString(), FileSystemPath(WorkDir)));
+        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, FileSystemPath(WorkDir)));
     else
         btnInitClick();
     if (form_response != nullptr)
@@ -139,16 +149,25 @@ void TForm_main::CreatePODClick()
     }
 
     const BusyCursor busy;
+    const std::string archivePath = ArchivePathFor(responsePath);
     try {
         BuildProgressWindow progress(this);
-        CreateArchive(responsePath, ArchivePathFor(responsePath), form_Dialog->Texts(), &progress);
+        CreateArchive(responsePath, archivePath, form_Dialog->Texts(), &progress);
     } catch (const ResponseFileWouldBeOverwritten &refusal) {
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FailureMessage(refusal));
-    } catch (const std::exception &failure) {
-        // The fixed warning names no cause; the cause is kept behind "Show Details".
+    } catch (...) {
+        // The fixed warning names no cause; the cause and what is left on disk are kept behind
+        // "Show Details".
+        QString cause = QStringLiteral("Unexpected failure");
+        try {
+            throw;
+        } catch (const std::exception &failure) {
+            cause = FailureReportText(FailureMessage(failure));
+        } catch (...) {
+        }
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
-                                  FailureMessage(failure));
+                                  cause + QLatin1Char('\n') + LeftBehind(FromFileSystemPath(archivePath)));
     }
 }
 
