@@ -1,6 +1,6 @@
 #include "app/MorvaneApplication.h"
 
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 
 #include <QFont>
 #include <QIcon>

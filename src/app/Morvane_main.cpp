@@ -1,7 +1,7 @@
 #include "app/Morvane_main.h"
 
 #include "app/BuildProgressWindow.h"
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 #include "app/Morvane_dialog.h"
 #include "archive/ArchiveCommands.h"
 #include "platform/IniFile.h"

@@ -1,4 +1,4 @@
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 
 #include "platform/Cp1252.h"
 #include "responses/ModalInteraction.h"
