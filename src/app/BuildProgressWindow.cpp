@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
+#include <climits>
+
 namespace morvane {
 
 BuildProgressWindow::BuildProgressWindow(QWidget *parent, std::function<std::int64_t()> elapsedMs)

@@ -1,8 +1,9 @@
 #include "app/MorvaneApplication.h"
 
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 
 #include <QFont>
+#include <QIcon>
 
 namespace morvane {
 
@@ -11,17 +12,22 @@ MorvaneApplication::MorvaneApplication(int &argc, char **argv)
 {
     setApplicationName(QString::fromLatin1(kApplicationTitle));
     setApplicationVersion(QStringLiteral("1.3"));
-    // The windows are laid out for the 8-point Windows font; these have close widths.
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/Morvane.png")));
+    // The windows are laid out in pixels for the 8-point Windows font; at 8 points DejaVu Sans
+    // Condensed has nearly its widths and the same 13-pixel line.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Microsoft Sans Serif"),
+                                QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
 }
 
 bool MorvaneApplication::notify(QObject *receiver, QEvent *event)
 {
-    bool handled = false;
-    RunCommand(activeWindow(), [&] { handled = QApplication::notify(receiver, event); });
-    return handled;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ReportCurrentFailure(activeWindow());
+    }
+    return false;
 }
 
 } // namespace morvane

@@ -6,6 +6,8 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace morvane {
 
 namespace {
@@ -27,6 +29,12 @@ Tform_Dialog::Tform_Dialog(QWidget *parent)
     , ui(std::make_unique<Ui::Tform_Dialog>())
 {
     ui->setupUi(this);
+    // A fixed place on the screen, not centred over the main window.
+    move(415, 154);
+    // Labels grow to fit their text, should this font be wider than the one the dialog was laid
+    // out for.
+    for (QLabel *label : {ui->lblDescription, ui->Label2, ui->Label3, ui->Label4, ui->Label5})
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     // Neither button is the default one: Enter presses a button only while it has the focus.
     for (QPushButton *button : {ui->Button1, ui->Button2})
         button->setAutoDefault(false);

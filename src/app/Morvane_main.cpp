@@ -1,7 +1,7 @@
 #include "app/Morvane_main.h"
 
 #include "app/BuildProgressWindow.h"
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 #include "app/Morvane_dialog.h"
 #include "archive/ArchiveCommands.h"
 #include "platform/IniFile.h"
@@ -15,13 +15,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace morvane {
 
 namespace {
 
-const QString kSettingsSection = QStringLiteral("dir");
-const QString kSettingsKey = QStringLiteral("workdir");
+constexpr const char *kSettingsSection = "dir";
+constexpr const char *kSettingsKey = "workdir";
 
 const QString kWarningTitle = QStringLiteral("Warning");
 const QString kErrorTitle = QStringLiteral("Error");
@@ -42,6 +45,17 @@ QString FromFileSystemPath(const std::string &path)
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+// What a failed build left on disk, so that the user knows what to delete or keep.
+QString LeftBehind(const QString &archivePath)
+{
+    const QFileInfo archive(archivePath);
+    if (!archive.isFile())
+        return QStringLiteral("No archive file was created at %1.").arg(archivePath);
+    if (archive.size() == 0)
+        return QStringLiteral("The archive file %1 was left empty.").arg(archivePath);
+    return QStringLiteral("The archive file %1 was left incomplete (%2 bytes).").arg(archivePath).arg(archive.size());
+}
+
 // The hourglass for as long as the object lives.
 class BusyCursor
 {
@@ -60,7 +74,9 @@ TForm_main::TForm_main(QWidget *parent)
     , ui(std::make_unique<Ui::TForm_main>())
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // A title bar with the system menu and the close button only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -70,6 +86,11 @@ TForm_main::TForm_main(QWidget *parent)
         panel->setPalette(face);
         panel->setAutoFillBackground(true);
     }
+
+    // Left-aligned labels grow to fit their text, should this font be wider than the one the
+    // window was laid out for.
+    for (QLabel *label : {ui->Label1, ui->Label2, ui->Label3})
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
     const auto bind = [this](auto *control, auto signal, void (TForm_main::*command)()) {
         connect(control, signal, this, [this, command] { RunCommand(this, [this, command] { (this->*command)(); }); });
@@ -93,8 +114,7 @@ void TForm_main::btnInitClick()
     QString folder;
     // Cancelling leaves the text empty, which clears the stored working folder too.
     SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
-    IniFile(FileSystemPath(SettingsPath))
-        .WriteString(kSettingsSection.toStdString(), kSettingsKey.toStdString(), FileSystemPath(folder));
+    IniFile(FileSystemPath(SettingsPath)).WriteString(kSettingsSection, kSettingsKey, FileSystemPath(folder));
     WorkDir = folder;
 }
 
@@ -102,8 +122,7 @@ void TForm_main::CreateResponseClick()
 {
     const IniFile settings(FileSystemPath(SettingsPath));
     if (settings.Exists())
-        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection.toStdString(),
-                                                         kSettingsKey.toStdString(), FileSystemPath(WorkDir)));
+        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, FileSystemPath(WorkDir)));
     else
         btnInitClick();
     if (form_response != nullptr)
@@ -130,16 +149,25 @@ void TForm_main::CreatePODClick()
     }
 
     const BusyCursor busy;
+    const std::string archivePath = ArchivePathFor(responsePath);
     try {
         BuildProgressWindow progress(this);
-        CreateArchive(responsePath, ArchivePathFor(responsePath), form_Dialog->Texts(), &progress);
+        CreateArchive(responsePath, archivePath, form_Dialog->Texts(), &progress);
     } catch (const ResponseFileWouldBeOverwritten &refusal) {
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FailureMessage(refusal));
-    } catch (const std::exception &failure) {
-        // The fixed warning names no cause; the cause is kept behind "Show Details".
+    } catch (...) {
+        // The fixed warning names no cause; the cause and what is left on disk are kept behind
+        // "Show Details".
+        QString cause = QStringLiteral("Unexpected failure");
+        try {
+            throw;
+        } catch (const std::exception &failure) {
+            cause = FailureReportText(FailureMessage(failure));
+        } catch (...) {
+        }
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
-                                  FailureMessage(failure));
+                                  cause + QLatin1Char('\n') + LeftBehind(FromFileSystemPath(archivePath)));
     }
 }
 

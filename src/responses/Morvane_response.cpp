@@ -1,6 +1,6 @@
 #include "responses/Morvane_response.h"
 
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
 #include "platform/PathRules.h"

@@ -1,4 +1,8 @@
 #include "app/BuildProgressWindow.h"
+#include "archive/ArchiveCommands.h"
+
+#include "QtPrinters.h"
+#include "TestFiles.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -53,6 +57,23 @@ TEST_F(ProgressWindow, CannotBeClosedByTheUser)
     window.close();
     window.reject();
     EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(ProgressWindow, LeavesTheArchiveExactlyAsABuildWithoutIt)
+{
+    test::TempDir dir;
+    test::WriteFile(dir / "a.bin", test::PatternBytes(10000, 1));
+    test::WriteFile(dir / "b.bin", test::PatternBytes(5000, 2));
+    test::WriteFile(dir / "list.txt", "a.bin\r\nb.bin\r\na.bin\r\n");
+    const HeaderTexts texts {"Description", "3", "1200", "Auteur", "(c)"};
+
+    CreateArchive(dir / "list.txt", dir / "plain.POD", texts);
+    now = 10000; // the build has run long enough for the window to show at once
+    CreateArchive(dir / "list.txt", dir / "shown.POD", texts, &window);
+
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(Text("lblFiles"), "Fichiers / Files : 0 / 3") << "refreshed once only within 200 ms";
+    EXPECT_EQ(test::ReadFile(dir / "shown.POD"), test::ReadFile(dir / "plain.POD"));
 }
 
 } // namespace

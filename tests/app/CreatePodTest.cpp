@@ -151,8 +151,11 @@ TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCurso
     const std::string archive = dir / "data/list.POD";
     if (GetParam().archiveLength < 0) {
         EXPECT_FALSE(std::filesystem::is_regular_file(archive));
+        EXPECT_TRUE(warning.details.contains("No archive file was created"));
     } else {
         EXPECT_EQ(std::int64_t(std::filesystem::file_size(archive)), GetParam().archiveLength);
+        EXPECT_TRUE(warning.details.contains(GetParam().archiveLength == 0 ? QString("was left empty")
+                                                                           : QString("was left incomplete")));
     }
 }
 

@@ -1,5 +1,5 @@
 #include "CaseName.h"
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 #include "platform/Errors.h"
 
 #include "ScriptedInteraction.h"

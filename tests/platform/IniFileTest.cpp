@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -113,6 +116,90 @@ TEST(IniFile, UnwritablePlaceFailsNamingTheFile)
     } catch (const Error &failure) {
         EXPECT_EQ(std::string(failure.what()), "Unable to write to " + file.Path());
     }
+}
+
+// Runs check in a child process as an ordinary user, since permissions do not bind the superuser.
+// Returns whether check returned true there.
+bool AsOrdinaryUser(const std::function<bool()> &check)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+class ReadOnlyFolder : public testing::Test
+{
+protected:
+    ReadOnlyFolder()
+    {
+        namespace fs = std::filesystem;
+        fs::create_directories(folder);
+        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    }
+
+    ~ReadOnlyFolder() override { std::filesystem::permissions(folder, std::filesystem::perms::owner_all); }
+
+    void MakeReadOnly()
+    {
+        namespace fs = std::filesystem;
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
+    }
+
+    TempDir dir;
+    const std::filesystem::path folder = dir.path() / "program";
+    const std::string path = (folder / "Morvane.ini").string();
+};
+
+TEST_F(ReadOnlyFolder, NewSettingsFileCannotBeWritten)
+{
+    MakeReadOnly();
+    EXPECT_TRUE(AsOrdinaryUser([this] {
+        try {
+            IniFile(path).WriteString("dir", "workdir", "/x");
+        } catch (const Error &failure) {
+            return std::string(failure.what()) == "Unable to write to " + path;
+        }
+        return false;
+    }));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(ReadOnlyFolder, WritableSettingsFileIsStillUpdated)
+{
+    WriteFile(path, "[ui]\nk=v\n[dir]\nworkdir=/old\n");
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    }
+    MakeReadOnly();
+    EXPECT_TRUE(AsOrdinaryUser([this] {
+        IniFile(path).WriteString("dir", "workdir", "/new");
+        return true;
+    }));
+    EXPECT_EQ(ReadFile(path), "[ui]\nk=v\n[dir]\nworkdir=/new\n");
+}
+
+TEST_F(ReadOnlyFolder, ReadOnlySettingsFileIsNotReplaced)
+{
+    // A folder anybody may write in, where the file could be replaced by renaming over it.
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    WriteFile(path, "[dir]\nworkdir=/old\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+    EXPECT_TRUE(AsOrdinaryUser([this] {
+        try {
+            IniFile(path).WriteString("dir", "workdir", "/new");
+        } catch (const Error &) {
+            return true;
+        }
+        return false;
+    }));
+    EXPECT_EQ(ReadFile(path), "[dir]\nworkdir=/old\n");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QtPrinters.h"
 #include "responses/ModalInteraction.h"
 
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "app/FailureReport.h"
+#include "responses/FailureReport.h"
 
 #include "platform/Cp1252.h"
 #include "responses/ModalInteraction.h"
@@ -30,11 +30,11 @@ void ShowFailureReport(QWidget *parent, const QString &message)
                               FailureReportText(message));
 }
 
-void RunCommand(QWidget *parent, const std::function<void()> &command) noexcept
+void ReportCurrentFailure(QWidget *parent) noexcept
 {
     try {
         try {
-            command();
+            throw;
         } catch (const std::exception &failure) {
             ShowFailureReport(parent, FailureMessage(failure));
         } catch (...) {
@@ -42,6 +42,15 @@ void RunCommand(QWidget *parent, const std::function<void()> &command) noexcept
         }
     } catch (...) {
         // The report itself failed (out of memory): the program carries on without it.
+    }
+}
+
+void RunCommand(QWidget *parent, const std::function<void()> &command) noexcept
+{
+    try {
+        command();
+    } catch (...) {
+        ReportCurrentFailure(parent);
     }
 }
 

@@ -23,6 +23,9 @@ QString FailureMessage(const std::exception &failure);
 // application title, with the stop icon and one OK button.
 void ShowFailureReport(QWidget *parent, const QString &message);
 
+// Shows the failure being handled in the failure report. Call it only inside a catch block.
+void ReportCurrentFailure(QWidget *parent) noexcept;
+
 // Runs a command so that no failure leaves it: whatever it throws ends in the failure report.
 void RunCommand(QWidget *parent, const std::function<void()> &command) noexcept;
 
