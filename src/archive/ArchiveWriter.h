@@ -21,6 +21,7 @@ class ArchiveWriter
 public:
     // position is the archive's current position, where the first byte appended will go.
     ArchiveWriter(FileStream &archive, std::int64_t position);
+    ~ArchiveWriter();
     ArchiveWriter(const ArchiveWriter &) = delete;
     ArchiveWriter &operator=(const ArchiveWriter &) = delete;
 
@@ -43,6 +44,7 @@ private:
     // Room left in the buffer before the next boundary.
     std::size_t room() const { return limit_ - used_; }
     void resetLimit();
+    void preallocate(std::int64_t end);
     void copyBuffered(FileStream &source, std::uint64_t size, std::uint64_t &copied,
                       bool reportsProgress, const std::function<void(std::int64_t)> &onProgress);
     bool copyMapped(FileStream &source, std::uint64_t size, std::uint64_t &copied,
@@ -55,6 +57,9 @@ private:
     std::size_t used_ = 0;
     std::size_t limit_ = 0;
     bool mappingWorks_ = true;
+    std::int64_t preallocatedEnd_;
+    bool preallocated_ = false;
+    bool preallocationWorks_ = true;
 };
 
 } // namespace morvane

@@ -151,6 +151,49 @@ TEST_P(ArchiveWriterRefusedWrite, IsAStreamWriteError)
 // Through the buffer, and from a mapping.
 INSTANTIATE_TEST_SUITE_P(Sizes, ArchiveWriterRefusedWrite, testing::Values(1000, 3 * MiB));
 
+// Blocks reserved ahead of the writes must not outlive the writer, whether the copy succeeded or
+// its source turned out shorter than its size.
+struct ReservationCase
+{
+    const char *name;
+    std::size_t size;
+    std::size_t actual;
+};
+
+class ArchiveWriterReservation : public testing::TestWithParam<ReservationCase>
+{
+};
+
+TEST_P(ArchiveWriterReservation, EndsAtTheArchivesEnd)
+{
+    const ReservationCase &c = GetParam();
+    TempDir dir;
+    WriteFile(dir / "source", PatternBytes(c.actual));
+    FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+    {
+        FileStream source(dir / "source", OpenMode::ReadExclusive);
+        ArchiveWriter writer(archive, 0);
+        try {
+            writer.CopyFrom(source, c.size, nullptr);
+            writer.Flush();
+        } catch (const Error &) {
+            writer.FlushQuietly();
+        }
+    }
+    const auto status = archive.Status();
+    ASSERT_TRUE(status);
+    const auto allocated = static_cast<std::uint64_t>(status->st_blocks) * 512;
+    // A block or two of file-system bookkeeping may come on top, never the reservation itself.
+    EXPECT_LE(allocated, static_cast<std::uint64_t>(status->st_size) + 64 * KiB)
+        << "size " << status->st_size;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterReservation,
+                         testing::Values(ReservationCase {"buffered", 300 * KiB, 300 * KiB},
+                                         ReservationCase {"mapped", 3 * MiB, 3 * MiB},
+                                         ReservationCase {"shrunk_source", 3 * MiB, MiB / 2}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 struct ProgressCase
 {
     const char *name;
