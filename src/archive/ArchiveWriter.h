@@ -13,9 +13,11 @@ class FileStream;
 // Appends to an archive through one buffer, so that many small files and the names block cost
 // few system calls. Every short write is reported as "Stream write error".
 //
-// Writes end on multiples of the buffer's size in the file wherever they can. Stored files
-// begin at any offset (the first at 288); a write that is not aligned with the archive's pages
-// makes the kernel handle every page twice, which cost a third of the time of a large build.
+// Writes end on multiples of the buffer's size in the file wherever they can: stored files begin
+// at any offset (the first at 288), and the kernel copies into such offsets far more slowly when
+// left to place the bytes itself. Large sources are written from a mapping of them, and the
+// archive's blocks are reserved ahead of the stored files; the writer gives back what it reserved
+// past the end when it is destroyed.
 class ArchiveWriter
 {
 public:
