@@ -87,15 +87,18 @@ ArchiveWriter::~ArchiveWriter()
 
 // Reserves the archive's blocks up to at least end, without changing its size. Allocating them
 // in large runs ahead of the writes costs the file system less than allocating them as each
-// write arrives: a fifth of the time of a large build. Where it is refused, nothing changes.
+// write arrives: a fifth of the time of a large build. Where it is refused, the writes allocate
+// their blocks as before.
 void ArchiveWriter::preallocate(std::int64_t end)
 {
     if (!preallocationWorks_ || end <= preallocatedEnd_)
         return;
     const std::int64_t newEnd = std::max(end, preallocatedEnd_ + kPreallocationStep);
-    if (::fallocate(archive_.Handle(), FALLOC_FL_KEEP_SIZE, preallocatedEnd_, newEnd - preallocatedEnd_) == 0)
-        preallocated_ = true;
-    else if (errno == EOPNOTSUPP || errno == ENOSYS)
+    // Even a refused reservation (a nearly full disk) may have kept part of the run.
+    preallocated_ = true;
+    const int result = ::fallocate(archive_.Handle(), FALLOC_FL_KEEP_SIZE, preallocatedEnd_,
+                                   newEnd - preallocatedEnd_);
+    if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS))
         preallocationWorks_ = false;
     preallocatedEnd_ = newEnd;
 }
