@@ -19,12 +19,18 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --cases) cases=$2; shift 2 ;;
     --cli) cli=$(realpath "$2"); shift 2 ;;
-    -h | --help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
 done
 case "$runs" in '' | *[!0-9]* | 0) echo "bench/run.sh: --runs needs a positive number" >&2; exit 2 ;; esac
 wants() { [[ ",$cases," == *",$1,"* ]]; }
+for name in ${cases//,/ }; do
+    case "$name" in
+    small | medium | large | header) ;;
+    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large and header)" >&2; exit 2 ;;
+    esac
+done
 
 source scripts/packages.sh
 if [ -z "$cli" ]; then
@@ -49,8 +55,6 @@ fi
 data=$work/data
 out=$work/out
 mkdir -p "$data" "$out"
-
-# --- data -------------------------------------------------------------------------------------
 
 # 100,000 files of 1 to 4 KiB in 400 folders, and their response file (backslashes) and list.
 make_small() {
@@ -89,8 +93,6 @@ make_large() {
     echo large/big.bin >"$data/large.list"
     tr / '\\' <"$data/large.list" >"$data/large.txt"
 }
-
-# --- measuring --------------------------------------------------------------------------------
 
 # Runs a command under /usr/bin/time; sets last_seconds (wall), last_cpu (user + system, its
 # children included) and last_kib (peak RSS).
