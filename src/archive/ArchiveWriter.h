@@ -10,12 +10,20 @@ namespace morvane {
 
 class FileStream;
 
-// Appends to an archive through one large buffer, so that many small files and the names block
-// cost few system calls. Every short write is reported as "Stream write error".
+// Appends to an archive through one buffer, so that many small files and the names block cost
+// few system calls. Every short write is reported as "Stream write error".
+//
+// Writes end on multiples of the buffer's size in the file wherever they can: stored files begin
+// at any offset (the first at 288), and the kernel copies into such offsets far more slowly when
+// left to place the bytes itself. Large sources are written from a mapping of them, and the
+// archive's blocks are reserved ahead of the stored files; the writer gives back what it reserved
+// past the end when it is destroyed.
 class ArchiveWriter
 {
 public:
+    // position is the archive's current position, where the first byte appended will go.
     ArchiveWriter(FileStream &archive, std::int64_t position);
+    ~ArchiveWriter();
     ArchiveWriter(const ArchiveWriter &) = delete;
     ArchiveWriter &operator=(const ArchiveWriter &) = delete;
 
@@ -35,14 +43,25 @@ public:
     void FlushQuietly() noexcept;
 
 private:
-    bool kernelCopy(FileStream &source, std::uint64_t size, std::uint64_t &copied,
-                    const std::function<void(std::int64_t)> &onProgress);
+    // Room left in the buffer before the next boundary.
+    std::size_t room() const { return limit_ - used_; }
+    void resetLimit();
+    void preallocate(std::int64_t end);
+    void copyBuffered(FileStream &source, std::uint64_t size, std::uint64_t &copied,
+                      bool reportsProgress, const std::function<void(std::int64_t)> &onProgress);
+    bool copyMapped(FileStream &source, std::uint64_t size, std::uint64_t &copied,
+                    bool reportsProgress, const std::function<void(std::int64_t)> &onProgress);
+    void writeFromSource(const FileStream &source, const char *data, std::size_t n);
 
     FileStream &archive_;
     std::int64_t position_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
-    bool kernelCopyWorks_ = true;
+    std::size_t limit_ = 0;
+    bool mappingWorks_ = true;
+    std::int64_t preallocatedEnd_;
+    bool preallocated_ = false;
+    bool preallocationWorks_ = true;
 };
 
 } // namespace morvane

@@ -45,17 +45,19 @@ bool isReadMode(OpenMode mode)
     return mode == OpenMode::ReadShared || mode == OpenMode::ReadExclusive;
 }
 
-bool setUp(int fd, OpenMode mode)
+bool setUp(int fd, OpenMode mode, struct stat &st)
 {
-    struct stat st {};
+    // Locked first, so that the size seen below cannot change under a cooperating writer.
+    if (const int op = lockOperation(mode); op != 0 && ::flock(fd, op) != 0)
+        return false;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
         return false;
     // Only regular files hold contents with a known size; devices, FIFOs and sockets are refused.
     if (isReadMode(mode) && !S_ISREG(st.st_mode))
         return false;
-    if (const int op = lockOperation(mode); op != 0 && ::flock(fd, op) != 0)
-        return false;
-    if (mode == OpenMode::CreateExclusive && ::ftruncate(fd, 0) != 0)
+    // A file that is already empty is not truncated: on ext4 a truncation to 0 makes the close
+    // write back everything written since, which would hold up the end of a large build.
+    if (mode == OpenMode::CreateExclusive && st.st_size != 0 && ::ftruncate(fd, 0) != 0)
         return false;
     return true;
 }
@@ -66,7 +68,7 @@ FileStream::FileStream(const std::string &path, OpenMode mode)
     : path_(path)
 {
     fd_ = ::open(path.c_str(), openFlags(mode), 0666);
-    if (fd_ < 0 || !setUp(fd_, mode)) {
+    if (fd_ < 0 || !setUp(fd_, mode, opened_)) {
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = -1;

@@ -42,6 +42,8 @@ public:
 
     // Status of the open file (size, times); nullopt when it cannot be read.
     std::optional<struct stat> Status() const;
+    // The status read while the file was opened, after its lock was taken; costs no system call.
+    const struct stat &StatusWhenOpened() const { return opened_; }
 
     int Handle() const { return fd_; }
     const std::string &Path() const { return path_; }
@@ -49,6 +51,7 @@ public:
 private:
     std::string path_;
     int fd_ = -1;
+    struct stat opened_ {};
     bool readFailed_ = false;
 };
 

@@ -166,7 +166,7 @@ TEST_F(BuildFixture, TwoFilesOfFiveAndTenBytes)
 
 TEST_F(BuildFixture, ContentsOfEverySizeArriveWhole)
 {
-    // Around the 4096-byte chunk, across the write buffer, and large enough for the kernel copy.
+    // Around the 4096-byte chunk, across the write buffer, and large enough to be mapped.
     std::vector<Source> sources = {{"C4096", test::PatternBytes(4096, 1)},
                                    {"C4097", test::PatternBytes(4097, 2)},
                                    {"EMPTY", ""},
@@ -310,8 +310,8 @@ TEST_P(ShrinkingSource, EndsTheBuildNamingTheSource)
     EXPECT_NE(message.find("Stream read error"), std::string::npos) << message;
 }
 
-// Through the write buffer, and through the kernel copy.
-INSTANTIATE_TEST_SUITE_P(Sizes, ShrinkingSource, testing::Values(10000, 600000));
+// Through the write buffer, and from a mapping of the source (1 MiB and more).
+INSTANTIATE_TEST_SUITE_P(Sizes, ShrinkingSource, testing::Values(10000, 600000, 3 << 20));
 
 TEST_F(BuildFixture, ContentsReaching2GiBAreRefusedBeforeTheSourceIsCopied)
 {
@@ -362,8 +362,8 @@ TEST_P(WriteFailure, IsReportedAsStreamWriteError)
     EXPECT_LE(std::filesystem::file_size(archive()), 100000u);
 }
 
-// Through the write buffer, and through the kernel copy.
-INSTANTIATE_TEST_SUITE_P(Sizes, WriteFailure, testing::Values(150000, 600000));
+// Through the write buffer, and from a mapping of the source (1 MiB and more).
+INSTANTIATE_TEST_SUITE_P(Sizes, WriteFailure, testing::Values(150000, 600000, 3 << 20));
 
 } // namespace
 } // namespace morvane

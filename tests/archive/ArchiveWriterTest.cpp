@@ -1,0 +1,235 @@
+#include "archive/ArchiveWriter.h"
+
+#include "TestFiles.h"
+#include "platform/Errors.h"
+#include "platform/FileStream.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+namespace morvane {
+namespace {
+
+using test::PatternBytes;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr std::size_t KiB = 1024;
+constexpr std::size_t MiB = 1024 * KiB;
+
+// Copies sources of the given sizes, one after the other, into an archive whose first `start`
+// bytes were written before the writer took over, as the header is in a build.
+struct CopyCase
+{
+    const char *name;
+    std::size_t start;
+    std::vector<std::size_t> sizes;
+};
+
+class ArchiveWriterCopy : public testing::TestWithParam<CopyCase>
+{
+protected:
+    TempDir dir;
+};
+
+TEST_P(ArchiveWriterCopy, StoresEveryByteInOrder)
+{
+    const CopyCase &c = GetParam();
+    std::string expected = PatternBytes(c.start, 99);
+    {
+        FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+        archive.WriteBuffer(expected.data(), expected.size());
+        ArchiveWriter writer(archive, static_cast<std::int64_t>(c.start));
+        unsigned seed = 1;
+        for (const std::size_t size : c.sizes) {
+            const std::string bytes = PatternBytes(size, seed++);
+            WriteFile(dir / "source", bytes);
+            FileStream source(dir / "source", OpenMode::ReadExclusive);
+            EXPECT_EQ(writer.CopyFrom(source, size, nullptr), size);
+            expected += bytes;
+            writer.Append("|", 1);
+            expected += '|';
+            EXPECT_EQ(writer.Position(), static_cast<std::int64_t>(expected.size()));
+        }
+        writer.Flush();
+    }
+    EXPECT_EQ(ReadFile(dir / "out.POD"), expected);
+}
+
+// Around the 256 KiB buffer, the 1 MiB from which sources are mapped and the 4 MiB window.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArchiveWriterCopy,
+    testing::Values(CopyCase {"small_after_a_header", 288, {0, 1, 4096, 4097, 256 * KiB - 288 - 3}},
+                    CopyCase {"across_buffer_boundaries", 288, {256 * KiB, 256 * KiB + 1, 600 * KiB}},
+                    CopyCase {"just_below_and_at_the_mapped_size", 288, {MiB - 1, MiB, 100}},
+                    CopyCase {"mapped_across_windows", 288, {4 * MiB + 4097, 3, 9 * MiB + 123}},
+                    CopyCase {"mapped_from_an_aligned_start", 0, {MiB, 2 * MiB}},
+                    CopyCase {"mapped_after_buffered_bytes", 256 * KiB - 1, {10, MiB + 5, 7}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ArchiveWriter, AppendsBlocksLargerThanItsBuffer)
+{
+    TempDir dir;
+    const std::string block = PatternBytes(700 * KiB, 5);
+    {
+        FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+        archive.WriteBuffer("head", 4);
+        ArchiveWriter writer(archive, 4);
+        writer.Append(block);
+        writer.Append(block.data(), 3);
+        EXPECT_EQ(writer.Position(), static_cast<std::int64_t>(4 + block.size() + 3));
+        writer.Flush();
+    }
+    EXPECT_EQ(ReadFile(dir / "out.POD"), "head" + block + block.substr(0, 3));
+}
+
+// A source that is shorter than the size taken when it was opened, as when another program cuts
+// it while it is copied: the copy fails naming it, whichever way it is copied.
+struct ShrinkCase
+{
+    const char *name;
+    std::size_t size;
+    std::size_t actual;
+};
+
+class ArchiveWriterShrunkSource : public testing::TestWithParam<ShrinkCase>
+{
+};
+
+TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSource)
+{
+    const ShrinkCase &c = GetParam();
+    TempDir dir;
+    WriteFile(dir / "source", PatternBytes(c.actual));
+    FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+    FileStream source(dir / "source", OpenMode::ReadExclusive);
+    ArchiveWriter writer(archive, 0);
+    try {
+        writer.CopyFrom(source, c.size, nullptr);
+        FAIL() << "the copy of a source shorter than its size succeeded";
+    } catch (const Error &error) {
+        const std::string message = error.what();
+        EXPECT_EQ(message, "Stream read error: " + (dir / "source")
+                               + " ended before its size was reached (it changed while it was copied)");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArchiveWriterShrunkSource,
+    testing::Values(ShrinkCase {"buffered", 10000, 5000}, ShrinkCase {"buffered_empty", 700 * KiB, 0},
+                    ShrinkCase {"mapped_by_half", 3 * MiB, 3 * MiB / 2},
+                    ShrinkCase {"mapped_within_its_last_page", 2 * MiB + 100, 2 * MiB + 50},
+                    ShrinkCase {"mapped_in_a_later_window", 9 * MiB, 4 * MiB + 1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// An archive that refuses writes (here: opened read-only) fails as a full disk does.
+class ArchiveWriterRefusedWrite : public testing::TestWithParam<std::size_t>
+{
+};
+
+TEST_P(ArchiveWriterRefusedWrite, IsAStreamWriteError)
+{
+    TempDir dir;
+    WriteFile(dir / "out.POD", "");
+    WriteFile(dir / "source", PatternBytes(GetParam()));
+    FileStream archive(dir / "out.POD", OpenMode::ReadShared);
+    FileStream source(dir / "source", OpenMode::ReadExclusive);
+    ArchiveWriter writer(archive, 0);
+    try {
+        writer.CopyFrom(source, GetParam(), nullptr);
+        writer.Flush();
+        FAIL() << "a write to a read-only archive succeeded";
+    } catch (const Error &error) {
+        EXPECT_STREQ(error.what(), kStreamWriteError);
+    }
+}
+
+// Through the buffer, and from a mapping.
+INSTANTIATE_TEST_SUITE_P(Sizes, ArchiveWriterRefusedWrite, testing::Values(1000, 3 * MiB));
+
+// Blocks reserved ahead of the writes must not outlive the writer, whether the copy succeeded or
+// its source turned out shorter than its size.
+struct ReservationCase
+{
+    const char *name;
+    std::size_t size;
+    std::size_t actual;
+};
+
+class ArchiveWriterReservation : public testing::TestWithParam<ReservationCase>
+{
+};
+
+TEST_P(ArchiveWriterReservation, EndsAtTheArchivesEnd)
+{
+    const ReservationCase &c = GetParam();
+    TempDir dir;
+    WriteFile(dir / "source", PatternBytes(c.actual));
+    FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+    {
+        FileStream source(dir / "source", OpenMode::ReadExclusive);
+        ArchiveWriter writer(archive, 0);
+        try {
+            writer.CopyFrom(source, c.size, nullptr);
+            writer.Flush();
+        } catch (const Error &) {
+            writer.FlushQuietly();
+        }
+    }
+    const auto status = archive.Status();
+    ASSERT_TRUE(status);
+    const auto allocated = static_cast<std::uint64_t>(status->st_blocks) * 512;
+    // A block or two of file-system bookkeeping may come on top, never the reservation itself.
+    EXPECT_LE(allocated, static_cast<std::uint64_t>(status->st_size) + 64 * KiB)
+        << "size " << status->st_size;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterReservation,
+                         testing::Values(ReservationCase {"buffered", 300 * KiB, 300 * KiB},
+                                         ReservationCase {"mapped", 3 * MiB, 3 * MiB},
+                                         ReservationCase {"shrunk_source", 3 * MiB, MiB / 2}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+struct ProgressCase
+{
+    const char *name;
+    std::size_t size;
+    bool reported;
+};
+
+class ArchiveWriterProgress : public testing::TestWithParam<ProgressCase>
+{
+};
+
+TEST_P(ArchiveWriterProgress, IsReportedWhileLargeSourcesAreCopied)
+{
+    const ProgressCase &c = GetParam();
+    TempDir dir;
+    WriteFile(dir / "source", PatternBytes(c.size));
+    FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+    FileStream source(dir / "source", OpenMode::ReadExclusive);
+    ArchiveWriter writer(archive, 288);
+    std::vector<std::int64_t> positions;
+    writer.CopyFrom(source, c.size, [&](std::int64_t position) { positions.push_back(position); });
+    if (!c.reported) {
+        EXPECT_TRUE(positions.empty());
+        return;
+    }
+    ASSERT_FALSE(positions.empty());
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_GT(positions.front(), 288);
+    EXPECT_LE(positions.back(), writer.Position());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterProgress,
+                         testing::Values(ProgressCase {"small", 200 * KiB, false},
+                                         ProgressCase {"buffered", 700 * KiB, true},
+                                         ProgressCase {"mapped", 9 * MiB, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace morvane
