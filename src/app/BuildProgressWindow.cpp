@@ -1,5 +1,6 @@
 #include "app/BuildProgressWindow.h"
 
+#include "responses/FileSystemNames.h"
 #include "ui_BuildProgressWindow.h"
 
 #include <QCoreApplication>
@@ -35,7 +36,7 @@ void BuildProgressWindow::SourceStarted(std::size_t index, std::size_t count, co
 {
     sourcesDone_ = index;
     count_ = count;
-    currentSource_ = QFile::decodeName(QByteArray::fromStdString(sourcePath));
+    currentSource_ = FromFileSystemPath(sourcePath);
     advance();
 }
 

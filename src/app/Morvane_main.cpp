@@ -5,6 +5,8 @@
 #include "app/Morvane_dialog.h"
 #include "archive/ArchiveCommands.h"
 #include "platform/IniFile.h"
+#include "responses/BusyCursor.h"
+#include "responses/FileSystemNames.h"
 #include "responses/ModalInteraction.h"
 #include "responses/Morvane_response.h"
 #include "responses/SelectFolder.h"
@@ -35,16 +37,6 @@ const QString kResponseIsArchive =
     QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
                    "POD build cancelled: the archive would overwrite the response file.");
 
-std::string FileSystemPath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-QString FromFileSystemPath(const std::string &path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
 // What a failed build left on disk, so that the user knows what to delete or keep.
 QString LeftBehind(const QString &archivePath)
 {
@@ -55,16 +47,6 @@ QString LeftBehind(const QString &archivePath)
         return QStringLiteral("The archive file %1 was left empty.").arg(archivePath);
     return QStringLiteral("The archive file %1 was left incomplete (%2 bytes).").arg(archivePath).arg(archive.size());
 }
-
-// The hourglass for as long as the object lives.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
 
 } // namespace
 
@@ -114,15 +96,15 @@ void TForm_main::btnInitClick()
     QString folder;
     // Cancelling leaves the text empty, which clears the stored working folder too.
     SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
-    IniFile(FileSystemPath(SettingsPath)).WriteString(kSettingsSection, kSettingsKey, FileSystemPath(folder));
+    IniFile(ToFileSystemPath(SettingsPath)).WriteString(kSettingsSection, kSettingsKey, ToFileSystemPath(folder));
     WorkDir = folder;
 }
 
 void TForm_main::CreateResponseClick()
 {
-    const IniFile settings(FileSystemPath(SettingsPath));
+    const IniFile settings(ToFileSystemPath(SettingsPath));
     if (settings.Exists())
-        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, FileSystemPath(WorkDir)));
+        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
     else
         btnInitClick();
     if (form_response != nullptr)
@@ -136,7 +118,7 @@ void TForm_main::CreatePODClick()
     if (!OpenDialog.Execute(this))
         return;
     const QString responseFile = OpenDialog.FileName;
-    const std::string responsePath = FileSystemPath(responseFile);
+    const std::string responsePath = ToFileSystemPath(responseFile);
     if (ResponseFileIsAnArchiveName(responsePath)) {
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FromFileSystemPath(ResponseFileWouldBeOverwritten(responsePath).what()));
@@ -177,7 +159,7 @@ void TForm_main::Button1Click()
     if (!OpenDialog.Execute(this))
         return;
     try {
-        EditArchiveHeader(FileSystemPath(OpenDialog.FileName), [this](HeaderTexts &texts) {
+        EditArchiveHeader(ToFileSystemPath(OpenDialog.FileName), [this](HeaderTexts &texts) {
             form_Dialog->SetTexts(texts);
             if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::mrOk)
                 return false;

@@ -4,6 +4,8 @@
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
 #include "platform/PathRules.h"
+#include "responses/BusyCursor.h"
+#include "responses/FileSystemNames.h"
 #include "responses/ModalInteraction.h"
 #include "responses/ResponseLinePath.h"
 #include "responses/ResponseListText.h"
@@ -19,26 +21,6 @@ namespace morvane {
 namespace {
 
 const QString kWarningTitle = QStringLiteral("Warning");
-
-std::string fileSystemPath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-QString fromFileSystemPath(const std::string &path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-// The hourglass for as long as the object lives.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
 
 // Hides a widget for as long as the object lives.
 class HiddenWhile
@@ -62,7 +44,7 @@ void writeResponseFile(const QString &path, const std::string &bytes)
         && file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size())
         && file.commit();
     if (!written)
-        throw Error(cannotCreateFileMessage(fileSystemPath(path)));
+        throw Error(cannotCreateFileMessage(ToFileSystemPath(path)));
 }
 
 } // namespace
@@ -115,7 +97,7 @@ void Tform_response::tbCreerClick()
         return;
     std::vector<std::string> paths;
     for (const QString &file : OpenDialog.Files)
-        paths.push_back(fileSystemPath(file));
+        paths.push_back(ToFileSystemPath(file));
     QStringList outside;
     std::vector<std::string> lines = linesInside(paths, workDir, outside);
     for (std::string &line : lines)
@@ -134,8 +116,8 @@ void Tform_response::tbCreerDirClick()
     QString folder;
     if (!SelectFolder(QStringLiteral("Select a directory"), workDir, folder) || folder.isEmpty())
         return;
-    const std::string chosen = fileSystemPath(folder);
-    if (!FolderIsWithin(chosen, fileSystemPath(workDir))) {
+    const std::string chosen = ToFileSystemPath(folder);
+    if (!FolderIsWithin(chosen, ToFileSystemPath(workDir))) {
         Interaction().ShowMessage(
             this, MessageKind::Warning, kWarningTitle,
             QStringLiteral("Ce dossier n'est pas dans le dossier de travail ; la liste est inchangée.\n"
@@ -163,7 +145,7 @@ void Tform_response::tbChargerClick()
     if (!OpenDialog.Execute(this))
         return;
     const QString path = OpenDialog.FileName;
-    ShowResponseText(*ui->Response, ReadWholeFile(fileSystemPath(path), OpenMode::ReadShared));
+    ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
     ui->StatusBar->showMessage(
         QStringLiteral("%1 - %2 lignes/lines").arg(path).arg(ResponseLineCount(*ui->Response)));
 }
@@ -189,14 +171,14 @@ bool Tform_response::requireWorkDir(const QString &workDir)
 std::vector<std::string> Tform_response::linesInside(const std::vector<std::string> &paths,
                                                      const QString &workDir, QStringList &outside)
 {
-    const std::string folder = fileSystemPath(workDir);
+    const std::string folder = ToFileSystemPath(workDir);
     std::vector<std::string> lines;
     lines.reserve(paths.size());
     for (const std::string &path : paths) {
         if (auto line = ResponseLineFor(path, folder))
             lines.push_back(std::move(*line));
         else
-            outside << fromFileSystemPath(path);
+            outside << FromFileSystemPath(path);
     }
     return lines;
 }
