@@ -1,4 +1,5 @@
 #include "archive/ArchiveCommands.h"
+#include "CaseName.h"
 #include "archive/ArchiveReader.h"
 #include "platform/Errors.h"
 
@@ -13,6 +14,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::CraftArchive;
 using test::PutLE32;
@@ -259,6 +262,11 @@ struct TimestampCase
     std::uint32_t stored;
     std::string shown;
 };
+
+void PrintTo(const TimestampCase &c, std::ostream *os)
+{
+    *os << c.shown;
+}
 
 class StoredTimestamp : public testing::TestWithParam<TimestampCase>
 {

@@ -1,4 +1,5 @@
 #include "archive/ArchiveWriter.h"
+#include "CaseName.h"
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
@@ -12,6 +13,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::PatternBytes;
 using test::ReadFile;

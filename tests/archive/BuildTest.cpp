@@ -1,4 +1,5 @@
 #include "archive/Varnel_utility.h"
+#include "CaseName.h"
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
@@ -12,6 +13,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::LE32At;
 using test::ReadFile;

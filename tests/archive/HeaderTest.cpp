@@ -1,4 +1,5 @@
 #include "archive/Varnel_utility.h"
+#include "CaseName.h"
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
@@ -9,6 +10,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::ReadFile;
 using test::TempDir;

@@ -1,4 +1,5 @@
 #include "archive/NumberConversion.h"
+#include "CaseName.h"
 
 #include "platform/Errors.h"
 
@@ -6,6 +7,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 struct Converts
 {

@@ -1,4 +1,5 @@
 #include "archive/ResponseFile.h"
+#include "CaseName.h"
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
@@ -7,6 +8,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 struct SplitCase
 {

@@ -1,4 +1,5 @@
 #include "RunProcess.h"
+#include "CaseName.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 using test::ReadFile;
 using test::TempDir;

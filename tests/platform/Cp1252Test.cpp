@@ -1,9 +1,12 @@
 #include "platform/Cp1252.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 struct Cp1252Case
 {

@@ -1,4 +1,5 @@
 #include "platform/DosTime.h"
+#include "CaseName.h"
 
 #include "TestFiles.h"
 
@@ -6,6 +7,8 @@
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 std::tm makeTm(int year, int month, int day, int hour, int minute, int second)
 {

@@ -1,9 +1,12 @@
 #include "platform/PathRules.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
 namespace morvane {
 namespace {
+
+using test::PrintTo;
 
 struct PathCase
 {
