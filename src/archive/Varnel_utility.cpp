@@ -38,7 +38,7 @@ bool TPOD::open(const std::string &fileName, OpenMode mode)
     const std::string extension = AsciiUpper(ExtractFileExt(fileName));
     const std::int32_t kind = extension == ".POD" ? 2 : extension == ".EPD" ? 1 : 0;
     if (kind == 0) {
-        openFailure_ = fileName + " is not an archive name: its extension must be .POD or .EPD";
+        openFailure_ = "Cannot use " + fileName + " as an archive: its extension must be .POD or .EPD";
         return false;
     }
     try {
@@ -56,7 +56,7 @@ bool TPOD::open(const std::string &fileName, OpenMode mode)
 FileStream &TPOD::stream()
 {
     if (!Stream)
-        throw Error("No archive file is open (" + (openFailure_.empty() ? fileName_ : openFailure_) + ")");
+        throw Error(openFailure_.empty() ? "No archive file is open for " + fileName_ : openFailure_);
     return *Stream;
 }
 
