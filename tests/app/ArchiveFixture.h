@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MainWindowDriver.h"
+#include "QtText.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 
@@ -14,11 +15,6 @@
 #include <string>
 
 namespace morvane::test {
-
-inline QString Q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
 
 // The three windows in a fresh folder, with the user's answers scripted.
 class ArchiveCommandFixture : public testing::Test

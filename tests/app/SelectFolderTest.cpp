@@ -1,4 +1,5 @@
 #include "CaseName.h"
+#include "QtText.h"
 #include "responses/FolderChooserDialog.h"
 #include "responses/SelectFolder.h"
 
@@ -22,10 +23,7 @@ using test::PrintTo;
 using test::ScriptedInteraction;
 using test::TempDir;
 
-QString Q(const std::string &path)
-{
-    return QString::fromStdString(path);
-}
+using test::Q;
 
 class SelectFolderTest : public testing::Test
 {

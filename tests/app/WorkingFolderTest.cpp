@@ -1,4 +1,5 @@
 #include "CaseName.h"
+#include "QtText.h"
 #include "MainWindowDriver.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
@@ -20,10 +21,7 @@ using test::ScriptedInteraction;
 using test::TempDir;
 using test::WriteFile;
 
-QString Q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
+using test::Q;
 
 class WorkingFolder : public testing::Test
 {

@@ -1,4 +1,5 @@
 #include "responses/Morvane_response.h"
+#include "QtText.h"
 
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
@@ -26,10 +27,7 @@ using test::ScriptedInteraction;
 using test::TempDir;
 using test::WriteFile;
 
-QString Q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
+using test::Q;
 
 class Editor : public testing::Test
 {

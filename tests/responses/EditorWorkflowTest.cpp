@@ -1,4 +1,5 @@
 #include "../app/MainWindowDriver.h"
+#include "QtText.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 
@@ -18,10 +19,7 @@ using test::ScriptedInteraction;
 using test::TempDir;
 using test::WriteFile;
 
-QString Q(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
+using test::Q;
 
 std::set<std::string> StoredNames(const std::string &archive)
 {
