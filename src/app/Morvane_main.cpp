@@ -17,7 +17,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -37,15 +36,12 @@ const QString kResponseIsArchive =
     QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
                    "POD build cancelled: the archive would overwrite the response file.");
 
-// What a failed build left on disk, so that the user knows what to delete or keep.
-QString LeftBehind(const QString &archivePath)
+// The leftover description as a sentence of the warning's details.
+QString LeftBehind(const std::string &archivePath)
 {
-    const QFileInfo archive(archivePath);
-    if (!archive.isFile())
-        return QStringLiteral("No archive file was created at %1.").arg(archivePath);
-    if (archive.size() == 0)
-        return QStringLiteral("The archive file %1 was left empty.").arg(archivePath);
-    return QStringLiteral("The archive file %1 was left incomplete (%2 bytes).").arg(archivePath).arg(archive.size());
+    QString sentence = FromFileSystemPath(DescribeFailedBuildLeftover(archivePath));
+    sentence[0] = sentence[0].toUpper();
+    return sentence + QLatin1Char('.');
 }
 
 } // namespace
@@ -149,7 +145,7 @@ void TForm_main::CreatePODClick()
         } catch (...) {
         }
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
-                                  cause + QLatin1Char('\n') + LeftBehind(FromFileSystemPath(archivePath)));
+                                  cause + QLatin1Char('\n') + LeftBehind(archivePath));
     }
 }
 

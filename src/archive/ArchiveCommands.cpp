@@ -45,6 +45,17 @@ void CreateArchive(const std::string &responsePath, const std::string &archivePa
     TPOD::BuildFromList(std::move(pod), responsePath, observer);
 }
 
+std::string DescribeFailedBuildLeftover(const std::string &archivePath)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(archivePath, error);
+    if (error)
+        return "no archive file was created at " + archivePath;
+    if (size == 0)
+        return "the archive file " + archivePath + " was left empty";
+    return "the archive file " + archivePath + " was left incomplete (" + std::to_string(size) + " bytes)";
+}
+
 void EditArchiveHeader(const std::string &archivePath, const std::function<bool(HeaderTexts &)> &edit)
 {
     TPOD pod(archivePath, false);

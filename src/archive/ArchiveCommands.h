@@ -59,6 +59,11 @@ bool ResponseFileIsAnArchiveName(const std::string &responsePath);
 void CreateArchive(const std::string &responsePath, const std::string &archivePath,
                    const HeaderTexts &texts, BuildObserver *observer = nullptr);
 
+// What a failed build left on disk, so that the user knows what to delete or keep:
+// "no archive file was created at <path>", "the archive file <path> was left empty" or
+// "the archive file <path> was left incomplete (<n> bytes)".
+std::string DescribeFailedBuildLeftover(const std::string &archivePath);
+
 // Opens an existing archive, reads its header and hands its texts to edit. When edit returns
 // true the edited texts are converted and the 288 header bytes rewritten in place; nothing else
 // in the file changes. Throws NotPod3Error, with the file unchanged, when it lacks the signature.

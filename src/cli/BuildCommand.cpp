@@ -3,30 +3,11 @@
 #include "archive/ArchiveCommands.h"
 #include "cli/BuildProgress.h"
 
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <system_error>
 #include <unistd.h>
 
 namespace morvane::cli {
-namespace {
-
-// What a failed build left behind, so that the user knows what to delete or keep.
-std::string leftBehind(const std::string &archivePath)
-{
-    std::error_code error;
-    const auto size = std::filesystem::file_size(archivePath, error);
-    if (error)
-        return "no archive file was created at " + archivePath;
-    if (size == 0)
-        return "the archive file " + archivePath + " was left empty";
-    return "the archive file " + archivePath + " was left incomplete (" + std::to_string(size)
-        + " bytes)";
-}
-
-} // namespace
-
 int RunBuild(const std::vector<std::string> &args)
 {
     std::set<std::string> valueOptions = kHeaderOptions;
@@ -49,7 +30,7 @@ int RunBuild(const std::vector<std::string> &args)
     } catch (const Error &error) {
         if (progress)
             progress->Finish();
-        throw Error(std::string(error.what()) + "; " + leftBehind(archivePath));
+        throw Error(std::string(error.what()) + "; " + DescribeFailedBuildLeftover(archivePath));
     }
     return 0;
 }
