@@ -1,5 +1,7 @@
 #include "platform/Cp1252.h"
 
+#include "platform/Utf8.h"
+
 #include <array>
 #include <cstdint>
 
@@ -31,52 +33,6 @@ char byteOf(char32_t cp)
     return '?';
 }
 
-void appendUtf8(std::string &out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is not valid UTF-8.
-std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t &cp)
-{
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, cp = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, cp = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, cp = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return length;
-}
-
 } // namespace
 
 std::string Utf8ToCp1252(std::string_view utf8)
@@ -85,7 +41,7 @@ std::string Utf8ToCp1252(std::string_view utf8)
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t cp = 0;
-        const std::size_t length = decodeUtf8(utf8, i, cp);
+        const std::size_t length = DecodeUtf8(utf8.substr(i), cp);
         out += length == 0 ? '?' : byteOf(cp);
         i += length == 0 ? 1 : length;
     }
@@ -97,7 +53,7 @@ std::string Cp1252ToUtf8(std::string_view cp1252)
     std::string out;
     out.reserve(cp1252.size() * 2);
     for (const char c : cp1252)
-        appendUtf8(out, codePointOf(static_cast<unsigned char>(c)));
+        AppendUtf8(out, codePointOf(static_cast<unsigned char>(c)));
     return out;
 }
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// Decodes the well-formed UTF-8 sequence at the start of bytes (no overlong forms, no surrogates,
+// nothing above U+10FFFF). Returns its length, or 0 when the bytes there are not well-formed.
+std::size_t DecodeUtf8(std::string_view bytes, char32_t &code);
+
+// Appends the UTF-8 form of a code point.
+void AppendUtf8(std::string &bytes, char32_t code);
+
+} // namespace morvane
