@@ -1,15 +1,11 @@
 #include "archive/ArchiveWriter.h"
 
 #include "platform/Errors.h"
+#include "platform/FileMapping.h"
 #include "platform/FileStream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -37,34 +33,6 @@ constexpr std::int64_t kPreallocationStep = 32 << 20;
     throw Error("Stream read error: cannot read " + source.Path());
 }
 
-// A read-only view of part of a file, its pages looked up at once. Its bytes are only ever
-// handed to write(): if the file shrinks meanwhile, write() fails with EFAULT instead of the
-// process receiving SIGBUS.
-class SourceWindow
-{
-public:
-    SourceWindow(int fd, std::uint64_t offset, std::size_t length)
-        : length_(length)
-        , data_(::mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, fd,
-                       static_cast<off_t>(offset)))
-    {
-    }
-    ~SourceWindow()
-    {
-        if (data_ != MAP_FAILED)
-            ::munmap(data_, length_);
-    }
-    SourceWindow(const SourceWindow &) = delete;
-    SourceWindow &operator=(const SourceWindow &) = delete;
-
-    bool Mapped() const { return data_ != MAP_FAILED; }
-    const char *Data() const { return static_cast<const char *>(data_); }
-
-private:
-    std::size_t length_;
-    void *data_;
-};
-
 } // namespace
 
 ArchiveWriter::ArchiveWriter(FileStream &archive, std::int64_t position)
@@ -78,11 +46,9 @@ ArchiveWriter::ArchiveWriter(FileStream &archive, std::int64_t position)
 
 ArchiveWriter::~ArchiveWriter()
 {
-    // Gives back the blocks reserved past what was written: truncating a file to its own size
-    // frees them, and changes nothing else.
-    struct stat status {};
-    if (preallocated_ && ::fstat(archive_.Handle(), &status) == 0)
-        static_cast<void>(::ftruncate(archive_.Handle(), status.st_size));
+    // Gives back the blocks reserved past what was written.
+    if (preallocated_)
+        ReleaseReservedSpace(archive_);
 }
 
 // Reserves the archive's blocks up to at least end, without changing its size. Allocating them
@@ -96,9 +62,7 @@ void ArchiveWriter::preallocate(std::int64_t end)
     const std::int64_t newEnd = std::max(end, preallocatedEnd_ + kPreallocationStep);
     // Even a refused reservation (a nearly full disk) may have kept part of the run.
     preallocated_ = true;
-    const int result = ::fallocate(archive_.Handle(), FALLOC_FL_KEEP_SIZE, preallocatedEnd_,
-                                   newEnd - preallocatedEnd_);
-    if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS))
+    if (ReserveSpace(archive_, preallocatedEnd_, newEnd - preallocatedEnd_) == SpaceReservation::Unsupported)
         preallocationWorks_ = false;
     preallocatedEnd_ = newEnd;
 }
@@ -185,9 +149,9 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
     Flush();
     while (copied < size) {
         const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - copied));
-        const SourceWindow window(source.Handle(), copied, length);
+        const MappedWindow window(source, copied, length);
         if (!window.Mapped()) {
-            mappingWorks_ = errno != ENODEV;
+            mappingWorks_ = !window.Unsupported();
             source.Seek(static_cast<std::int64_t>(copied));
             return false;
         }
@@ -204,24 +168,22 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
     }
     // A source cut short within its last page gives zeros rather than EFAULT: only its size
     // tells.
-    if (const auto now = source.Status(); !now || static_cast<std::uint64_t>(now->st_size) < size)
+    if (const auto now = source.Status(); !now || static_cast<std::uint64_t>(now->size) < size)
         throwShrank(source);
     return true;
 }
 
 void ArchiveWriter::writeFromSource(const FileStream &source, const char *data, std::size_t n)
 {
-    while (n > 0) {
-        const ssize_t put = ::write(archive_.Handle(), data, n);
-        if (put > 0) {
-            data += put;
-            n -= static_cast<std::size_t>(put);
-        } else if (put < 0 && errno == EFAULT) {
-            throwShrank(source);
-        } else if (put == 0 || errno != EINTR) {
-            throw Error(kStreamWriteError);
-        }
+    switch (WriteFromMapping(archive_, data, n)) {
+    case MappedWriteOutcome::Written:
+        return;
+    case MappedWriteOutcome::SourceUnreadable:
+        throwShrank(source);
+    case MappedWriteOutcome::Failed:
+        break;
     }
+    throw Error(kStreamWriteError);
 }
 
 } // namespace morvane

@@ -2,10 +2,10 @@
 
 #include "archive/ArchiveCommands.h"
 #include "cli/BuildProgress.h"
+#include "platform/Console.h"
 
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 namespace morvane::cli {
 int RunBuild(const std::vector<std::string> &args)
@@ -21,7 +21,7 @@ int RunBuild(const std::vector<std::string> &args)
     HeaderTexts texts;
     ApplyHeaderOptions(arguments, texts);
     std::unique_ptr<BuildProgress> progress;
-    if (!arguments.has("--quiet") && ::isatty(STDERR_FILENO))
+    if (!arguments.has("--quiet") && IsTerminal(StandardStream::Error))
         progress = std::make_unique<BuildProgress>(std::cerr, TotalSourceBytes(responsePath));
     try {
         CreateArchive(responsePath, archivePath, texts, progress.get());

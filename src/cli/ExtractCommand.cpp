@@ -4,9 +4,12 @@
 #include "cli/ExtractionPath.h"
 #include "cli/OutputFolder.h"
 
+#include "platform/DosTime.h"
+
 #include <algorithm>
 #include <ctime>
 #include <iostream>
+#include <map>
 
 namespace morvane::cli {
 namespace {
@@ -30,11 +33,7 @@ std::optional<std::time_t> modificationTime(std::uint32_t stored)
     local.tm_hour = time->Hour;
     local.tm_min = time->Minute;
     local.tm_sec = time->Second;
-    local.tm_isdst = -1;
-    const std::time_t seconds = std::mktime(&local);
-    if (seconds == static_cast<std::time_t>(-1))
-        return std::nullopt;
-    return seconds;
+    return FileTimeOfLocalTime(local);
 }
 
 std::vector<const ArchiveEntry *> chosenEntries(const ArchiveReader &reader,
@@ -80,6 +79,9 @@ int RunExtract(const std::vector<std::string> &args)
     OutputFolder folder(folderPath);
 
     std::size_t written = 0;
+    // Where letter case does not tell names apart, a name that differs only by case from one
+    // written before would land on that file.
+    std::map<std::string, std::string> writtenByFoldedName;
     for (const ArchiveEntry *entry : chosen) {
         const std::string label = archivePath + ": entry " + std::to_string(entry->Index + 1) + " ("
             + PrintableName(entry->Name) + ")";
@@ -88,6 +90,14 @@ int RunExtract(const std::vector<std::string> &args)
             std::cerr << "morvane-cli: " << label << " refused: " << path.Refusal
                       << "; nothing written for it\n";
             continue;
+        }
+        if (kNativePathStyle == PathStyle::Windows) {
+            const auto [earlier, fresh] = writtenByFoldedName.emplace(CaseFoldedName(entry->Name), entry->Name);
+            if (!fresh && earlier->second != entry->Name) {
+                std::cerr << "morvane-cli: " << label << " refused: its name differs only by letter case from "
+                          << PrintableName(earlier->second) << ", written before it; nothing written for it\n";
+                continue;
+            }
         }
         try {
             folder.WriteFile(path.Components, overwrite, modificationTime(entry->Timestamp),

@@ -44,8 +44,10 @@ std::vector<std::string> responseLines(const fs::path &folder, const std::vector
         if (line->find_first_of("\r\n") != std::string::npos)
             throw Error("Cannot list " + found
                         + ": its name holds a line break, which a response file cannot hold");
-        // A backslash inside a name would be read back as a folder separator.
-        if (relative.string().find('\\') != std::string::npos)
+        // A backslash inside a name would be read back as a folder separator. (Windows names
+        // cannot hold one: there it only ever separates the parts.)
+        if (std::any_of(relative.begin(), relative.end(),
+                        [](const fs::path &part) { return part.string().find('\\') != std::string::npos; }))
             throw Error("Cannot list " + found
                         + ": its name holds a backslash, which a response file reads as a folder separator");
         lines.push_back(*line);

@@ -53,7 +53,9 @@ public:
     std::optional<DirectoryEntry> Next();
 
 private:
-    void *handle_ = nullptr; // DIR *, kept out of the header
+    void *handle_ = nullptr; // DIR * or a Windows find handle, kept out of the header
+    // Windows hands out the first entry with the opening of the listing.
+    std::optional<DirectoryEntry> pending_;
     std::string mask_;
     std::uint32_t exclusion_ = 0;
 };

@@ -91,7 +91,7 @@ TEST_F(ArchiveCommands, AResponseFileThatWouldBeOverwrittenIsRefusedUntouched)
         std::filesystem::remove(response);
     }
     // The same file under another name, as an explicit output path could give.
-    std::filesystem::create_symlink(dir / "list.txt", dir / "link.POD");
+    std::filesystem::create_hard_link(dir / "list.txt", dir / "link.POD");
     EXPECT_THROW(CreateArchive(dir / "list.txt", dir / "link.POD", {}), ResponseFileWouldBeOverwritten);
     EXPECT_EQ(ReadFile(dir / "list.txt"), "A.BIN\r\n");
 }

@@ -114,6 +114,9 @@ TEST_F(CliExtract, ANameNotInTheArchiveWritesNothing)
 
 TEST_F(CliExtract, ASymbolicLinkInTheFolderIsNotFollowed)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "mingw's std::filesystem cannot make symbolic links, nor can Wine";
+#endif
     fs::create_directories(out);
     fs::create_directories(sandbox / "outside");
     fs::create_directory_symlink(sandbox / "outside", out / "link");

@@ -22,7 +22,7 @@ inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path
     std::map<std::string, std::string> files;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
-            files[entry.path().lexically_relative(folder).string()] = ReadFile(entry.path().string());
+            files[entry.path().lexically_relative(folder).generic_string()] = ReadFile(entry.path().string());
     return files;
 }
 
@@ -31,7 +31,7 @@ inline std::set<std::string> PathsBelow(const std::filesystem::path &folder)
 {
     std::set<std::string> paths;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
-        paths.insert(entry.path().lexically_relative(folder).string());
+        paths.insert(entry.path().lexically_relative(folder).generic_string());
     return paths;
 }
 

@@ -91,6 +91,9 @@ TEST(CliMklistEdges, AMissingFolderOrAFileIsRefused)
 
 TEST(CliMklistEdges, ANameAResponseFileCannotHoldIsRefusedNotMangled)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names cannot hold a line break";
+#endif
     TempDir dir;
     WriteFile(dir / "two\nlines", "x");
     const auto result = Cli({"mklist", dir.path().string(), "-o", dir / "list.txt"});

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <filesystem>
 
 namespace morvane {
 namespace {
@@ -77,7 +77,7 @@ class FileStreamOpenFailure : public testing::TestWithParam<OpenFailure>
 TEST_P(FileStreamOpenFailure, NamesThePath)
 {
     TempDir dir;
-    ::mkdir((dir / "folder").c_str(), 0755);
+    std::filesystem::create_directory(dir.path() / "folder");
     const std::string path = dir / GetParam().target;
     EXPECT_EQ(errorOf([&] { FileStream stream(path, GetParam().mode); }),
               GetParam().messagePrefix + path);
