@@ -1,6 +1,8 @@
 #include "CliFiles.h"
 #include "CraftedArchive.h"
 
+#include "platform/PathRules.h"
+
 #include <gtest/gtest.h>
 
 namespace morvane {
@@ -127,6 +129,25 @@ TEST_F(CliExtract, ASymbolicLinkInTheFolderIsNotFollowed)
     EXPECT_NE(result.err.find("it is a symbolic link, which extraction does not follow"), std::string::npos)
         << result.err;
     EXPECT_TRUE(fs::is_empty(sandbox / "outside"));
+}
+
+// Windows finds names without regard to case: a second name that differs only by case would land
+// on the first file, even with --overwrite, so it is refused there.
+TEST_F(CliExtract, NamesDifferingOnlyByCaseAreOneFileWhereCaseDoesNotCount)
+{
+    makeArchive({{"Sub\\Read.me", "first"}, {"SUB\\READ.ME", "second"}, {"Sub\\Read.me", "again"}});
+    const auto result = Cli({"extract", archive, out.string(), "--overwrite"});
+    if (kNativePathStyle == PathStyle::Windows) {
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.err.find("entry 2 (SUB\\READ.ME) refused: its name differs only by letter case"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(test::FilesBelow(out), (std::map<std::string, std::string> {{"Sub/Read.me", "again"}}));
+    } else {
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(test::FilesBelow(out),
+                  (std::map<std::string, std::string> {{"SUB/READ.ME", "second"}, {"Sub/Read.me", "again"}}));
+    }
 }
 
 TEST_F(CliExtract, ADamagedArchiveIsRefusedBeforeAnythingIsWritten)

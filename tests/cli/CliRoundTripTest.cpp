@@ -33,8 +33,9 @@ protected:
             {".hidden", "listed too"},
         };
         for (const auto &[name, data] : files) {
-            WriteFile((tree / name).string(), data);
-            test::SetModificationTime((tree / name).string(), kMarch15th2010At0830);
+            const std::string path = (tree / test::PathOf(name)).string();
+            WriteFile(path, data);
+            test::SetModificationTime(path, kMarch15th2010At0830);
         }
     }
 

@@ -238,11 +238,11 @@ TEST_F(TreeTest, WithoutSubFoldersOnlyTheFolderItself)
 TEST_F(TreeTest, MaskAppliesToTheFirstPassOnly)
 {
     WriteFile(dir / "a.bin", "a");
-    WriteFile(dir / "sub/B.TXT", "b");
+    WriteFile(dir / "sub/UPPER.TXT", "b");
     WriteFile(dir / "sub/b.bin", "b");
     finder.SetFileMask("*.txt");
     EXPECT_EQ(AsSet(finder.Execute()), (std::multiset<std::string>{Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
-                                                                   Full("sub/B.TXT"), Full("sub/deeper/c.txt")}));
+                                                                   Full("sub/UPPER.TXT"), Full("sub/deeper/c.txt")}));
 }
 
 TEST_F(TreeTest, FolderOfOnlySubFoldersGivesTheirFiles)
