@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the core library, morvane-cli and their tests for 64-bit Windows with mingw-w64,
-# and runs every test under Wine. Everything it makes lives in build-windows/, the Wine prefix
-# included; the desktop program is not part of this build.
+# runs every test under Wine, then checks that morvane-cli.exe gives the Linux tool's results.
+# Everything it makes lives in build-windows/, the Wine prefix included; the desktop program is
+# not part of this build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -30,4 +31,5 @@ cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DMORVANE_BUILD_GUI=OFF
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2
+bash scripts/compare-windows.sh
 echo "Windows build: $build/src/cli/morvane-cli.exe"

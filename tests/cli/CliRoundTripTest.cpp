@@ -33,7 +33,7 @@ protected:
             {".hidden", "listed too"},
         };
         for (const auto &[name, data] : files) {
-            const std::string path = (tree / test::PathOf(name)).string();
+            const std::string path = test::Utf8Of(tree / test::PathOf(name));
             WriteFile(path, data);
             test::SetModificationTime(path, kMarch15th2010At0830);
         }
@@ -87,7 +87,7 @@ TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
         std::string path = lines[i];
         std::replace(path.begin(), path.end(), '\\', '/');
         EXPECT_EQ(name, lines[i]);
-        EXPECT_EQ(size, fs::file_size(tree / path));
+        EXPECT_EQ(size, fs::file_size(tree / test::PathOf(path)));
         EXPECT_EQ(offset, expectedOffset);
         EXPECT_EQ(date + " " + time, "2010-03-15 08:30:00");
         expectedOffset += size;

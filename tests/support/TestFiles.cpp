@@ -48,6 +48,17 @@ std::filesystem::path PathOf(const std::string &utf8)
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+std::string Utf8Of(const std::filesystem::path &path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string TempDir::operator/(std::string_view name) const
+{
+    return Utf8Of(path_ / PathOf(std::string(name)));
+}
+
 void WriteFile(const std::string &path, std::string_view bytes)
 {
     std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);

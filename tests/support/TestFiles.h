@@ -19,8 +19,8 @@ public:
     TempDir &operator=(const TempDir &) = delete;
 
     const std::filesystem::path &path() const { return path_; }
-    // The full path of a name inside the folder, as a string.
-    std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+    // The full path of a name inside the folder, as a string (both in UTF-8).
+    std::string operator/(std::string_view name) const;
 
 private:
     std::filesystem::path path_;
@@ -29,6 +29,7 @@ private:
 // A path given in UTF-8 (never decoded through the ANSI code page, as a narrow path would be on
 // Windows).
 std::filesystem::path PathOf(const std::string &utf8);
+std::string Utf8Of(const std::filesystem::path &path);
 void WriteFile(const std::string &path, std::string_view bytes);
 std::string ReadFile(const std::string &path);
 // Bytes with a recognisable pattern, so that a misplaced copy shows.
