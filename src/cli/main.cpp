@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "platform/Errors.h"
+#include "platform/PrintableText.h"
 
 #include <cstdio>
 #include <functional>
@@ -76,10 +77,11 @@ int main(int argc, char **argv)
             throw morvane::cli::UsageError(args.empty() ? "no command given" : "unknown command " + args.front());
         return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const morvane::cli::UsageError &error) {
-        std::cerr << "morvane-cli: " << error.what() << "\nTry 'morvane-cli --help'.\n";
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << "\nTry 'morvane-cli --help'.\n";
         return 2;
     } catch (const std::exception &error) {
-        std::cerr << "morvane-cli: " << error.what() << '\n';
+        // Messages quote paths and names as given; none may reach the terminal raw.
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << '\n';
         return 1;
     }
 }

@@ -290,10 +290,5 @@ INSTANTIATE_TEST_SUITE_P(
                     TimestampCase {stored(2010, 1, 1, 24, 0, 0), "invalid (0x4C4C1543)"},
                     TimestampCase {stored(2010, 1, 1, 0, 0, 30), "invalid (0x4C4B5561)"}));
 
-TEST(PrintableName, ShowsControlCharactersAsQuestionMarks)
-{
-    EXPECT_EQ(PrintableName("a\x1B[2Jb\nc\x7F" "\xC3\xA9"), "a?[2Jb?c?\xC3\xA9");
-}
-
 } // namespace
 } // namespace morvane
