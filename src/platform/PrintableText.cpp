@@ -22,6 +22,10 @@ std::string PrintableFileName(std::string_view bytes, TerminalEncoding to)
     std::string shown;
     shown.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
+        if (bytes[i] >= 0x20 && bytes[i] < 0x7F) {
+            shown += bytes[i++];
+            continue;
+        }
         char32_t code = 0;
         const std::size_t length = DecodeUtf8(bytes.substr(i), code);
         if (length == 0) {
