@@ -15,6 +15,20 @@ bool isControl(char32_t code)
         || code == 0x200E || code == 0x200F || code == 0x061C;
 }
 
+bool isPrintableAscii(char c)
+{
+    return c >= 0x20 && c < 0x7F;
+}
+
+// Length of the run of printable ASCII at the start of text, which goes through unchanged.
+std::size_t plainRun(std::string_view text)
+{
+    std::size_t n = 0;
+    while (n < text.size() && isPrintableAscii(text[n]))
+        ++n;
+    return n;
+}
+
 } // namespace
 
 std::string PrintableFileName(std::string_view bytes, TerminalEncoding to)
@@ -22,8 +36,9 @@ std::string PrintableFileName(std::string_view bytes, TerminalEncoding to)
     std::string shown;
     shown.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
-        if (bytes[i] >= 0x20 && bytes[i] < 0x7F) {
-            shown += bytes[i++];
+        if (const std::size_t run = plainRun(bytes.substr(i))) {
+            shown.append(bytes.substr(i, run));
+            i += run;
             continue;
         }
         char32_t code = 0;
@@ -44,7 +59,16 @@ std::string PrintableFileName(std::string_view bytes, TerminalEncoding to)
 
 std::string PrintableCp1252(std::string_view cp1252, TerminalEncoding to)
 {
-    return PrintableFileName(Cp1252ToUtf8(cp1252), to);
+    std::string shown;
+    shown.reserve(cp1252.size());
+    for (std::size_t i = 0; i < cp1252.size();) {
+        const std::size_t run = plainRun(cp1252.substr(i));
+        shown.append(cp1252.substr(i, run));
+        i += run;
+        if (i < cp1252.size())
+            shown += PrintableFileName(Cp1252ToUtf8(cp1252.substr(i++, 1)), to);
+    }
+    return shown;
 }
 
 } // namespace morvane
