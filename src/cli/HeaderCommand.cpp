@@ -30,16 +30,17 @@ int RunHeader(const std::vector<std::string> &args)
         throw UsageError("header takes exactly one archive");
 
     const std::string &archivePath = arguments.operands.front();
-    EditArchiveHeader(archivePath, [&](HeaderTexts &texts) {
-        if (ApplyHeaderOptions(arguments, texts))
-            return true;
-        std::cout << "description: " << Cp1252ToUtf8(texts.Description) << '\n'
-                  << "version: " << texts.Version << '\n'
-                  << "priority: " << texts.Priority << '\n'
-                  << "author: " << Cp1252ToUtf8(texts.Author) << '\n'
-                  << "copyright: " << Cp1252ToUtf8(texts.Copyright) << '\n';
-        return false;
-    });
+    if (!arguments.values.empty()) {
+        EditArchiveHeader(archivePath, [&](HeaderTexts &texts) { return ApplyHeaderOptions(arguments, texts); });
+        return 0;
+    }
+    // Showing the values only reads: the archive is opened read-only.
+    const HeaderTexts texts = ReadArchiveHeader(archivePath);
+    std::cout << "description: " << Cp1252ToUtf8(texts.Description) << '\n'
+              << "version: " << texts.Version << '\n'
+              << "priority: " << texts.Priority << '\n'
+              << "author: " << Cp1252ToUtf8(texts.Author) << '\n'
+              << "copyright: " << Cp1252ToUtf8(texts.Copyright) << '\n';
     return 0;
 }
 

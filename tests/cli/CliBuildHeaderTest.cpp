@@ -123,7 +123,7 @@ struct FailedBuild
     std::vector<std::string> extraArgs;
     std::string responseText;
     std::string expectedInMessage;
-    std::string expectedLeftBehind;
+    std::string expectedLeftBehind; // empty: the archive file was never changed, so not mentioned
 };
 
 class CliFailedBuild : public CliBuildHeader, public testing::WithParamInterface<FailedBuild>
@@ -140,7 +140,10 @@ TEST_P(CliFailedBuild, SaysWhatWentWrongAndWhatWasLeft)
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err.rfind("morvane-cli: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.expectedInMessage), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find(c.expectedLeftBehind), std::string::npos) << result.err;
+    if (c.expectedLeftBehind.empty())
+        EXPECT_EQ(result.err.find("archive file"), std::string::npos) << result.err;
+    else
+        EXPECT_NE(result.err.find(c.expectedLeftBehind), std::string::npos) << result.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -150,9 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailedBuild {"bad_version", {"--version", "abc"}, "A.BIN\r\n", "'abc' is not a valid integer value",
                      "was left empty"},
         FailedBuild {"archive_cannot_be_created", {"-o", "/nonexistent-folder/x.POD"}, "A.BIN\r\n",
-                     "Cannot create file /nonexistent-folder/x.POD", "no archive file was created"},
-        FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip",
-                     "no archive file was created"}),
+                     "Cannot create file /nonexistent-folder/x.POD", ""},
+        FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct Usage
