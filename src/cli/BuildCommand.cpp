@@ -35,7 +35,8 @@ void checkResponseArgument(const std::string &responsePath)
     const auto status = std::filesystem::status(responsePath, error);
     if (std::filesystem::is_directory(status))
         throw UsageError("'" + responsePath + "' is a folder, not a response file");
-    if (!std::filesystem::exists(status))
+    // Missing, or a FIFO or device that the build would refuse only after emptying the archive.
+    if (!std::filesystem::is_regular_file(status))
         throw Error(cannotOpenFileMessage(responsePath));
 }
 

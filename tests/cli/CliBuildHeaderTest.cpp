@@ -236,6 +236,15 @@ TEST_F(CliBuildHeader, AFifoNamedLikeAnArchiveIsRefusedWithoutBlocking)
     const auto edited = cli({"header", fifo, "--priority", "5"});
     EXPECT_EQ(edited.exitCode, 1);
     EXPECT_EQ(edited.err, "morvane-cli: Cannot open file " + fifo + "\n");
+
+    // A FIFO as the response file leaves the archive that would be built from it as it was.
+    const std::string fifoList = dir / "pipe.txt";
+    ASSERT_EQ(::mkfifo(fifoList.c_str(), 0600), 0);
+    WriteFile(dir / "pipe.POD", "an older archive");
+    const auto fromFifo = cli({"build", fifoList});
+    EXPECT_EQ(fromFifo.exitCode, 1);
+    EXPECT_EQ(fromFifo.err, "morvane-cli: Cannot open file " + fifoList + "\n");
+    EXPECT_EQ(ReadFile(dir / "pipe.POD"), "an older archive");
 }
 
 TEST_F(CliBuildHeader, AFileSizeLimitIsAWriteError)
