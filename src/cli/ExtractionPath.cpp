@@ -1,5 +1,7 @@
 #include "cli/ExtractionPath.h"
 
+#include "platform/Cp1252.h"
+
 #include <algorithm>
 #include <array>
 
@@ -86,19 +88,11 @@ ExtractionPath ExtractionPathFor(std::string_view name, PathStyle style)
         if (style == PathStyle::Windows)
             if (std::string why = windowsRefusal(component); !why.empty())
                 return refused(std::move(why));
-        path.Components.emplace_back(component);
+        path.Components.push_back(Cp1252ToUtf8(component));
         if (end == name.size())
             return path;
         start = end + 1;
     }
-}
-
-std::string CaseFoldedName(std::string_view storedName)
-{
-    std::string folded;
-    for (const char c : storedName)
-        folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c == '/' ? '\\' : c;
-    return folded;
 }
 
 } // namespace morvane::cli

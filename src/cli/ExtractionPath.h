@@ -8,8 +8,9 @@
 
 namespace morvane::cli {
 
-// Where a stored name may be written below an extraction folder: its folder names and file name,
-// or, when writing it could leave the folder or make no sense, why it is refused.
+// Where a stored name may be written below an extraction folder: its folder names and file name
+// (decoded from Windows-1252 to UTF-8, so a stored "pi\xE8ce.txt" is written as "pièce.txt"), or,
+// when writing it could leave the folder or make no sense, why it is refused.
 struct ExtractionPath
 {
     std::vector<std::string> Components;
@@ -23,9 +24,5 @@ struct ExtractionPath
 // keep it as written: a character it forbids in names (':' would name a stream), a trailing dot
 // or space (dropped), or a device name such as CON or LPT1, with or without an extension.
 ExtractionPath ExtractionPathFor(std::string_view storedName, PathStyle style = kNativePathStyle);
-
-// The text by which two names are the same file where letter case does not count (Windows):
-// ASCII letters in lower case, '/' as '\'.
-std::string CaseFoldedName(std::string_view storedName);
 
 } // namespace morvane::cli

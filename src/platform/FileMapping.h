@@ -29,15 +29,19 @@ private:
     bool unsupported_ = false;
 };
 
-enum class MappedWriteOutcome {
-    Written,
-    SourceUnreadable, // the mapped file shrank or could not be read while its bytes were written
-    Failed,           // the target refused the write
+struct MappedWrite
+{
+    std::size_t written = 0;
+    bool targetFailed = false; // the target refused the write; else a short count means that the
+                               // mapped file shrank or could not be read meanwhile
 };
 
-// Writes n bytes that lie in a mapped window to a file, all of them or an outcome that says
-// which side failed. A mapped file that shrinks meanwhile is reported, never a crash.
-MappedWriteOutcome WriteFromMapping(FileStream &target, const char *data, std::size_t n);
+// Writes n bytes that lie in a mapped window to a file. A mapped file that shrinks meanwhile ends
+// the write short, never with a crash.
+MappedWrite WriteFromMapping(FileStream &target, const char *data, std::size_t n);
+
+// Cuts the file to the given length (or extends it); false when the system refuses.
+bool SetFileLength(FileStream &file, std::int64_t length);
 
 enum class SpaceReservation { Done, Refused, Unsupported };
 

@@ -39,20 +39,26 @@ MappedWindow::~MappedWindow()
         ::munmap(view_, viewLength_);
 }
 
-MappedWriteOutcome WriteFromMapping(FileStream &target, const char *data, std::size_t n)
+MappedWrite WriteFromMapping(FileStream &target, const char *data, std::size_t n)
 {
-    while (n > 0) {
-        const ssize_t put = ::write(descriptor(target), data, n);
+    MappedWrite result;
+    while (result.written < n) {
+        const ssize_t put = ::write(descriptor(target), data + result.written, n - result.written);
         if (put > 0) {
-            data += put;
-            n -= static_cast<std::size_t>(put);
+            result.written += static_cast<std::size_t>(put);
         } else if (put < 0 && errno == EFAULT) {
-            return MappedWriteOutcome::SourceUnreadable;
+            break;
         } else if (put == 0 || errno != EINTR) {
-            return MappedWriteOutcome::Failed;
+            result.targetFailed = true;
+            break;
         }
     }
-    return MappedWriteOutcome::Written;
+    return result;
+}
+
+bool SetFileLength(FileStream &file, std::int64_t length)
+{
+    return ::ftruncate(descriptor(file), static_cast<off_t>(length)) == 0;
 }
 
 SpaceReservation ReserveSpace(FileStream &file, std::int64_t offset, std::int64_t length)

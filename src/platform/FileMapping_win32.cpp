@@ -50,18 +50,27 @@ MappedWindow::~MappedWindow()
         ::UnmapViewOfFile(view_);
 }
 
-MappedWriteOutcome WriteFromMapping(FileStream &target, const char *data, std::size_t n)
+MappedWrite WriteFromMapping(FileStream &target, const char *data, std::size_t n)
 {
-    while (n > 0) {
+    MappedWrite result;
+    while (result.written < n) {
         DWORD put = 0;
-        const auto part = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
-        if (!::WriteFile(handleOf(target), data, part, &put, nullptr) || put == 0)
-            return ::GetLastError() == ERROR_NOACCESS ? MappedWriteOutcome::SourceUnreadable
-                                                      : MappedWriteOutcome::Failed;
-        data += put;
-        n -= put;
+        const auto part = static_cast<DWORD>(std::min<std::size_t>(n - result.written, 1u << 30));
+        if (!::WriteFile(handleOf(target), data + result.written, part, &put, nullptr) || put == 0) {
+            // The system reports a page of the view it could not read as an invalid buffer.
+            result.targetFailed = ::GetLastError() != ERROR_NOACCESS;
+            break;
+        }
+        result.written += put;
     }
-    return MappedWriteOutcome::Written;
+    return result;
+}
+
+bool SetFileLength(FileStream &file, std::int64_t length)
+{
+    LARGE_INTEGER position {};
+    position.QuadPart = length;
+    return ::SetFilePointerEx(handleOf(file), position, nullptr, FILE_BEGIN) && ::SetEndOfFile(handleOf(file));
 }
 
 // Windows allocates a file's clusters as it grows and frees what lies past the end by itself.
