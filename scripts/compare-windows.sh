@@ -41,7 +41,9 @@ step=0
 both() {
     step=$((step + 1))
     for side in linux windows; do
-        local tool=("$linux")
+        # Text from the archives is printed in the terminal's encoding: ASCII in the C locale, as
+        # under Wine's console code page.
+        local tool=(env LC_ALL=C "$linux")
         [ $side = linux ] || tool=(wine "$exe")
         (cd "$work/$side" && "${tool[@]}" "$@" > "$work/out-$side-$step" 2> "$work/err-$side-$step"; \
             echo $? > "$work/status-$side-$step") || true

@@ -105,6 +105,9 @@ class ArchiveWriterShrunkSource : public testing::TestWithParam<ShrinkCase>
 
 TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSourceAndKeepsOnlyItsRealBytes)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a source is open to nobody else during the build on Windows, so it cannot shrink";
+#endif
     const ShrinkCase &c = GetParam();
     TempDir dir;
     WriteFile(dir / "source", PatternBytes(c.actual));
@@ -129,6 +132,9 @@ TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSourceAndKeepsOnlyItsRealBytes)
 // A source cut short while it is copied, between two windows of its mapping.
 TEST(ArchiveWriterCutShortSource, LeavesExactlyTheBytesCopiedBeforeTheFailure)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a source is open to nobody else during the build on Windows, so it cannot shrink";
+#endif
     TempDir dir;
     const std::string sourcePath = dir / "source";
     WriteFile(sourcePath, PatternBytes(12 * MiB));

@@ -274,6 +274,10 @@ class BuildLookup : public BuildFixture, public testing::WithParamInterface<Look
 
 TEST_P(BuildLookup, FindsTheOneFileTheLineNames)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "names as bytes and names differing only by case: Windows has neither, and finds "
+                    "names without regard to case itself";
+#endif
     const LookupCase &c = GetParam();
     for (const auto &[name, contents] : c.files) {
         const std::filesystem::path path = dir.path() / name;
@@ -309,6 +313,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BuildFixture, AFileFoundUnderAnotherCaseThatIsHeldIsRefusedUnderItsOwnName)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows opens the file under the line's own spelling, which names it as well";
+#endif
     WriteFile(dir / "a.txt", "a");
     WriteFile(response(), "A.TXT\r\n");
     FileStream holder(dir / "a.txt", OpenMode::ReadExclusive);
