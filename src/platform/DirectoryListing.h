@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace morvane {
 
@@ -20,6 +21,9 @@ inline constexpr std::uint32_t kFaSymLink = 1024;
 
 // The bits that can keep an entry out of a listing: hidden, system, volume label and folder.
 inline constexpr std::uint32_t kFaExcludable = kFaHidden | kFaSysFile | kFaVolumeID | kFaDirectory;
+
+// The longest path, in bytes, that the system opens; a longer one fails whatever it names.
+extern const std::size_t kMaxPathBytes;
 
 struct DirectoryEntry
 {
@@ -42,6 +46,10 @@ std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name)
 // the file system yields them, "." and ".." included. A folder that cannot be opened yields
 // nothing; the enumeration ends at the first entry that cannot be fetched. The handle is closed
 // when the object is destroyed.
+//
+// The words are those of EntryAttributes without the read-only bit: that bit never excludes an
+// entry, and on Linux it would take a status call per entry where the folder's own listing gives
+// the type of nearly every entry (only links and entries of unknown type are examined).
 class DirectoryListing
 {
 public:
@@ -52,10 +60,15 @@ public:
 
     std::optional<DirectoryEntry> Next();
 
+    // Why the folder could not be opened, or why the enumeration ended before its last entry;
+    // empty while every entry could be fetched.
+    std::error_code Error() const { return error_; }
+
 private:
     void *handle_ = nullptr; // DIR *, kept out of the header
     std::string mask_;
     std::uint32_t exclusion_ = 0;
+    std::error_code error_;
 };
 
 } // namespace morvane

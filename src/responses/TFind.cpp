@@ -48,6 +48,8 @@ void TFindFile::SetPath(const std::string &value)
 const std::vector<std::string> &TFindFile::Execute()
 {
     results_.clear();
+    attributes_.clear();
+    unreadFolders_.clear();
     ScanFolder(path_);
     return results_;
 }
@@ -55,10 +57,14 @@ const std::vector<std::string> &TFindFile::Execute()
 void TFindFile::ScanFolder(const std::string &folder)
 {
     const auto value = static_cast<std::uint32_t>(AttributeValue(fileAttr_));
+    bool unread = false;
     {
         DirectoryListing matches(folder, fileMask_, value);
-        while (auto entry = matches.Next())
+        while (auto entry = matches.Next()) {
             results_.push_back(folder + entry->name);
+            attributes_.push_back(entry->attributes);
+        }
+        unread = noteUnread(folder, matches.Error());
     }
     if (!inSubFolders_)
         return;
@@ -69,6 +75,15 @@ void TFindFile::ScanFolder(const std::string &folder)
         if (descend)
             ScanFolder(folder + entry->name + kSeparator);
     }
+    if (!unread)
+        noteUnread(folder, subFolders.Error());
+}
+
+bool TFindFile::noteUnread(const std::string &folder, std::error_code error)
+{
+    if (error)
+        unreadFolders_.push_back({folder, error});
+    return static_cast<bool>(error);
 }
 
 } // namespace morvane
