@@ -1,9 +1,12 @@
 #include "cli/Commands.h"
 
+#include "platform/DirectoryListing.h"
+#include "platform/Errors.h"
+#include "platform/PathRules.h"
+#include "platform/Utf8.h"
 #include "responses/ResponseLinePath.h"
 #include "responses/TFind.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -15,42 +18,107 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path resolved(const std::string &path)
+// File names are printed with their control characters made visible, so that a hostile name
+// cannot drive the terminal.
+std::string printable(std::string_view name)
 {
-    std::error_code error;
-    fs::path result = fs::weakly_canonical(fs::absolute(path), error);
-    return error ? fs::absolute(path).lexically_normal() : result;
+    std::string shown;
+    shown.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t code = 0;
+        const std::size_t length = DecodeUtf8(name.substr(i), code);
+        const bool control = length == 0 || code < 0x20 || (code >= 0x7F && code <= 0x9F);
+        if (control)
+            shown += '?';
+        else
+            shown.append(name.substr(i, length));
+        i += length == 0 ? 1 : length;
+    }
+    return shown;
 }
 
+// The files that a list written with -o must not name: the list itself and the archive that
+// would be built from it, when they already exist (the finder cannot meet them otherwise). Only
+// entries with the same name or reached through a link can be one of them, so only those are
+// compared, by identity.
+class OwnFiles
+{
+public:
+    void Add(const std::string &path)
+    {
+        std::error_code error;
+        if (fs::exists(path, error))
+            files_.push_back({fs::path(path), AsciiUpper(fs::path(path).filename().string())});
+    }
+
+    bool Contains(const std::string &found, std::uint32_t attributes) const
+    {
+        const bool linked = (attributes & kFaSymLink) != 0;
+        std::string name;
+        for (const auto &own : files_) {
+            if (!linked) {
+                if (name.empty())
+                    name = AsciiUpper(std::string_view(found).substr(found.rfind('/') + 1));
+                if (name != own.upperName)
+                    continue;
+            }
+            std::error_code error;
+            if (fs::equivalent(found, own.path, error))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    struct OwnFile
+    {
+        fs::path path;
+        std::string upperName;
+    };
+    std::vector<OwnFile> files_;
+};
+
 // The files below folder as the list editor's "Create Dir" lists them: the same finder with the
-// same settings, each path made relative to folder with backslashes.
-std::vector<std::string> responseLines(const fs::path &folder, const std::vector<fs::path> &skipped)
+// same settings and the same line rules. What it leaves out, and every folder it could not read,
+// is reported on standard error; returns whether the list is whole.
+bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std::string &text)
 {
     TFindFile finder;
     finder.SetFileAttr({ffaDirectory, ffaAnyFile});
     finder.SetInSubFolders(true);
     finder.SetFileMask("*.*");
-    finder.SetPath(folder.string());
+    finder.SetPath(folder);
+    // A folder the finder refuses would leave it searching the current one.
+    if (finder.Path() != (folder.ends_with('/') ? folder : folder + '/'))
+        throw Error("Cannot list " + printable(folder) + ": it is not a folder");
 
-    std::vector<std::string> lines;
-    for (const std::string &found : finder.Execute()) {
-        const fs::path foundPath = resolved(found);
-        if (std::find(skipped.begin(), skipped.end(), foundPath) != skipped.end())
+    const std::vector<std::string> &found = finder.Execute();
+    const std::vector<std::uint32_t> &attributes = finder.Attributes();
+    const ResponseLineMaker maker(folder);
+    std::size_t leftOut = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (ownFiles.Contains(found[i], attributes[i]))
             continue;
-        const auto line = ResponseLineFor(found, folder.string());
-        if (!line)
-            throw Error("Cannot list " + found + ": it does not lie inside " + folder.string());
-        const fs::path relative = fs::path(found).lexically_relative(folder);
-        if (line->find_first_of("\r\n") != std::string::npos)
-            throw Error("Cannot list " + found
-                        + ": its name holds a line break, which a response file cannot hold");
-        // A backslash inside a name would be read back as a folder separator.
-        if (relative.string().find('\\') != std::string::npos)
-            throw Error("Cannot list " + found
-                        + ": its name holds a backslash, which a response file reads as a folder separator");
-        lines.push_back(*line);
+        const ResponseLine line = maker.ForFound(found[i], attributes[i]);
+        if (line.refusal != LineRefusal::None) {
+            std::cerr << "morvane-cli: left out " << printable(found[i]) << ": " << DescribeRefusal(line.refusal)
+                      << '\n';
+            ++leftOut;
+            continue;
+        }
+        text += line.text;
+        text += "\r\n";
     }
-    return lines;
+    for (const auto &unread : finder.UnreadFolders())
+        std::cerr << "morvane-cli: cannot read folder " << printable(unread.path) << ": "
+                  << unread.error.message() << '\n';
+
+    const std::size_t unreadCount = finder.UnreadFolders().size();
+    if (leftOut == 0 && unreadCount == 0)
+        return true;
+    std::cerr << "morvane-cli: the list is incomplete: " << leftOut << (leftOut == 1 ? " entry" : " entries")
+              << " left out, " << unreadCount << (unreadCount == 1 ? " folder" : " folders") << " not read\n";
+    return false;
 }
 
 void writeResponseFile(const std::string &path, const std::string &text)
@@ -87,26 +155,27 @@ int RunMklist(const std::vector<std::string> &args)
     const std::string &folderArgument = arguments.operands.front();
     std::error_code error;
     if (!fs::is_directory(folderArgument, error))
-        throw Error("Cannot list " + folderArgument + ": it is not a folder");
-    const fs::path folder = fs::absolute(folderArgument).lexically_normal();
+        throw Error("Cannot list " + printable(folderArgument) + ": it is not a folder");
+    std::string folder = fs::absolute(folderArgument).lexically_normal().string();
+    if (folder.size() > 1 && folder.ends_with('/'))
+        folder.pop_back();
 
     // The list and the archive later built from it would otherwise list themselves when they lie
     // in the folder, and a build cannot pack the archive it is writing.
-    std::vector<fs::path> skipped;
+    OwnFiles ownFiles;
     const auto output = arguments.value("-o");
     if (output) {
-        skipped.push_back(resolved(*output));
-        skipped.push_back(resolved(ArchivePathFor(*output)));
+        ownFiles.Add(*output);
+        ownFiles.Add(ArchivePathFor(*output));
     }
 
     std::string text;
-    for (const std::string &line : responseLines(folder, skipped))
-        text += line + "\r\n";
+    const bool whole = listResponseLines(folder, ownFiles, text);
     if (output)
         writeResponseFile(*output, text);
     else
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size())) << std::flush;
-    return 0;
+    return whole ? 0 : 1;
 }
 
 } // namespace morvane::cli
