@@ -1,6 +1,7 @@
 #include "responses/Morvane_response.h"
 #include "QtText.h"
 
+#include "DeepFolders.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 #include "archive/ArchiveCommands.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace morvane {
 namespace {
@@ -122,13 +124,30 @@ TEST_F(Editor, CreateFileAfterALastLineWithoutBreak)
     EXPECT_EQ(Status(), "3 lignes/lines");
 }
 
-TEST_F(Editor, CreateFileUpperCasesOnlyAsciiLetters)
+TEST_F(Editor, CreateFileUpperCasesOnlyAsciiLettersOfTheWindows1252Line)
 {
     const std::string name = "caf\xc3\xa9-\xc3\xa0.txt";
     WriteFile(At(name), "c");
     user.ChooseFiles({Q(At(name))});
     Click("tbCreer");
-    EXPECT_EQ(ListBytes(), "CAF\xc3\xa9-\xc3\xa0.TXT\r\n");
+    EXPECT_EQ(ListBytes(), "CAF\xe9-\xe0.TXT\r\n");
+    EXPECT_TRUE(user.messages.empty());
+}
+
+TEST_F(Editor, CreateFileLeavesOutNamesNoLineCanHoldAndSaysWhy)
+{
+    const std::string cjk = "\xe4\xb8\xad.txt";
+    WriteFile(At(cjk), "c");
+    WriteFile(At("back\\slash"), "b");
+    user.ChooseFiles({Q(At(cjk)), Q(At("a.txt")), Q(At("back\\slash"))});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "A.TXT\r\n");
+    EXPECT_EQ(Status(), "1 lignes/lines");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(user.messages[0].details,
+              Q(At(cjk)) + ": its name holds a character that Windows-1252 cannot hold\n" + Q(At("back\\slash"))
+                  + ": its name holds a backslash, which a response file reads as a folder separator");
 }
 
 TEST_F(Editor, CreateFileCancelledChangesNothing)
@@ -163,6 +182,52 @@ TEST_F(Editor, CreateDirOnTheWorkingFolderGivesRelativeNamesInTheirCase)
                                                        "sub\\Deep\\z.DAT"}));
     EXPECT_TRUE(ListBytes().ends_with("\r\n"));
     EXPECT_FALSE(List().isHidden());
+}
+
+// Lines are Windows-1252; what a build could not open is left out and named in one warning.
+TEST_F(Editor, CreateDirListsWhatABuildCanOpenAndNamesTheRest)
+{
+    fs::create_directories(fs::path(work) / "\xc3\xa9t\xc3\xa9");
+    WriteFile(At("\xc3\xa9t\xc3\xa9/\xc5\x92uvre.bin"), "o");
+    WriteFile(At("\xe2\x82\xac.dat"), "e");
+    WriteFile(At("two\nlines"), "t");
+    WriteFile(At("sub/back\\slash.bin"), "b");
+    WriteFile(At("\xe4\xb8\xad.txt"), "c");
+    ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0644), 0);
+    fs::create_symlink("missing", At("dangling"));
+    List().setPlainText("old");
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+
+    EXPECT_EQ(ListLines(), (std::multiset<std::string>{"a.txt", "sub\\b.bin", "\xe9t\xe9\\\x8cuvre.bin", "\x80.dat"}));
+    EXPECT_TRUE(ListBytes().ends_with("\r\n"));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(user.messages[0].title, "Warning");
+    const QStringList named = user.messages[0].details.split('\n');
+    EXPECT_EQ(std::set<QString>(named.begin(), named.end()),
+              (std::set<QString>{
+                  Q(At("two?lines")) + ": its name holds a line break, which a response file cannot hold",
+                  Q(At("sub/back\\slash.bin")) + ": its name holds a backslash, which a response file reads as a "
+                                                  "folder separator",
+                  Q(At("\xe4\xb8\xad.txt")) + ": its name holds a character that Windows-1252 cannot hold",
+                  Q(At("fifo")) + ": it is not a regular file",
+                  Q(At("dangling")) + ": it is not a regular file",
+              }));
+    EXPECT_FALSE(List().isHidden());
+}
+
+TEST_F(Editor, CreateDirNamesTheFoldersItCouldNotRead)
+{
+    test::DeepFolders deep(work, "long", 4000);
+    deep.AddFile("near");
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+    EXPECT_EQ(ListLines().count("a.txt"), 1u);
+    EXPECT_EQ(ListLines().size(), 3u);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].details,
+              Q(deep.TooDeep() + "/") + ": the folder could not be read (File name too long)");
 }
 
 TEST_F(Editor, CreateDirOnASubFolderStaysRelativeToTheWorkingFolder)
@@ -372,8 +437,10 @@ TEST_F(Editor, FileOutsideTheWorkingFolderIsNotAdded)
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(user.messages[0].title, "Warning");
-    EXPECT_TRUE(user.messages[0].text.contains("outside the working folder " + Q(work)));
-    EXPECT_EQ(user.messages[0].details, Q(dir / "outside.txt") + "\n" + Q(dir / "work2/sibling.txt"));
+    EXPECT_TRUE(user.messages[0].text.contains("These files were not added to the list."));
+    EXPECT_EQ(user.messages[0].details, Q(dir / "outside.txt") + ": it does not lie inside the working folder\n"
+                                            + Q(dir / "work2/sibling.txt")
+                                            + ": it does not lie inside the working folder");
 }
 
 TEST_F(Editor, CreateDirOutsideTheWorkingFolderLeavesTheList)
