@@ -110,8 +110,7 @@ std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name)
 
 DirectoryListing::DirectoryListing(const std::string &folder, std::string mask,
                                    std::uint32_t attributeValue)
-    : handle_(::opendir(folder.empty() ? "." : folder.c_str())), mask_(std::move(mask)),
-      exclusion_(~attributeValue & kFaExcludable)
+    : handle_(::opendir(folder.empty() ? "." : folder.c_str())), filter_(std::move(mask), attributeValue)
 {
     if (handle_ == nullptr)
         error_ = std::error_code(errno, std::generic_category());
@@ -135,13 +134,12 @@ std::optional<DirectoryEntry> DirectoryListing::Next()
                 error_ = std::error_code(errno, std::generic_category());
             return std::nullopt;
         }
-        if (!MaskMatches(mask_, entry->d_name))
+        if (!filter_.NameMatches(entry->d_name))
             continue;
         // An entry removed between readdir and stat is simply gone.
         const auto attributes = listedAttributes(::dirfd(asDir(handle_)), *entry);
-        if (!attributes || (*attributes & exclusion_) != 0)
-            continue;
-        return DirectoryEntry{entry->d_name, *attributes};
+        if (attributes && filter_.WordPasses(*attributes))
+            return DirectoryEntry{entry->d_name, *attributes};
     }
 }
 

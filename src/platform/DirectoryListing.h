@@ -41,6 +41,25 @@ bool MaskMatches(std::string_view mask, std::string_view name);
 // ".."), read-only when the owner may not write. nullopt when the entry cannot be examined.
 std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name);
 
+// What a listing reports: entries whose name matches a mask and whose attribute word shares no
+// bit with the exclusion mask (NOT attributeValue) AND kFaExcludable.
+class ListingFilter
+{
+public:
+    ListingFilter(std::string mask, std::uint32_t attributeValue)
+        : mask_(std::move(mask)), exclusion_(~attributeValue & kFaExcludable)
+    {
+    }
+
+    bool NameMatches(std::string_view name) const { return MaskMatches(mask_, name); }
+    bool WordPasses(std::uint32_t attributes) const { return (attributes & exclusion_) == 0; }
+    bool Passes(const DirectoryEntry &entry) const { return WordPasses(entry.attributes) && NameMatches(entry.name); }
+
+private:
+    std::string mask_;
+    std::uint32_t exclusion_ = 0;
+};
+
 // One open enumeration of a folder's entries that match a mask and whose attribute word shares
 // no bit with the exclusion mask (NOT attributeValue) AND kFaExcludable. Entries come in the order
 // the file system yields them, "." and ".." included. A folder that cannot be opened yields
@@ -66,8 +85,7 @@ public:
 
 private:
     void *handle_ = nullptr; // DIR *, kept out of the header
-    std::string mask_;
-    std::uint32_t exclusion_ = 0;
+    ListingFilter filter_;
     std::error_code error_;
 };
 

@@ -22,9 +22,16 @@ std::string withSeparator(std::string_view path)
 // skipping it keeps a long listing fast.
 bool mayNeedNormalising(std::string_view path)
 {
-    return !path.starts_with('/') || path.find("//") != std::string_view::npos
-        || path.find("/./") != std::string_view::npos || path.find("/../") != std::string_view::npos
-        || path.ends_with("/.") || path.ends_with("/..");
+    if (!path.starts_with('/'))
+        return true;
+    for (std::size_t start = 1; start < path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if ((part.empty() && end < path.size()) || part == "." || part == "..")
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 // The path below folder (normalised, ending in '/'), in the file system's form; nullopt when the
@@ -88,16 +95,23 @@ ResponseLineMaker::ResponseLineMaker(std::string_view workDir)
 
 ResponseLine ResponseLineMaker::ForPath(std::string_view fullPath) const
 {
-    const auto relative = folder_.empty() ? std::nullopt : relativePart(fullPath, folder_);
+    auto relative = folder_.empty() ? std::nullopt : relativePart(fullPath, folder_);
     if (!relative)
         return {{}, LineRefusal::OutsideWorkDir};
-    if (relative->find('\n') != std::string::npos)
+    bool lineBreak = false, carriageReturn = false, backslash = false, ascii = true;
+    for (const char c : *relative) {
+        lineBreak |= c == '\n';
+        carriageReturn |= c == '\r';
+        backslash |= c == '\\';
+        ascii &= static_cast<unsigned char>(c) < 0x80;
+    }
+    if (lineBreak)
         return {{}, LineRefusal::LineBreak};
-    if (relative->find('\r') != std::string::npos)
+    if (carriageReturn)
         return {{}, LineRefusal::CarriageReturn};
-    if (relative->find('\\') != std::string::npos)
+    if (backslash)
         return {{}, LineRefusal::Backslash};
-    auto line = Utf8ToCp1252Exact(*relative);
+    auto line = ascii ? std::move(relative) : Utf8ToCp1252Exact(*relative);
     if (!line)
         return {{}, LineRefusal::NotWindows1252};
     std::replace(line->begin(), line->end(), '/', '\\');

@@ -86,8 +86,8 @@ public:
 private:
     // folder ends in the separator.
     void ScanFolder(const std::string &folder);
-    // Records a folder whose listing failed; returns whether it did.
-    bool noteUnread(const std::string &folder, std::error_code error);
+    // Records a folder whose listing failed.
+    void noteUnread(const std::string &folder, std::error_code error);
 
     std::vector<std::string> results_;
     std::vector<std::uint32_t> attributes_;
