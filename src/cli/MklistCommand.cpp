@@ -7,6 +7,7 @@
 #include "responses/ResponseLinePath.h"
 #include "responses/TFind.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -37,6 +38,13 @@ std::string printable(std::string_view name)
     return shown;
 }
 
+bool sameNameIgnoringCase(std::string_view name, std::string_view upperName)
+{
+    return name.size() == upperName.size()
+        && std::equal(name.begin(), name.end(), upperName.begin(),
+                      [](char a, char b) { return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b; });
+}
+
 // The files that a list written with -o must not name: the list itself and the archive that
 // would be built from it, when they already exist (the finder cannot meet them otherwise). Only
 // entries with the same name or reached through a link can be one of them, so only those are
@@ -54,14 +62,10 @@ public:
     bool Contains(const std::string &found, std::uint32_t attributes) const
     {
         const bool linked = (attributes & kFaSymLink) != 0;
-        std::string name;
+        const std::string_view name = std::string_view(found).substr(found.rfind('/') + 1);
         for (const auto &own : files_) {
-            if (!linked) {
-                if (name.empty())
-                    name = AsciiUpper(std::string_view(found).substr(found.rfind('/') + 1));
-                if (name != own.upperName)
-                    continue;
-            }
+            if (!linked && !sameNameIgnoringCase(name, own.upperName))
+                continue;
             std::error_code error;
             if (fs::equivalent(found, own.path, error))
                 return true;
