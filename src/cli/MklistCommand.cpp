@@ -3,7 +3,7 @@
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
 #include "platform/PathRules.h"
-#include "platform/Utf8.h"
+#include "platform/PrintableText.h"
 #include "responses/ResponseLinePath.h"
 #include "responses/TFind.h"
 
@@ -18,25 +18,6 @@ namespace morvane::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// File names are printed with their control characters made visible, so that a hostile name
-// cannot drive the terminal.
-std::string printable(std::string_view name)
-{
-    std::string shown;
-    shown.reserve(name.size());
-    for (std::size_t i = 0; i < name.size();) {
-        char32_t code = 0;
-        const std::size_t length = DecodeUtf8(name.substr(i), code);
-        const bool control = length == 0 || code < 0x20 || (code >= 0x7F && code <= 0x9F);
-        if (control)
-            shown += '?';
-        else
-            shown.append(name.substr(i, length));
-        i += length == 0 ? 1 : length;
-    }
-    return shown;
-}
 
 bool sameNameIgnoringCase(std::string_view name, std::string_view upperName)
 {
@@ -94,7 +75,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
     finder.SetPath(folder);
     // A folder the finder refuses would leave it searching the current one.
     if (finder.Path() != (folder.ends_with('/') ? folder : folder + '/'))
-        throw Error("Cannot list " + printable(folder) + ": it is not a folder");
+        throw Error("Cannot list " + PrintableFileName(folder) + ": it is not a folder");
 
     const std::vector<std::string> &found = finder.Execute();
     const std::vector<std::uint32_t> &attributes = finder.Attributes();
@@ -105,7 +86,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
             continue;
         const ResponseLine line = maker.ForFound(found[i], attributes[i]);
         if (line.refusal != LineRefusal::None) {
-            std::cerr << "morvane-cli: left out " << printable(found[i]) << ": " << DescribeRefusal(line.refusal)
+            std::cerr << "morvane-cli: left out " << PrintableFileName(found[i]) << ": " << DescribeRefusal(line.refusal)
                       << '\n';
             ++leftOut;
             continue;
@@ -114,7 +95,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
         text += "\r\n";
     }
     for (const auto &unread : finder.UnreadFolders())
-        std::cerr << "morvane-cli: cannot read folder " << printable(unread.path) << ": "
+        std::cerr << "morvane-cli: cannot read folder " << PrintableFileName(unread.path) << ": "
                   << unread.error.message() << '\n';
 
     const std::size_t unreadCount = finder.UnreadFolders().size();
@@ -159,7 +140,7 @@ int RunMklist(const std::vector<std::string> &args)
     const std::string &folderArgument = arguments.operands.front();
     std::error_code error;
     if (!fs::is_directory(folderArgument, error))
-        throw Error("Cannot list " + printable(folderArgument) + ": it is not a folder");
+        throw Error("Cannot list " + PrintableFileName(folderArgument) + ": it is not a folder");
     std::string folder = fs::absolute(folderArgument).lexically_normal().string();
     if (folder.size() > 1 && folder.ends_with('/'))
         folder.pop_back();

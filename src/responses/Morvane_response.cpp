@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
 #include "platform/PathRules.h"
+#include "platform/PrintableText.h"
 #include "responses/BusyCursor.h"
 #include "responses/FileSystemNames.h"
 #include "responses/ModalInteraction.h"
@@ -39,11 +40,7 @@ private:
 // name, shows as '?' instead of breaking the list of names.
 QString shownName(const std::string &path)
 {
-    QString name = FromFileSystemPath(path);
-    for (QChar &c : name)
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char('?');
-    return name;
+    return QString::fromStdString(PrintableFileName(path, TerminalEncoding::Utf8));
 }
 
 // Replaces the file only once the whole text is written, so a failed save keeps the old file.
