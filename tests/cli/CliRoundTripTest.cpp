@@ -89,7 +89,7 @@ TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
         row >> size >> offset >> date >> time;
         std::string name;
         std::getline(row >> std::ws, name);
-        std::string path = lines[i];
+        std::string path = shown[i]; // the tree's names are UTF-8
         std::replace(path.begin(), path.end(), '\\', '/');
         EXPECT_EQ(name, shown[i]);
         EXPECT_EQ(size, fs::file_size(tree / path));
