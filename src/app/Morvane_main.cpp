@@ -36,7 +36,7 @@ const QString kResponseIsArchive =
     QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
                    "POD build cancelled: the archive would overwrite the response file.");
 
-// The leftover description as a sentence of the warning's details.
+// The leftover description as a sentence below the warning's text.
 QString LeftBehind(const std::string &archivePath)
 {
     QString sentence = FromFileSystemPath(DescribeFailedBuildLeftover(archivePath));
@@ -135,8 +135,7 @@ void TForm_main::CreatePODClick()
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FailureMessage(refusal));
     } catch (...) {
-        // The fixed warning names no cause; the cause and what is left on disk are kept behind
-        // "Show Details".
+        // The fixed warning names no cause; the cause and what is left on disk go below it.
         QString cause = QStringLiteral("Unexpected failure");
         try {
             throw;
