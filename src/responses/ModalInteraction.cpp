@@ -3,6 +3,7 @@
 #include "responses/FileDialogs.h"
 #include "responses/FolderChooserDialog.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -119,7 +120,17 @@ private:
     QString suffix_;
 };
 
-// Qt places a box before its layout has grown to fit the text, so it would sit too high.
+// The window manager's frame around a window, once it is known.
+QMargins FrameOf(const QWidget &window)
+{
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+// Qt places a box before its layout has grown to fit the text, and before the window manager has
+// framed it, so it would sit too high.
 class CentredMessageBox : public QMessageBox
 {
 public:
@@ -135,8 +146,15 @@ protected:
         QMessageBox::showEvent(event);
         if (screen_ == nullptr)
             return;
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(), screen_->availableGeometry())
-                 .topLeft());
+        // The box's own frame is not known before it is mapped; the program's other windows
+        // have the same one.
+        QMargins frame = FrameOf(*this);
+        for (const QWidget *window : QApplication::topLevelWidgets())
+            if (frame.isNull() && window != this && window->isVisible())
+                frame = FrameOf(*window);
+        const QRect outer = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size().grownBy(frame),
+                                                screen_->availableGeometry());
+        setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size()));
     }
 
 private:
