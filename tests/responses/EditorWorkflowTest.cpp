@@ -90,8 +90,7 @@ std::map<std::string, std::string> StoredFiles(const std::string &archive)
 
 // Create File upper-cases the names it adds, as on the archives' own platform, and writes them in
 // Windows-1252; the build then finds the files whatever their case, and stores the lines as names.
-// Enabled once Create File writes its lines in Windows-1252.
-TEST(EditorWorkflow, DISABLED_CreateFileSaveAndCreatePodOnLowerCaseAndAccentedNames)
+TEST(EditorWorkflow, CreateFileSaveAndCreatePodOnLowerCaseAndAccentedNames)
 {
     TempDir dir;
     const std::string work = dir / "Addon";
