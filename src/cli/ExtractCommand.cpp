@@ -2,7 +2,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "cli/ExtractionPath.h"
-#include "cli/OutputFolder.h"
+#include "platform/OutputFolder.h"
 
 #include <algorithm>
 #include <ctime>
@@ -18,7 +18,7 @@ std::string comparable(std::string name)
     return name;
 }
 
-std::optional<std::time_t> modificationTime(std::uint32_t stored)
+std::optional<std::int64_t> modificationTime(std::uint32_t stored)
 {
     const auto time = DecodeTimestamp(stored);
     if (!time)
