@@ -3,6 +3,7 @@
 #include "app/BuildProgressWindow.h"
 #include "responses/FailureReport.h"
 #include "app/Morvane_dialog.h"
+#include "app/SettingsLocation.h"
 #include "archive/ArchiveCommands.h"
 #include "platform/IniFile.h"
 #include "responses/BusyCursor.h"
@@ -48,7 +49,7 @@ QString LeftBehind(const std::string &archivePath)
 
 TForm_main::TForm_main(QWidget *parent)
     : QWidget(parent)
-    , SettingsPath(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Morvane.ini")))
+    , SettingsPath(SettingsFilePath(QCoreApplication::applicationDirPath()))
     , ui(std::make_unique<Ui::TForm_main>())
 {
     ui->setupUi(this);
@@ -92,16 +93,23 @@ void TForm_main::btnInitClick()
     QString folder;
     // Cancelling leaves the text empty, which clears the stored working folder too.
     SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
+    CreateSettingsFolder(SettingsPath);
     IniFile(ToFileSystemPath(SettingsPath)).WriteString(kSettingsSection, kSettingsKey, ToFileSystemPath(folder));
     WorkDir = folder;
 }
 
-void TForm_main::CreateResponseClick()
+bool TForm_main::ReloadWorkDir()
 {
     const IniFile settings(ToFileSystemPath(SettingsPath));
-    if (settings.Exists())
-        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
-    else
+    if (!settings.Exists())
+        return false;
+    WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
+    return true;
+}
+
+void TForm_main::CreateResponseClick()
+{
+    if (!ReloadWorkDir())
         btnInitClick();
     if (form_response != nullptr)
         Interaction().ShowModal(*form_response);
@@ -154,8 +162,15 @@ void TForm_main::Button1Click()
     OpenDialog.Filter = QStringLiteral("POD Files|*.POD");
     if (!OpenDialog.Execute(this))
         return;
+    EditArchiveHeaderOf(OpenDialog.FileName);
+}
+
+void TForm_main::EditArchiveHeaderOf(const QString &archive)
+{
+    // The next archive dialog opens where this archive lies.
+    OpenDialog.FileName = archive;
     try {
-        EditArchiveHeader(ToFileSystemPath(OpenDialog.FileName), [this](HeaderTexts &texts) {
+        EditArchiveHeader(ToFileSystemPath(archive), [this](HeaderTexts &texts) {
             form_Dialog->SetTexts(texts);
             if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::mrOk)
                 return false;
@@ -165,6 +180,17 @@ void TForm_main::Button1Click()
     } catch (const NotPod3Error &) {
         Interaction().ShowMessage(this, MessageKind::Error, kErrorTitle, kNotPod3);
     }
+}
+
+void TForm_main::OpenResponseList(const QString &list)
+{
+    // The editor's commands need the working folder, but a list opened this way does not ask
+    // for one: Create File and Create Dir say so when none is stored.
+    ReloadWorkDir();
+    if (form_response == nullptr)
+        return;
+    form_response->LoadResponseFile(list);
+    Interaction().ShowModal(*form_response);
 }
 
 } // namespace morvane

@@ -146,7 +146,11 @@ void Tform_response::tbChargerClick()
     OpenDialog.DefaultExt = QStringLiteral("*.txt");
     if (!OpenDialog.Execute(this))
         return;
-    const QString path = OpenDialog.FileName;
+    LoadResponseFile(OpenDialog.FileName);
+}
+
+void Tform_response::LoadResponseFile(const QString &path)
+{
     ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
     ui->StatusBar->showMessage(
         QStringLiteral("%1 - %2 lignes/lines").arg(path).arg(ResponseLineCount(*ui->Response)));

@@ -35,6 +35,9 @@ public:
     void tbChargerClick();
     void tbEnregistrerClick();
 
+    // Shows a response file as Charger/Load does, without the file dialog.
+    void LoadResponseFile(const QString &path);
+
 private:
     // False, after telling the user, when no working folder is set.
     bool requireWorkDir(const QString &workDir);
