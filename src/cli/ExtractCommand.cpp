@@ -80,6 +80,10 @@ int RunExtract(const std::vector<std::string> &args)
     OutputFolder folder(folderPath);
 
     std::size_t written = 0;
+    // Files packed together mostly share a stored time: converting each distinct one once spares
+    // a look at the time zone file per file.
+    std::uint32_t convertedStamp = 0;
+    std::optional<std::int64_t> converted = modificationTime(convertedStamp);
     for (const ArchiveEntry *entry : chosen) {
         const std::string label = archivePath + ": entry " + std::to_string(entry->Index + 1) + " ("
             + PrintableName(entry->Name) + ")";
@@ -90,7 +94,11 @@ int RunExtract(const std::vector<std::string> &args)
             continue;
         }
         try {
-            folder.WriteFile(path.Components, overwrite, modificationTime(entry->Timestamp),
+            if (entry->Timestamp != convertedStamp) {
+                convertedStamp = entry->Timestamp;
+                converted = modificationTime(convertedStamp);
+            }
+            folder.WriteFile(path.Components, overwrite, converted,
                              [&](const ChunkSink &sink) { reader.ReadData(*entry, sink); });
             ++written;
         } catch (const Error &error) {

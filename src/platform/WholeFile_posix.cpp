@@ -194,12 +194,6 @@ void writeNamed(int folder, const std::string &name, const std::string &shown,
 void WriteWholeFileAt(int folder, const std::string &name, const std::string &shown,
                       const ContentProducer &produce, const WholeFileOptions &options)
 {
-    if (options.ifExists == IfTargetExists::Keep) {
-        // Saves producing the contents for nothing; the final step still refuses a late arrival.
-        struct stat existing {};
-        if (::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
-            throw exists(shown);
-    }
     Descriptor unnamed(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (unnamed.valid())
         return writeUnnamed(std::move(unnamed), folder, name, shown, produce, options);
