@@ -288,7 +288,12 @@ bench_pair() {
         at_most "$r" "$target" && verdict=met || verdict="NOT met"
         [ "$verdict" = met ] || met_all=0
     fi
-    pair_rows+=("| $label | $(seconds "$o") | $(seconds "$p") | $r | $(ratio "$(median <<<"$ours_cpu")" "$(median <<<"$peer_cpu")") | ${target:+≤ $target} | $verdict |")
+    local oc pc cpu_ratio=–
+    oc=$(median <<<"$ours_cpu")
+    pc=$(median <<<"$peer_cpu")
+    # /usr/bin/time resolves 10 ms: a zero says too little to divide.
+    at_most "$oc" 0 || at_most "$pc" 0 || cpu_ratio=$(ratio "$oc" "$pc")
+    pair_rows+=("| $label | $(seconds "$o") | $(seconds "$p") | $r | $cpu_ratio | ${target:+≤ $target} | $verdict |")
     echo "  $label: ours$ours_times; peer$peer_times" >&2
 }
 
