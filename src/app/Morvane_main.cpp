@@ -37,12 +37,15 @@ const QString kResponseIsArchive =
     QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
                    "POD build cancelled: the archive would overwrite the response file.");
 
-// The leftover description as a sentence of the warning's details.
-QString LeftBehind(const std::string &archivePath)
+// What a failed build left of the archive file, as a sentence below the warning's text; empty
+// when the build never changed that file.
+QString LeftBehind(const std::exception &failure)
 {
-    QString sentence = FromFileSystemPath(DescribeFailedBuildLeftover(archivePath));
+    QString sentence = FromFileSystemPath(DescribeFailedBuildLeftover(failure));
+    if (sentence.isEmpty())
+        return sentence;
     sentence[0] = sentence[0].toUpper();
-    return sentence + QLatin1Char('.');
+    return QLatin1Char('\n') + sentence + QLatin1Char('.');
 }
 
 } // namespace
@@ -143,17 +146,15 @@ void TForm_main::CreatePODClick()
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FailureMessage(refusal));
     } catch (...) {
-        // The fixed warning names no cause; the cause and what is left on disk are kept behind
-        // "Show Details".
+        // The fixed warning names no cause; the cause and what is left on disk go below it.
         QString cause = QStringLiteral("Unexpected failure");
         try {
             throw;
         } catch (const std::exception &failure) {
-            cause = FailureReportText(FailureMessage(failure));
+            cause = FailureReportText(FailureMessage(failure)) + LeftBehind(failure);
         } catch (...) {
         }
-        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
-                                  cause + QLatin1Char('\n') + LeftBehind(archivePath));
+        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed, cause);
     }
 }
 

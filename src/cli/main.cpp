@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "platform/Errors.h"
+#include "platform/PrintableText.h"
 
 #include <cstdio>
 #include <functional>
@@ -32,11 +33,13 @@ Commands:
       "unknown").
   morvane-cli verify ARCHIVE
       Check the archive's layout: signature, directory, names, every entry's
-      data. Prints "OK" and the number of entries, or every problem found
-      (then the exit status is 1).
+      data. Prints "OK" and the number of entries, or the first 100 problems
+      found and their number (then the exit status is 1).
   morvane-cli extract ARCHIVE FOLDER [NAME...] [--overwrite]
-      Write every entry, or only the named ones, below FOLDER (created when
-      missing), turning the stored backslashes into folders. Names that are
+      Refuse an archive that verify rejects, writing nothing. Otherwise write
+      every entry, or only the named ones, below FOLDER (created when
+      missing), turning the stored backslashes into folders and the stored
+      Windows-1252 names into UTF-8. Names that are
       empty, absolute, hold a drive or a ".." part are refused. Existing files
       are kept unless --overwrite is given. Files get their stored times.
   morvane-cli mklist FOLDER [-o RESPONSE_FILE]
@@ -76,10 +79,11 @@ int main(int argc, char **argv)
             throw morvane::cli::UsageError(args.empty() ? "no command given" : "unknown command " + args.front());
         return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const morvane::cli::UsageError &error) {
-        std::cerr << "morvane-cli: " << error.what() << "\nTry 'morvane-cli --help'.\n";
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << "\nTry 'morvane-cli --help'.\n";
         return 2;
     } catch (const std::exception &error) {
-        std::cerr << "morvane-cli: " << error.what() << '\n';
+        // Messages quote paths and names as given; none may reach the terminal raw.
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << '\n';
         return 1;
     }
 }

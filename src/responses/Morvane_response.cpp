@@ -21,6 +21,9 @@ namespace morvane {
 namespace {
 
 const QString kWarningTitle = QStringLiteral("Warning");
+// The window's place on the screen as its form gives it; uic keeps only a window's size, and Qt
+// would centre the dialog over the main window.
+constexpr QPoint kFormPosition {461, 181};
 
 // Hides a widget for as long as the object lives.
 class HiddenWhile
@@ -57,6 +60,7 @@ Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir
     , workDir_(std::move(workDir))
 {
     ui->setupUi(this);
+    move(kFormPosition);
 
     OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
     OpenDialog.DefaultExt = QStringLiteral("*.txt");

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -87,7 +88,7 @@ TEST_F(Editor, CreateFileTwiceAppendsThenCreateDirReplaces)
     EXPECT_EQ(ListBytes(), "A.TXT\r\n");
     EXPECT_EQ(Status(), "1 lignes/lines");
     ASSERT_EQ(user.fileRequests.size(), 1u);
-    EXPECT_EQ(user.fileRequests[0].filter, "Tous fichiers (*.*)");
+    EXPECT_EQ(user.fileRequests[0].filter, "Tous fichiers (*)");
     EXPECT_EQ(user.fileRequests[0].defaultSuffix, "");
     EXPECT_EQ(user.fileRequests[0].directory, Q(work));
     EXPECT_TRUE(user.fileRequests[0].multiSelect);
@@ -252,6 +253,90 @@ TEST_F(Editor, LoadThenSaveKeepsEveryByte)
     EXPECT_EQ(ReadFile(At("copy.txt")), bytes);
 }
 
+TEST_F(Editor, ShowsLinesAsWindows1252)
+{
+    const std::string bytes = "PI\xc8" "CE.TXT\r\n"
+                              "\x80.dat\r\n"
+                              "\x8c" "uvre\\\x81\x90.bin\r\n"
+                              "utf8 caf\xc3\xa9";
+    WriteFile(At("list.txt"), bytes);
+    Load(At("list.txt"));
+    EXPECT_EQ(List().toPlainText(), QString::fromUtf16(u"PI\u00c8CE.TXT\n\u20ac.dat\n\u0152uvre\\\uf781\uf790.bin\n"
+                                                       u"utf8 caf\u00c3\u00a9"));
+    Save(At("copy.txt"));
+    EXPECT_EQ(ReadFile(At("copy.txt")), bytes);
+}
+
+TEST_F(Editor, TypedCharactersAreSavedInWindows1252)
+{
+    List().setPlainText(QString::fromUtf16(u"\u00c9T\u00c9.TXT\n\u20ac.DAT\n\u0153"));
+    Save(At("out.txt"));
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(ReadFile(At("out.txt")), "\xc9T\xc9.TXT\r\n\x80.DAT\r\n\x9c");
+}
+
+TEST_F(Editor, CharacterWindows1252CannotHoldStopsTheSaveAndKeepsTheFile)
+{
+    WriteFile(At("out.txt"), "old\r\n");
+    List().setPlainText(QString::fromUtf16(u"A.TXT\nB\u2028\u00e9\u4e2d.txt\n"));
+    Save(At("out.txt"));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, "Morvane");
+    EXPECT_TRUE(user.messages[0].text.startsWith(QString::fromUtf16(u"Line 3 holds the character \u201c\u4e2d\u201d (U+4E2D)")))
+        << user.messages[0].text.toStdString();
+    EXPECT_EQ(ReadFile(At("out.txt")), "old\r\n");
+}
+
+// Each row: what the user types (Shift+Return is a soft line break), the status count after
+// Create File adds a.txt, and the bytes Save then writes.
+struct SoftBreakCase
+{
+    const char *name;
+    std::vector<std::pair<QString, bool>> typed; // text, then a soft break when true
+    int count;
+    std::string saved;
+};
+
+void PrintTo(const SoftBreakCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class EditorSoftBreak : public Editor, public testing::WithParamInterface<SoftBreakCase> {};
+
+TEST_P(EditorSoftBreak, CountsWhatSaveWrites)
+{
+    for (const auto &[text, softBreak] : GetParam().typed) {
+        QTest::keyClicks(&List(), text);
+        if (softBreak)
+            QTest::keyClick(&List(), Qt::Key_Return, Qt::ShiftModifier);
+    }
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    Save(At("out.txt"));
+    const std::string saved = ReadFile(At("out.txt"));
+    EXPECT_EQ(saved, GetParam().saved);
+    EXPECT_EQ(Status(), Q(std::to_string(GetParam().count) + " lignes/lines"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, EditorSoftBreak, testing::Values(
+    SoftBreakCase{"BetweenTwoNames", {{"X", true}, {"Y", false}}, 3, "X\r\nY\r\nA.TXT"},
+    SoftBreakCase{"AfterTheLastName", {{"X", true}}, 2, "X\r\nA.TXT\r\n"},
+    SoftBreakCase{"Twice", {{"X", true}, {"", true}}, 3, "X\r\n\r\nA.TXT\r\n"},
+    SoftBreakCase{"None", {{"X", false}}, 2, "X\r\nA.TXT"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Editor, OpensWhereItsFormPlacesIt)
+{
+    QWidget mainWindow;
+    mainWindow.setGeometry(40, 40, 160, 271);
+    mainWindow.show();
+    Tform_response shown(&mainWindow, [] { return QString(); });
+    shown.show();
+    EXPECT_EQ(shown.frameGeometry().topLeft(), QPoint(461, 181));
+    shown.hide();
+}
+
 TEST_F(Editor, LoadOfAMissingFileReportsItAndKeepsListAndStatus)
 {
     user.ChooseFiles({Q(At("a.txt"))});
@@ -273,7 +358,7 @@ TEST_F(Editor, DialogSettingsOfLoadAndSave)
     Save(At("out.txt"));
     ASSERT_EQ(user.fileRequests.size(), 4u);
     const FileDialogRequest &firstLoad = user.fileRequests[0];
-    EXPECT_EQ(firstLoad.filter, "Fichier texte (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(firstLoad.filter, "Fichier texte (*.txt);;Tous fichiers (*)");
     EXPECT_EQ(firstLoad.defaultSuffix, "txt");
     EXPECT_EQ(firstLoad.directory, "");
     // Load keeps the folder Create File gave the shared dialog.
@@ -282,7 +367,7 @@ TEST_F(Editor, DialogSettingsOfLoadAndSave)
     const FileDialogRequest &save = user.fileRequests[3];
     EXPECT_TRUE(save.save);
     EXPECT_TRUE(save.overwritePrompt);
-    EXPECT_EQ(save.filter, "Fichiers textes (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(save.filter, "Fichiers textes (*.txt);;Tous fichiers (*)");
     EXPECT_EQ(save.defaultSuffix, "txt");
     EXPECT_EQ(save.directory, Q(work));
 }
