@@ -37,7 +37,7 @@ const QString kResponseIsArchive =
     QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
                    "POD build cancelled: the archive would overwrite the response file.");
 
-// What a failed build left of the archive file, as a sentence of the warning's details; empty
+// What a failed build left of the archive file, as a sentence below the warning's text; empty
 // when the build never changed that file.
 QString LeftBehind(const std::exception &failure)
 {
@@ -146,8 +146,7 @@ void TForm_main::CreatePODClick()
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FailureMessage(refusal));
     } catch (...) {
-        // The fixed warning names no cause; the cause and what is left on disk are kept behind
-        // "Show Details".
+        // The fixed warning names no cause; the cause and what is left on disk go below it.
         QString cause = QStringLiteral("Unexpected failure");
         try {
             throw;

@@ -48,7 +48,11 @@ Commands:
       relative to FOLDER, with backslashes, each line ending in CR LF. Hidden
       files are listed; hidden sub-folders are not searched. Without -o the
       list goes to standard output. RESPONSE_FILE and the archive that would
-      be built from it are left out of the list.
+      be built from it are left out of the list. Names are written in
+      Windows-1252. Entries a build could not open (not a regular file, a
+      name with a line break, carriage return, backslash or a character
+      Windows-1252 lacks, a path too long) are left out and named on standard
+      error with every folder that could not be read; the exit status is 1.
 
 Numbers are decimal (optional sign) or hexadecimal after $, x or 0x.
 Texts are stored in Windows-1252, at most 80 bytes each.

@@ -25,10 +25,12 @@ std::uint32_t attributesOf(const WIN32_FIND_DATAW &found)
 
 } // namespace
 
+// MAX_PATH UTF-16 units, each at most three bytes in UTF-8.
+const std::size_t kMaxPathBytes = 3 * (MAX_PATH - 1);
+
 DirectoryListing::DirectoryListing(const std::string &folder, std::string mask,
                                    std::uint32_t attributeValue)
-    : mask_(std::move(mask))
-    , exclusion_(~attributeValue & kFaExcludable)
+    : filter_(std::move(mask), attributeValue)
 {
     std::wstring pattern = WideFromUtf8(folder.empty() ? "." : folder);
     if (pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':')
@@ -39,8 +41,12 @@ DirectoryListing::DirectoryListing(const std::string &folder, std::string mask,
     WIN32_FIND_DATAW found {};
     const HANDLE handle = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
                                              FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
+        // A drive's root may hold no entry at all; anything else is a folder that cannot be read.
+        if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND)
+            error_ = std::error_code(static_cast<int>(error), std::system_category());
         return;
+    }
     handle_ = handle;
     pending_ = DirectoryEntry {Utf8FromWide(found.cFileName), attributesOf(found)};
 }
@@ -58,11 +64,16 @@ std::optional<DirectoryEntry> DirectoryListing::Next()
         pending_.reset();
         if (!entry) {
             WIN32_FIND_DATAW found {};
-            if (!::FindNextFileW(asHandle(handle_), &found))
+            if (!::FindNextFileW(asHandle(handle_), &found)) {
+                if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES)
+                    error_ = std::error_code(static_cast<int>(error), std::system_category());
+                ::FindClose(asHandle(handle_));
+                handle_ = nullptr;
                 return std::nullopt;
+            }
             entry = DirectoryEntry {Utf8FromWide(found.cFileName), attributesOf(found)};
         }
-        if (MaskMatches(mask_, entry->name) && (entry->attributes & exclusion_) == 0)
+        if (filter_.Passes(*entry))
             return entry;
     }
     return std::nullopt;

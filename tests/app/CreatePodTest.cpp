@@ -43,7 +43,7 @@ TEST_F(CreatePod, CancelledFileDialogDoesNothing)
     user.CancelFiles();
     Click(windows.Form_main, "CreatePOD");
     ASSERT_EQ(user.fileRequests.size(), 1u);
-    EXPECT_EQ(user.fileRequests[0].filter, "Fichiers textes (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(user.fileRequests[0].filter, "Fichiers textes (*.txt);;Tous fichiers (*)");
     EXPECT_EQ(user.fileRequests[0].defaultSuffix, "txt");
     EXPECT_FALSE(user.fileRequests[0].fileMustExist);
     EXPECT_TRUE(user.dialogsShown.empty());

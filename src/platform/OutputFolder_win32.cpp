@@ -1,4 +1,4 @@
-#include "cli/OutputFolder.h"
+#include "platform/OutputFolder.h"
 
 #include "platform/DosTime_win32.h"
 #include "platform/Errors.h"
@@ -7,11 +7,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <memory>
 
-namespace morvane::cli {
+namespace morvane {
 namespace {
 
 std::string reason(DWORD error)
@@ -76,19 +75,12 @@ void checkIsPlainFolder(HANDLE folder, const std::string &shown)
         throw Error("Cannot write below " + shown + ": it is not a folder");
 }
 
-std::string temporaryName(const std::string &target)
-{
-    static std::atomic<unsigned> counter {0};
-    return target + ".morvane-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++)
-        + ".tmp";
-}
-
-std::string keptMessage(const std::string &shown)
-{
-    return shown + " exists and was kept (give --overwrite to replace it)";
-}
-
 } // namespace
+
+// Windows resolves the path anew for each file, each folder on the way held while it is written.
+struct OutputFolder::Handles
+{
+};
 
 OutputFolder::OutputFolder(const std::string &path)
     : path_(path)
@@ -117,11 +109,11 @@ std::string OutputFolder::Shown(const std::vector<std::string> &components) cons
 }
 
 void OutputFolder::WriteFile(const std::vector<std::string> &components, bool overwrite,
-                             std::optional<std::time_t> modified,
-                             const std::function<void(const ChunkSink &)> &produce)
+                             std::optional<std::int64_t> modified, const ContentProducer &produce)
 {
     const std::string shown = Shown(components);
     std::wstring folder = WideFromUtf8(path_);
+    // Each folder on the way is held open, so that it cannot be swapped for a link meanwhile.
     std::vector<std::unique_ptr<Handle>> held;
     for (std::size_t i = 0; i + 1 < components.size(); ++i) {
         const std::string shownFolder = Shown({components.begin(), components.begin() + i + 1});
@@ -134,44 +126,16 @@ void OutputFolder::WriteFile(const std::vector<std::string> &components, bool ov
         checkIsPlainFolder(handle->get(), shownFolder);
         held.push_back(std::move(handle));
     }
-    const std::wstring target = joined(folder, components.back());
-    if (!overwrite && ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
-        throw ExistingFileKept(keptMessage(shown));
-
-    const std::wstring temporary = joined(folder, temporaryName(components.back()));
-    Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file.valid())
-        throw Error("Cannot create file " + shown + ": " + reason(::GetLastError()));
+    WholeFileOptions options;
+    options.ifExists = overwrite ? IfTargetExists::Replace : IfTargetExists::Keep;
+    options.modified = modified;
     try {
-        produce([&](const char *data, std::size_t n) {
-            while (n > 0) {
-                DWORD put = 0;
-                const auto part = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
-                if (!::WriteFile(file.get(), data, part, &put, nullptr) || put == 0)
-                    throw Error("Cannot write " + shown + ": " + reason(::GetLastError()));
-                data += put;
-                n -= put;
-            }
-        });
-        if (modified) {
-            const FILETIME time = FileTimeFromTime(*modified);
-            if (!::SetFileTime(file.get(), nullptr, &time, &time))
-                throw Error("Cannot set the modification time of " + shown + ": " + reason(::GetLastError()));
-        }
-        file.reset();
-        // Without MOVEFILE_REPLACE_EXISTING the move refuses a file that appeared meanwhile.
-        if (!::MoveFileExW(temporary.c_str(), target.c_str(), overwrite ? MOVEFILE_REPLACE_EXISTING : 0)) {
-            const DWORD error = ::GetLastError();
-            if (!overwrite && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
-                throw ExistingFileKept(keptMessage(shown));
-            throw Error((overwrite ? "Cannot replace " : "Cannot create file ") + shown + ": " + reason(error));
-        }
-    } catch (...) {
-        file.reset();
-        ::DeleteFileW(temporary.c_str());
+        WriteWholeFile(Utf8FromWide(joined(folder, components.back())), produce, options);
+    } catch (const WholeFileError &error) {
+        if (error.cause() == WholeFileError::Cause::TargetExists)
+            throw ExistingFileKept(shown + " exists and was kept (give --overwrite to replace it)");
         throw;
     }
 }
 
-} // namespace morvane::cli
+} // namespace morvane
