@@ -11,9 +11,11 @@ namespace morvane {
 
 namespace {
 
+std::string normalisedPosix(std::string_view path);
+
 std::string withSeparator(std::string_view path)
 {
-    std::string normal = std::filesystem::path(path).lexically_normal().string();
+    std::string normal = normalisedPosix(path);
     if (!normal.ends_with('/'))
         normal += '/';
     return normal;
@@ -41,7 +43,7 @@ std::optional<std::string> relativePart(std::string_view fullPath, std::string_v
 {
     std::string normalised;
     if (mayNeedNormalising(fullPath)) {
-        normalised = std::filesystem::path(fullPath).lexically_normal().string();
+        normalised = normalisedPosix(fullPath);
         fullPath = normalised;
     }
     if (fullPath.size() <= folder.size() || !fullPath.starts_with(folder))
@@ -120,6 +122,24 @@ bool startsWith(const PathParts &inner, const PathParts &outer, PathStyle style)
         return false;
     return std::equal(outer.names.begin(), outer.names.end(), inner.names.begin(),
                       [style](std::string_view a, std::string_view b) { return sameName(a, b, style); });
+}
+
+// A POSIX path normalised lexically, as std::filesystem does on POSIX, on any host: "a//b",
+// "a/./b" and "a/x/../b" all become "a/b"; a trailing separator is kept.
+std::string normalisedPosix(std::string_view path)
+{
+    const PathParts parts = partsOf(path, PathStyle::Posix);
+    std::string normal = parts.root;
+    for (const std::string_view name : parts.names) {
+        if (!normal.empty() && normal.back() != '/')
+            normal += '/';
+        normal += name;
+    }
+    if (normal.empty())
+        return path.empty() ? std::string() : std::string(".");
+    if (path.ends_with('/') && normal.back() != '/' && !parts.names.empty() && parts.names.back() != "..")
+        normal += '/';
+    return normal;
 }
 
 // The names of a Windows path below a Windows folder, joined by '/'; nullopt when it does not lie

@@ -238,6 +238,9 @@ TEST_F(CliExtract, ANamedEntryIsFoundByItsDecodedName)
 
 TEST_F(CliExtract, NamesUpToTheFileSystemsLongestAreExtractedAndOverwritten)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a 255-byte name below the temporary folder passes the 260-character path limit of Windows";
+#endif
     const std::string longest(255, 'L');
     const std::string shorter(239, 's');
     makeArchive({{longest, "255"}, {"sub\\" + shorter, "239"}});
@@ -255,6 +258,9 @@ TEST_F(CliExtract, NamesUpToTheFileSystemsLongestAreExtractedAndOverwritten)
 
 TEST_F(CliExtract, ALinkAtAFilesNameIsKeptOrReplacedButNeverWrittenThrough)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "mingw's std::filesystem cannot make symbolic links, nor can Wine";
+#endif
     makeArchive({{"x.txt", "new"}});
     fs::create_directories(out);
     WriteFile((sandbox / "victim").string(), "victim");

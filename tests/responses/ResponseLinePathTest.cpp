@@ -108,7 +108,7 @@ class ResponseLineMakerTest : public testing::TestWithParam<MadeLineCase> {};
 
 TEST_P(ResponseLineMakerTest, MakesAWindows1252LineOrSaysWhyNot)
 {
-    const ResponseLineMaker maker("/w");
+    const ResponseLineMaker maker("/w", PathStyle::Posix);
     const MadeLineCase &c = GetParam();
     const ResponseLine line = c.attributes == 0 ? maker.ForPath(c.path) : maker.ForFound(c.path, c.attributes);
     EXPECT_EQ(line.refusal, c.refusal);

@@ -367,6 +367,9 @@ TEST_F(TreeTest, VanishedFolderIsNamedAsUnread)
 // once each, everything else is listed, and the next search starts afresh.
 TEST_F(TreeTest, FolderTooLongToOpenIsNamedAsUnreadAndTheRestIsListed)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the deep folders are made with the *at() calls of POSIX";
+#else
     test::DeepFolders deep(dir.path(), "long", 4000);
     deep.AddFile("f");
     const std::vector<std::string> found = finder.Execute();
@@ -379,6 +382,7 @@ TEST_F(TreeTest, FolderTooLongToOpenIsNamedAsUnreadAndTheRestIsListed)
     finder.SetPath(Full("sub"));
     finder.Execute();
     EXPECT_TRUE(finder.UnreadFolders().empty());
+#endif
 }
 
 TEST_F(TreeTest, EveryEnumerationIsClosedAfterASearch)
