@@ -19,6 +19,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev)
 # What the tests need on top: GoogleTest and the offscreen Qt platform.
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev)
 # What the Windows build of the program needs on top: the cross compiler, the icon converter,
-# Wine with its fonts, GoogleTest's sources, and a virtual display for the smoke run.
+# Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, and a virtual
+# display for the smoke run.
 WINDOWS_APP_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools icoutils wine wine64 fonts-wine
-    googletest xvfb xauth openbox xdotool imagemagick)
+    fonts-dejavu-core googletest xvfb xauth openbox xdotool imagemagick)

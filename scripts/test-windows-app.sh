@@ -79,6 +79,10 @@ say "building Morvane.exe and the tests"
 cmake --build "$build" -j2
 cmake --build "$build" --target morvane-windows
 
+# On Windows the offscreen platform reads fonts from one folder only, by default one the Qt build
+# does not have.
+QT_QPA_FONTDIR="$(winepath -w /usr/share/fonts/truetype/dejavu)"
+export QT_QPA_FONTDIR
 say "running the tests under Wine"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j2
 
