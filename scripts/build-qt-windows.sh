@@ -5,7 +5,8 @@
 # version. Debian's own Qt serves as the host tools (moc, rcc, uic).
 #
 # A finished cache is reused at once; an interrupted run resumes where it stopped. The last line
-# printed on standard output is the Qt prefix, for CMAKE_PREFIX_PATH.
+# printed on standard output is the Qt prefix, whose lib/cmake/Qt6/qt.toolchain.cmake a project
+# uses as its CMake toolchain file.
 #
 #   MORVANE_QT_JOBS         parallel compile jobs (default 2)
 #   MORVANE_QT_KEEP_BUILD=1 keep the sources and build tree after a successful install
@@ -53,20 +54,43 @@ fetch_source() {
     rm -rf "$apt" "$src" "$work/download"
     mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/sources.list.d" \
         "$work/download"
-    local system_sources=(/etc/apt/sources.list.d/*.sources)
-    local found=0
-    for file in "${system_sources[@]}"; do
+    local codename
+    codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+    [ -n "$codename" ] || die "cannot tell this machine's Debian suite from /etc/os-release"
+    # Entries of other suites (third-party repositories) are left out: they may have no sources.
+    local file
+    for file in /etc/apt/sources.list.d/*.sources; do
         [ -f "$file" ] || continue
-        grep -qE '^Types:.*\bdeb\b' "$file" || continue
-        sed -E 's/^Types:.*/Types: deb-src/' "$file" >"$apt/sources.list.d/$(basename "$file")"
-        found=1
+        awk -v codename="$codename" '
+            BEGIN { RS = ""; ORS = "\n\n" }
+            {
+                own = 0; binary = 0; n = split($0, lines, "\n"); stanza = ""
+                for (i = 1; i <= n; i++) {
+                    line = lines[i]
+                    if (line ~ /^Types:/) {
+                        if (line ~ /[ \t]deb([ \t]|$)/) binary = 1
+                        line = "Types: deb-src"
+                    } else if (line ~ /^Suites:/) {
+                        m = split(substr(line, 8), suites, /[ \t]+/)
+                        for (j = 1; j <= m; j++)
+                            if (suites[j] == codename || index(suites[j], codename "-") == 1) own = 1
+                    }
+                    stanza = stanza line "\n"
+                }
+                if (own && binary) print stanza
+            }' "$file" >"$apt/sources.list.d/$(basename "$file")"
     done
-    : >"$apt/sources.list"
     if [ -f /etc/apt/sources.list ]; then
-        sed -nE 's/^deb[[:space:]]+/deb-src /p' /etc/apt/sources.list >"$apt/sources.list"
-        [ -s "$apt/sources.list" ] && found=1
+        awk -v codename="$codename" '
+            $1 == "deb" {
+                fields = $0; gsub(/\[[^]]*\]/, "", fields); split(fields, f)
+                if (f[3] == codename || index(f[3], codename "-") == 1) { sub(/^deb/, "deb-src"); print }
+            }' /etc/apt/sources.list >"$apt/sources.list"
+    else
+        : >"$apt/sources.list"
     fi
-    [ "$found" -eq 1 ] || die "no Debian package sources found in /etc/apt to derive source entries from"
+    grep -qs '^\(Types: \)\?deb-src' "$apt/sources.list" "$apt"/sources.list.d/*.sources \
+        || die "no Debian $codename package sources found in /etc/apt to derive source entries from"
     local options=(
         -o "Dir::Etc::SourceList=$apt/sources.list"
         -o "Dir::Etc::SourceParts=$apt/sources.list.d"
@@ -82,12 +106,11 @@ fetch_source() {
     say "unpacking and applying Debian's patches"
     local dsc=("$work"/download/qt6-base_*.dsc)
     [ -f "${dsc[0]}" ] || die "apt did not download a qt6-base .dsc into $work/download"
-    dpkg-source --no-check -x "${dsc[0]}" "$src.partial" >&2 || { rm -rf "$src.partial"; die "dpkg-source failed"; }
+    dpkg-source --no-check --no-copy -x "${dsc[0]}" "$src.partial" >&2 || { rm -rf "$src.partial"; die "dpkg-source failed"; }
     rm -rf "$src" && mv "$src.partial" "$src"
     touch "$src/.morvane-unpacked"
     rm -rf "$work/download" "$apt"
 }
-
 
 configure_qt() {
     local build="$work/build"
