@@ -73,21 +73,20 @@ cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
 
 # The tests list themselves under Wine while they are built, and load the Qt DLLs from the cache.
+# On Windows the offscreen platform reads fonts from one folder only, by default one this Qt does
+# not have.
 WINEPATH="$(winepath -w "$qt/bin")"
-export WINEPATH
+QT_QPA_FONTDIR="$(winepath -w /usr/share/fonts/truetype/dejavu)"
+export WINEPATH QT_QPA_FONTDIR QT_QPA_PLATFORM=offscreen
 say "building Morvane.exe and the tests"
 cmake --build "$build" -j2
 cmake --build "$build" --target morvane-windows
 
-# On Windows the offscreen platform reads fonts from one folder only, by default one the Qt build
-# does not have.
-QT_QPA_FONTDIR="$(winepath -w /usr/share/fonts/truetype/dejavu)"
-export QT_QPA_FONTDIR
 say "running the tests under Wine"
-QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j2
+ctest --test-dir "$build" --output-on-failure -j2
 
 # The smoke run uses only the gathered folder, as a Windows machine with nothing installed would.
-unset WINEPATH
+unset WINEPATH QT_QPA_FONTDIR QT_QPA_PLATFORM
 say "starting morvane-windows/Morvane.exe under Wine on a virtual display"
 wineserver -k 2>/dev/null || true
 wineserver -w
