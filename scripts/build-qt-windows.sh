@@ -112,6 +112,15 @@ fetch_source() {
     rm -rf "$work/download" "$apt"
 }
 
+# In Qt 6.4.2 the DirectWrite font database is compiled into Qt6Gui only with Direct2D, but the
+# windows platform plugin refers to it whenever DirectWrite 3 is available, so without Direct2D
+# the plugin does not link. The plugin's default font database (GDI) is unaffected.
+patch_source() {
+    local file="$work/qtbase/src/plugins/platforms/windows/qwindowsintegration.cpp"
+    grep -q '^#if QT_CONFIG(directwrite3)$' "$file" || return 0
+    sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$file"
+}
+
 configure_qt() {
     local build="$work/build"
     # Shared Qt libraries with the C and C++ runtimes linked into each of them (as Morvane.exe
@@ -170,6 +179,7 @@ build_qt() {
     total="$(ninja -C "$build" -n 2>/dev/null | grep -c '^\[' || true)"
     say "compiling: $total steps left with $jobs jobs (15 to 25 minutes from nothing on 2 cores; log: $log)"
     local start=$SECONDS shown=-1 line done_steps all percent status
+    : >"$log"
     set +e
     NINJA_STATUS='[%f/%t] ' ninja -C "$build" -j "$jobs" >"$log" 2>&1 &
     local ninja_pid=$!
@@ -222,6 +232,7 @@ fi
 
 start_all=$SECONDS
 fetch_source
+patch_source
 configure_qt
 build_qt
 install_qt
