@@ -1,8 +1,12 @@
 #include "FuzzTargets.h"
 
+#include "AllocationMeter.h"
+
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveReader.h"
 #include "platform/Errors.h"
+#include "platform/PrintableText.h"
+#include "platform/Utf8.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -58,16 +62,36 @@ void require(bool promise, const char *what)
         throw BrokenPromise(what);
 }
 
-} // namespace
-
-void ReadAsArchive(const std::uint8_t *data, std::size_t size)
+// Whether text is valid UTF-8 with no control character, as the terminal will get it.
+bool safeToPrint(std::string_view text)
 {
-    const std::string path = writeScratch("input.POD", data, size);
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t code = 0;
+        const std::size_t length = DecodeUtf8(text.substr(i), code);
+        if (length == 0 || code < 0x20 || (code >= 0x7F && code <= 0x9F))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// The reader's memory bound: one copy of the names block and where its names end (at most five
+// bytes per names byte), a record of twice its size per directory entry, a chunk of the directory
+// and of the data, and a hundred messages.
+constexpr std::size_t kHeapBytesPerInputByte = 6;
+constexpr std::size_t kHeapBytesBeyondInput = 256 * 1024;
+
+void readEverything(const std::string &path, std::size_t size)
+{
     ArchiveReader reader(path);
-    for (const std::string &problem : reader.Problems())
+    for (const std::string &problem : reader.Problems()) {
         require(problem.starts_with(path + ": "), "a problem that does not name the archive");
+        require(safeToPrint(problem), "a problem message that is not safe to print");
+    }
+    require(reader.Problems().size() <= ArchiveReader::kKeptProblems, "more problems kept than the limit");
+    require(reader.ProblemCount() >= reader.Problems().size(), "problems kept but not counted");
     if (!reader.Readable()) {
-        require(!reader.Problems().empty(), "unreadable without a problem");
+        require(reader.ProblemCount() != 0, "unreadable without a problem");
         try {
             reader.Entries();
         } catch (const Error &) {
@@ -82,8 +106,22 @@ void ReadAsArchive(const std::uint8_t *data, std::size_t size)
         reader.ReadData(entry, [&](const char *, std::size_t n) { got += n; });
         require(got == entry.Size, "data of another size than stored");
         require(!FormatTimestamp(entry.Timestamp).empty(), "a timestamp shown as nothing");
-        require(PrintableName(entry.Name).size() == entry.Name.size(), "a name changed length");
+        require(safeToPrint(PrintableCp1252(entry.Name, TerminalEncoding::Utf8)), "a name not safe to print");
+        require(safeToPrint(reader.EntryLabel(entry)), "an entry label not safe to print");
     }
+}
+
+} // namespace
+
+void ReadAsArchive(const std::uint8_t *data, std::size_t size)
+{
+    const std::string path = writeScratch("input.POD", data, size);
+    StartPeakMeasure();
+    const std::size_t before = LiveHeapBytes();
+    readEverything(path, size);
+    const std::size_t used = PeakHeapBytes() - before;
+    require(used <= kHeapBytesPerInputByte * size + kHeapBytesBeyondInput,
+            "the reader used more memory than its bound");
 }
 
 void ReadAsPodHeader(const std::uint8_t *data, std::size_t size)

@@ -18,6 +18,9 @@ ensure_packages() {
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev)
 # What the tests need on top: GoogleTest and the offscreen Qt platform.
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev)
+# What the install and package tests need: Debian's validators for the desktop entry, the
+# AppStream metadata, the archive type, XML and manual pages, and the Debian package tools.
+PACKAGING_PACKAGES=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
 # What the Windows build of the program needs on top: the cross compiler, the icon converter,
 # Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, and a virtual
 # display for the smoke run.

@@ -7,7 +7,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLayout>
 #include <QLocale>
+#include <QThread>
+#include <QWindow>
 
 #include <algorithm>
 #include <climits>
@@ -62,9 +65,26 @@ void BuildProgressWindow::advance()
     lastRefresh_ = now;
     refresh();
     if (!isVisible())
-        show();
+        showPainted();
     // Paint the window; the user's input waits until the build has ended.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void BuildProgressWindow::showPainted()
+{
+    ensurePolished();
+    if (layout() != nullptr)
+        layout()->activate();
+    show();
+    // The build holds this thread until the next refresh: the window is painted as soon as the
+    // window system has mapped it, not at the next refresh, so that it never stays empty (black).
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() != nullptr && !windowHandle()->isExposed() && waited.elapsed() < kMapWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(1);
+    }
+    repaint();
 }
 
 void BuildProgressWindow::refresh()

@@ -24,6 +24,8 @@ class BuildProgressWindow : public QDialog, public BuildObserver
 public:
     static constexpr std::int64_t kShowAfterMs = 500;
     static constexpr std::int64_t kRefreshEveryMs = 200;
+    // How long the first showing waits at most for the window system to map the window.
+    static constexpr std::int64_t kMapWaitMs = 250;
 
     // elapsedMs tells how long the build has run; by default the time since construction.
     explicit BuildProgressWindow(QWidget *parent, std::function<std::int64_t()> elapsedMs = {});
@@ -38,6 +40,8 @@ public:
 
 private:
     void advance();
+    // Shows the window and paints its first frame at once.
+    void showPainted();
     void refresh();
 
     std::unique_ptr<Ui::BuildProgressWindow> ui;

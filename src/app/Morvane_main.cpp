@@ -3,6 +3,7 @@
 #include "app/BuildProgressWindow.h"
 #include "responses/FailureReport.h"
 #include "app/Morvane_dialog.h"
+#include "app/SettingsLocation.h"
 #include "archive/ArchiveCommands.h"
 #include "platform/IniFile.h"
 #include "responses/BusyCursor.h"
@@ -36,19 +37,22 @@ const QString kResponseIsArchive =
     QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
                    "POD build cancelled: the archive would overwrite the response file.");
 
-// The leftover description as a sentence of the warning's details.
-QString LeftBehind(const std::string &archivePath)
+// What a failed build left of the archive file, as a sentence below the warning's text; empty
+// when the build never changed that file.
+QString LeftBehind(const std::exception &failure)
 {
-    QString sentence = FromFileSystemPath(DescribeFailedBuildLeftover(archivePath));
+    QString sentence = FromFileSystemPath(DescribeFailedBuildLeftover(failure));
+    if (sentence.isEmpty())
+        return sentence;
     sentence[0] = sentence[0].toUpper();
-    return sentence + QLatin1Char('.');
+    return QLatin1Char('\n') + sentence + QLatin1Char('.');
 }
 
 } // namespace
 
 TForm_main::TForm_main(QWidget *parent)
     : QWidget(parent)
-    , SettingsPath(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Morvane.ini")))
+    , SettingsPath(SettingsFilePath(QCoreApplication::applicationDirPath()))
     , ui(std::make_unique<Ui::TForm_main>())
 {
     ui->setupUi(this);
@@ -92,16 +96,23 @@ void TForm_main::btnInitClick()
     QString folder;
     // Cancelling leaves the text empty, which clears the stored working folder too.
     SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
+    CreateSettingsFolder(SettingsPath);
     IniFile(ToFileSystemPath(SettingsPath)).WriteString(kSettingsSection, kSettingsKey, ToFileSystemPath(folder));
     WorkDir = folder;
 }
 
-void TForm_main::CreateResponseClick()
+bool TForm_main::ReloadWorkDir()
 {
     const IniFile settings(ToFileSystemPath(SettingsPath));
-    if (settings.Exists())
-        WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
-    else
+    if (!settings.Exists())
+        return false;
+    WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
+    return true;
+}
+
+void TForm_main::CreateResponseClick()
+{
+    if (!ReloadWorkDir())
         btnInitClick();
     if (form_response != nullptr)
         Interaction().ShowModal(*form_response);
@@ -135,17 +146,15 @@ void TForm_main::CreatePODClick()
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FailureMessage(refusal));
     } catch (...) {
-        // The fixed warning names no cause; the cause and what is left on disk are kept behind
-        // "Show Details".
+        // The fixed warning names no cause; the cause and what is left on disk go below it.
         QString cause = QStringLiteral("Unexpected failure");
         try {
             throw;
         } catch (const std::exception &failure) {
-            cause = FailureReportText(FailureMessage(failure));
+            cause = FailureReportText(FailureMessage(failure)) + LeftBehind(failure);
         } catch (...) {
         }
-        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
-                                  cause + QLatin1Char('\n') + LeftBehind(archivePath));
+        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed, cause);
     }
 }
 
@@ -154,8 +163,15 @@ void TForm_main::Button1Click()
     OpenDialog.Filter = QStringLiteral("POD Files|*.POD");
     if (!OpenDialog.Execute(this))
         return;
+    EditArchiveHeaderOf(OpenDialog.FileName);
+}
+
+void TForm_main::EditArchiveHeaderOf(const QString &archive)
+{
+    // The next archive dialog opens where this archive lies.
+    OpenDialog.FileName = archive;
     try {
-        EditArchiveHeader(ToFileSystemPath(OpenDialog.FileName), [this](HeaderTexts &texts) {
+        EditArchiveHeader(ToFileSystemPath(archive), [this](HeaderTexts &texts) {
             form_Dialog->SetTexts(texts);
             if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::mrOk)
                 return false;
@@ -165,6 +181,17 @@ void TForm_main::Button1Click()
     } catch (const NotPod3Error &) {
         Interaction().ShowMessage(this, MessageKind::Error, kErrorTitle, kNotPod3);
     }
+}
+
+void TForm_main::OpenResponseList(const QString &list)
+{
+    // The editor's commands need the working folder, but a list opened this way does not ask
+    // for one: Create File and Create Dir say so when none is stored.
+    ReloadWorkDir();
+    if (form_response == nullptr)
+        return;
+    form_response->LoadResponseFile(list);
+    Interaction().ShowModal(*form_response);
 }
 
 } // namespace morvane

@@ -35,14 +35,23 @@ public:
     void CreatePODClick();
     void Button1Click();
 
+    // The header edit of Button1Click on a given archive, without the file dialog.
+    void EditArchiveHeaderOf(const QString &archive);
+    // The response list editor with a given list loaded, as a desktop opens a list.
+    void OpenResponseList(const QString &list);
+
     // Shared by the two archive commands; keeps the last chosen file name.
     OpenFileDialog OpenDialog;
     // The working folder; empty until a command sets it.
     QString WorkDir;
-    // The settings file: Morvane.ini beside the executable.
+    // The settings file: Morvane.ini beside the executable, or in the user's configuration
+    // folder when the executable's folder cannot take it.
     QString SettingsPath;
 
 private:
+    // Takes the stored working folder when the settings file exists; false when it does not.
+    bool ReloadWorkDir();
+
     std::unique_ptr<Ui::TForm_main> ui;
     Tform_response *form_response = nullptr;
     Tform_Dialog *form_Dialog = nullptr;

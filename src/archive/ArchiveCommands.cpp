@@ -4,6 +4,7 @@
 #include "platform/PathRules.h"
 
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 namespace morvane {
@@ -41,8 +42,26 @@ void CreateArchive(const std::string &responsePath, const std::string &archivePa
         || std::filesystem::equivalent(responsePath, archivePath, ignored))
         throw ResponseFileWouldBeOverwritten(responsePath);
     auto pod = std::make_unique<TPOD>(archivePath, true);
-    TextsToHeader(texts, pod->Header);
-    TPOD::BuildFromList(std::move(pod), responsePath, observer);
+    // Without a stream the file was never created or truncated: nothing of the user's changed.
+    const bool changesArchive = pod->Stream != nullptr;
+    try {
+        TextsToHeader(texts, pod->Header);
+        TPOD::BuildFromList(std::move(pod), responsePath, observer);
+    } catch (const std::exception &failure) {
+        const std::string leftover = changesArchive ? DescribeFailedBuildLeftover(archivePath) : "";
+        if (dynamic_cast<const Error *>(&failure))
+            throw BuildError(failure.what(), leftover);
+        if (dynamic_cast<const std::bad_alloc *>(&failure))
+            throw BuildError("Not enough memory to build " + archivePath, leftover);
+        throw BuildError("Cannot build " + archivePath + ": unexpected failure (" + failure.what() + ")",
+                         leftover);
+    }
+}
+
+std::string DescribeFailedBuildLeftover(const std::exception &failure)
+{
+    const auto *build = dynamic_cast<const BuildError *>(&failure);
+    return build ? build->Leftover() : std::string();
 }
 
 std::string DescribeFailedBuildLeftover(const std::string &archivePath)
@@ -50,7 +69,7 @@ std::string DescribeFailedBuildLeftover(const std::string &archivePath)
     std::error_code error;
     const auto size = std::filesystem::file_size(archivePath, error);
     if (error)
-        return "no archive file was created at " + archivePath;
+        return "the archive file " + archivePath + " can no longer be found";
     if (size == 0)
         return "the archive file " + archivePath + " was left empty";
     return "the archive file " + archivePath + " was left incomplete (" + std::to_string(size) + " bytes)";
@@ -68,6 +87,16 @@ void EditArchiveHeader(const std::string &archivePath, const std::function<bool(
     TextsToHeader(texts, pod.Header);
     pod.Stream->Seek(0);
     pod.WriteHeader();
+}
+
+HeaderTexts ReadArchiveHeader(const std::string &archivePath)
+{
+    TPOD pod;
+    pod.OpenForReading(archivePath);
+    pod.ReadHeader();
+    if (!pod.Header.IsPOD3())
+        throw NotPod3Error(archivePath);
+    return HeaderToTexts(pod.Header);
 }
 
 } // namespace morvane

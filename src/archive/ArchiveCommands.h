@@ -3,6 +3,7 @@
 #include "archive/Varnel_utility.h"
 #include "platform/Errors.h"
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -54,19 +55,47 @@ std::string ArchivePathFor(const std::string &responsePath);
 // beside it would overwrite the response file itself.
 bool ResponseFileIsAnArchiveName(const std::string &responsePath);
 
+// A failed archive creation: what() is the cause; Leftover() says what the build left of the
+// archive file, and is empty when the build never changed that file (it could not be created,
+// was held by another program, or was not a regular file).
+class BuildError : public Error
+{
+public:
+    BuildError(const std::string &cause, std::string leftover)
+        : Error(cause)
+        , leftover_(std::move(leftover))
+    {
+    }
+    const std::string &Leftover() const { return leftover_; }
+
+private:
+    std::string leftover_;
+};
+
 // Creates (or truncates) the archive, stores the texts in its header and builds it from the
-// response file. A response file that would itself be overwritten is refused first, untouched.
+// response file. A response file that would itself be overwritten is refused first, untouched,
+// with ResponseFileWouldBeOverwritten; every other failure is a BuildError.
 void CreateArchive(const std::string &responsePath, const std::string &archivePath,
                    const HeaderTexts &texts, BuildObserver *observer = nullptr);
 
-// What a failed build left on disk, so that the user knows what to delete or keep:
-// "no archive file was created at <path>", "the archive file <path> was left empty" or
-// "the archive file <path> was left incomplete (<n> bytes)".
+// What a failed build left of an archive file that it created or truncated, so that the user
+// knows what to delete or keep: "the archive file <path> was left empty" or "the archive file
+// <path> was left incomplete (<n> bytes)" ("... can no longer be found" when it is gone).
 std::string DescribeFailedBuildLeftover(const std::string &archivePath);
+
+// The leftover sentence of a failure thrown by CreateArchive: BuildError::Leftover(), empty for
+// any other failure (nothing was changed).
+std::string DescribeFailedBuildLeftover(const std::exception &failure);
 
 // Opens an existing archive, reads its header and hands its texts to edit. When edit returns
 // true the edited texts are converted and the 288 header bytes rewritten in place; nothing else
 // in the file changes. Throws NotPod3Error, with the file unchanged, when it lacks the signature.
+// The archive is held with a shared lock meanwhile: other edits and readers may use it, a build
+// may not, and an archive a build holds is refused ("Cannot open file <path>").
 void EditArchiveHeader(const std::string &archivePath, const std::function<bool(HeaderTexts &)> &edit);
+
+// Reads an archive's header texts, opening the file for reading only (shared, like a reader), so
+// that it works on an archive the user may not write. Throws NotPod3Error without the signature.
+HeaderTexts ReadArchiveHeader(const std::string &archivePath);
 
 } // namespace morvane

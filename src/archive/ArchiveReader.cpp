@@ -2,7 +2,9 @@
 
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
+#include "platform/PrintableText.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -81,58 +83,208 @@ std::string FormatTimestamp(std::uint32_t stored)
     return text;
 }
 
-std::string PrintableName(std::string_view name)
+struct ArchiveReader::Layout
 {
-    std::string shown(name);
-    for (char &c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return shown;
-}
+    std::uint32_t dirOffset = 0;
+    std::uint32_t namesSize = 0;
+};
 
-ArchiveReader::ArchiveReader(const std::string &path)
+// Walks the directory a record at a time, reading it in chunks, so that a directory of any
+// length costs one chunk of memory.
+class ArchiveReader::DirectoryCursor
+{
+public:
+    DirectoryCursor(FileStream &file, std::uint32_t dirOffset, std::uint32_t count)
+        : file_(file)
+        , next_(dirOffset)
+        , left_(count)
+    {
+    }
+
+    // The next record's 20 bytes, or nullptr after the last one.
+    const unsigned char *next()
+    {
+        if (at_ == chunk_.size()) {
+            if (left_ == 0)
+                return nullptr;
+            const std::uint32_t records = std::min<std::uint32_t>(left_, kRecordsPerChunk);
+            chunk_.resize(std::size_t {records} * kDirectoryEntrySize);
+            file_.Seek(next_);
+            file_.ReadBuffer(chunk_.data(), chunk_.size());
+            next_ += chunk_.size();
+            left_ -= records;
+            at_ = 0;
+        }
+        const unsigned char *record = chunk_.data() + at_;
+        at_ += kDirectoryEntrySize;
+        return record;
+    }
+
+private:
+    static constexpr std::uint32_t kRecordsPerChunk = 4096;
+
+    FileStream &file_;
+    std::int64_t next_ = 0;
+    std::uint32_t left_ = 0;
+    std::vector<unsigned char> chunk_;
+    std::size_t at_ = 0;
+};
+
+ArchiveReader::ArchiveReader(const std::string &path, ArchiveCheck check)
     : path_(path)
     , file_(std::make_unique<FileStream>(path, OpenMode::ReadShared))
 {
     try {
-        read();
+        read(check);
     } catch (const Error &error) {
         // The file changed under us between taking its length and reading it.
-        throw Error(path_ + ": " + error.what());
+        throw Error(PrintableFileName(path_) + ": " + error.what());
     }
 }
 
 ArchiveReader::~ArchiveReader() = default;
 
-void ArchiveReader::problem(const std::string &what)
+void ArchiveReader::add(const ArchiveProblem &problem)
 {
-    problems_.push_back(path_ + ": " + what);
+    ++problemCount_;
+    if (problems_.size() < kKeptProblems)
+        problems_.push_back(problem);
+    if (problem.Blocking && !firstBlocking_)
+        firstBlocking_ = problem;
 }
 
-void ArchiveReader::blocking(const std::string &what)
+std::vector<std::string> ArchiveReader::Problems() const
 {
-    problem(what);
-    if (firstBlocking_.empty())
-        firstBlocking_ = problems_.back();
-}
-
-std::string ArchiveReader::entryLabel(std::size_t index, const std::optional<std::string> &name) const
-{
-    std::string label = "entry " + str(index + 1);
-    if (name)
-        label += " (" + PrintableName(*name) + ")";
-    return label;
+    std::vector<std::string> messages;
+    messages.reserve(problems_.size());
+    for (const ArchiveProblem &problem : problems_)
+        messages.push_back(describe(problem));
+    return messages;
 }
 
 const std::vector<ArchiveEntry> &ArchiveReader::Entries() const
 {
-    if (!Readable())
-        throw Error(firstBlocking_);
+    if (firstBlocking_)
+        throw Error(describe(*firstBlocking_));
     return entries_;
 }
 
-void ArchiveReader::read()
+std::optional<std::string_view> ArchiveReader::nameAt(std::uint32_t offset) const
 {
+    const auto end = std::lower_bound(nameEnds_.begin(), nameEnds_.end(), offset);
+    if (end == nameEnds_.end())
+        return std::nullopt;
+    return std::string_view(names_.data() + offset, *end - offset);
+}
+
+std::string ArchiveReader::entryLabel(std::uint32_t index, std::uint32_t nameOffset) const
+{
+    std::string label = "entry " + str(std::uint64_t {index} + 1);
+    if (const auto name = nameAt(nameOffset)) {
+        // A label repeats in many messages; a name of any length must not make them huge.
+        constexpr std::size_t kLongName = 120, kShownOfLongName = 100;
+        if (name->size() > kLongName)
+            label += " (" + PrintableCp1252(name->substr(0, kShownOfLongName)) + "... "
+                + str(name->size()) + " bytes)";
+        else
+            label += " (" + PrintableCp1252(*name) + ")";
+    }
+    return label;
+}
+
+std::string ArchiveReader::EntryLabel(const ArchiveEntry &entry) const
+{
+    return entryLabel(entry.Index, entry.NameOffset);
+}
+
+std::string ArchiveReader::describe(const ArchiveProblem &p) const
+{
+    using Kind = ArchiveProblem::Kind;
+    const std::uint64_t a = p.Values[0], b = p.Values[1], c = p.Values[2];
+    const std::string label = p.Entry ? entryLabel(*p.Entry, p.NameOffset) : std::string();
+    const bool first = p.Entry == 0u;
+    std::string what;
+    switch (p.What) {
+    case Kind::BadSignature: {
+        unsigned char bytes[4];
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<unsigned char>(a >> (8 * i));
+        what = "not a POD3 archive: it starts with the bytes " + hexBytes(bytes, 4) + ", not \"POD3\"";
+        break;
+    }
+    case Kind::EmptyFile:
+        what = "not a POD3 archive: the file is empty";
+        break;
+    case Kind::ShortHeader:
+        what = "too short for a POD3 header: " + str(a) + " bytes, " + str(kHeaderSize) + " needed";
+        break;
+    case Kind::LeftByFailedBuild:
+        what = "left incomplete by a failed build: its directory offset is still 0 (" + str(a)
+            + " bytes of contents follow the header, no directory and no names)";
+        break;
+    case Kind::BadMarker:
+        what = "the field at offset 280 holds " + str(a) + ", not -1";
+        break;
+    case Kind::DirectoryInHeader:
+        what = "the directory offset " + str(a) + " lies inside the " + str(kHeaderSize) + "-byte header";
+        break;
+    case Kind::DirectoryPastEnd:
+        what = "the directory offset " + str(a) + " lies past the end of the file (" + str(b) + " bytes)";
+        break;
+    case Kind::DirectoryRunsPastEnd:
+        what = "the directory of " + str(entryCount_) + " entries (" + str(a) + " bytes at offset "
+            + str(b) + ") runs past the end of the file (" + str(c) + " bytes)";
+        break;
+    case Kind::NamesRunPastEnd:
+        what = "the names block (" + str(a) + " bytes at offset " + str(b)
+            + ") runs past the end of the file (" + str(c) + " bytes)";
+        break;
+    case Kind::NamesEndBeforeFileEnd:
+        what = "the file is " + str(a) + " bytes long but its names block ends at " + str(b)
+            + " (directory offset + 20 x entry count + names size)";
+        break;
+    case Kind::NameOffsetOutside:
+        what = label + ": its name offset " + str(a) + " lies outside the names block (" + str(b) + " bytes)";
+        break;
+    case Kind::NameWithoutZero:
+        what = label + ": its name at offset " + str(a)
+            + " has no zero byte before the end of the names block";
+        break;
+    case Kind::NameNotInOrder:
+        what = label + ": its name starts at offset " + str(a) + " of the names block, not at " + str(b)
+            + (first ? "" : ", right after the previous name");
+        break;
+    case Kind::DataOutside:
+        what = label + ": its data (" + str(a) + " bytes at offset " + str(b)
+            + ") lies outside the contents, which run from " + str(kHeaderSize) + " to the directory at "
+            + str(c);
+        break;
+    case Kind::DataNotInOrder:
+        what = label + ": its data starts at offset " + str(a) + ", not at " + str(b)
+            + (first ? ", right after the header" : ", right after the previous entry's data");
+        break;
+    case Kind::BadTimestamp:
+        what = label + ": its timestamp " + FormatTimestamp(static_cast<std::uint32_t>(a))
+            + " is not a date and time";
+        break;
+    case Kind::NamesEndBeforeBlockEnd:
+        what = "the names block is " + str(a) + " bytes long but its names end at " + str(b);
+        break;
+    case Kind::DataEndsBeforeDirectory:
+        what = "the stored data ends at offset " + str(a) + " but the directory starts at " + str(b);
+        break;
+    }
+    return PrintableFileName(path_) + ": " + what;
+}
+
+void ArchiveReader::read(ArchiveCheck check)
+{
+    using Kind = ArchiveProblem::Kind;
+    const auto fault = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0,
+                           std::uint64_t c = 0) {
+        add({what, isBlocking, std::nullopt, 0, {a, b, c}});
+    };
+
     fileSize_ = file_->Size();
     const auto size = static_cast<std::uint64_t>(fileSize_);
     unsigned char header[kHeaderSize];
@@ -141,127 +293,130 @@ void ArchiveReader::read()
     file_->ReadBuffer(header, got);
 
     if (got >= 4 && std::memcmp(header, "POD3", 4) != 0)
-        return blocking("not a POD3 archive: it starts with the bytes " + hexBytes(header, 4)
-                        + ", not \"POD3\"");
+        return fault(Kind::BadSignature, true, le32(header));
     if (size == 0)
-        return blocking("not a POD3 archive: the file is empty");
+        return fault(Kind::EmptyFile, true);
     if (got < kHeaderSize)
-        return blocking("too short for a POD3 header: " + str(size) + " bytes, "
-                        + str(kHeaderSize) + " needed");
+        return fault(Kind::ShortHeader, true, size);
 
     entryCount_ = le32(header + kEntryCountAt);
-    const std::uint32_t dirOffset = le32(header + kDirOffsetAt);
-    const std::uint32_t namesSize = le32(header + kNamesSizeAt);
+    Layout layout;
+    layout.dirOffset = le32(header + kDirOffsetAt);
+    layout.namesSize = le32(header + kNamesSizeAt);
     const std::uint32_t marker = le32(header + kMarkerAt);
+    const std::uint32_t dirOffset = layout.dirOffset;
+    const std::uint32_t namesSize = layout.namesSize;
 
     if (dirOffset == 0)
-        return blocking("left incomplete by a failed build: its directory offset is still 0 ("
-                        + str(size - kHeaderSize) + " bytes of contents follow the header, "
-                        + "no directory and no names)");
+        return fault(Kind::LeftByFailedBuild, true, size - kHeaderSize);
     if (marker != 0xFFFFFFFF)
-        problem("the field at offset 280 holds " + str(marker) + ", not -1");
+        fault(Kind::BadMarker, false, marker);
     if (dirOffset < kHeaderSize)
-        return blocking("the directory offset " + str(dirOffset) + " lies inside the "
-                        + str(kHeaderSize) + "-byte header");
+        return fault(Kind::DirectoryInHeader, true, dirOffset);
     if (dirOffset > size)
-        return blocking("the directory offset " + str(dirOffset) + " lies past the end of the file ("
-                        + str(size) + " bytes)");
+        return fault(Kind::DirectoryPastEnd, true, dirOffset, size);
     const std::uint64_t directoryBytes = std::uint64_t {kDirectoryEntrySize} * entryCount_;
     if (directoryBytes > size - dirOffset)
-        return blocking("the directory of " + str(entryCount_) + " entries (" + str(directoryBytes)
-                        + " bytes at offset " + str(dirOffset) + ") runs past the end of the file ("
-                        + str(size) + " bytes)");
+        return fault(Kind::DirectoryRunsPastEnd, true, directoryBytes, dirOffset, size);
     const std::uint64_t namesStart = dirOffset + directoryBytes;
     if (namesSize > size - namesStart)
-        return blocking("the names block (" + str(namesSize) + " bytes at offset " + str(namesStart)
-                        + ") runs past the end of the file (" + str(size) + " bytes)");
+        return fault(Kind::NamesRunPastEnd, true, namesSize, namesStart, size);
     if (namesStart + namesSize != size)
-        problem("the file is " + str(size) + " bytes long but its names block ends at "
-                + str(namesStart + namesSize) + " (directory offset + 20 x entry count + names size)");
+        fault(Kind::NamesEndBeforeFileEnd, false, size, namesStart + namesSize);
 
-    readEntries(dirOffset, namesSize);
+    // The names block was checked against the file's length, so this is bounded by it.
+    names_.resize(namesSize);
+    file_->Seek(static_cast<std::int64_t>(namesStart));
+    file_->ReadBuffer(names_.data(), names_.size());
+    nameEnds_.reserve(static_cast<std::size_t>(std::count(names_.begin(), names_.end(), '\0')));
+    for (std::uint32_t i = 0; i < namesSize; ++i)
+        if (names_[i] == '\0')
+            nameEnds_.push_back(i);
+
+    checkEntries(layout, check);
+    if (Readable())
+        collectEntries(layout);
 }
 
-void ArchiveReader::readEntries(std::uint32_t dirOffset, std::uint32_t namesSize)
+void ArchiveReader::checkEntries(const Layout &layout, ArchiveCheck check)
 {
-    // Both sizes were checked against the file's length, so these allocations are bounded by it.
-    std::vector<unsigned char> directory(std::size_t {kDirectoryEntrySize} * entryCount_);
-    std::vector<char> names(namesSize);
-    file_->Seek(dirOffset);
-    file_->ReadBuffer(directory.data(), directory.size());
-    file_->ReadBuffer(names.data(), names.size());
-
-    entries_.reserve(entryCount_);
+    using Kind = ArchiveProblem::Kind;
+    DirectoryCursor directory(*file_, layout.dirOffset, entryCount_);
     std::uint64_t nextName = 0;
     bool namesInOrder = true;
     // Where the next entry's data should start; unknown after an entry whose data lies outside
     // the contents, so that one bad entry is not reported again as a gap at the next.
     std::uint64_t nextData = kHeaderSize;
     bool nextDataKnown = true;
-    for (std::size_t i = 0; i < entryCount_; ++i) {
-        const unsigned char *record = directory.data() + i * kDirectoryEntrySize;
+    for (std::uint32_t i = 0; i < entryCount_; ++i) {
+        if (check == ArchiveCheck::UntilUnreadable && !Readable())
+            return;
+        const unsigned char *record = directory.next();
+        const std::uint32_t nameOffset = le32(record);
+        const std::uint32_t size = le32(record + 4);
+        const std::uint32_t dataOffset = le32(record + 8);
+        const std::uint32_t timestamp = le32(record + 12);
+        const auto fault = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0,
+                               std::uint64_t c = 0) {
+            add({what, isBlocking, i, nameOffset, {a, b, c}});
+        };
+
+        std::optional<std::string_view> name;
+        if (nameOffset >= layout.namesSize) {
+            fault(Kind::NameOffsetOutside, true, nameOffset, layout.namesSize);
+        } else {
+            name = nameAt(nameOffset);
+            if (!name)
+                fault(Kind::NameWithoutZero, true, nameOffset);
+        }
+
+        if (namesInOrder && name) {
+            if (nameOffset != nextName)
+                fault(Kind::NameNotInOrder, false, nameOffset, nextName);
+            nextName = std::uint64_t {nameOffset} + name->size() + 1;
+        } else {
+            namesInOrder = false;
+        }
+
+        const bool dataInside = dataOffset >= kHeaderSize && dataOffset <= layout.dirOffset
+            && size <= layout.dirOffset - dataOffset;
+        if (!dataInside) {
+            fault(Kind::DataOutside, true, size, dataOffset, layout.dirOffset);
+            nextDataKnown = false;
+        } else {
+            if (nextDataKnown && dataOffset != nextData)
+                fault(Kind::DataNotInOrder, false, dataOffset, nextData);
+            nextData = std::uint64_t {dataOffset} + size;
+            nextDataKnown = true;
+        }
+
+        if (timestamp != kStoredTimeUnknown && !DecodeTimestamp(timestamp))
+            fault(Kind::BadTimestamp, false, timestamp);
+    }
+    if (check == ArchiveCheck::UntilUnreadable && !Readable())
+        return;
+    if (namesInOrder && nextName != layout.namesSize)
+        add({Kind::NamesEndBeforeBlockEnd, false, std::nullopt, 0, {layout.namesSize, nextName, 0}});
+    if (nextDataKnown && nextData != layout.dirOffset)
+        add({Kind::DataEndsBeforeDirectory, false, std::nullopt, 0, {nextData, layout.dirOffset, 0}});
+}
+
+void ArchiveReader::collectEntries(const Layout &layout)
+{
+    // Every entry was found sound, so the directory's length (checked against the file's) bounds this.
+    entries_.reserve(entryCount_);
+    DirectoryCursor directory(*file_, layout.dirOffset, entryCount_);
+    for (std::uint32_t i = 0; i < entryCount_; ++i) {
+        const unsigned char *record = directory.next();
         ArchiveEntry entry;
         entry.Index = i;
         entry.NameOffset = le32(record);
         entry.Size = le32(record + 4);
         entry.DataOffset = le32(record + 8);
         entry.Timestamp = le32(record + 12);
-
-        std::optional<std::string> name;
-        if (entry.NameOffset >= namesSize) {
-            blocking(entryLabel(i, name) + ": its name offset " + str(entry.NameOffset)
-                     + " lies outside the names block (" + str(namesSize) + " bytes)");
-        } else {
-            const char *start = names.data() + entry.NameOffset;
-            const void *end = std::memchr(start, 0, namesSize - entry.NameOffset);
-            if (end == nullptr)
-                blocking(entryLabel(i, name) + ": its name at offset " + str(entry.NameOffset)
-                         + " has no zero byte before the end of the names block");
-            else
-                name.emplace(start, static_cast<const char *>(end));
-        }
-        const std::string label = entryLabel(i, name);
-
-        if (namesInOrder && name) {
-            if (entry.NameOffset != nextName)
-                problem(label + ": its name starts at offset " + str(entry.NameOffset)
-                        + " of the names block, not at " + str(nextName)
-                        + (i == 0 ? "" : ", right after the previous name"));
-            nextName = entry.NameOffset + name->size() + 1;
-        } else {
-            namesInOrder = false;
-        }
-
-        const bool dataInside = entry.DataOffset >= kHeaderSize && entry.DataOffset <= dirOffset
-            && entry.Size <= dirOffset - entry.DataOffset;
-        if (!dataInside) {
-            blocking(label + ": its data (" + str(entry.Size) + " bytes at offset "
-                     + str(entry.DataOffset) + ") lies outside the contents, which run from "
-                     + str(kHeaderSize) + " to the directory at " + str(dirOffset));
-            nextDataKnown = false;
-        } else {
-            if (nextDataKnown && entry.DataOffset != nextData)
-                problem(label + ": its data starts at offset " + str(entry.DataOffset) + ", not at "
-                        + str(nextData) + (i == 0 ? ", right after the header"
-                                                   : ", right after the previous entry's data"));
-            nextData = std::uint64_t {entry.DataOffset} + entry.Size;
-            nextDataKnown = true;
-        }
-
-        if (entry.Timestamp != kStoredTimeUnknown && !DecodeTimestamp(entry.Timestamp))
-            problem(label + ": its timestamp " + FormatTimestamp(entry.Timestamp)
-                    + " is not a date and time");
-
-        if (name)
-            entry.Name = std::move(*name);
-        entries_.push_back(std::move(entry));
+        entry.Name = *nameAt(entry.NameOffset);
+        entries_.push_back(entry);
     }
-    if (namesInOrder && nextName != namesSize)
-        problem("the names block is " + str(namesSize) + " bytes long but its names end at "
-                + str(nextName));
-    if (nextDataKnown && nextData != dirOffset)
-        problem("the stored data ends at offset " + str(nextData) + " but the directory starts at "
-                + str(dirOffset));
 }
 
 void ArchiveReader::ReadData(const ArchiveEntry &entry,
@@ -275,7 +430,7 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
         try {
             file_->ReadBuffer(buffer.data(), n);
         } catch (const Error &error) {
-            throw Error(path_ + ": " + entryLabel(entry.Index, entry.Name) + ": " + error.what());
+            throw Error(PrintableFileName(path_) + ": " + EntryLabel(entry) + ": " + error.what());
         }
         sink(buffer.data(), n);
         left -= static_cast<std::uint32_t>(n);

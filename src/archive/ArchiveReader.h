@@ -16,8 +16,8 @@ class FileStream;
 // One stored file as the directory and the names block describe it.
 struct ArchiveEntry
 {
-    std::size_t Index = 0; // position in the directory, from 0
-    std::string Name;      // the stored bytes, backslash-separated
+    std::string_view Name; // the stored bytes (Windows-1252, backslash-separated), kept by the reader
+    std::uint32_t Index = 0; // position in the directory, from 0
     std::uint32_t NameOffset = 0;
     std::uint32_t Size = 0;
     std::uint32_t DataOffset = 0;
@@ -43,20 +43,58 @@ std::optional<StoredTime> DecodeTimestamp(std::uint32_t stored);
 // "2010-03-15 08:30:00", "unknown", or "invalid (0x........)".
 std::string FormatTimestamp(std::uint32_t stored);
 
-// A name with its control characters shown as '?', so that it cannot disturb a terminal or
-// split a line of output.
-std::string PrintableName(std::string_view name);
+// How far the reader looks into a damaged archive.
+enum class ArchiveCheck {
+    Complete,        // every problem is counted, as a verification needs
+    UntilUnreadable, // reading stops at the first problem that keeps the entries from being read
+};
+
+// One problem found in an archive, kept as numbers and turned into a message only when shown, so
+// that many problems about one long name cost no more than the name.
+struct ArchiveProblem
+{
+    enum class Kind : std::uint8_t {
+        BadSignature,
+        EmptyFile,
+        ShortHeader,
+        LeftByFailedBuild,
+        BadMarker,
+        DirectoryInHeader,
+        DirectoryPastEnd,
+        DirectoryRunsPastEnd,
+        NamesRunPastEnd,
+        NamesEndBeforeFileEnd,
+        NameOffsetOutside,
+        NameWithoutZero,
+        NameNotInOrder,
+        DataOutside,
+        DataNotInOrder,
+        BadTimestamp,
+        NamesEndBeforeBlockEnd,
+        DataEndsBeforeDirectory,
+    };
+    Kind What = Kind::BadSignature;
+    bool Blocking = false;
+    std::optional<std::uint32_t> Entry; // the entry it concerns, from 0
+    std::uint32_t NameOffset = 0;       // that entry's
+    std::uint64_t Values[3] = {};
+};
 
 // Reads a POD3 archive without trusting it: every count, offset and size is checked against the
 // file's real length before it is used, and every problem is recorded with the archive's path
-// and, where it concerns one, the entry.
+// and, where it concerns one, the entry. Memory stays within a small multiple of the file's size:
+// one copy of the names block, a compact record per entry (only for a readable archive) and at
+// most kKeptProblems problems; time grows linearly with the file's size.
 class ArchiveReader
 {
 public:
+    // Problems beyond this number are counted but not kept.
+    static constexpr std::size_t kKeptProblems = 100;
+
     // Opens the file read-only (others may read and edit it meanwhile; a build holding it is
     // refused) and reads its header, directory and names. Throws Error only when it cannot be
     // opened; a damaged archive is described by Problems().
-    explicit ArchiveReader(const std::string &path);
+    explicit ArchiveReader(const std::string &path, ArchiveCheck check = ArchiveCheck::Complete);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader &) = delete;
     ArchiveReader &operator=(const ArchiveReader &) = delete;
@@ -66,10 +104,13 @@ public:
     // As the header states it; 0 when there is no readable header.
     std::uint32_t EntryCount() const { return entryCount_; }
 
-    // Every problem found, one message each, in the order found. Empty for a sound archive.
-    const std::vector<std::string> &Problems() const { return problems_; }
+    // The first kKeptProblems problems found, one printable message each ("<archive>: <what>"),
+    // in the order found. Empty for a sound archive.
+    std::vector<std::string> Problems() const;
+    // Every problem found, kept or not.
+    std::uint64_t ProblemCount() const { return problemCount_; }
     // Whether every entry's name and data can be found safely (other problems may remain).
-    bool Readable() const { return firstBlocking_.empty(); }
+    bool Readable() const { return !firstBlocking_.has_value(); }
 
     // The entries in directory order. Throws Error with the first problem that keeps them from
     // being read when the archive is not Readable().
@@ -79,20 +120,33 @@ public:
     void ReadData(const ArchiveEntry &entry,
                   const std::function<void(const char *, std::size_t)> &sink);
 
+    // "entry 3 (SUB\FILE.BIN)", the name printable and shortened when long, for messages.
+    std::string EntryLabel(const ArchiveEntry &entry) const;
+
 private:
-    void read();
-    void readEntries(std::uint32_t dirOffset, std::uint32_t namesSize);
-    void problem(const std::string &what);
-    void blocking(const std::string &what);
-    std::string entryLabel(std::size_t index, const std::optional<std::string> &name) const;
+    struct Layout;
+    class DirectoryCursor;
+
+    void read(ArchiveCheck check);
+    void checkEntries(const Layout &layout, ArchiveCheck check);
+    void collectEntries(const Layout &layout);
+    std::optional<std::string_view> nameAt(std::uint32_t offset) const;
+    void add(const ArchiveProblem &problem);
+    std::string describe(const ArchiveProblem &problem) const;
+    std::string entryLabel(std::uint32_t index, std::uint32_t nameOffset) const;
 
     std::string path_;
     std::unique_ptr<FileStream> file_;
     std::int64_t fileSize_ = 0;
     std::uint32_t entryCount_ = 0;
+    std::vector<char> names_;
+    // Where each zero byte of the names block lies, so that finding where a name ends never
+    // scans the block again.
+    std::vector<std::uint32_t> nameEnds_;
     std::vector<ArchiveEntry> entries_;
-    std::vector<std::string> problems_;
-    std::string firstBlocking_;
+    std::vector<ArchiveProblem> problems_;
+    std::uint64_t problemCount_ = 0;
+    std::optional<ArchiveProblem> firstBlocking_;
 };
 
 } // namespace morvane

@@ -23,8 +23,9 @@ constexpr std::uint64_t kMappedSource = 1 << 20;
 constexpr std::size_t kWindowSize = 4 << 20;
 // Sources from this size on report their progress while they are copied.
 constexpr std::uint64_t kProgressSource = 256 * 1024;
-// Blocks for the stored files are reserved this far ahead at a time (see preallocate()).
-constexpr std::int64_t kPreallocationStep = 32 << 20;
+// Blocks for the stored files are reserved this far ahead of the writes (see preallocate()). A
+// build that is killed keeps what was reserved, so the reservation stays short.
+constexpr std::int64_t kPreallocationAhead = 8 << 20;
 
 [[noreturn]] void throwShrank(const FileStream &source)
 {
@@ -85,15 +86,15 @@ ArchiveWriter::~ArchiveWriter()
         static_cast<void>(::ftruncate(archive_.Handle(), status.st_size));
 }
 
-// Reserves the archive's blocks up to at least end, without changing its size. Allocating them
-// in large runs ahead of the writes costs the file system less than allocating them as each
-// write arrives: a fifth of the time of a large build. Where it is refused, the writes allocate
-// their blocks as before.
+// Reserves the archive's blocks up to at least end, and then a run ahead of the writer's
+// position, without changing the file's size. Allocating them in runs ahead of the writes costs
+// the file system less than allocating them as each write arrives: a fifth of the time of a large
+// build. Where it is refused, the writes allocate their blocks as before.
 void ArchiveWriter::preallocate(std::int64_t end)
 {
     if (!preallocationWorks_ || end <= preallocatedEnd_)
         return;
-    const std::int64_t newEnd = std::max(end, preallocatedEnd_ + kPreallocationStep);
+    const std::int64_t newEnd = std::max(end, position_ + kPreallocationAhead);
     // Even a refused reservation (a nearly full disk) may have kept part of the run.
     preallocated_ = true;
     const int result = ::fallocate(archive_.Handle(), FALLOC_FL_KEEP_SIZE, preallocatedEnd_,
@@ -143,7 +144,7 @@ std::uint64_t ArchiveWriter::CopyFrom(FileStream &source, std::uint64_t size,
                                       const std::function<void(std::int64_t)> &onProgress)
 {
     const bool reportsProgress = onProgress && size >= kProgressSource;
-    preallocate(position_ + static_cast<std::int64_t>(size));
+    preallocate(position_ + static_cast<std::int64_t>(std::min<std::uint64_t>(size, kWindowSize)));
     std::uint64_t copied = 0;
     if (size < kMappedSource || !copyMapped(source, size, copied, reportsProgress, onProgress))
         copyBuffered(source, size, copied, reportsProgress, onProgress);
@@ -183,8 +184,10 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
     if (!mappingWorks_)
         return false;
     Flush();
+    const std::int64_t start = position_;
     while (copied < size) {
         const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - copied));
+        preallocate(position_ + static_cast<std::int64_t>(length));
         const SourceWindow window(source.Handle(), copied, length);
         if (!window.Mapped()) {
             mappingWorks_ = errno != ENODEV;
@@ -193,10 +196,12 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
         }
         for (std::size_t done = 0; done < length;) {
             const std::size_t part = std::min(length - done, room());
-            writeFromSource(source, window.Data() + done, part);
-            done += part;
-            position_ += static_cast<std::int64_t>(part);
+            const std::size_t written = writeFromSource(window.Data() + done, part);
+            done += written;
+            position_ += static_cast<std::int64_t>(written);
             resetLimit();
+            if (written < part)
+                cutBackToSource(source, start);
         }
         copied += length;
         if (reportsProgress)
@@ -205,23 +210,41 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
     // A source cut short within its last page gives zeros rather than EFAULT: only its size
     // tells.
     if (const auto now = source.Status(); !now || static_cast<std::uint64_t>(now->st_size) < size)
-        throwShrank(source);
+        cutBackToSource(source, start);
     return true;
 }
 
-void ArchiveWriter::writeFromSource(const FileStream &source, const char *data, std::size_t n)
+// Returns the number of bytes written, short only when the source's pages ran out under the write
+// (the source shrank while it was mapped).
+std::size_t ArchiveWriter::writeFromSource(const char *data, std::size_t n)
 {
-    while (n > 0) {
-        const ssize_t put = ::write(archive_.Handle(), data, n);
-        if (put > 0) {
-            data += put;
-            n -= static_cast<std::size_t>(put);
-        } else if (put < 0 && errno == EFAULT) {
-            throwShrank(source);
-        } else if (put == 0 || errno != EINTR) {
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t put = ::write(archive_.Handle(), data + done, n - done);
+        if (put > 0)
+            done += static_cast<std::size_t>(put);
+        else if (put < 0 && errno == EFAULT)
+            break;
+        else if (put == 0 || errno != EINTR)
             throw Error(kStreamWriteError);
-        }
     }
+    return done;
+}
+
+// A mapped source that shrank while it was copied has given zeros for the pages past its new
+// end: the archive is cut back to the source's real bytes before the failure is reported, so
+// that the file holds exactly what was copied.
+void ArchiveWriter::cutBackToSource(const FileStream &source, std::int64_t start)
+{
+    const auto now = source.Status();
+    const std::int64_t real = now ? std::max<std::int64_t>(now->st_size, 0) : 0;
+    const std::int64_t goodEnd = std::min(position_, start + real);
+    if (goodEnd < position_ && ::ftruncate(archive_.Handle(), goodEnd) == 0) {
+        archive_.Seek(goodEnd);
+        position_ = goodEnd;
+        resetLimit();
+    }
+    throwShrank(source);
 }
 
 } // namespace morvane

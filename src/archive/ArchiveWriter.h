@@ -16,8 +16,8 @@ class FileStream;
 // Writes end on multiples of the buffer's size in the file wherever they can: stored files begin
 // at any offset (the first at 288), and the kernel copies into such offsets far more slowly when
 // left to place the bytes itself. Large sources are written from a mapping of them, and the
-// archive's blocks are reserved ahead of the stored files; the writer gives back what it reserved
-// past the end when it is destroyed.
+// archive's blocks are reserved a few MiB ahead of the writes; the writer gives back what it
+// reserved past the end when it is destroyed.
 class ArchiveWriter
 {
 public:
@@ -33,7 +33,9 @@ public:
     void Append(std::string_view text) { Append(text.data(), text.size()); }
 
     // Copies an open source of the given size; returns the number of bytes copied. A source that
-    // fails to read, or ends before the size is reached, ends the copy with an error naming it.
+    // fails to read, or ends before the size is reached, ends the copy with an error naming it;
+    // the archive then holds the source's bytes up to where it ended, and no filler after them.
+    // A source that grows meanwhile is copied up to the given size.
     // onProgress is called with the writer's position while large sources are copied.
     std::uint64_t CopyFrom(FileStream &source, std::uint64_t size,
                            const std::function<void(std::int64_t)> &onProgress);
@@ -51,7 +53,8 @@ private:
                       bool reportsProgress, const std::function<void(std::int64_t)> &onProgress);
     bool copyMapped(FileStream &source, std::uint64_t size, std::uint64_t &copied,
                     bool reportsProgress, const std::function<void(std::int64_t)> &onProgress);
-    void writeFromSource(const FileStream &source, const char *data, std::size_t n);
+    std::size_t writeFromSource(const char *data, std::size_t n);
+    [[noreturn]] void cutBackToSource(const FileStream &source, std::int64_t start);
 
     FileStream &archive_;
     std::int64_t position_;

@@ -1,6 +1,9 @@
 #include "archive/ResponseFile.h"
 
+#include "platform/CaseLookup.h"
+#include "platform/Cp1252.h"
 #include "platform/FileStream.h"
+#include "platform/PathRules.h"
 
 namespace morvane {
 
@@ -26,6 +29,29 @@ std::vector<std::string> SplitResponseText(std::string_view text)
 std::vector<std::string> LoadResponseFile(const std::string &path)
 {
     return SplitResponseText(ReadWholeFile(path, OpenMode::ReadShared));
+}
+
+std::vector<std::string> SourceSpellings(std::string_view line)
+{
+    std::vector<std::string> spellings {NativeRelativePath(line)};
+    if (std::string decoded = NativeRelativePath(Cp1252ToUtf8(line)); decoded != spellings.front())
+        spellings.push_back(std::move(decoded));
+    return spellings;
+}
+
+std::optional<std::string> FindSourceFile(const std::string &folder, std::string_view line)
+{
+    const std::vector<std::string> spellings = SourceSpellings(line);
+    const std::string separator(1, PathSeparator(kNativePathStyle));
+    for (const std::string &spelling : spellings) {
+        const std::string path = folder + separator + spelling;
+        if (PathEntryExists(path))
+            return path;
+    }
+    const CaseLookup found = FindIgnoringCase(folder, spellings);
+    if (found.outcome != CaseLookup::Outcome::Found)
+        return std::nullopt;
+    return found.path;
 }
 
 } // namespace morvane

@@ -2,13 +2,43 @@
 
 #include "archive/ArchiveWriter.h"
 #include "archive/ResponseFile.h"
+#include "platform/CaseLookup.h"
 #include "platform/DosTime.h"
 #include "platform/Errors.h"
 #include "platform/PathRules.h"
 
 #include <filesystem>
+#include <system_error>
 
 namespace morvane {
+namespace {
+
+// Opens the file a response line names, looked for as FindSourceFile() looks for it. A file that
+// exists but cannot be opened (held by another program, not a regular file) is refused under its
+// own path; one that is not found, under the line's own path. sourcePath is set to the path
+// tried, so that later messages name the file really read.
+std::unique_ptr<FileStream> openSource(const std::string &folder, const std::string &line,
+                                       std::string &sourcePath)
+{
+    const std::vector<std::string> spellings = SourceSpellings(line);
+    const std::string separator(1, PathSeparator(kNativePathStyle));
+    for (const std::string &spelling : spellings) {
+        sourcePath = folder + separator + spelling;
+        try {
+            return std::make_unique<FileStream>(sourcePath, OpenMode::ReadExclusive);
+        } catch (const Error &) {
+            if (PathEntryExists(sourcePath))
+                throw;
+        }
+    }
+    const CaseLookup found = FindIgnoringCase(folder, spellings);
+    if (found.outcome != CaseLookup::Outcome::Found)
+        throw Error(cannotOpenFileMessage(folder + separator + spellings.front()));
+    sourcePath = found.path;
+    return std::make_unique<FileStream>(sourcePath, OpenMode::ReadExclusive);
+}
+
+} // namespace
 
 TPOD::TPOD(const std::string &fileName, bool createNew)
     : fileName_(fileName)
@@ -29,6 +59,11 @@ bool TPOD::OpenForUpdate(const std::string &fileName)
 bool TPOD::OpenForCreate(const std::string &fileName)
 {
     return open(fileName, OpenMode::CreateExclusive);
+}
+
+bool TPOD::OpenForReading(const std::string &fileName)
+{
+    return open(fileName, OpenMode::ReadShared);
 }
 
 bool TPOD::open(const std::string &fileName, OpenMode mode)
@@ -94,7 +129,10 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
 {
     FileStream &archive = stream();
     // Sources resolve against the response file's own folder, so a relative path is made whole.
-    const std::string responsePath = std::filesystem::absolute(responseFile).string();
+    std::error_code error;
+    const std::string responsePath = std::filesystem::absolute(responseFile, error).string();
+    if (error || responseFile.empty())
+        throw Error(cannotOpenFileMessage(responseFile));
     const std::vector<std::string> lines = LoadResponseFile(responsePath);
 
     Header.SetMagic("POD3");
@@ -103,13 +141,14 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
     archive.WriteBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
 
     Entries.assign(lines.size(), TPODEntry {});
-    const std::string prefix = ExtractFileFolder(responsePath) + PathSeparator(kNativePathStyle);
+    const std::string folder = ExtractFileFolder(responsePath);
     ArchiveWriter writer(archive, TPODHeader::kSize);
     const std::size_t count = lines.size();
     try {
         for (std::size_t i = 0; i < count; ++i) {
-            const std::string sourcePath = prefix + NativeRelativePath(lines[i]);
-            FileStream source(sourcePath, OpenMode::ReadExclusive);
+            std::string sourcePath;
+            const std::unique_ptr<FileStream> opened = openSource(folder, lines[i], sourcePath);
+            FileStream &source = *opened;
             const struct stat &status = source.StatusWhenOpened();
             const auto size = static_cast<std::uint64_t>(status.st_size);
             if (writer.Position() + static_cast<std::int64_t>(size) >= kMaxContentsEnd)

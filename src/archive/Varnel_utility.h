@@ -44,8 +44,14 @@ public:
     TPOD(const TPOD &) = delete;
     TPOD &operator=(const TPOD &) = delete;
 
+    // A file without a stream; OpenForReading (or the others) gives it one.
+    TPOD() = default;
+
     bool OpenForUpdate(const std::string &fileName);
     bool OpenForCreate(const std::string &fileName);
+    // Opens an existing archive for reading only, shared with other readers and header edits;
+    // enough to read its header, and possible on a file the user may not write.
+    bool OpenForReading(const std::string &fileName);
 
     // Read or write the header at the stream's position: the first 96 bytes, and the other 192
     // only when the signature is "POD3".

@@ -2,12 +2,46 @@
 
 #include "archive/ArchiveCommands.h"
 #include "cli/BuildProgress.h"
+#include "platform/PathRules.h"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <system_error>
 #include <unistd.h>
 
 namespace morvane::cli {
+namespace {
+
+// The part after the last folder separator.
+std::string_view lastComponent(std::string_view path)
+{
+    std::size_t start = path.size();
+    while (start > 0 && !IsPathDelimiter(path[start - 1], kNativePathStyle))
+        --start;
+    return path.substr(start);
+}
+
+// Refuses, before anything is created, a response-file argument that cannot name a response file:
+// the archive's name is made from it, and a build from it could only fail after creating one.
+void checkResponseArgument(const std::string &responsePath)
+{
+    if (responsePath.empty())
+        throw UsageError("the response file's name is empty");
+    const std::string_view name = lastComponent(responsePath);
+    if (name.empty() || name == "." || name == "..")
+        throw UsageError("'" + responsePath + "' names a folder, not a response file");
+    std::error_code error;
+    const auto status = std::filesystem::status(responsePath, error);
+    if (std::filesystem::is_directory(status))
+        throw UsageError("'" + responsePath + "' is a folder, not a response file");
+    // Missing, or a FIFO or device that the build would refuse only after emptying the archive.
+    if (!std::filesystem::is_regular_file(status))
+        throw Error(cannotOpenFileMessage(responsePath));
+}
+
+} // namespace
+
 int RunBuild(const std::vector<std::string> &args)
 {
     std::set<std::string> valueOptions = kHeaderOptions;
@@ -17,7 +51,10 @@ int RunBuild(const std::vector<std::string> &args)
         throw UsageError("build takes exactly one response file");
 
     const std::string responsePath = arguments.operands.front();
+    checkResponseArgument(responsePath);
     const std::string archivePath = arguments.value("-o").value_or(ArchivePathFor(responsePath));
+    if (archivePath.empty())
+        throw UsageError("the archive's name given with -o is empty");
     HeaderTexts texts;
     ApplyHeaderOptions(arguments, texts);
     std::unique_ptr<BuildProgress> progress;
@@ -25,12 +62,12 @@ int RunBuild(const std::vector<std::string> &args)
         progress = std::make_unique<BuildProgress>(std::cerr, TotalSourceBytes(responsePath));
     try {
         CreateArchive(responsePath, archivePath, texts, progress.get());
-    } catch (const ResponseFileWouldBeOverwritten &) {
-        throw;
-    } catch (const Error &error) {
+    } catch (const BuildError &error) {
         if (progress)
             progress->Finish();
-        throw Error(std::string(error.what()) + "; " + DescribeFailedBuildLeftover(archivePath));
+        if (error.Leftover().empty())
+            throw;
+        throw Error(std::string(error.what()) + "; " + error.Leftover());
     }
     return 0;
 }

@@ -89,10 +89,13 @@ std::uint64_t TotalSourceBytes(const std::string &responsePath)
     } catch (const Error &) {
         return 0;
     }
-    const std::string prefix = ExtractFileFolder(absolute) + PathSeparator(kNativePathStyle);
+    const std::string folder = ExtractFileFolder(absolute);
     std::uint64_t total = 0;
     for (const std::string &line : lines) {
-        const auto size = std::filesystem::file_size(prefix + NativeRelativePath(line), error);
+        const auto path = FindSourceFile(folder, line);
+        if (!path)
+            continue;
+        const auto size = std::filesystem::file_size(*path, error);
         if (!error)
             total += size;
     }

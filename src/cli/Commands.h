@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace morvane {
+class ArchiveReader;
+}
+
 namespace morvane::cli {
 
 // Each command takes the arguments after its name and returns the exit status. Failures are
@@ -17,6 +21,10 @@ int RunList(const std::vector<std::string> &args);
 int RunVerify(const std::vector<std::string> &args);
 int RunExtract(const std::vector<std::string> &args);
 int RunMklist(const std::vector<std::string> &args);
+
+// What verify prints about a damaged archive: each problem kept, how many more there were, and
+// the total ("3 problems found").
+std::vector<std::string> DescribeProblems(const ArchiveReader &reader);
 
 // The header texts a command line may set, and their option names.
 inline const std::set<std::string> kHeaderOptions = {"--description", "--version", "--priority",

@@ -2,11 +2,14 @@
 
 #include "archive/ArchiveReader.h"
 #include "cli/ExtractionPath.h"
-#include "cli/OutputFolder.h"
+#include "platform/Cp1252.h"
+#include "platform/OutputFolder.h"
+#include "platform/PrintableText.h"
 
 #include <algorithm>
 #include <ctime>
 #include <iostream>
+#include <map>
 
 namespace morvane::cli {
 namespace {
@@ -18,7 +21,7 @@ std::string comparable(std::string name)
     return name;
 }
 
-std::optional<std::time_t> modificationTime(std::uint32_t stored)
+std::optional<std::int64_t> modificationTime(std::uint32_t stored)
 {
     const auto time = DecodeTimestamp(stored);
     if (!time)
@@ -37,6 +40,8 @@ std::optional<std::time_t> modificationTime(std::uint32_t stored)
     return seconds;
 }
 
+// A name given on the command line (UTF-8) picks the entry whose stored name it spells, read as
+// Windows-1252 or byte for byte.
 std::vector<const ArchiveEntry *> chosenEntries(const ArchiveReader &reader,
                                                 const std::vector<std::string> &names)
 {
@@ -47,20 +52,44 @@ std::vector<const ArchiveEntry *> chosenEntries(const ArchiveReader &reader,
             chosen.push_back(&entry);
         return chosen;
     }
-    std::vector<std::string> wanted;
+    std::map<std::string, bool> wanted; // name -> found
     for (const std::string &name : names)
-        wanted.push_back(comparable(name));
-    std::string missing;
-    for (const std::string &name : wanted)
-        if (std::none_of(entries.begin(), entries.end(),
-                         [&](const ArchiveEntry &entry) { return comparable(entry.Name) == name; }))
-            missing += (missing.empty() ? "" : ", ") + PrintableName(name);
-    if (!missing.empty())
-        throw Error(reader.Path() + " holds no entry named " + missing + "; nothing was extracted");
-    for (const ArchiveEntry &entry : entries)
-        if (std::find(wanted.begin(), wanted.end(), comparable(entry.Name)) != wanted.end())
+        wanted.emplace(comparable(name), false);
+    for (const ArchiveEntry &entry : entries) {
+        const std::string raw = comparable(std::string(entry.Name));
+        const std::string decoded = comparable(Cp1252ToUtf8(entry.Name));
+        bool picked = false;
+        for (const std::string &form : {decoded, raw}) {
+            if (const auto found = wanted.find(form); found != wanted.end()) {
+                found->second = true;
+                picked = true;
+            }
+        }
+        if (picked)
             chosen.push_back(&entry);
+    }
+    std::string missing;
+    for (const auto &[name, found] : wanted)
+        if (!found)
+            missing += (missing.empty() ? "" : ", ") + PrintableFileName(name);
+    if (!missing.empty())
+        throw Error(PrintableFileName(reader.Path()) + " holds no entry named " + missing
+                    + "; nothing was extracted");
     return chosen;
+}
+
+// Extraction writes only what verification accepts: a damaged archive is refused whole, its
+// problems listed, before anything is written.
+void refuseDamaged(const ArchiveReader &reader)
+{
+    if (reader.ProblemCount() == 0)
+        return;
+    std::vector<std::string> lines = DescribeProblems(reader);
+    const std::string total = lines.back();
+    lines.pop_back();
+    for (const std::string &line : lines)
+        std::cerr << "morvane-cli: " << line << '\n';
+    throw Error(PrintableFileName(reader.Path()) + " is damaged (" + total + "); nothing was extracted");
 }
 
 } // namespace
@@ -76,13 +105,17 @@ int RunExtract(const std::vector<std::string> &args)
     const bool overwrite = arguments.has("--overwrite");
 
     ArchiveReader reader(archivePath);
+    refuseDamaged(reader);
     const std::vector<const ArchiveEntry *> chosen = chosenEntries(reader, names);
     OutputFolder folder(folderPath);
 
     std::size_t written = 0;
+    // Files packed together mostly share a stored time: converting each distinct one once spares
+    // a look at the time zone file per file.
+    std::uint32_t convertedStamp = 0;
+    std::optional<std::int64_t> converted = modificationTime(convertedStamp);
     for (const ArchiveEntry *entry : chosen) {
-        const std::string label = archivePath + ": entry " + std::to_string(entry->Index + 1) + " ("
-            + PrintableName(entry->Name) + ")";
+        const std::string label = PrintableFileName(archivePath) + ": " + reader.EntryLabel(*entry);
         const ExtractionPath path = ExtractionPathFor(entry->Name);
         if (!path.Safe()) {
             std::cerr << "morvane-cli: " << label << " refused: " << path.Refusal
@@ -90,18 +123,22 @@ int RunExtract(const std::vector<std::string> &args)
             continue;
         }
         try {
-            folder.WriteFile(path.Components, overwrite, modificationTime(entry->Timestamp),
+            if (entry->Timestamp != convertedStamp) {
+                convertedStamp = entry->Timestamp;
+                converted = modificationTime(convertedStamp);
+            }
+            folder.WriteFile(path.Components, overwrite, converted,
                              [&](const ChunkSink &sink) { reader.ReadData(*entry, sink); });
             ++written;
         } catch (const Error &error) {
-            std::cerr << "morvane-cli: " << label << " not extracted: " << error.what() << '\n';
+            std::cerr << "morvane-cli: " << label << " not extracted: " << PrintableFileName(error.what()) << '\n';
         }
     }
     std::cout << written << " of " << chosen.size() << (chosen.size() == 1 ? " file" : " files")
-              << " extracted to " << folderPath << '\n';
+              << " extracted to " << PrintableFileName(folderPath) << '\n';
     if (written != chosen.size())
         throw Error(std::to_string(chosen.size() - written) + " of " + std::to_string(chosen.size())
-                    + " entries of " + archivePath + " were not extracted (see above)");
+                    + " entries of " + PrintableFileName(archivePath) + " were not extracted (see above)");
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "cli/ExtractionPath.h"
 
+#include "platform/Cp1252.h"
+
 namespace morvane::cli {
 namespace {
 
@@ -43,7 +45,7 @@ ExtractionPath ExtractionPathFor(std::string_view name)
             return refused("its name has a '..' component");
         if (component == ".")
             return refused("its name has a '.' component");
-        path.Components.emplace_back(component);
+        path.Components.push_back(Cp1252ToUtf8(component));
         if (end == name.size())
             return path;
         start = end + 1;

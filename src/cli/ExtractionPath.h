@@ -6,8 +6,9 @@
 
 namespace morvane::cli {
 
-// Where a stored name may be written below an extraction folder: its folder names and file name,
-// or, when writing it could leave the folder or make no sense, why it is refused.
+// Where a stored name may be written below an extraction folder: its folder names and file name
+// (decoded from Windows-1252 to UTF-8, so a stored "pi\xE8ce.txt" is written as "pièce.txt"), or,
+// when writing it could leave the folder or make no sense, why it is refused.
 struct ExtractionPath
 {
     std::vector<std::string> Components;

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "platform/Cp1252.h"
+#include "platform/PrintableText.h"
 
 #include <iostream>
 
@@ -30,16 +31,17 @@ int RunHeader(const std::vector<std::string> &args)
         throw UsageError("header takes exactly one archive");
 
     const std::string &archivePath = arguments.operands.front();
-    EditArchiveHeader(archivePath, [&](HeaderTexts &texts) {
-        if (ApplyHeaderOptions(arguments, texts))
-            return true;
-        std::cout << "description: " << Cp1252ToUtf8(texts.Description) << '\n'
-                  << "version: " << texts.Version << '\n'
-                  << "priority: " << texts.Priority << '\n'
-                  << "author: " << Cp1252ToUtf8(texts.Author) << '\n'
-                  << "copyright: " << Cp1252ToUtf8(texts.Copyright) << '\n';
-        return false;
-    });
+    if (!arguments.values.empty()) {
+        EditArchiveHeader(archivePath, [&](HeaderTexts &texts) { return ApplyHeaderOptions(arguments, texts); });
+        return 0;
+    }
+    // Showing the values only reads: the archive is opened read-only.
+    const HeaderTexts texts = ReadArchiveHeader(archivePath);
+    std::cout << "description: " << PrintableCp1252(texts.Description) << '\n'
+              << "version: " << PrintableCp1252(texts.Version) << '\n'
+              << "priority: " << PrintableCp1252(texts.Priority) << '\n'
+              << "author: " << PrintableCp1252(texts.Author) << '\n'
+              << "copyright: " << PrintableCp1252(texts.Copyright) << '\n';
     return 0;
 }
 

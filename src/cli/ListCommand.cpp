@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveReader.h"
+#include "platform/PrintableText.h"
 
 #include <algorithm>
 #include <iomanip>
@@ -14,11 +15,11 @@ int RunList(const std::vector<std::string> &args)
     if (arguments.operands.size() != 1)
         throw UsageError("list takes exactly one archive");
 
-    const ArchiveReader reader(arguments.operands.front());
+    const ArchiveReader reader(arguments.operands.front(), ArchiveCheck::UntilUnreadable);
     const std::vector<ArchiveEntry> &entries = reader.Entries();
     if (!arguments.has("-l")) {
         for (const ArchiveEntry &entry : entries)
-            std::cout << PrintableName(entry.Name) << '\n';
+            std::cout << PrintableCp1252(entry.Name) << '\n';
         return 0;
     }
 
@@ -33,7 +34,7 @@ int RunList(const std::vector<std::string> &args)
         std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.Size << ' '
                   << std::setw(static_cast<int>(offsetWidth)) << entry.DataOffset << ' '
                   << std::left << std::setw(timeWidth) << FormatTimestamp(entry.Timestamp) << ' '
-                  << PrintableName(entry.Name) << '\n';
+                  << PrintableCp1252(entry.Name) << '\n';
     return 0;
 }
 

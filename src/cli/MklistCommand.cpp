@@ -1,80 +1,113 @@
 #include "cli/Commands.h"
 
+#include "platform/DirectoryListing.h"
+#include "platform/Errors.h"
+#include "platform/PathRules.h"
+#include "platform/PrintableText.h"
+#include "platform/WholeFile.h"
 #include "responses/ResponseLinePath.h"
 #include "responses/TFind.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <system_error>
-#include <unistd.h>
 
 namespace morvane::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path resolved(const std::string &path)
+bool sameNameIgnoringCase(std::string_view name, std::string_view upperName)
 {
-    std::error_code error;
-    fs::path result = fs::weakly_canonical(fs::absolute(path), error);
-    return error ? fs::absolute(path).lexically_normal() : result;
+    return name.size() == upperName.size()
+        && std::equal(name.begin(), name.end(), upperName.begin(),
+                      [](char a, char b) { return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b; });
 }
 
+// The files that a list written with -o must not name: the list itself and the archive that
+// would be built from it, when they already exist (the finder cannot meet them otherwise). Only
+// entries with the same name or reached through a link can be one of them, so only those are
+// compared, by identity.
+class OwnFiles
+{
+public:
+    void Add(const std::string &path)
+    {
+        std::error_code error;
+        if (fs::exists(path, error))
+            files_.push_back({fs::path(path), AsciiUpper(fs::path(path).filename().string())});
+    }
+
+    bool Contains(const std::string &found, std::uint32_t attributes) const
+    {
+        const bool linked = (attributes & kFaSymLink) != 0;
+        const std::string_view name = std::string_view(found).substr(found.rfind('/') + 1);
+        for (const auto &own : files_) {
+            if (!linked && !sameNameIgnoringCase(name, own.upperName))
+                continue;
+            std::error_code error;
+            if (fs::equivalent(found, own.path, error))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    struct OwnFile
+    {
+        fs::path path;
+        std::string upperName;
+    };
+    std::vector<OwnFile> files_;
+};
+
 // The files below folder as the list editor's "Create Dir" lists them: the same finder with the
-// same settings, each path made relative to folder with backslashes.
-std::vector<std::string> responseLines(const fs::path &folder, const std::vector<fs::path> &skipped)
+// same settings and the same line rules. What it leaves out, and every folder it could not read,
+// is reported on standard error; returns whether the list is whole.
+bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std::string &text)
 {
     TFindFile finder;
     finder.SetFileAttr({ffaDirectory, ffaAnyFile});
     finder.SetInSubFolders(true);
     finder.SetFileMask("*.*");
-    finder.SetPath(folder.string());
+    finder.SetPath(folder);
+    // A folder the finder refuses would leave it searching the current one.
+    if (finder.Path() != (folder.ends_with('/') ? folder : folder + '/'))
+        throw Error("Cannot list " + PrintableFileName(folder) + ": it is not a folder");
 
-    std::vector<std::string> lines;
-    for (const std::string &found : finder.Execute()) {
-        const fs::path foundPath = resolved(found);
-        if (std::find(skipped.begin(), skipped.end(), foundPath) != skipped.end())
+    const std::vector<std::string> &found = finder.Execute();
+    const std::vector<std::uint32_t> &attributes = finder.Attributes();
+    const ResponseLineMaker maker(folder);
+    std::size_t leftOut = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (ownFiles.Contains(found[i], attributes[i]))
             continue;
-        const auto line = ResponseLineFor(found, folder.string());
-        if (!line)
-            throw Error("Cannot list " + found + ": it does not lie inside " + folder.string());
-        const fs::path relative = fs::path(found).lexically_relative(folder);
-        if (line->find_first_of("\r\n") != std::string::npos)
-            throw Error("Cannot list " + found
-                        + ": its name holds a line break, which a response file cannot hold");
-        // A backslash inside a name would be read back as a folder separator.
-        if (relative.string().find('\\') != std::string::npos)
-            throw Error("Cannot list " + found
-                        + ": its name holds a backslash, which a response file reads as a folder separator");
-        lines.push_back(*line);
+        const ResponseLine line = maker.ForFound(found[i], attributes[i]);
+        if (line.refusal != LineRefusal::None) {
+            std::cerr << "morvane-cli: left out " << PrintableFileName(found[i]) << ": " << DescribeRefusal(line.refusal)
+                      << '\n';
+            ++leftOut;
+            continue;
+        }
+        text += line.text;
+        text += "\r\n";
     }
-    return lines;
+    for (const auto &unread : finder.UnreadFolders())
+        std::cerr << "morvane-cli: cannot read folder " << PrintableFileName(unread.path) << ": "
+                  << unread.error.message() << '\n';
+
+    const std::size_t unreadCount = finder.UnreadFolders().size();
+    if (leftOut == 0 && unreadCount == 0)
+        return true;
+    std::cerr << "morvane-cli: the list is incomplete: " << leftOut << (leftOut == 1 ? " entry" : " entries")
+              << " left out, " << unreadCount << (unreadCount == 1 ? " folder" : " folders") << " not read\n";
+    return false;
 }
 
 void writeResponseFile(const std::string &path, const std::string &text)
 {
-    // Written beside the target and renamed over it, so an existing file is never left half-written.
-    const fs::path target(path);
-    fs::path temporary = target;
-    temporary += ".morvane-" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw Error("Cannot create file " + path);
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, error);
-        throw Error("Cannot create file " + path + ": " + error.message());
-    }
+    WriteWholeFile(path, text);
 }
 
 } // namespace
@@ -87,26 +120,27 @@ int RunMklist(const std::vector<std::string> &args)
     const std::string &folderArgument = arguments.operands.front();
     std::error_code error;
     if (!fs::is_directory(folderArgument, error))
-        throw Error("Cannot list " + folderArgument + ": it is not a folder");
-    const fs::path folder = fs::absolute(folderArgument).lexically_normal();
+        throw Error("Cannot list " + PrintableFileName(folderArgument) + ": it is not a folder");
+    std::string folder = fs::absolute(folderArgument).lexically_normal().string();
+    if (folder.size() > 1 && folder.ends_with('/'))
+        folder.pop_back();
 
     // The list and the archive later built from it would otherwise list themselves when they lie
     // in the folder, and a build cannot pack the archive it is writing.
-    std::vector<fs::path> skipped;
+    OwnFiles ownFiles;
     const auto output = arguments.value("-o");
     if (output) {
-        skipped.push_back(resolved(*output));
-        skipped.push_back(resolved(ArchivePathFor(*output)));
+        ownFiles.Add(*output);
+        ownFiles.Add(ArchivePathFor(*output));
     }
 
     std::string text;
-    for (const std::string &line : responseLines(folder, skipped))
-        text += line + "\r\n";
+    const bool whole = listResponseLines(folder, ownFiles, text);
     if (output)
         writeResponseFile(*output, text);
     else
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size())) << std::flush;
-    return 0;
+    return whole ? 0 : 1;
 }
 
 } // namespace morvane::cli

@@ -13,16 +13,26 @@ int RunVerify(const std::vector<std::string> &args)
         throw UsageError("verify takes exactly one archive");
 
     const ArchiveReader reader(arguments.operands.front());
-    const std::vector<std::string> &problems = reader.Problems();
-    if (problems.empty()) {
+    if (reader.ProblemCount() == 0) {
         const std::uint32_t count = reader.EntryCount();
         std::cout << "OK: " << count << (count == 1 ? " entry" : " entries") << '\n';
         return 0;
     }
-    for (const std::string &problem : problems)
-        std::cout << problem << '\n';
-    std::cout << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
+    for (const std::string &line : DescribeProblems(reader))
+        std::cout << line << '\n';
     return 1;
+}
+
+std::vector<std::string> DescribeProblems(const ArchiveReader &reader)
+{
+    std::vector<std::string> lines = reader.Problems();
+    const std::uint64_t count = reader.ProblemCount();
+    if (count > lines.size()) {
+        const std::uint64_t more = count - lines.size();
+        lines.push_back("... and " + std::to_string(more) + (more == 1 ? " more problem" : " more problems"));
+    }
+    lines.push_back(std::to_string(count) + (count == 1 ? " problem" : " problems") + " found");
+    return lines;
 }
 
 } // namespace morvane::cli

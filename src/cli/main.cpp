@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "platform/Errors.h"
+#include "platform/PrintableText.h"
 
 #include <cstdio>
 #include <functional>
@@ -32,11 +33,13 @@ Commands:
       "unknown").
   morvane-cli verify ARCHIVE
       Check the archive's layout: signature, directory, names, every entry's
-      data. Prints "OK" and the number of entries, or every problem found
-      (then the exit status is 1).
+      data. Prints "OK" and the number of entries, or the first 100 problems
+      found and their number (then the exit status is 1).
   morvane-cli extract ARCHIVE FOLDER [NAME...] [--overwrite]
-      Write every entry, or only the named ones, below FOLDER (created when
-      missing), turning the stored backslashes into folders. Names that are
+      Refuse an archive that verify rejects, writing nothing. Otherwise write
+      every entry, or only the named ones, below FOLDER (created when
+      missing), turning the stored backslashes into folders and the stored
+      Windows-1252 names into UTF-8. Names that are
       empty, absolute, hold a drive or a ".." part are refused. Existing files
       are kept unless --overwrite is given. Files get their stored times.
   morvane-cli mklist FOLDER [-o RESPONSE_FILE]
@@ -44,7 +47,11 @@ Commands:
       relative to FOLDER, with backslashes, each line ending in CR LF. Hidden
       files are listed; hidden sub-folders are not searched. Without -o the
       list goes to standard output. RESPONSE_FILE and the archive that would
-      be built from it are left out of the list.
+      be built from it are left out of the list. Names are written in
+      Windows-1252. Entries a build could not open (not a regular file, a
+      name with a line break, carriage return, backslash or a character
+      Windows-1252 lacks, a path too long) are left out and named on standard
+      error with every folder that could not be read; the exit status is 1.
 
 Numbers are decimal (optional sign) or hexadecimal after $, x or 0x.
 Texts are stored in Windows-1252, at most 80 bytes each.
@@ -76,10 +83,11 @@ int main(int argc, char **argv)
             throw morvane::cli::UsageError(args.empty() ? "no command given" : "unknown command " + args.front());
         return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const morvane::cli::UsageError &error) {
-        std::cerr << "morvane-cli: " << error.what() << "\nTry 'morvane-cli --help'.\n";
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << "\nTry 'morvane-cli --help'.\n";
         return 2;
     } catch (const std::exception &error) {
-        std::cerr << "morvane-cli: " << error.what() << '\n';
+        // Messages quote paths and names as given; none may reach the terminal raw.
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << '\n';
         return 1;
     }
 }

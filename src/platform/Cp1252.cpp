@@ -23,14 +23,14 @@ char32_t codePointOf(unsigned char byte)
     return byte;
 }
 
-char byteOf(char32_t cp)
+std::optional<char> byteOf(char32_t cp)
 {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
         return static_cast<char>(cp);
     for (std::size_t i = 0; i < kHighControls.size(); ++i)
         if (kHighControls[i] == cp)
             return static_cast<char>(0x80 + i);
-    return '?';
+    return std::nullopt;
 }
 
 } // namespace
@@ -42,8 +42,29 @@ std::string Utf8ToCp1252(std::string_view utf8)
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t cp = 0;
         const std::size_t length = DecodeUtf8(utf8.substr(i), cp);
-        out += length == 0 ? '?' : byteOf(cp);
+        out += length == 0 ? '?' : byteOf(cp).value_or('?');
         i += length == 0 ? 1 : length;
+    }
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp1252Exact(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        // ASCII, by far the commonest, needs no decoding.
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            out += utf8[i++];
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(utf8.substr(i), cp);
+        const std::optional<char> byte = length == 0 ? std::nullopt : byteOf(cp);
+        if (!byte)
+            return std::nullopt;
+        out += *byte;
+        i += length;
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "platform/DirectoryListing.h"
 
+#include <cerrno>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +20,42 @@ DIR *asDir(void *handle)
     return static_cast<DIR *>(handle);
 }
 
+bool isHiddenName(std::string_view name)
+{
+    return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
+// The word of an entry from the type its folder reports, without a status call where the type
+// tells all; nullopt when the entry has gone meanwhile.
+std::optional<std::uint32_t> listedAttributes(int folderHandle, const dirent &entry)
+{
+    std::uint32_t attributes = 0;
+    switch (entry.d_type) {
+    case DT_DIR:
+        attributes = kFaDirectory;
+        break;
+    case DT_REG:
+        attributes = kFaArchive;
+        break;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        const auto examined = EntryAttributes(folderHandle, entry.d_name);
+        if (!examined)
+            return std::nullopt;
+        return *examined & ~kFaReadOnly;
+    }
+    default:
+        attributes = kFaSysFile;
+        break;
+    }
+    if (isHiddenName(entry.d_name))
+        attributes |= kFaHidden;
+    return attributes;
+}
+
 } // namespace
+
+const std::size_t kMaxPathBytes = PATH_MAX - 1;
 
 bool MaskMatches(std::string_view mask, std::string_view name)
 {
@@ -66,17 +103,17 @@ std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name)
         attributes |= kFaSysFile;
     if ((target.st_mode & S_IWUSR) == 0)
         attributes |= kFaReadOnly;
-    const std::string_view n(name);
-    if (n.size() > 0 && n[0] == '.' && n != "." && n != "..")
+    if (isHiddenName(name))
         attributes |= kFaHidden;
     return attributes;
 }
 
 DirectoryListing::DirectoryListing(const std::string &folder, std::string mask,
                                    std::uint32_t attributeValue)
-    : handle_(::opendir(folder.empty() ? "." : folder.c_str())), mask_(std::move(mask)),
-      exclusion_(~attributeValue & kFaExcludable)
+    : handle_(::opendir(folder.empty() ? "." : folder.c_str())), filter_(std::move(mask), attributeValue)
 {
+    if (handle_ == nullptr)
+        error_ = std::error_code(errno, std::generic_category());
 }
 
 DirectoryListing::~DirectoryListing()
@@ -87,19 +124,22 @@ DirectoryListing::~DirectoryListing()
 
 std::optional<DirectoryEntry> DirectoryListing::Next()
 {
-    if (handle_ == nullptr)
+    if (handle_ == nullptr || error_)
         return std::nullopt;
     for (;;) {
+        errno = 0;
         const dirent *entry = ::readdir(asDir(handle_));
-        if (entry == nullptr)
+        if (entry == nullptr) {
+            if (errno != 0)
+                error_ = std::error_code(errno, std::generic_category());
             return std::nullopt;
-        if (!MaskMatches(mask_, entry->d_name))
+        }
+        if (!filter_.NameMatches(entry->d_name))
             continue;
         // An entry removed between readdir and stat is simply gone.
-        const auto attributes = EntryAttributes(::dirfd(asDir(handle_)), entry->d_name);
-        if (!attributes || (*attributes & exclusion_) != 0)
-            continue;
-        return DirectoryEntry{entry->d_name, *attributes};
+        const auto attributes = listedAttributes(::dirfd(asDir(handle_)), *entry);
+        if (attributes && filter_.WordPasses(*attributes))
+            return DirectoryEntry{entry->d_name, *attributes};
     }
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace morvane {
 
@@ -21,6 +22,9 @@ inline constexpr std::uint32_t kFaSymLink = 1024;
 // The bits that can keep an entry out of a listing: hidden, system, volume label and folder.
 inline constexpr std::uint32_t kFaExcludable = kFaHidden | kFaSysFile | kFaVolumeID | kFaDirectory;
 
+// The longest path, in bytes, that the system opens; a longer one fails whatever it names.
+extern const std::size_t kMaxPathBytes;
+
 struct DirectoryEntry
 {
     std::string name;
@@ -37,11 +41,34 @@ bool MaskMatches(std::string_view mask, std::string_view name);
 // ".."), read-only when the owner may not write. nullopt when the entry cannot be examined.
 std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name);
 
+// What a listing reports: entries whose name matches a mask and whose attribute word shares no
+// bit with the exclusion mask (NOT attributeValue) AND kFaExcludable.
+class ListingFilter
+{
+public:
+    ListingFilter(std::string mask, std::uint32_t attributeValue)
+        : mask_(std::move(mask)), exclusion_(~attributeValue & kFaExcludable)
+    {
+    }
+
+    bool NameMatches(std::string_view name) const { return MaskMatches(mask_, name); }
+    bool WordPasses(std::uint32_t attributes) const { return (attributes & exclusion_) == 0; }
+    bool Passes(const DirectoryEntry &entry) const { return WordPasses(entry.attributes) && NameMatches(entry.name); }
+
+private:
+    std::string mask_;
+    std::uint32_t exclusion_ = 0;
+};
+
 // One open enumeration of a folder's entries that match a mask and whose attribute word shares
 // no bit with the exclusion mask (NOT attributeValue) AND kFaExcludable. Entries come in the order
 // the file system yields them, "." and ".." included. A folder that cannot be opened yields
 // nothing; the enumeration ends at the first entry that cannot be fetched. The handle is closed
 // when the object is destroyed.
+//
+// The words are those of EntryAttributes without the read-only bit: that bit never excludes an
+// entry, and on Linux it would take a status call per entry where the folder's own listing gives
+// the type of nearly every entry (only links and entries of unknown type are examined).
 class DirectoryListing
 {
 public:
@@ -52,10 +79,14 @@ public:
 
     std::optional<DirectoryEntry> Next();
 
+    // Why the folder could not be opened, or why the enumeration ended before its last entry;
+    // empty while every entry could be fetched.
+    std::error_code Error() const { return error_; }
+
 private:
     void *handle_ = nullptr; // DIR *, kept out of the header
-    std::string mask_;
-    std::uint32_t exclusion_ = 0;
+    ListingFilter filter_;
+    std::error_code error_;
 };
 
 } // namespace morvane

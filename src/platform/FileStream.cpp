@@ -3,6 +3,8 @@
 #include "platform/Errors.h"
 
 #include <cerrno>
+#include <csignal>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -10,17 +12,18 @@
 namespace morvane {
 namespace {
 
+// O_NONBLOCK keeps a FIFO or a device from stalling the open; anything but a regular file is
+// refused once it is open. On a regular file the flag changes nothing.
 int openFlags(OpenMode mode)
 {
     switch (mode) {
     case OpenMode::CreateExclusive:
         // Not O_TRUNC: the file is truncated only once the exclusive lock is held.
-        return O_RDWR | O_CREAT | O_CLOEXEC;
+        return O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC;
     case OpenMode::UpdateShared:
-        return O_RDWR | O_CLOEXEC;
+        return O_RDWR | O_NONBLOCK | O_CLOEXEC;
     case OpenMode::ReadShared:
     case OpenMode::ReadExclusive:
-        // O_NONBLOCK keeps a FIFO from stalling the open; it is refused just below.
         return O_RDONLY | O_NONBLOCK | O_CLOEXEC;
     }
     return O_RDONLY;
@@ -33,16 +36,18 @@ int lockOperation(OpenMode mode)
     case OpenMode::ReadExclusive:
         return LOCK_EX | LOCK_NB;
     case OpenMode::ReadShared:
-        return LOCK_SH | LOCK_NB;
     case OpenMode::UpdateShared:
         break;
     }
-    return 0;
+    return LOCK_SH | LOCK_NB;
 }
 
-bool isReadMode(OpenMode mode)
+// A file size limit (ulimit -f) would otherwise kill the process at the write that crosses it;
+// ignored, the write fails and is reported as a write error like any other.
+void reportFileSizeLimitAsWriteError()
 {
-    return mode == OpenMode::ReadShared || mode == OpenMode::ReadExclusive;
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
 }
 
 bool setUp(int fd, OpenMode mode, struct stat &st)
@@ -50,10 +55,9 @@ bool setUp(int fd, OpenMode mode, struct stat &st)
     // Locked first, so that the size seen below cannot change under a cooperating writer.
     if (const int op = lockOperation(mode); op != 0 && ::flock(fd, op) != 0)
         return false;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
-        return false;
-    // Only regular files hold contents with a known size; devices, FIFOs and sockets are refused.
-    if (isReadMode(mode) && !S_ISREG(st.st_mode))
+    // Only regular files hold contents with a known size; folders, devices, FIFOs and sockets are
+    // refused, as archives and as sources.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     // A file that is already empty is not truncated: on ext4 a truncation to 0 makes the close
     // write back everything written since, which would hold up the end of a large build.
@@ -67,6 +71,8 @@ bool setUp(int fd, OpenMode mode, struct stat &st)
 FileStream::FileStream(const std::string &path, OpenMode mode)
     : path_(path)
 {
+    if (mode == OpenMode::CreateExclusive || mode == OpenMode::UpdateShared)
+        reportFileSizeLimitAsWriteError();
     fd_ = ::open(path.c_str(), openFlags(mode), 0666);
     if (fd_ < 0 || !setUp(fd_, mode, opened_)) {
         if (fd_ >= 0)

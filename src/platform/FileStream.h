@@ -9,10 +9,12 @@
 namespace morvane {
 
 // How a file is opened and who else may use it while it is open. Linux has no share modes,
-// so sharing is expressed with advisory flock() locks that cooperating programs respect.
+// so sharing is expressed with advisory flock() locks that cooperating programs respect; a lock
+// that cannot be had at once is a refusal, never a wait. Every mode opens regular files only.
 enum class OpenMode {
     CreateExclusive, // create or truncate, read and write; nobody else may hold it
-    UpdateShared,    // existing file, read and write; others may read and write
+    UpdateShared,    // existing file, read and write; others may read and write, not hold it
+                     // exclusively
     ReadShared,      // existing file, read only; others may read but not hold it exclusively
     ReadExclusive,   // existing regular file, read only; fails when anybody else holds it
 };

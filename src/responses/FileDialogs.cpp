@@ -1,5 +1,7 @@
 #include "responses/FileDialogs.h"
 
+#include <QFileInfo>
+
 namespace morvane {
 
 bool FileDialogBase::Execute(QWidget *parent)
@@ -46,9 +48,11 @@ QString QtFilter(const QString &pairs)
     const QStringList parts = pairs.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i < parts.size(); i += 2) {
-        QString pattern = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");
-        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts[i] + QStringLiteral(" (") + pattern + QLatin1Char(')');
+        QStringList patterns = (i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*")).split(QLatin1Char(';'));
+        for (QString &pattern : patterns)
+            if (pattern.trimmed() == QStringLiteral("*.*"))
+                pattern = QStringLiteral("*");
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -63,6 +67,14 @@ QString DefaultSuffix(const QString &defaultExt)
     if (suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?')))
         return {};
     return suffix;
+}
+
+QString WithDefaultSuffix(const QString &path, const QString &suffix)
+{
+    const QFileInfo file(path);
+    if (suffix.isEmpty() || file.exists() || file.isSymLink() || file.fileName().contains(QLatin1Char('.')))
+        return path;
+    return path + QLatin1Char('.') + suffix;
 }
 
 } // namespace morvane

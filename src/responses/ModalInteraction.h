@@ -20,6 +20,7 @@ struct FileDialogRequest
     QString directory;
     QString selectedFile;
     QString filter;
+    // Added to a typed name without a dot that names no existing file.
     QString defaultSuffix;
     bool multiSelect = false;
     bool overwritePrompt = false;
@@ -45,15 +46,16 @@ public:
     virtual QStringList ChooseFiles(QWidget *parent, const FileDialogRequest &request) = 0;
     // The chosen folder as an absolute path; nullopt when cancelled.
     virtual std::optional<QString> ChooseFolder(QWidget *parent, const FolderDialogRequest &request) = 0;
-    // A box with one OK button that is both default and escape. Details, when given, are
-    // offered behind the box's "Show Details" button.
+    // A box with one OK button that is both default and escape, centred on the screen. Details,
+    // when given, are shown below the text (the cause of a failure, what was left out).
     virtual void ShowMessage(QWidget *parent, MessageKind kind, const QString &title,
                              const QString &text, const QString &details = {}) = 0;
     // Shows the dialog modally and returns the result it closed with.
     virtual int ShowModal(QDialog &dialog) = 0;
 };
 
-// The real Qt dialogs.
+// The real Qt dialogs. They leave the user's Qt settings (the file dialogs' shared history,
+// side bar and view) as they found them.
 class QtInteraction : public ModalInteraction
 {
 public:

@@ -4,6 +4,8 @@
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
 #include "platform/PathRules.h"
+#include "platform/PrintableText.h"
+#include "platform/WholeFile.h"
 #include "responses/BusyCursor.h"
 #include "responses/FileSystemNames.h"
 #include "responses/ModalInteraction.h"
@@ -14,13 +16,15 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QSaveFile>
 
 namespace morvane {
 
 namespace {
 
 const QString kWarningTitle = QStringLiteral("Warning");
+// The window's place on the screen as its form gives it; uic keeps only a window's size, and Qt
+// would centre the dialog over the main window.
+constexpr QPoint kFormPosition {461, 181};
 
 // Hides a widget for as long as the object lives.
 class HiddenWhile
@@ -35,16 +39,25 @@ private:
     QWidget &widget_;
 };
 
+// A file name as the warnings show it: a control character, such as a line break inside the
+// name, shows as '?' instead of breaking the list of names.
+QString shownName(const std::string &path)
+{
+    return QString::fromStdString(PrintableFileName(path, TerminalEncoding::Utf8));
+}
+
 // Replaces the file only once the whole text is written, so a failed save keeps the old file.
 void writeResponseFile(const QString &path, const std::string &bytes)
 {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    const bool written = file.open(QIODevice::WriteOnly)
-        && file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size())
-        && file.commit();
-    if (!written)
-        throw Error(cannotCreateFileMessage(ToFileSystemPath(path)));
+    const std::string target = ToFileSystemPath(path);
+    WholeFileOptions options;
+    options.keepPermissions = true;
+    options.durable = true;
+    try {
+        WriteWholeFile(target, bytes, options);
+    } catch (const WholeFileError &) {
+        throw Error(cannotCreateFileMessage(target));
+    }
 }
 
 } // namespace
@@ -55,6 +68,7 @@ Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir
     , workDir_(std::move(workDir))
 {
     ui->setupUi(this);
+    move(kFormPosition);
 
     OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
     OpenDialog.DefaultExt = QStringLiteral("*.txt");
@@ -98,13 +112,13 @@ void Tform_response::tbCreerClick()
     std::vector<std::string> paths;
     for (const QString &file : OpenDialog.Files)
         paths.push_back(ToFileSystemPath(file));
-    QStringList outside;
-    std::vector<std::string> lines = linesInside(paths, workDir, outside);
+    QStringList leftOut;
+    std::vector<std::string> lines = linesFor(paths, nullptr, workDir, leftOut);
     for (std::string &line : lines)
         line = AsciiUpper(line);
     AppendResponseLines(*ui->Response, lines);
     showLineCount();
-    warnOutside(outside, workDir);
+    warnLeftOut(leftOut);
 }
 
 void Tform_response::tbCreerDirClick()
@@ -125,7 +139,7 @@ void Tform_response::tbCreerDirClick()
                 .arg(folder, workDir));
         return;
     }
-    QStringList outside;
+    QStringList leftOut;
     {
         const BusyCursor busy;
         FindFile.SetPath(chosen);
@@ -133,9 +147,13 @@ void Tform_response::tbCreerDirClick()
         // A folder the finder refuses would leave it searching the previous one.
         if (FindFile.Path() != expected)
             throw Error("Cannot open folder " + chosen);
-        SetResponseLines(*ui->Response, linesInside(FindFile.Execute(), workDir, outside), true);
+        const std::vector<std::string> &found = FindFile.Execute();
+        SetResponseLines(*ui->Response, linesFor(found, &FindFile.Attributes(), workDir, leftOut), true);
+        for (const auto &unread : FindFile.UnreadFolders())
+            leftOut << QStringLiteral("%1: the folder could not be read (%2)")
+                           .arg(shownName(unread.path), QString::fromStdString(unread.error.message()));
     }
-    warnOutside(outside, workDir);
+    warnLeftOut(leftOut);
 }
 
 void Tform_response::tbChargerClick()
@@ -144,7 +162,11 @@ void Tform_response::tbChargerClick()
     OpenDialog.DefaultExt = QStringLiteral("*.txt");
     if (!OpenDialog.Execute(this))
         return;
-    const QString path = OpenDialog.FileName;
+    LoadResponseFile(OpenDialog.FileName);
+}
+
+void Tform_response::LoadResponseFile(const QString &path)
+{
     ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
     ui->StatusBar->showMessage(
         QStringLiteral("%1 - %2 lignes/lines").arg(path).arg(ResponseLineCount(*ui->Response)));
@@ -168,30 +190,33 @@ bool Tform_response::requireWorkDir(const QString &workDir)
     return false;
 }
 
-std::vector<std::string> Tform_response::linesInside(const std::vector<std::string> &paths,
-                                                     const QString &workDir, QStringList &outside)
+std::vector<std::string> Tform_response::linesFor(const std::vector<std::string> &paths,
+                                                  const std::vector<std::uint32_t> *attributes,
+                                                  const QString &workDir, QStringList &leftOut)
 {
-    const std::string folder = ToFileSystemPath(workDir);
+    const ResponseLineMaker maker(ToFileSystemPath(workDir));
     std::vector<std::string> lines;
     lines.reserve(paths.size());
-    for (const std::string &path : paths) {
-        if (auto line = ResponseLineFor(path, folder))
-            lines.push_back(std::move(*line));
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        ResponseLine line = attributes != nullptr ? maker.ForFound(paths[i], (*attributes)[i])
+                                                  : maker.ForPath(paths[i]);
+        if (line.refusal == LineRefusal::None)
+            lines.push_back(std::move(line.text));
         else
-            outside << FromFileSystemPath(path);
+            leftOut << shownName(paths[i]) + QStringLiteral(": ")
+                    + QString::fromUtf8(DescribeRefusal(line.refusal));
     }
     return lines;
 }
 
-void Tform_response::warnOutside(const QStringList &outside, const QString &workDir)
+void Tform_response::warnLeftOut(const QStringList &leftOut)
 {
-    if (!outside.isEmpty())
+    if (!leftOut.isEmpty())
         Interaction().ShowMessage(
             this, MessageKind::Warning, kWarningTitle,
-            QStringLiteral("Ces fichiers ne sont pas dans le dossier de travail et n'ont pas été ajoutés.\n"
-                           "These files lie outside the working folder %1 and were not added.")
-                .arg(workDir),
-            outside.join(QLatin1Char('\n')));
+            QStringLiteral("Ces fichiers n'ont pas été ajoutés à la liste.\n"
+                           "These files were not added to the list."),
+            leftOut.join(QLatin1Char('\n')));
 }
 
 void Tform_response::showLineCount()

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,14 +36,19 @@ public:
     void tbChargerClick();
     void tbEnregistrerClick();
 
+    // Shows a response file as Charger/Load does, without the file dialog.
+    void LoadResponseFile(const QString &path);
+
 private:
     // False, after telling the user, when no working folder is set.
     bool requireWorkDir(const QString &workDir);
-    // The response lines of the paths inside the working folder; the others go to outside.
-    std::vector<std::string> linesInside(const std::vector<std::string> &paths, const QString &workDir,
-                                         QStringList &outside);
-    // Tells the user which files were left out of the list.
-    void warnOutside(const QStringList &outside, const QString &workDir);
+    // The response lines of the files; each file that gets none goes to leftOut with the reason.
+    // attributes, when given, are the finder's words for the paths, at the same index.
+    std::vector<std::string> linesFor(const std::vector<std::string> &paths,
+                                      const std::vector<std::uint32_t> *attributes, const QString &workDir,
+                                      QStringList &leftOut);
+    // Tells the user, in one box, which files were left out of the list and why.
+    void warnLeftOut(const QStringList &leftOut);
     void showLineCount();
 
     std::unique_ptr<Ui::Tform_response> ui;

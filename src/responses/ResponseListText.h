@@ -19,10 +19,12 @@ void AppendResponseLines(QPlainTextEdit &list, const std::vector<std::string> &l
 // Replaces the whole text, in one go; finalBreak ends the text with a line break.
 void SetResponseLines(QPlainTextEdit &list, const std::vector<std::string> &lines, bool finalBreak);
 
-// Lines of the text, not counting the one empty line after a final break.
+// Lines of the text, not counting the one empty line after a final break. A soft line break
+// inside a block counts as a line break, as it is saved as one.
 int ResponseLineCount(const QPlainTextEdit &list);
 
-// The text as the bytes a response file holds: lines joined by CR LF.
+// The text as the bytes a response file holds: lines joined by CR LF. Throws an Error naming the
+// line and the character when the text holds one that Windows-1252 cannot represent.
 std::string ResponseListBytes(const QPlainTextEdit &list);
 
 // Shows a response file's text by the reading rule (ends at the first zero byte, CR LF, CR and LF

@@ -1,84 +1,104 @@
 #include "responses/ResponseTextCodec.h"
 
+#include "platform/Cp1252.h"
 #include "platform/Utf8.h"
-
-#include <cstdint>
 
 namespace morvane {
 
 namespace {
 
-constexpr char32_t kEscapeBase = 0xF700;
-constexpr char32_t kFirstEscape = kEscapeBase + 0x80;
-constexpr char32_t kLastEscape = kEscapeBase + 0xFF;
+constexpr char16_t kEscapeBase = 0xF700;
 constexpr char32_t kLineSeparator = 0x2028;
 constexpr char32_t kParagraphSeparator = 0x2029;
-constexpr char32_t kReplacement = 0xFFFD;
-// Qt's text document takes these two noncharacters as frame boundaries and splits the text there,
-// and drops a byte-order mark at the start of a text and every reversed one.
-constexpr char32_t kFrameStart = 0xFDD0;
-constexpr char32_t kFrameEnd = 0xFDD1;
-constexpr char32_t kByteOrderMark = 0xFEFF;
-constexpr char32_t kReversedByteOrderMark = 0xFFFE;
 
-bool mustEscape(char32_t code)
+// The bytes Windows-1252 leaves undefined; the core's conversion gives them as the C1 control of
+// the same value, which a text area would show as nothing at all.
+bool isUndefinedByte(char32_t code)
 {
-    return (code >= kFirstEscape && code <= kLastEscape) || code == kLineSeparator || code == kParagraphSeparator
-        || code == kFrameStart || code == kFrameEnd || code == kByteOrderMark || code == kReversedByteOrderMark;
+    return code == 0x81 || code == 0x8D || code == 0x8F || code == 0x90 || code == 0x9D;
 }
 
-void appendUtf16(std::u16string &text, char32_t code)
+bool isEscape(char16_t unit)
 {
-    if (code < 0x10000) {
-        text.push_back(static_cast<char16_t>(code));
-        return;
-    }
-    code -= 0x10000;
-    text.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-    text.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    return unit >= kEscapeBase && isUndefinedByte(unit - kEscapeBase);
+}
+
+bool isSurrogate(char32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
+
+// The Windows-1252 byte of one character, when it has one.
+std::optional<char> byteOf(char32_t code)
+{
+    if (isSurrogate(code))
+        return std::nullopt;
+    std::string utf8;
+    AppendUtf8(utf8, code);
+    const std::string cp1252 = Utf8ToCp1252(utf8);
+    if (cp1252.size() != 1 || Cp1252ToUtf8(cp1252) != utf8)
+        return std::nullopt;
+    return cp1252.front();
 }
 
 } // namespace
 
 std::u16string DecodeResponseLine(std::string_view bytes)
 {
+    const std::string utf8 = Cp1252ToUtf8(bytes);
     std::u16string text;
     text.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
+    for (std::size_t i = 0; i < utf8.size();) {
         char32_t code = 0;
-        const std::size_t length = DecodeUtf8(bytes.substr(i), code);
-        if (length != 0 && !mustEscape(code)) {
-            appendUtf16(text, code);
-            i += length;
-            continue;
-        }
-        for (std::size_t end = i + (length == 0 ? 1 : length); i < end; ++i)
-            text.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i])));
+        // Every character Windows-1252 has lies in the basic plane.
+        i += DecodeUtf8(std::string_view(utf8).substr(i), code);
+        text.push_back(static_cast<char16_t>(isUndefinedByte(code) ? kEscapeBase + code : code));
     }
     return text;
 }
 
-std::string EncodeResponseLine(std::u16string_view text)
+std::optional<std::string> EncodeResponseLine(std::u16string_view text)
 {
     std::string bytes;
     bytes.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char32_t unit = text[i];
-        if (unit >= kFirstEscape && unit <= kLastEscape)
+    std::string run;
+    // Runs of ordinary characters go through the core's conversion in one piece; a run that does
+    // not come back unchanged held a character Windows-1252 cannot represent.
+    const auto flush = [&bytes, &run] {
+        const std::string converted = Utf8ToCp1252(run);
+        if (Cp1252ToUtf8(converted) != run)
+            return false;
+        bytes += converted;
+        run.clear();
+        return true;
+    };
+    for (const char16_t unit : text) {
+        if (isSurrogate(unit))
+            return std::nullopt;
+        if (!isEscape(unit) && unit != kLineSeparator && unit != kParagraphSeparator) {
+            AppendUtf8(run, unit);
+            continue;
+        }
+        if (!flush())
+            return std::nullopt;
+        if (isEscape(unit))
             bytes.push_back(static_cast<char>(unit - kEscapeBase));
-        else if (unit == kLineSeparator || unit == kParagraphSeparator)
-            bytes += "\r\n";
-        else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-                 && text[i + 1] <= 0xDFFF) {
-            AppendUtf8(bytes, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF)
-            AppendUtf8(bytes, kReplacement);
         else
-            AppendUtf8(bytes, unit);
+            bytes += "\r\n";
     }
+    if (!flush())
+        return std::nullopt;
     return bytes;
+}
+
+std::size_t FirstUnencodableCharacter(std::u16string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (!isEscape(unit) && unit != kLineSeparator && unit != kParagraphSeparator && !byteOf(unit))
+            return i;
+    }
+    return std::u16string_view::npos;
 }
 
 } // namespace morvane

@@ -10,6 +10,9 @@ namespace morvane {
 
 namespace {
 
+// The attribute value whose exclusion mask is empty: the listing reports every entry.
+constexpr std::uint32_t kEveryEntry = kFaExcludable;
+
 const char kSeparator = PathSeparator(kNativePathStyle);
 
 bool isExistingFolder(const std::string &path)
@@ -48,27 +51,47 @@ void TFindFile::SetPath(const std::string &value)
 const std::vector<std::string> &TFindFile::Execute()
 {
     results_.clear();
+    attributes_.clear();
+    unreadFolders_.clear();
     ScanFolder(path_);
     return results_;
 }
 
 void TFindFile::ScanFolder(const std::string &folder)
 {
-    const auto value = static_cast<std::uint32_t>(AttributeValue(fileAttr_));
+    // Both passes go over one reading of the folder: reading it twice would double the cost of a
+    // search, and no enumeration then stays open while the sub-folders are searched.
+    std::vector<DirectoryEntry> entries;
     {
-        DirectoryListing matches(folder, fileMask_, value);
-        while (auto entry = matches.Next())
-            results_.push_back(folder + entry->name);
+        DirectoryListing listing(folder, "*.*", kEveryEntry);
+        while (auto entry = listing.Next())
+            entries.push_back(std::move(*entry));
+        noteUnread(folder, listing.Error());
+    }
+
+    const ListingFilter firstPass(fileMask_, static_cast<std::uint32_t>(AttributeValue(fileAttr_)));
+    for (const DirectoryEntry &entry : entries) {
+        if (firstPass.Passes(entry)) {
+            results_.push_back(folder + entry.name);
+            attributes_.push_back(entry.attributes);
+        }
     }
     if (!inSubFolders_)
         return;
-    DirectoryListing subFolders(folder, "*.*", kFaDirectory);
-    while (auto entry = subFolders.Next()) {
-        const bool descend = (entry->attributes & kFaDirectory) != 0
-            && (entry->attributes & kFaSymLink) == 0 && entry->name != "." && entry->name != "..";
+
+    const ListingFilter secondPass("*.*", kFaDirectory);
+    for (const DirectoryEntry &entry : entries) {
+        const bool descend = secondPass.Passes(entry) && (entry.attributes & kFaDirectory) != 0
+            && (entry.attributes & kFaSymLink) == 0 && entry.name != "." && entry.name != "..";
         if (descend)
-            ScanFolder(folder + entry->name + kSeparator);
+            ScanFolder(folder + entry.name + kSeparator);
     }
+}
+
+void TFindFile::noteUnread(const std::string &folder, std::error_code error)
+{
+    if (error)
+        unreadFolders_.push_back({folder, error});
 }
 
 } // namespace morvane

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace morvane {
@@ -56,6 +57,19 @@ public:
     // every call).
     const std::vector<std::string> &Execute();
 
+    // The attribute word of each path of the last search, at the same index (as a listing gives
+    // it: without the read-only bit).
+    const std::vector<std::uint32_t> &Attributes() const { return attributes_; }
+
+    // The folders of the last search whose entries could not all be listed, and why. The search
+    // itself goes on without them; a caller that must know the list is whole looks here.
+    struct UnreadFolder
+    {
+        std::string path;
+        std::error_code error;
+    };
+    const std::vector<UnreadFolder> &UnreadFolders() const { return unreadFolders_; }
+
     TFileAttr FileAttr() const { return fileAttr_; }
     void SetFileAttr(TFileAttr attributes) { fileAttr_ = attributes; }
     bool InSubFolders() const { return inSubFolders_; }
@@ -72,8 +86,12 @@ public:
 private:
     // folder ends in the separator.
     void ScanFolder(const std::string &folder);
+    // Records a folder whose listing failed.
+    void noteUnread(const std::string &folder, std::error_code error);
 
     std::vector<std::string> results_;
+    std::vector<std::uint32_t> attributes_;
+    std::vector<UnreadFolder> unreadFolders_;
     bool inSubFolders_ = false;
     TFileAttr fileAttr_{ffaAnyFile};
     std::string path_;

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,33 @@ TEST_F(ProgressWindow, AppearsAfterHalfASecondAndRefreshesAtMostFiveTimesASecond
     window.SourceStarted(2, 3, "/data/sub/b.bin", 10);
     EXPECT_EQ(Text("lblFiles"), "Fichiers / Files : 2 / 3");
     EXPECT_EQ(Text("lblSource"), "b.bin");
+}
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(ProgressWindow, IsMappedAndPaintedBeforeTheBuildGoesOn)
+{
+    PaintCounter counter;
+    window.installEventFilter(&counter);
+    now = 600;
+    window.Progress(0, 2, 288);
+    ASSERT_TRUE(window.isVisible());
+    ASSERT_NE(window.windowHandle(), nullptr);
+    EXPECT_TRUE(window.windowHandle()->isExposed());
+    EXPECT_GE(counter.paints, 1);
+    EXPECT_EQ(Text("lblFiles"), "Fichiers / Files : 0 / 2");
 }
 
 TEST_F(ProgressWindow, CannotBeClosedByTheUser)

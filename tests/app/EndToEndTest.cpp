@@ -59,7 +59,7 @@ TEST_F(EndToEnd, CreatePodWithTheRealFileDialogAndPropertiesDialog)
     });
     test::Click(windows.Form_main, "CreatePOD");
 
-    EXPECT_EQ(filters, QStringList({"Fichiers textes (*.txt)", "Tous fichiers (*.*)"}));
+    EXPECT_EQ(filters, QStringList({"Fichiers textes (*.txt)", "Tous fichiers (*)"}));
     const TPODHeader header = HeaderOf(dir / "data/list.POD");
     EXPECT_EQ(header.Version(), 42);
     EXPECT_EQ(header.Description(), "Description du fichier");

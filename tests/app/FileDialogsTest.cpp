@@ -2,8 +2,18 @@
 #include "responses/FileDialogs.h"
 
 #include "ScriptedInteraction.h"
+#include "TestFiles.h"
+
+#include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace morvane {
 namespace {
@@ -29,7 +39,9 @@ TEST_P(FilterConversion, BecomesQtsForm)
 INSTANTIATE_TEST_SUITE_P(
     Filters, FilterConversion,
     testing::Values(
-        FilterCase {"TwoPairs", "Fichiers textes|*.txt|Tous fichiers|*.*", "Fichiers textes (*.txt);;Tous fichiers (*.*)"},
+        FilterCase {"TwoPairs", "Fichiers textes|*.txt|Tous fichiers|*.*", "Fichiers textes (*.txt);;Tous fichiers (*)"},
+        FilterCase {"AnyFileInAPatternList", "Some|*.txt;*.*", "Some (*.txt *)"},
+        FilterCase {"DotStarIsNoAnyFile", "Names with a suffix|*.?*", "Names with a suffix (*.?*)"},
         FilterCase {"OnePair", "POD Files|*.POD", "POD Files (*.POD)"},
         FilterCase {"PatternList", "Data|*.bin;*.dat", "Data (*.bin *.dat)"},
         FilterCase {"DescriptionWithoutPattern", "Everything", "Everything (*)"},
@@ -58,6 +70,137 @@ INSTANTIATE_TEST_SUITE_P(Suffixes, SuffixConversion,
                                          SuffixCase {"Empty", "", ""}, SuffixCase {"Wildcard", "*.t?t", ""}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+struct TypedNameCase
+{
+    const char *name;
+    std::string typed;
+    QString suffix;
+    std::string completed;
+};
+
+class TypedNameCompletion : public testing::TestWithParam<TypedNameCase>
+{
+protected:
+    TypedNameCompletion()
+    {
+        test::WriteFile(dir / "list", "A\r\n");
+        test::WriteFile(dir / "notes.txt", "");
+        std::filesystem::create_directory(dir.path() / "folder");
+        std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+    }
+
+    test::TempDir dir;
+};
+
+TEST_P(TypedNameCompletion, GetsTheSuffixOnlyWhenNothingExistsAsTyped)
+{
+    const QString typed = QString::fromStdString(dir / GetParam().typed);
+    EXPECT_EQ(WithDefaultSuffix(typed, GetParam().suffix), QString::fromStdString(dir / GetParam().completed));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TypedNameCompletion,
+    testing::Values(TypedNameCase {"NewName", "new", "txt", "new.txt"},
+                    TypedNameCase {"ExistingFileWithoutExtension", "list", "txt", "list"},
+                    TypedNameCase {"ExistingFolder", "folder", "txt", "folder"},
+                    TypedNameCase {"DanglingLink", "dangling", "txt", "dangling"},
+                    TypedNameCase {"NewNameWithDot", "my.list", "txt", "my.list"},
+                    TypedNameCase {"NewNameInAFolderWithDot", "folder.d/new", "txt", "folder.d/new.txt"},
+                    TypedNameCase {"NoSuffix", "new", "", "new"},
+                    TypedNameCase {"ExistingWithSuffix", "notes.txt", "txt", "notes.txt"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Waits until the dialog's file list shows name, as the user would see it, and clicks it there.
+bool ClickInList(QFileDialog &dialog, const QString &name)
+{
+    auto *view = dialog.findChild<QAbstractItemView *>(QStringLiteral("listView"));
+    if (view == nullptr)
+        return false;
+    const QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        const QAbstractItemModel &model = *view->model();
+        for (int row = 0; row < model.rowCount(view->rootIndex()); ++row) {
+            const QModelIndex item = model.index(row, 0, view->rootIndex());
+            if (item.data().toString() == name) {
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
+                return true;
+            }
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return false;
+}
+
+// Load's dialog, with the filters the editor gives it, in the real Qt dialog.
+class RealLoadDialog : public testing::Test
+{
+protected:
+    RealLoadDialog()
+    {
+        test::WriteFile(dir / "list", "A\r\n");
+        dialog.Filter = "Fichier texte|*.txt|Tous fichiers|*.*";
+        dialog.DefaultExt = "*.txt";
+        dialog.InitialDir = QString::fromStdString(dir.path().string());
+    }
+
+    QString InDir(const std::string &name) const { return QString::fromStdString(dir / name); }
+
+    test::TempDir dir;
+    OpenFileDialog dialog;
+};
+
+TEST_F(RealLoadDialog, EveryFileListsAFileWithoutExtensionAndChoosesIt)
+{
+    bool listed = false;
+    test::WhenModalShows([&](QWidget &shown) {
+        auto &files = static_cast<QFileDialog &>(shown);
+        files.selectNameFilter(QStringLiteral("Tous fichiers (*)"));
+        listed = ClickInList(files, QStringLiteral("list"));
+        static_cast<QDialog &>(files).accept();
+        if (files.isVisible()) {
+            ADD_FAILURE() << "the dialog did not accept the file";
+            static_cast<QDialog &>(files).reject();
+        }
+    });
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(dialog.FileName, InDir("list"));
+}
+
+struct TypedInDialogCase
+{
+    const char *name;
+    std::string typed;
+    std::string chosen;
+};
+
+class RealDialogTypedName : public RealLoadDialog, public testing::WithParamInterface<TypedInDialogCase>
+{
+};
+
+// Create POD's dialog: the chosen file need not exist, and the name is typed.
+TEST_P(RealDialogTypedName, IsCompletedOnlyWhenItNamesNoFile)
+{
+    dialog.Filter = "Fichiers textes|*.txt|Tous fichiers|*.*";
+    test::WhenModalShows([&](QWidget &shown) {
+        auto *name = shown.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(InDir(GetParam().typed));
+        static_cast<QDialog &>(shown).accept();
+        if (shown.isVisible()) {
+            ADD_FAILURE() << "the dialog did not accept the name";
+            static_cast<QDialog &>(shown).reject();
+        }
+    });
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.FileName, InDir(GetParam().chosen));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RealDialogTypedName,
+                         testing::Values(TypedInDialogCase {"ExistingWithoutExtension", "list", "list"},
+                                         TypedInDialogCase {"NewName", "other", "other.txt"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 TEST(OpenFileDialog, KeepsTheLastAnswerAndOffersItNextTime)
 {
     test::ScriptedInteraction user;
@@ -79,7 +222,7 @@ TEST(OpenFileDialog, KeepsTheLastAnswerAndOffersItNextTime)
     const FileDialogRequest &first = user.fileRequests[0];
     EXPECT_FALSE(first.save);
     EXPECT_TRUE(first.multiSelect);
-    EXPECT_EQ(first.filter, "Tous fichiers (*.*)");
+    EXPECT_EQ(first.filter, "Tous fichiers (*)");
     EXPECT_EQ(first.defaultSuffix, "");
     EXPECT_EQ(first.directory, "/data");
     EXPECT_EQ(first.selectedFile, "");

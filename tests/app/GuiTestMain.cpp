@@ -1,5 +1,7 @@
 #include "app/MorvaneApplication.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 // The GUI tests run inside the program's own application object, on the platform CTest chooses
@@ -10,6 +12,9 @@ int main(int argc, char *argv[])
     // Listing the tests at build time happens without CTest's environment, and maybe without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's user settings (QtProject.conf) live in a folder of the run's own, never the user's.
+    const morvane::test::TempDir userConfig;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(userConfig.path().string()));
     morvane::MorvaneApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

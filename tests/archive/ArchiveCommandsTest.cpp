@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <sys/stat.h>
 
 namespace morvane {
 namespace {
@@ -71,14 +74,158 @@ TEST_F(ArchiveCommands, CreateStoresTheTexts)
     EXPECT_EQ(HeaderToTexts(pod.Header), (HeaderTexts {"D\xE9sc", "12", "13", "A", "C"}));
 }
 
+// Runs a creation that must fail and returns its BuildError.
+BuildError failedCreation(const std::string &response, const std::string &archive, const HeaderTexts &texts = {},
+                          BuildObserver *observer = nullptr)
+{
+    try {
+        CreateArchive(response, archive, texts, observer);
+    } catch (const BuildError &error) {
+        return error;
+    }
+    ADD_FAILURE() << "the creation of " << archive << " did not fail with a BuildError";
+    return BuildError("", "");
+}
+
 TEST_F(ArchiveCommands, ABadNumberLeavesAnEmptyArchive)
 {
     const std::string archive = dir / "list.POD";
     WriteFile(archive, "an older archive");
     HeaderTexts texts;
     texts.Version = "abc";
-    EXPECT_THROW(CreateArchive(dir / "list.txt", archive, texts), Error);
+    const BuildError error = failedCreation(dir / "list.txt", archive, texts);
+    EXPECT_STREQ(error.what(), "'abc' is not a valid integer value");
+    EXPECT_EQ(error.Leftover(), "the archive file " + archive + " was left empty");
+    EXPECT_EQ(DescribeFailedBuildLeftover(error), error.Leftover());
     EXPECT_EQ(std::filesystem::file_size(archive), 0u);
+}
+
+TEST_F(ArchiveCommands, AFailedCopySaysHowMuchOfTheArchiveIsLeft)
+{
+    WriteFile(dir / "list.txt", "A.BIN\r\nMISSING.BIN\r\n");
+    const BuildError error = failedCreation(dir / "list.txt", dir / "list.POD");
+    EXPECT_EQ(std::string(error.what()), "Cannot open file " + (dir / "MISSING.BIN"));
+    EXPECT_EQ(error.Leftover(), "the archive file " + (dir / "list.POD") + " was left incomplete (293 bytes)");
+}
+
+// A refused creation changed nothing, so it says nothing about the file, which keeps its bytes.
+struct UntouchedCase
+{
+    const char *name;
+    std::function<std::string(TempDir &)> prepare; // returns the archive path
+    std::string expectedMessagePrefix;             // followed by the archive path
+    bool heldByAnotherBuild = false;
+};
+
+class ArchiveCommandsUntouched : public testing::TestWithParam<UntouchedCase>
+{
+};
+
+TEST_P(ArchiveCommandsUntouched, SaysNothingAboutTheArchiveFile)
+{
+    TempDir dir;
+    WriteFile(dir / "A.BIN", "12345");
+    WriteFile(dir / "list.txt", "A.BIN\r\n");
+    const std::string archive = GetParam().prepare(dir);
+    std::unique_ptr<FileStream> holder;
+    if (GetParam().heldByAnotherBuild)
+        holder = std::make_unique<FileStream>(archive, OpenMode::ReadExclusive);
+    const bool existed = std::filesystem::is_regular_file(archive);
+    const std::string before = existed ? ReadFile(archive) : "";
+    const BuildError error = failedCreation(dir / "list.txt", archive);
+    EXPECT_EQ(std::string(error.what()), GetParam().expectedMessagePrefix + archive);
+    EXPECT_EQ(error.Leftover(), "");
+    if (existed) {
+        EXPECT_EQ(ReadFile(archive), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArchiveCommandsUntouched,
+    testing::Values(UntouchedCase {"missing_folder", [](TempDir &dir) { return dir / "no/such.POD"; },
+                                   "Cannot create file "},
+                    UntouchedCase {"a_folder",
+                                   [](TempDir &dir) {
+                                       std::filesystem::create_directory(dir / "old.POD");
+                                       return dir / "old.POD";
+                                   },
+                                   "Cannot create file "},
+                    UntouchedCase {"a_fifo",
+                                   [](TempDir &dir) {
+                                       ::mkfifo((dir / "x.POD").c_str(), 0600);
+                                       return dir / "x.POD";
+                                   },
+                                   "Cannot create file "},
+                    UntouchedCase {"held_by_another_build",
+                                   [](TempDir &dir) {
+                                       WriteFile(dir / "held.POD", "being built elsewhere");
+                                       return dir / "held.POD";
+                                   },
+                                   "Cannot create file ", true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ArchiveCommands, ABuildRefusesAnArchiveAHeaderEditHolds)
+{
+    const std::string archive = buildArchive({"Old", "1", "2", "A", "C"});
+    const std::string before = ReadFile(archive);
+    EditArchiveHeader(archive, [&](HeaderTexts &texts) {
+        const BuildError error = failedCreation(dir / "list.txt", archive);
+        EXPECT_EQ(std::string(error.what()), "Cannot create file " + archive);
+        EXPECT_EQ(error.Leftover(), "");
+        EXPECT_EQ(ReadFile(archive), before);
+        texts.Priority = "9";
+        return true;
+    });
+    EXPECT_EQ(ReadArchiveHeader(archive).Priority, "9");
+}
+
+// Opens the archive for a header edit and for reading while the build holds it.
+class EditDuringBuild : public BuildObserver
+{
+public:
+    explicit EditDuringBuild(std::string archive)
+        : archive_(std::move(archive))
+    {
+    }
+    void SourceStarted(std::size_t, std::size_t, const std::string &, std::uint64_t) override
+    {
+        try {
+            EditArchiveHeader(archive_, [](HeaderTexts &) { return true; });
+        } catch (const Error &error) {
+            editError = error.what();
+        }
+        try {
+            ReadArchiveHeader(archive_);
+        } catch (const Error &error) {
+            readError = error.what();
+        }
+    }
+    std::string editError;
+    std::string readError;
+
+private:
+    std::string archive_;
+};
+
+TEST_F(ArchiveCommands, AHeaderEditRefusesAnArchiveABuildHolds)
+{
+    const std::string archive = dir / "list.POD";
+    EditDuringBuild observer(archive);
+    CreateArchive(dir / "list.txt", archive, {"Built", "1", "2", "", ""}, &observer);
+    EXPECT_EQ(observer.editError, "Cannot open file " + archive);
+    EXPECT_EQ(observer.readError, "Cannot open file " + archive);
+    EXPECT_EQ(ReadArchiveHeader(archive), (HeaderTexts {"Built", "1", "2", "", ""}));
+}
+
+TEST_F(ArchiveCommands, ReadingTheHeaderRefusesWhatEditingRefuses)
+{
+    const std::string notPod3 = dir / "other.POD";
+    WriteFile(notPod3, "pod3" + test::PatternBytes(400));
+    EXPECT_THROW(ReadArchiveHeader(notPod3), NotPod3Error);
+    const std::string shortFile = dir / "short.POD";
+    WriteFile(shortFile, "POD3" + std::string(150, '\0'));
+    EXPECT_THROW(ReadArchiveHeader(shortFile), Error);
+    EXPECT_THROW(ReadArchiveHeader(dir / "missing.POD"), Error);
 }
 
 TEST_F(ArchiveCommands, AResponseFileThatWouldBeOverwrittenIsRefusedUntouched)

@@ -2,6 +2,7 @@
 #include "CaseName.h"
 #include "archive/ArchiveReader.h"
 #include "platform/Errors.h"
+#include "platform/PrintableText.h"
 
 #include "CraftedArchive.h"
 #include "TestFiles.h"
@@ -249,6 +250,72 @@ TEST(ArchiveReader, ReportsEveryProblemNotJustTheFirst)
     EXPECT_NE(reader.Problems()[2].find("entry 2: its name offset 16"), std::string::npos);
 }
 
+TEST(ArchiveReader, StopsAtTheFirstProblemThatHidesTheEntriesWhenAskedTo)
+{
+    TempDir dir;
+    std::string bytes = twoFileArchive();
+    PutLE32(bytes, 280, 7);
+    PutLE32(bytes, kEntry1 + 8, 10);
+    PutLE32(bytes, kEntry2 + 8, 10);
+    WriteFile(dir / "bad.POD", bytes);
+
+    const ArchiveReader complete(dir / "bad.POD", ArchiveCheck::Complete);
+    EXPECT_EQ(complete.ProblemCount(), 3u);
+    const ArchiveReader quick(dir / "bad.POD", ArchiveCheck::UntilUnreadable);
+    EXPECT_EQ(quick.ProblemCount(), 2u);
+    EXPECT_FALSE(quick.Readable());
+    EXPECT_THROW(quick.Entries(), Error);
+    EXPECT_EQ(quick.Problems().back(), complete.Problems()[1]);
+}
+
+TEST(ArchiveReader, KeepsTheFirstHundredProblemsAndCountsEveryOne)
+{
+    TempDir dir;
+    // 150 entries whose data all start at 288 (the first is in place) and whose names are in order.
+    std::vector<test::CraftedRecord> records(150);
+    std::string names;
+    for (std::uint32_t i = 0; i < records.size(); ++i) {
+        records[i].nameOffset = static_cast<std::uint32_t>(names.size());
+        records[i].size = 1;
+        names += "n" + std::to_string(i) + '\0';
+    }
+    WriteFile(dir / "x.POD", test::CraftRawArchive(std::string(150, 'x'), records, names));
+
+    const ArchiveReader reader(dir / "x.POD");
+    EXPECT_EQ(reader.ProblemCount(), 149u + 1u); // each later entry, and the data's end
+    ASSERT_EQ(reader.Problems().size(), ArchiveReader::kKeptProblems);
+    EXPECT_NE(reader.Problems()[99].find("entry 101 (n100): its data starts at offset 288, not at 289"),
+              std::string::npos)
+        << reader.Problems()[99];
+    EXPECT_TRUE(reader.Readable());
+    EXPECT_EQ(reader.Entries().size(), 150u);
+}
+
+TEST(ArchiveReader, ALongNameIsShortenedInMessagesButKeptWholeInItsEntry)
+{
+    TempDir dir;
+    const std::string name = std::string(299, 'L') + "\x1B";
+    std::string bytes = CraftArchive({{name, "data"}});
+    PutLE32(bytes, 280, 0);
+    PutLE32(bytes, 288 + 4 + 12, 5); // the timestamp: no date
+    WriteFile(dir / "x.POD", bytes);
+
+    const ArchiveReader reader(dir / "x.POD");
+    ASSERT_EQ(reader.Problems().size(), 2u);
+    EXPECT_EQ(reader.Problems()[1], dir / "x.POD" + ": entry 1 (" + std::string(100, 'L')
+                                        + "... 300 bytes): its timestamp invalid (0x00000005) is not a date and time");
+    EXPECT_EQ(reader.Entries().at(0).Name, name);
+    EXPECT_EQ(reader.EntryLabel(reader.Entries()[0]), "entry 1 (" + std::string(100, 'L') + "... 300 bytes)");
+}
+
+TEST(ArchiveReader, ControlCharactersInANameAreShownAsQuestionMarksInItsLabel)
+{
+    TempDir dir;
+    WriteFile(dir / "x.POD", CraftArchive({{"a\x1B[2J\x9B" "b\x81", "data"}}));
+    const ArchiveReader reader(dir / "x.POD");
+    EXPECT_EQ(reader.EntryLabel(reader.Entries().at(0)), "entry 1 (a?[2J" + PrintableCp1252("\x9B") + "b?)");
+}
+
 std::uint32_t stored(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
                      unsigned secondsHalved)
 {
@@ -289,11 +356,6 @@ INSTANTIATE_TEST_SUITE_P(
                     TimestampCase {stored(2010, 13, 1, 0, 0, 0), "invalid (0x4DCB5543)"},
                     TimestampCase {stored(2010, 1, 1, 24, 0, 0), "invalid (0x4C4C1543)"},
                     TimestampCase {stored(2010, 1, 1, 0, 0, 30), "invalid (0x4C4B5561)"}));
-
-TEST(PrintableName, ShowsControlCharactersAsQuestionMarks)
-{
-    EXPECT_EQ(PrintableName("a\x1B[2Jb\nc\x7F" "\xC3\xA9"), "a?[2Jb?c?\xC3\xA9");
-}
 
 } // namespace
 } // namespace morvane

@@ -103,7 +103,7 @@ class ArchiveWriterShrunkSource : public testing::TestWithParam<ShrinkCase>
 {
 };
 
-TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSource)
+TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSourceAndKeepsOnlyItsRealBytes)
 {
     const ShrinkCase &c = GetParam();
     TempDir dir;
@@ -119,6 +119,34 @@ TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSource)
         EXPECT_EQ(message, "Stream read error: " + (dir / "source")
                                + " ended before its size was reached (it changed while it was copied)");
     }
+    // No filler from the pages past the source's end: the archive holds its bytes and no more.
+    writer.FlushQuietly();
+    EXPECT_EQ(writer.Position(), static_cast<std::int64_t>(c.actual));
+    EXPECT_TRUE(ReadFile(dir / "out.POD") == PatternBytes(c.actual))
+        << "archive of " << std::filesystem::file_size(dir / "out.POD") << " bytes";
+}
+
+// A source cut short while it is copied, between two windows of its mapping.
+TEST(ArchiveWriterCutShortSource, LeavesExactlyTheBytesCopiedBeforeTheFailure)
+{
+    TempDir dir;
+    const std::string sourcePath = dir / "source";
+    WriteFile(sourcePath, PatternBytes(12 * MiB));
+    const std::size_t remaining = 4 * MiB + 1000;
+    FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+    FileStream source(sourcePath, OpenMode::ReadExclusive);
+    ArchiveWriter writer(archive, 0);
+    bool cut = false;
+    EXPECT_THROW(writer.CopyFrom(source, 12 * MiB,
+                                 [&](std::int64_t) {
+                                     if (!cut)
+                                         std::filesystem::resize_file(sourcePath, remaining);
+                                     cut = true;
+                                 }),
+                 Error);
+    writer.FlushQuietly();
+    EXPECT_TRUE(ReadFile(dir / "out.POD") == PatternBytes(12 * MiB).substr(0, remaining))
+        << "archive of " << std::filesystem::file_size(dir / "out.POD") << " bytes";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,6 +224,26 @@ INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterReservation,
                                          ReservationCase {"mapped", 3 * MiB, 3 * MiB},
                                          ReservationCase {"shrunk_source", 3 * MiB, MiB / 2}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A build killed by a signal keeps what was reserved: the reservation stays a few MiB ahead of
+// the writes, even for a large source.
+TEST(ArchiveWriterReservationAhead, StaysCloseToWhatWasWritten)
+{
+    TempDir dir;
+    WriteFile(dir / "source", PatternBytes(40 * MiB));
+    FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+    FileStream source(dir / "source", OpenMode::ReadExclusive);
+    ArchiveWriter writer(archive, 288);
+    std::uint64_t worstAhead = 0;
+    writer.CopyFrom(source, 40 * MiB, [&](std::int64_t position) {
+        const auto status = archive.Status();
+        ASSERT_TRUE(status);
+        const auto allocated = static_cast<std::uint64_t>(status->st_blocks) * 512;
+        const auto written = static_cast<std::uint64_t>(position);
+        worstAhead = std::max(worstAhead, allocated > written ? allocated - written : 0);
+    });
+    EXPECT_LE(worstAhead, 9 * MiB);
+}
 
 struct ProgressCase
 {

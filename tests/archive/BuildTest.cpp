@@ -256,6 +256,63 @@ INSTANTIATE_TEST_SUITE_P(
                                  "list.POD", "Cannot open file ", 1}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// A line finds its file as Windows would: by its bytes, by its Windows-1252 text, or without
+// regard to letter case; the stored name stays the line.
+struct LookupCase
+{
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> files; // name on disk (UTF-8), contents
+    std::string line;
+    std::string expectedContents; // empty: refused with "Cannot open file <dir>/<line>"
+};
+
+class BuildLookup : public BuildFixture, public testing::WithParamInterface<LookupCase>
+{
+};
+
+TEST_P(BuildLookup, FindsTheOneFileTheLineNames)
+{
+    const LookupCase &c = GetParam();
+    for (const auto &[name, contents] : c.files) {
+        const std::filesystem::path path = dir.path() / name;
+        std::filesystem::create_directories(path.parent_path());
+        WriteFile(path.string(), contents);
+        test::SetModificationTime(path.string(), kMarch2010);
+    }
+    WriteFile(response(), c.line + "\r\n");
+    if (c.expectedContents.empty()) {
+        EXPECT_EQ(build(), "Cannot open file " + (dir / NativeName(c.line)));
+        EXPECT_EQ(ReadFile(archive()), provisionalHeader(1));
+        return;
+    }
+    ASSERT_EQ(build(), "");
+    EXPECT_EQ(ReadFile(archive()), expectedArchive({{c.line, c.expectedContents}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BuildLookup,
+    testing::Values(
+        LookupCase {"upper_case_line", {{"a.txt", "a"}}, "A.TXT", "a"},
+        LookupCase {"every_component", {{"Sub/Deep/b.Bin", "b"}}, "SUB\\DEEP\\B.BIN", "b"},
+        LookupCase {"windows1252_line", {{"pi\xC3\xA8" "ce.txt", "p"}}, "pi\xE8" "ce.txt", "p"},
+        LookupCase {"windows1252_upper_case_line", {{"Liste des pi\xC3\xA8" "ces.txt", "l"}},
+                    "LISTE DES PI\xC8" "CES.TXT", "l"},
+        LookupCase {"oe_and_euro", {{"\xC5\x92uvre/\xE2\x82\xAC.dat", "e"}}, "\x9C" "UVRE\\\x80.DAT", "e"},
+        LookupCase {"utf8_line_from_another_tool", {{"pi\xC3\xA8" "ce.txt", "u"}}, "pi\xC3\xA8" "ce.txt", "u"},
+        LookupCase {"exact_name_wins", {{"a.txt", "lower"}, {"A.TXT", "upper"}}, "a.txt", "lower"},
+        LookupCase {"two_candidates", {{"a.txt", "1"}, {"A.txt", "2"}}, "A.TXT", ""},
+        LookupCase {"two_candidate_folders", {{"sub/b.bin", "1"}, {"SUB/c.bin", "2"}}, "Sub\\B.BIN", ""},
+        LookupCase {"no_candidate", {{"a.txt", "1"}}, "B.TXT", ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(BuildFixture, AFileFoundUnderAnotherCaseThatIsHeldIsRefusedUnderItsOwnName)
+{
+    WriteFile(dir / "a.txt", "a");
+    WriteFile(response(), "A.TXT\r\n");
+    FileStream holder(dir / "a.txt", OpenMode::ReadExclusive);
+    EXPECT_EQ(build(), "Cannot open file " + (dir / "a.txt"));
+}
+
 TEST_F(BuildFixture, AnAbsoluteLineIsStillAppendedToTheFolder)
 {
     writeSources({{"A.BIN", "1"}});

@@ -1,7 +1,10 @@
+#include "CaseName.h"
 #include "CliFiles.h"
 #include "CraftedArchive.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace morvane {
 namespace {
@@ -9,6 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::Cli;
 using test::CraftArchive;
+using test::PrintTo;
 using test::TempDir;
 using test::WriteFile;
 
@@ -126,17 +130,122 @@ TEST_F(CliExtract, ASymbolicLinkInTheFolderIsNotFollowed)
     EXPECT_TRUE(fs::is_empty(sandbox / "outside"));
 }
 
-TEST_F(CliExtract, ADamagedArchiveIsRefusedBeforeAnythingIsWritten)
+struct DamageCase
 {
-    std::string bytes = CraftArchive({{"a.txt", "A"}, {"b.txt", "B"}});
-    bytes.back() = 'X'; // the last name loses its zero byte
+    std::string name;
+    std::function<void(std::string &)> damage; // of an archive holding "a.txt" (A) and "b.txt" (BB)
+    std::string problem;                        // the line standard error shows first
+};
+
+class CliExtractDamaged : public CliExtract, public testing::WithParamInterface<DamageCase>
+{
+};
+
+// Directory records at 291 and 311; the names block "a.txt\0b.txt\0" at 331.
+constexpr std::size_t kRecord1 = 291, kRecord2 = 311;
+
+TEST_P(CliExtractDamaged, IsRefusedWithItsProblemsBeforeAnythingIsWritten)
+{
+    std::string bytes = CraftArchive({{"a.txt", "A"}, {"b.txt", "BB"}});
+    GetParam().damage(bytes);
     WriteFile(archive, bytes);
 
     const auto result = Cli({"extract", archive, out.string()});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "morvane-cli: " + archive
-                              + ": entry 2: its name at offset 6 has no zero byte before the end of the names block\n");
+    const auto lines = test::Lines(result.err);
+    ASSERT_GE(lines.size(), 2u) << result.err;
+    EXPECT_EQ(lines.front(), "morvane-cli: " + archive + ": " + GetParam().problem);
+    EXPECT_TRUE(lines.back().starts_with("morvane-cli: " + archive + " is damaged ("))
+        << lines.back();
+    EXPECT_TRUE(lines.back().ends_with(" found); nothing was extracted")) << lines.back();
     EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(Cli({"verify", archive}).exitCode, 1) << "extraction refuses exactly what verification refuses";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, CliExtractDamaged,
+    testing::Values(
+        DamageCase {"NameWithoutItsZeroByte", [](std::string &b) { b.back() = 'X'; },
+                    "entry 2: its name at offset 6 has no zero byte before the end of the names block"},
+        // Every entry's data pointing at the same bytes: a small archive that unpacks to many copies.
+        DamageCase {"OverlappingData",
+                    [](std::string &b) {
+                        test::PutLE32(b, kRecord2 + 4, 1);
+                        test::PutLE32(b, kRecord2 + 8, 288);
+                    },
+                    "entry 2 (b.txt): its data starts at offset 288, not at 289, right after the previous "
+                    "entry's data"},
+        DamageCase {"GapBeforeTheDirectory", [](std::string &b) { test::PutLE32(b, kRecord2 + 4, 1); },
+                    "the stored data ends at offset 290 but the directory starts at 291"},
+        DamageCase {"BytesAfterTheNames", [](std::string &b) { b += "trailing"; },
+                    "the file is 351 bytes long but its names block ends at 343 (directory offset + 20 x "
+                    "entry count + names size)"},
+        DamageCase {"MarkerNotMinusOne", [](std::string &b) { test::PutLE32(b, 280, 0); },
+                    "the field at offset 280 holds 0, not -1"},
+        DamageCase {"NamesOutOfOrder",
+                    [](std::string &b) {
+                        test::PutLE32(b, kRecord1, 6);
+                        test::PutLE32(b, kRecord2, 0);
+                    },
+                    "entry 1 (b.txt): its name starts at offset 6 of the names block, not at 0"}),
+    [](const auto &info) { return info.param.name; });
+
+TEST_F(CliExtract, StoredNamesAreWrittenDecodedFromWindows1252)
+{
+    makeArchive({{"pi\xE8" "ce.txt", "piece"}, {"\x8C" "uvre.bin", "oeuvre"}, {"\x80.dat", "euro"},
+                 {"SUB\\\xE9t\xE9.txt", "summer"}});
+    const auto result = Cli({"extract", archive, out.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::FilesBelow(out), (std::map<std::string, std::string> {
+                                         {"pi\xC3\xA8" "ce.txt", "piece"},
+                                         {"\xC5\x92uvre.bin", "oeuvre"},
+                                         {"\xE2\x82\xAC.dat", "euro"},
+                                         {"SUB/\xC3\xA9t\xC3\xA9.txt", "summer"}}));
+}
+
+TEST_F(CliExtract, ANamedEntryIsFoundByItsDecodedName)
+{
+    makeArchive({{"pi\xE8" "ce.txt", "piece"}, {"SUB\\\xE9t\xE9.txt", "summer"}, {"other.txt", "no"}});
+    const auto result = Cli({"extract", archive, out.string(), "pi\xC3\xA8" "ce.txt", "SUB/\xC3\xA9t\xC3\xA9.txt"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::FilesBelow(out), (std::map<std::string, std::string> {{"pi\xC3\xA8" "ce.txt", "piece"},
+                                                                         {"SUB/\xC3\xA9t\xC3\xA9.txt", "summer"}}));
+}
+
+TEST_F(CliExtract, NamesUpToTheFileSystemsLongestAreExtractedAndOverwritten)
+{
+    const std::string longest(255, 'L');
+    const std::string shorter(239, 's');
+    makeArchive({{longest, "255"}, {"sub\\" + shorter, "239"}});
+    for (const bool overwrite : {false, true}) {
+        std::vector<std::string> args {"extract", archive, out.string()};
+        if (overwrite)
+            args.push_back("--overwrite");
+        const auto result = Cli(args);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(test::FilesBelow(out),
+                  (std::map<std::string, std::string> {{longest, "255"}, {"sub/" + shorter, "239"}}));
+    }
+    EXPECT_EQ(test::PathsBelow(out), (std::set<std::string> {longest, "sub", "sub/" + shorter}));
+}
+
+TEST_F(CliExtract, ALinkAtAFilesNameIsKeptOrReplacedButNeverWrittenThrough)
+{
+    makeArchive({{"x.txt", "new"}});
+    fs::create_directories(out);
+    WriteFile((sandbox / "victim").string(), "victim");
+    fs::create_symlink(sandbox / "victim", out / "x.txt");
+
+    const auto kept = Cli({"extract", archive, out.string()});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_NE(kept.err.find("x.txt exists and was kept"), std::string::npos) << kept.err;
+    EXPECT_TRUE(fs::is_symlink(out / "x.txt"));
+
+    const auto replaced = Cli({"extract", archive, out.string(), "--overwrite"});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    EXPECT_FALSE(fs::is_symlink(out / "x.txt"));
+    EXPECT_EQ(test::ReadFile((out / "x.txt").string()), "new");
+    EXPECT_EQ(test::ReadFile((sandbox / "victim").string()), "victim");
 }
 
 } // namespace

@@ -1,13 +1,22 @@
+#include "CaseName.h"
 #include "CliFiles.h"
 #include "CraftedArchive.h"
+#include "LimitedProcess.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
 
 namespace morvane {
 namespace {
 
+namespace fs = std::filesystem;
 using test::Cli;
 using test::CraftArchive;
+using test::CraftedRecord;
+using test::PrintTo;
 using test::TempDir;
 using test::WriteFile;
 
@@ -118,6 +127,200 @@ TEST(CliList, ControlCharactersInNamesCannotReachTheTerminal)
     EXPECT_EQ(listed.exitCode, 0);
     EXPECT_EQ(listed.out, "a?]0;title?.txt\ntwo?lines\n");
 }
+
+// Sets the locale the program under test runs in, for the life of the object.
+class ScopedLocale
+{
+public:
+    explicit ScopedLocale(const char *locale)
+    {
+        if (const char *old = std::getenv("LC_ALL"))
+            old_ = old;
+        ::setenv("LC_ALL", locale, 1);
+    }
+    ~ScopedLocale()
+    {
+        if (old_)
+            ::setenv("LC_ALL", old_->c_str(), 1);
+        else
+            ::unsetenv("LC_ALL");
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+struct LocaleCase
+{
+    std::string name;
+    const char *locale;
+    std::string listed;
+};
+
+class CliListInLocale : public testing::TestWithParam<LocaleCase>
+{
+};
+
+TEST_P(CliListInLocale, ShowsStoredNamesDecodedFromWindows1252)
+{
+    TempDir dir;
+    WriteFile(dir / "x.POD", CraftArchive({{"pi\xE8" "ce.txt", "A"}, {"\x80\\\x8C" "uvre\x9D.bin", "B"}}));
+    ScopedLocale locale(GetParam().locale);
+    const auto listed = Cli({"list", dir / "x.POD"});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out, GetParam().listed);
+    const auto long_ = Cli({"list", "-l", dir / "x.POD"});
+    EXPECT_EQ(test::Lines(long_.out).at(0).substr(test::Lines(long_.out).at(0).rfind(' ') + 1),
+              test::Lines(GetParam().listed).at(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, CliListInLocale,
+    testing::Values(LocaleCase {"Utf8", "C.UTF-8", "pi\xC3\xA8" "ce.txt\n\xE2\x82\xAC\\\xC5\x92uvre?.bin\n"},
+                    LocaleCase {"Ascii", "C", "pi?ce.txt\n?\\?uvre?.bin\n"}),
+    [](const auto &info) { return info.param.name; });
+
+TEST(CliHeader, PrintsTheTextsInTheLocaleWithControlsShown)
+{
+    TempDir dir;
+    WriteFile(dir / "x.POD", CraftArchive({}));
+    ASSERT_EQ(Cli({"header", dir / "x.POD", "--description", "a\x1B[2Jb\x07", "--author",
+                   "\xC3\xA9t\xC3\xA9\r", "--copyright", "\xC2\x9B" "1m"})
+                  .exitCode,
+              0);
+    {
+        ScopedLocale locale("C.UTF-8");
+        const auto shown = Cli({"header", dir / "x.POD"});
+        EXPECT_EQ(shown.exitCode, 0) << shown.err;
+        EXPECT_EQ(shown.out, "description: a?[2Jb?\nversion: 0\npriority: 0\nauthor: \xC3\xA9t\xC3\xA9?\n"
+                             "copyright: ?1m\n");
+    }
+    ScopedLocale locale("C");
+    EXPECT_EQ(test::Lines(Cli({"header", dir / "x.POD"}).out).at(3), "author: ?t??");
+}
+
+struct QuotedCase
+{
+    std::string name;
+    std::vector<std::string> args;
+    std::string shown;
+};
+
+class CliErrorQuoting : public testing::TestWithParam<QuotedCase>
+{
+};
+
+TEST_P(CliErrorQuoting, ShowsControlCharactersOfArgumentsAsQuestionMarks)
+{
+    const auto result = Cli(GetParam().args);
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_NE(result.err.find(GetParam().shown), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find('\x1B'), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("\xC2\x9B"), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, CliErrorQuoting,
+    testing::Values(QuotedCase {"MissingArchive", {"list", "/nonexistent/\x1B[2Jx\xC2\x9B.POD"},
+                                "Cannot open file /nonexistent/?[2Jx?.POD"},
+                    QuotedCase {"UnknownCommand", {"li\x1Bst"}, "unknown command li?st"},
+                    QuotedCase {"InvalidUtf8", {"verify", "/nonexistent/\xE9\x1B.POD"}, "/nonexistent/??.POD"}),
+    [](const auto &info) { return info.param.name; });
+
+// 2,000 entries sharing one name of 64 KiB: a 104 KiB archive whose names, copied once for each
+// entry, would take 128 MiB.
+std::string sharedLongNameArchive()
+{
+    return test::CraftRawArchive("", std::vector<CraftedRecord>(2000), std::string(65536, 'A') + '\0');
+}
+
+TEST(CliVerify, KeepsTheFirstHundredProblemsAndCountsTheRest)
+{
+    TempDir dir;
+    WriteFile(dir / "x.POD", sharedLongNameArchive());
+    const auto verified = Cli({"verify", dir / "x.POD"});
+    EXPECT_EQ(verified.exitCode, 1);
+    const auto lines = test::Lines(verified.out);
+    ASSERT_EQ(lines.size(), 102u);
+    EXPECT_EQ(lines[0], dir / "x.POD" + ": entry 2 (" + std::string(100, 'A')
+                            + "... 65536 bytes): its name starts at offset 0 of the names block, not at 65537, "
+                              "right after the previous name");
+    EXPECT_TRUE(lines[99].starts_with(dir / "x.POD" + ": entry 101 (")) << lines[99];
+    EXPECT_EQ(lines[100], "... and 1899 more problems");
+    EXPECT_EQ(lines[101], "1999 problems found");
+}
+
+// A hostile archive, made in the test's folder at the given path.
+struct HostileCase
+{
+    std::string name;
+    std::function<void(const std::string &)> make;
+    std::vector<std::string> command; // the archive and, for extract, a folder are added
+    int exitCode;
+    std::string error; // part of what standard error says
+};
+
+class CliHostileArchive : public testing::TestWithParam<HostileCase>
+{
+};
+
+// Memory is bounded with an address-space limit and time with a CPU-time limit, both far above
+// what a linear reader needs and far below what a reader needs that copies names or rescans them.
+TEST_P(CliHostileArchive, StaysWithinMemoryAndTimeBoundedByItsSize)
+{
+    TempDir dir;
+    const std::string archive = dir / "hostile.POD";
+    GetParam().make(archive);
+    std::vector<std::string> args = GetParam().command;
+    args.push_back(archive);
+    if (args.front() == "extract")
+        args.push_back(dir / "out");
+
+    const auto result = test::RunLimited(MORVANE_CLI, args, {64u << 20, 10});
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitCode, GetParam().exitCode) << result.err;
+    EXPECT_NE(result.err.find(GetParam().error), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+void makeSharedLongName(const std::string &path)
+{
+    WriteFile(path, sharedLongNameArchive());
+}
+
+// A header claiming 10,000,000 entries over a 200 MB file that is one hole.
+void makeSparseDirectory(const std::string &path)
+{
+    std::string header = CraftArchive({});
+    test::PutLE32(header, 88, 10'000'000);
+    WriteFile(path, header);
+    fs::resize_file(path, 288 + 20 * 10'000'000ull);
+}
+
+// 200,000 entries all pointing at the start of an 8 MiB names block that holds no zero byte: a
+// reader that looks for each name's end afresh scans 1.6 TB.
+void makeUnterminatedNames(const std::string &path)
+{
+    WriteFile(path, test::CraftRawArchive("", std::vector<CraftedRecord>(200'000), std::string(8u << 20, 'A')));
+}
+
+const std::string kNoZero = "entry 1: its name at offset 0 has no zero byte before the end of the names block";
+const std::string kSparse = "entry 1: its name offset 0 lies outside the names block (0 bytes)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliHostileArchive,
+    testing::Values(HostileCase {"SharedLongNameList", makeSharedLongName, {"list"}, 0, ""},
+                    HostileCase {"SharedLongNameListLong", makeSharedLongName, {"list", "-l"}, 0, ""},
+                    HostileCase {"SharedLongNameVerify", makeSharedLongName, {"verify"}, 1, ""},
+                    HostileCase {"SharedLongNameExtract", makeSharedLongName, {"extract"}, 1,
+                                 "is damaged (1999 problems found); nothing was extracted"},
+                    HostileCase {"SparseDirectoryList", makeSparseDirectory, {"list"}, 1, kSparse},
+                    HostileCase {"SparseDirectoryVerify", makeSparseDirectory, {"verify"}, 1, ""},
+                    HostileCase {"SparseDirectoryExtract", makeSparseDirectory, {"extract"}, 1, kSparse},
+                    HostileCase {"UnterminatedNamesList", makeUnterminatedNames, {"list", "-l"}, 1, kNoZero},
+                    HostileCase {"UnterminatedNamesVerify", makeUnterminatedNames, {"verify"}, 1, ""},
+                    HostileCase {"UnterminatedNamesExtract", makeUnterminatedNames, {"extract"}, 1, kNoZero}),
+    [](const auto &info) { return info.param.name; });
 
 } // namespace
 } // namespace morvane

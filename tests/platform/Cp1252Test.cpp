@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace morvane {
 namespace {
 
@@ -55,6 +57,38 @@ TEST(Cp1252, EveryByteSurvivesDecodingAndEncoding)
         all += static_cast<char>(b);
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
 }
+
+struct ExactCase
+{
+    const char *name;
+    std::string utf8;
+    std::optional<std::string> cp1252;
+};
+
+class Cp1252Exact : public testing::TestWithParam<ExactCase>
+{
+};
+
+TEST_P(Cp1252Exact, ConvertsWholeOrRefuses)
+{
+    EXPECT_EQ(Utf8ToCp1252Exact(GetParam().utf8), GetParam().cp1252);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Cp1252Exact,
+    testing::Values(ExactCase {"ascii", "sub/file name.bin", "sub/file name.bin"},
+                    ExactCase {"accented", "pi\xC3\xA8" "ce.txt", "pi\xE8" "ce.txt"},
+                    ExactCase {"oe_ligature", "\xC5\x92uvre.bin", "\x8C" "uvre.bin"},
+                    ExactCase {"euro", "\xE2\x82\xAC.dat", "\x80.dat"},
+                    ExactCase {"undefined_byte", "\xC2\x81", "\x81"},
+                    ExactCase {"question_mark_kept", "why?.txt", "why?.txt"},
+                    ExactCase {"empty", "", ""},
+                    ExactCase {"cjk", "a\xE4\xB8\xAD.txt", std::nullopt},
+                    ExactCase {"emoji", "\xF0\x9F\x98\x80", std::nullopt},
+                    ExactCase {"latin1_byte_not_utf8", "caf\xE9", std::nullopt},
+                    ExactCase {"truncated_sequence", "a\xC3", std::nullopt},
+                    ExactCase {"overlong_slash", "\xC0\xAF", std::nullopt}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace morvane

@@ -119,6 +119,54 @@ TEST(FileStream, SharedReadersAdmitEachOtherButNoExclusiveOpener)
     EXPECT_EQ(errorOf([&] { FileStream s(path, OpenMode::ReadExclusive); }), "Cannot open file " + path);
 }
 
+// A header edit and a build exclude each other, whichever comes first; neither changes the file
+// when it is refused.
+TEST(FileStream, AnUpdateAndACreationExcludeEachOther)
+{
+    TempDir dir;
+    const std::string path = dir / "a.POD";
+    WriteFile(path, "archive bytes");
+    {
+        FileStream edit(path, OpenMode::UpdateShared);
+        EXPECT_EQ(errorOf([&] { FileStream s(path, OpenMode::CreateExclusive); }), "Cannot create file " + path);
+        EXPECT_EQ(errorOf([&] { FileStream s(path, OpenMode::ReadExclusive); }), "Cannot open file " + path);
+        FileStream reader(path, OpenMode::ReadShared);
+        EXPECT_EQ(reader.Size(), 13);
+    }
+    EXPECT_EQ(ReadFile(path), "archive bytes");
+
+    FileStream build(path, OpenMode::CreateExclusive);
+    EXPECT_EQ(errorOf([&] { FileStream s(path, OpenMode::UpdateShared); }), "Cannot open file " + path);
+}
+
+// A FIFO (or any other file that is not a regular one) is refused at once in every mode: opening
+// it must neither wait for a writer nor a reader.
+class FileStreamNotRegular : public testing::TestWithParam<OpenMode>
+{
+};
+
+TEST_P(FileStreamNotRegular, FifoIsRefusedWithoutBlocking)
+{
+    TempDir dir;
+    const std::string path = dir / "x.POD";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const std::string expected = (GetParam() == OpenMode::CreateExclusive ? "Cannot create file " : "Cannot open file ") + path;
+    EXPECT_EQ(errorOf([&] { FileStream s(path, GetParam()); }), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FileStreamNotRegular,
+                         testing::Values(OpenMode::CreateExclusive, OpenMode::UpdateShared,
+                                         OpenMode::ReadShared, OpenMode::ReadExclusive),
+                         [](const auto &info) {
+                             switch (info.param) {
+                             case OpenMode::CreateExclusive: return std::string("create");
+                             case OpenMode::UpdateShared: return std::string("update");
+                             case OpenMode::ReadShared: return std::string("read_shared");
+                             case OpenMode::ReadExclusive: return std::string("read_exclusive");
+                             }
+                             return std::string("unknown");
+                         });
+
 TEST(FileStream, FullReadAndWriteFailWhenFewerBytesMove)
 {
     TempDir dir;

@@ -1,6 +1,7 @@
 #include "responses/Morvane_response.h"
 #include "QtText.h"
 
+#include "DeepFolders.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 #include "archive/ArchiveCommands.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace morvane {
 namespace {
@@ -87,7 +90,7 @@ TEST_F(Editor, CreateFileTwiceAppendsThenCreateDirReplaces)
     EXPECT_EQ(ListBytes(), "A.TXT\r\n");
     EXPECT_EQ(Status(), "1 lignes/lines");
     ASSERT_EQ(user.fileRequests.size(), 1u);
-    EXPECT_EQ(user.fileRequests[0].filter, "Tous fichiers (*.*)");
+    EXPECT_EQ(user.fileRequests[0].filter, "Tous fichiers (*)");
     EXPECT_EQ(user.fileRequests[0].defaultSuffix, "");
     EXPECT_EQ(user.fileRequests[0].directory, Q(work));
     EXPECT_TRUE(user.fileRequests[0].multiSelect);
@@ -122,13 +125,30 @@ TEST_F(Editor, CreateFileAfterALastLineWithoutBreak)
     EXPECT_EQ(Status(), "3 lignes/lines");
 }
 
-TEST_F(Editor, CreateFileUpperCasesOnlyAsciiLetters)
+TEST_F(Editor, CreateFileUpperCasesOnlyAsciiLettersOfTheWindows1252Line)
 {
     const std::string name = "caf\xc3\xa9-\xc3\xa0.txt";
     WriteFile(At(name), "c");
     user.ChooseFiles({Q(At(name))});
     Click("tbCreer");
-    EXPECT_EQ(ListBytes(), "CAF\xc3\xa9-\xc3\xa0.TXT\r\n");
+    EXPECT_EQ(ListBytes(), "CAF\xe9-\xe0.TXT\r\n");
+    EXPECT_TRUE(user.messages.empty());
+}
+
+TEST_F(Editor, CreateFileLeavesOutNamesNoLineCanHoldAndSaysWhy)
+{
+    const std::string cjk = "\xe4\xb8\xad.txt";
+    WriteFile(At(cjk), "c");
+    WriteFile(At("back\\slash"), "b");
+    user.ChooseFiles({Q(At(cjk)), Q(At("a.txt")), Q(At("back\\slash"))});
+    Click("tbCreer");
+    EXPECT_EQ(ListBytes(), "A.TXT\r\n");
+    EXPECT_EQ(Status(), "1 lignes/lines");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(user.messages[0].details,
+              Q(At(cjk)) + ": its name holds a character that Windows-1252 cannot hold\n" + Q(At("back\\slash"))
+                  + ": its name holds a backslash, which a response file reads as a folder separator");
 }
 
 TEST_F(Editor, CreateFileCancelledChangesNothing)
@@ -163,6 +183,52 @@ TEST_F(Editor, CreateDirOnTheWorkingFolderGivesRelativeNamesInTheirCase)
                                                        "sub\\Deep\\z.DAT"}));
     EXPECT_TRUE(ListBytes().ends_with("\r\n"));
     EXPECT_FALSE(List().isHidden());
+}
+
+// Lines are Windows-1252; what a build could not open is left out and named in one warning.
+TEST_F(Editor, CreateDirListsWhatABuildCanOpenAndNamesTheRest)
+{
+    fs::create_directories(fs::path(work) / "\xc3\xa9t\xc3\xa9");
+    WriteFile(At("\xc3\xa9t\xc3\xa9/\xc5\x92uvre.bin"), "o");
+    WriteFile(At("\xe2\x82\xac.dat"), "e");
+    WriteFile(At("two\nlines"), "t");
+    WriteFile(At("sub/back\\slash.bin"), "b");
+    WriteFile(At("\xe4\xb8\xad.txt"), "c");
+    ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0644), 0);
+    fs::create_symlink("missing", At("dangling"));
+    List().setPlainText("old");
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+
+    EXPECT_EQ(ListLines(), (std::multiset<std::string>{"a.txt", "sub\\b.bin", "\xe9t\xe9\\\x8cuvre.bin", "\x80.dat"}));
+    EXPECT_TRUE(ListBytes().ends_with("\r\n"));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(user.messages[0].title, "Warning");
+    const QStringList named = user.messages[0].details.split('\n');
+    EXPECT_EQ(std::set<QString>(named.begin(), named.end()),
+              (std::set<QString>{
+                  Q(At("two?lines")) + ": its name holds a line break, which a response file cannot hold",
+                  Q(At("sub/back\\slash.bin")) + ": its name holds a backslash, which a response file reads as a "
+                                                  "folder separator",
+                  Q(At("\xe4\xb8\xad.txt")) + ": its name holds a character that Windows-1252 cannot hold",
+                  Q(At("fifo")) + ": it is not a regular file",
+                  Q(At("dangling")) + ": it is not a regular file",
+              }));
+    EXPECT_FALSE(List().isHidden());
+}
+
+TEST_F(Editor, CreateDirNamesTheFoldersItCouldNotRead)
+{
+    test::DeepFolders deep(work, "long", 4000);
+    deep.AddFile("near");
+    user.ChooseFolder(Q(work));
+    Click("tbCreerDir");
+    EXPECT_EQ(ListLines().count("a.txt"), 1u);
+    EXPECT_EQ(ListLines().size(), 3u);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].details,
+              Q(deep.TooDeep() + "/") + ": the folder could not be read (File name too long)");
 }
 
 TEST_F(Editor, CreateDirOnASubFolderStaysRelativeToTheWorkingFolder)
@@ -252,6 +318,90 @@ TEST_F(Editor, LoadThenSaveKeepsEveryByte)
     EXPECT_EQ(ReadFile(At("copy.txt")), bytes);
 }
 
+TEST_F(Editor, ShowsLinesAsWindows1252)
+{
+    const std::string bytes = "PI\xc8" "CE.TXT\r\n"
+                              "\x80.dat\r\n"
+                              "\x8c" "uvre\\\x81\x90.bin\r\n"
+                              "utf8 caf\xc3\xa9";
+    WriteFile(At("list.txt"), bytes);
+    Load(At("list.txt"));
+    EXPECT_EQ(List().toPlainText(), QString::fromUtf16(u"PI\u00c8CE.TXT\n\u20ac.dat\n\u0152uvre\\\uf781\uf790.bin\n"
+                                                       u"utf8 caf\u00c3\u00a9"));
+    Save(At("copy.txt"));
+    EXPECT_EQ(ReadFile(At("copy.txt")), bytes);
+}
+
+TEST_F(Editor, TypedCharactersAreSavedInWindows1252)
+{
+    List().setPlainText(QString::fromUtf16(u"\u00c9T\u00c9.TXT\n\u20ac.DAT\n\u0153"));
+    Save(At("out.txt"));
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(ReadFile(At("out.txt")), "\xc9T\xc9.TXT\r\n\x80.DAT\r\n\x9c");
+}
+
+TEST_F(Editor, CharacterWindows1252CannotHoldStopsTheSaveAndKeepsTheFile)
+{
+    WriteFile(At("out.txt"), "old\r\n");
+    List().setPlainText(QString::fromUtf16(u"A.TXT\nB\u2028\u00e9\u4e2d.txt\n"));
+    Save(At("out.txt"));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, "Morvane");
+    EXPECT_TRUE(user.messages[0].text.startsWith(QString::fromUtf16(u"Line 3 holds the character \u201c\u4e2d\u201d (U+4E2D)")))
+        << user.messages[0].text.toStdString();
+    EXPECT_EQ(ReadFile(At("out.txt")), "old\r\n");
+}
+
+// Each row: what the user types (Shift+Return is a soft line break), the status count after
+// Create File adds a.txt, and the bytes Save then writes.
+struct SoftBreakCase
+{
+    const char *name;
+    std::vector<std::pair<QString, bool>> typed; // text, then a soft break when true
+    int count;
+    std::string saved;
+};
+
+void PrintTo(const SoftBreakCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class EditorSoftBreak : public Editor, public testing::WithParamInterface<SoftBreakCase> {};
+
+TEST_P(EditorSoftBreak, CountsWhatSaveWrites)
+{
+    for (const auto &[text, softBreak] : GetParam().typed) {
+        QTest::keyClicks(&List(), text);
+        if (softBreak)
+            QTest::keyClick(&List(), Qt::Key_Return, Qt::ShiftModifier);
+    }
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    Save(At("out.txt"));
+    const std::string saved = ReadFile(At("out.txt"));
+    EXPECT_EQ(saved, GetParam().saved);
+    EXPECT_EQ(Status(), Q(std::to_string(GetParam().count) + " lignes/lines"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, EditorSoftBreak, testing::Values(
+    SoftBreakCase{"BetweenTwoNames", {{"X", true}, {"Y", false}}, 3, "X\r\nY\r\nA.TXT"},
+    SoftBreakCase{"AfterTheLastName", {{"X", true}}, 2, "X\r\nA.TXT\r\n"},
+    SoftBreakCase{"Twice", {{"X", true}, {"", true}}, 3, "X\r\n\r\nA.TXT\r\n"},
+    SoftBreakCase{"None", {{"X", false}}, 2, "X\r\nA.TXT"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Editor, OpensWhereItsFormPlacesIt)
+{
+    QWidget mainWindow;
+    mainWindow.setGeometry(40, 40, 160, 271);
+    mainWindow.show();
+    Tform_response shown(&mainWindow, [] { return QString(); });
+    shown.show();
+    EXPECT_EQ(shown.frameGeometry().topLeft(), QPoint(461, 181));
+    shown.hide();
+}
+
 TEST_F(Editor, LoadOfAMissingFileReportsItAndKeepsListAndStatus)
 {
     user.ChooseFiles({Q(At("a.txt"))});
@@ -273,7 +423,7 @@ TEST_F(Editor, DialogSettingsOfLoadAndSave)
     Save(At("out.txt"));
     ASSERT_EQ(user.fileRequests.size(), 4u);
     const FileDialogRequest &firstLoad = user.fileRequests[0];
-    EXPECT_EQ(firstLoad.filter, "Fichier texte (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(firstLoad.filter, "Fichier texte (*.txt);;Tous fichiers (*)");
     EXPECT_EQ(firstLoad.defaultSuffix, "txt");
     EXPECT_EQ(firstLoad.directory, "");
     // Load keeps the folder Create File gave the shared dialog.
@@ -282,7 +432,7 @@ TEST_F(Editor, DialogSettingsOfLoadAndSave)
     const FileDialogRequest &save = user.fileRequests[3];
     EXPECT_TRUE(save.save);
     EXPECT_TRUE(save.overwritePrompt);
-    EXPECT_EQ(save.filter, "Fichiers textes (*.txt);;Tous fichiers (*.*)");
+    EXPECT_EQ(save.filter, "Fichiers textes (*.txt);;Tous fichiers (*)");
     EXPECT_EQ(save.defaultSuffix, "txt");
     EXPECT_EQ(save.directory, Q(work));
 }
@@ -372,8 +522,10 @@ TEST_F(Editor, FileOutsideTheWorkingFolderIsNotAdded)
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(user.messages[0].title, "Warning");
-    EXPECT_TRUE(user.messages[0].text.contains("outside the working folder " + Q(work)));
-    EXPECT_EQ(user.messages[0].details, Q(dir / "outside.txt") + "\n" + Q(dir / "work2/sibling.txt"));
+    EXPECT_TRUE(user.messages[0].text.contains("These files were not added to the list."));
+    EXPECT_EQ(user.messages[0].details, Q(dir / "outside.txt") + ": it does not lie inside the working folder\n"
+                                            + Q(dir / "work2/sibling.txt")
+                                            + ": it does not lie inside the working folder");
 }
 
 TEST_F(Editor, CreateDirOutsideTheWorkingFolderLeavesTheList)

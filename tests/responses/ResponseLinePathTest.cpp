@@ -1,5 +1,8 @@
 #include "responses/ResponseLinePath.h"
 
+#include "CaseName.h"
+#include "platform/DirectoryListing.h"
+
 #include <gtest/gtest.h>
 
 namespace morvane {
@@ -72,6 +75,60 @@ INSTANTIATE_TEST_SUITE_P(Folders, FolderWithinTest, testing::Values(
     FolderCase{"/", "/w", false},
     FolderCase{"/w/..", "/w", false},
     FolderCase{"/w", "", false}));
+
+// A file name made into a line: text when made, else the reason it is refused.
+struct MadeLineCase
+{
+    const char *name;
+    std::string path;
+    std::uint32_t attributes; // the finder's word; 0 for a path the user named
+    std::string text;
+    LineRefusal refusal;
+};
+
+using test::PrintTo;
+
+class ResponseLineMakerTest : public testing::TestWithParam<MadeLineCase> {};
+
+TEST_P(ResponseLineMakerTest, MakesAWindows1252LineOrSaysWhyNot)
+{
+    const ResponseLineMaker maker("/w");
+    const MadeLineCase &c = GetParam();
+    const ResponseLine line = c.attributes == 0 ? maker.ForPath(c.path) : maker.ForFound(c.path, c.attributes);
+    EXPECT_EQ(line.refusal, c.refusal);
+    EXPECT_EQ(line.text, c.text);
+    EXPECT_EQ(DescribeRefusal(c.refusal).empty(), c.refusal == LineRefusal::None);
+}
+
+const std::string kTooLong = "/w/" + std::string(kMaxPathBytes - 3, 'x');
+
+INSTANTIATE_TEST_SUITE_P(Names, ResponseLineMakerTest, testing::Values(
+    MadeLineCase{"Plain", "/w/sub/a.bin", 0, "sub\\a.bin", LineRefusal::None},
+    MadeLineCase{"NotNormalised", "/w//sub/./a.bin", 0, "sub\\a.bin", LineRefusal::None},
+    MadeLineCase{"Accented", "/w/Liste des pi\xC3\xA8" "ces.txt", 0, "Liste des pi\xE8" "ces.txt", LineRefusal::None},
+    MadeLineCase{"Ligature", "/w/\xC5\x92uvre.bin", 0, "\x8C" "uvre.bin", LineRefusal::None},
+    MadeLineCase{"Euro", "/w/\xE2\x82\xAC.dat", 0, "\x80.dat", LineRefusal::None},
+    MadeLineCase{"AccentedFolder", "/w/\xC3\xA9t\xC3\xA9/a", 0, "\xE9t\xE9\\a", LineRefusal::None},
+    MadeLineCase{"Cjk", "/w/\xE4\xB8\xAD.txt", 0, "", LineRefusal::NotWindows1252},
+    MadeLineCase{"NotUtf8", "/w/caf\xE9", 0, "", LineRefusal::NotWindows1252},
+    MadeLineCase{"LineBreak", "/w/two\nlines", 0, "", LineRefusal::LineBreak},
+    MadeLineCase{"CarriageReturn", "/w/sub\r/a", 0, "", LineRefusal::CarriageReturn},
+    MadeLineCase{"Backslash", "/w/back\\slash.bin", 0, "", LineRefusal::Backslash},
+    MadeLineCase{"Outside", "/other/a", 0, "", LineRefusal::OutsideWorkDir},
+    MadeLineCase{"FoundFile", "/w/a.bin", kFaArchive, "a.bin", LineRefusal::None},
+    MadeLineCase{"FoundHiddenReadOnlyFile", "/w/.a", kFaArchive | kFaHidden | kFaReadOnly, ".a", LineRefusal::None},
+    MadeLineCase{"FoundLinkToFile", "/w/link", kFaArchive | kFaSymLink, "link", LineRefusal::None},
+    MadeLineCase{"FoundFifoOrDevice", "/w/fifo", kFaSysFile, "", LineRefusal::NotRegularFile},
+    MadeLineCase{"FoundDanglingLink", "/w/dangling", kFaSysFile | kFaSymLink, "", LineRefusal::NotRegularFile},
+    MadeLineCase{"FoundFolder", "/w/sub", kFaDirectory, "", LineRefusal::NotRegularFile},
+    MadeLineCase{"FoundAtTheLongestPath", kTooLong, kFaArchive, kTooLong.substr(3), LineRefusal::None},
+    MadeLineCase{"FoundBeyondTheLongestPath", kTooLong + "x", kFaArchive, "", LineRefusal::PathTooLong}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ResponseLineMakerTest, WithoutAWorkingFolderNothingIsInside)
+{
+    EXPECT_EQ(ResponseLineMaker("").ForPath("/w/a").refusal, LineRefusal::OutsideWorkDir);
+}
 
 } // namespace
 } // namespace morvane

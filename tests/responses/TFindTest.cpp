@@ -1,5 +1,6 @@
 #include "responses/TFind.h"
 
+#include "DeepFolders.h"
 #include "TestFiles.h"
 #include "platform/DirectoryListing.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <fcntl.h>
@@ -160,6 +162,25 @@ TEST_F(ListingKindsTest, HiddenAddsHiddenFilesButNoFolders)
     EXPECT_EQ(Listed({ffaHidden}), (std::multiset<std::string>{"plain.txt", "readonly.txt", ".hidden"}));
 }
 
+TEST_F(ListingKindsTest, EachResultComesWithItsWordWithoutTheReadOnlyBit)
+{
+    fs::create_symlink(dir / "plain.txt", dir / "link");
+    TFindFile finder;
+    finder.SetPath(dir.path().string());
+    finder.SetFileAttr({ffaDirectory, ffaAnyFile});
+    const std::vector<std::string> &found = finder.Execute();
+    ASSERT_EQ(finder.Attributes().size(), found.size());
+    std::map<std::string, std::uint32_t> words;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        words[found[i].substr(finder.Path().size())] = finder.Attributes()[i];
+    EXPECT_EQ(words, (std::map<std::string, std::uint32_t>{{"plain.txt", kFaArchive},
+                                                           {"readonly.txt", kFaArchive},
+                                                           {".hidden", kFaArchive | kFaHidden},
+                                                           {"fifo", kFaSysFile},
+                                                           {"dangling", kFaSysFile | kFaSymLink},
+                                                           {"link", kFaArchive | kFaSymLink}}));
+}
+
 TEST(EntryAttributesTest, WordsFollowTheFileType)
 {
     TempDir dir;
@@ -310,6 +331,34 @@ TEST_F(TreeTest, VanishedFolderGivesAnEmptyList)
     finder.SetPath(Full("sub/deeper"));
     fs::remove_all(dir.path() / "sub");
     EXPECT_TRUE(finder.Execute().empty());
+}
+
+TEST_F(TreeTest, VanishedFolderIsNamedAsUnread)
+{
+    finder.SetPath(Full("sub/deeper"));
+    fs::remove_all(dir.path() / "sub");
+    finder.Execute();
+    ASSERT_EQ(finder.UnreadFolders().size(), 1u);
+    EXPECT_EQ(finder.UnreadFolders()[0].path, Full("sub/deeper/"));
+    EXPECT_EQ(finder.UnreadFolders()[0].error, std::errc::no_such_file_or_directory);
+}
+
+// Below the longest path the system opens, the folders that are too long are named as unread
+// once each, everything else is listed, and the next search starts afresh.
+TEST_F(TreeTest, FolderTooLongToOpenIsNamedAsUnreadAndTheRestIsListed)
+{
+    test::DeepFolders deep(dir.path(), "long", 4000);
+    deep.AddFile("f");
+    const std::vector<std::string> found = finder.Execute();
+    EXPECT_EQ(std::count(found.begin(), found.end(), deep.LastPath() + "f"), 1);
+    EXPECT_EQ(std::count(found.begin(), found.end(), Full("sub/deeper/c.txt")), 1);
+    ASSERT_EQ(finder.UnreadFolders().size(), 1u);
+    EXPECT_EQ(finder.UnreadFolders()[0].path, deep.TooDeep() + "/");
+    EXPECT_EQ(finder.UnreadFolders()[0].error, std::errc::filename_too_long);
+
+    finder.SetPath(Full("sub"));
+    finder.Execute();
+    EXPECT_TRUE(finder.UnreadFolders().empty());
 }
 
 TEST_F(TreeTest, EveryEnumerationIsClosedAfterASearch)

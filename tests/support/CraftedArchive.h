@@ -49,4 +49,38 @@ inline std::string CraftArchive(const std::vector<CraftedEntry> &entries)
     return bytes;
 }
 
+// One directory record as stored, for archives whose directory no writer would make.
+struct CraftedRecord
+{
+    std::uint32_t nameOffset = 0;
+    std::uint32_t size = 0;
+    std::uint32_t dataOffset = 288;
+    std::uint32_t timestamp = 271209794;
+};
+
+// A POD3 archive of the given contents (after the header), directory and names block, laid out
+// exactly as given: the header's count, directory offset and names size match them.
+inline std::string CraftRawArchive(const std::string &contents, const std::vector<CraftedRecord> &records,
+                                   const std::string &names)
+{
+    std::string bytes(288, '\0');
+    bytes.replace(0, 4, "POD3");
+    bytes += contents;
+    const auto dirOffset = static_cast<std::uint32_t>(bytes.size());
+    bytes.resize(bytes.size() + 20 * records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::size_t at = dirOffset + 20 * i;
+        PutLE32(bytes, at, records[i].nameOffset);
+        PutLE32(bytes, at + 4, records[i].size);
+        PutLE32(bytes, at + 8, records[i].dataOffset);
+        PutLE32(bytes, at + 12, records[i].timestamp);
+    }
+    bytes += names;
+    PutLE32(bytes, 88, static_cast<std::uint32_t>(records.size()));
+    PutLE32(bytes, 264, dirOffset);
+    PutLE32(bytes, 272, static_cast<std::uint32_t>(names.size()));
+    PutLE32(bytes, 280, 0xFFFFFFFF);
+    return bytes;
+}
+
 } // namespace morvane::test

@@ -1,0 +1,108 @@
+#include "platform/CaseLookup.h"
+
+#include "platform/Utf8.h"
+
+namespace morvane {
+namespace {
+
+// The small letter of a Windows-1252 capital; every other code point is its own fold.
+char32_t foldCodePoint(char32_t cp)
+{
+    if (cp >= U'A' && cp <= U'Z')
+        return cp + (U'a' - U'A');
+    if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)
+        return cp + 0x20;
+    switch (cp) {
+    case 0x0160: // Š
+    case 0x0152: // Œ
+    case 0x017D: // Ž
+        return cp + 1;
+    case 0x0178: // Ÿ
+        return 0x00FF;
+    default:
+        return cp;
+    }
+}
+
+std::vector<std::string_view> components(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = path.find('/', start);
+        parts.push_back(path.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+bool isFixedComponent(std::string_view part)
+{
+    return part.empty() || part == "." || part == "..";
+}
+
+} // namespace
+
+std::string FoldCase(std::string_view name)
+{
+    std::string folded;
+    folded.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t cp = 0;
+        if (const std::size_t length = DecodeUtf8(name.substr(i), cp); length > 0) {
+            AppendUtf8(folded, foldCodePoint(cp));
+            i += length;
+        } else {
+            folded += name[i++];
+        }
+    }
+    return folded;
+}
+
+CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::string> &spellings)
+{
+    if (spellings.empty())
+        return {};
+    std::vector<std::vector<std::string_view>> parts;
+    for (const std::string &spelling : spellings) {
+        parts.push_back(components(spelling));
+        if (parts.back().size() != parts.front().size())
+            return {};
+    }
+
+    std::string path = folder;
+    for (std::size_t c = 0; c < parts.front().size(); ++c) {
+        const std::string_view first = parts.front()[c];
+        if (isFixedComponent(first)) {
+            path += '/';
+            path += first;
+            continue;
+        }
+        std::vector<std::string> wanted;
+        for (const auto &spelling : parts)
+            wanted.push_back(FoldCase(spelling[c]));
+        const auto names = FolderEntryNames(path);
+        if (!names)
+            return {};
+        const std::string *match = nullptr;
+        for (const std::string &name : *names) {
+            const std::string folded = FoldCase(name);
+            bool matches = false;
+            for (const std::string &form : wanted)
+                matches = matches || folded == form;
+            if (!matches)
+                continue;
+            if (match)
+                return {CaseLookup::Outcome::Ambiguous, {}};
+            match = &name;
+        }
+        if (!match)
+            return {};
+        path += '/';
+        path += *match;
+    }
+    return {CaseLookup::Outcome::Found, path};
+}
+
+} // namespace morvane

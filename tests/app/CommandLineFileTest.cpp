@@ -1,0 +1,204 @@
+#include "CaseName.h"
+#include "ArchiveFixture.h"
+
+#include "app/CommandLineFile.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+
+namespace morvane {
+namespace {
+
+using test::PrintTo;
+
+using test::ArchiveCommandFixture;
+using test::Q;
+using test::ReadFile;
+using test::WriteFile;
+
+struct KindCase
+{
+    const char *name;
+    const char *path;
+    CommandLineFileKind kind;
+};
+
+class CommandLineKind : public testing::TestWithParam<KindCase>
+{
+};
+
+TEST_P(CommandLineKind, IsTakenFromTheExtensionInAnyLetterCase)
+{
+    EXPECT_EQ(KindOfCommandLineFile(QString::fromUtf8(GetParam().path)), GetParam().kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CommandLineKind,
+    testing::Values(KindCase {"UpperPod", "/data/list.POD", CommandLineFileKind::Archive},
+                    KindCase {"LowerPod", "list.pod", CommandLineFileKind::Archive},
+                    KindCase {"MixedEpd", "/data/old.Epd", CommandLineFileKind::Archive},
+                    KindCase {"Text", "/data/list.txt", CommandLineFileKind::ResponseList},
+                    KindCase {"UpperText", "LIST.TXT", CommandLineFileKind::ResponseList},
+                    KindCase {"OnlyTheLastSuffixCounts", "/data/list.pod.txt", CommandLineFileKind::ResponseList},
+                    KindCase {"FolderNameIsNotAnExtension", "/data.pod/list", CommandLineFileKind::Unknown},
+                    KindCase {"OtherExtension", "/data/list.bin", CommandLineFileKind::Unknown},
+                    KindCase {"NoExtension", "/data/list", CommandLineFileKind::Unknown},
+                    KindCase {"SuffixInsideTheName", "/data/podcast", CommandLineFileKind::Unknown}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+class OpenedFromTheDesktop : public ArchiveCommandFixture
+{
+protected:
+    OpenedFromTheDesktop()
+    {
+        response = WriteResponseFile("list.txt");
+        CreateArchive(response, archive, {"Description", "7", "1200", "Auteur", "(c) 2026"});
+        before = ReadFile(archive);
+    }
+
+    void Open(const std::vector<std::string> &files)
+    {
+        QStringList arguments;
+        for (const std::string &file : files)
+            arguments << Q(file);
+        OpenCommandLineFiles(windows.Form_main, arguments);
+    }
+
+    std::string response;
+    const std::string archive = dir / "data/list.POD";
+    std::string before;
+};
+
+TEST_F(OpenedFromTheDesktop, AnArchiveGoesStraightToTheHeaderEdit)
+{
+    QString shownDescription;
+    user.AnswerDialog([&shownDescription](QDialog &dialog) {
+        shownDescription = dialog.findChild<QLineEdit *>("edDescription")->text();
+        dialog.findChild<QLineEdit *>("edPriorite")->setText("1300");
+        return 1;
+    });
+    Open({archive});
+
+    EXPECT_TRUE(user.fileRequests.empty());
+    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
+    EXPECT_EQ(shownDescription, "Description");
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(HeaderOf(archive).Priority(), 1300);
+    EXPECT_EQ(ReadFile(archive).substr(288), before.substr(288));
+    // The next archive dialog starts from this archive.
+    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, Q(archive));
+}
+
+TEST_F(OpenedFromTheDesktop, ARelativeArchiveNameIsTakenFromTheCurrentFolder)
+{
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Q(dir / "data")));
+    user.CloseDialog(0);
+    Open({"list.POD"});
+    QDir::setCurrent(previous);
+
+    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, Q(archive));
+}
+
+TEST_F(OpenedFromTheDesktop, AFileWithoutThePod3SignatureGetsTheErrorBox)
+{
+    const std::string other = dir / "other.pod";
+    WriteFile(other, "pod3" + std::string(300, '\0'));
+    Open({other});
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(user.messages[0].text, "Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file.");
+    EXPECT_TRUE(user.dialogsShown.empty());
+    EXPECT_EQ(ReadFile(other), "pod3" + std::string(300, '\0'));
+}
+
+TEST_F(OpenedFromTheDesktop, AMissingArchiveEndsInTheFailureReport)
+{
+    Open({dir / "missing.POD"});
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, "Morvane");
+    EXPECT_TRUE(user.messages[0].text.contains("missing.POD")) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.dialogsShown.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.POD"));
+}
+
+TEST_F(OpenedFromTheDesktop, AListOpensInTheEditorWithTheStoredWorkingFolder)
+{
+    WriteFile(dir / "Morvane.ini", "[dir]\nworkdir=" + (dir / "data") + "\n");
+    QString shownText;
+    QString shownStatus;
+    user.AnswerDialog([&](QDialog &dialog) {
+        shownText = dialog.findChild<QPlainTextEdit *>("Response")->toPlainText();
+        shownStatus = dialog.findChild<QStatusBar *>("StatusBar")->currentMessage();
+        return 0;
+    });
+    Open({response});
+
+    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_response"});
+    EXPECT_TRUE(user.fileRequests.empty());
+    EXPECT_TRUE(user.folderRequests.empty());
+    EXPECT_EQ(shownText, "a.bin\nsub\\b.bin\n");
+    EXPECT_EQ(shownStatus, Q(response) + " - 2 lignes/lines");
+    EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "data"));
+}
+
+TEST_F(OpenedFromTheDesktop, AListOpensWithoutAskingForAWorkingFolderOnTheFirstRun)
+{
+    user.CloseDialog(0);
+    Open({response});
+
+    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_response"});
+    EXPECT_TRUE(user.folderRequests.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Morvane.ini"));
+    EXPECT_EQ(windows.Form_main.WorkDir, "");
+}
+
+TEST_F(OpenedFromTheDesktop, AMissingListEndsInTheFailureReportWithoutTheEditor)
+{
+    Open({dir / "missing.txt"});
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, "Morvane");
+    EXPECT_TRUE(user.dialogsShown.empty());
+}
+
+TEST_F(OpenedFromTheDesktop, AnyOtherFileIsRefusedWithItsName)
+{
+    const std::string other = dir / "data/a.bin";
+    Open({other});
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_TRUE(user.messages[0].text.startsWith(Q(other) + "\n")) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.messages[0].text.contains(".POD")) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.dialogsShown.empty());
+    EXPECT_TRUE(user.fileRequests.empty());
+}
+
+TEST_F(OpenedFromTheDesktop, OnlyTheFirstOfSeveralFilesIsOpened)
+{
+    user.CloseDialog(0);
+    Open({archive, response});
+
+    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
+    EXPECT_TRUE(user.messages[0].text.startsWith(Q(response) + "\n")) << user.messages[0].text.toStdString();
+}
+
+TEST_F(OpenedFromTheDesktop, NoFileLeavesTheMainWindowAlone)
+{
+    Open({});
+
+    EXPECT_TRUE(user.dialogsShown.empty());
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_TRUE(windows.Form_main.isVisible());
+}
+
+} // namespace
+} // namespace morvane
