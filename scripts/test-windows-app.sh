@@ -42,14 +42,16 @@ mkdir -p "$top"
 
 export WINEPREFIX="$top/wineprefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
+# One wineserver for the whole run: without it every program started under Wine waits for
+# Wine's background services to let go of its output. It starts before the prefix is made, since
+# a second one for the same prefix is refused.
+mkdir -p "$WINEPREFIX"
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     say "creating the Wine prefix $WINEPREFIX"
     wineboot --init >/dev/null 2>&1
 fi
-# One wineserver for the whole run: without it every program started under Wine waits for
-# Wine's background services to let go of its output.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1
 
 gtest="$top/googletest"
