@@ -31,7 +31,8 @@ if [ "${1:-}" = --smoke-run ]; then
     # window that failed to paint is one flat colour.
     colours="$(convert "$shot" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -format '%k' info:)"
     say "main window ${WIDTH}x${HEIGHT} at ${X},${Y} with $colours colours; screenshot $shot"
-    [ "$WIDTH" -ge 200 ] && [ "$HEIGHT" -ge 150 ] || die "the main window is only ${WIDTH}x${HEIGHT}"
+    # Its form is 160 x 271 pixels.
+    [ "$WIDTH" -ge 150 ] && [ "$HEIGHT" -ge 250 ] || die "the main window is only ${WIDTH}x${HEIGHT}"
     [ "$colours" -ge 16 ] || die "the main window shows only $colours colours: it did not paint"
     exit 0
 fi
