@@ -24,3 +24,8 @@ PACKAGING_PACKAGES=(desktop-file-utils appstream shared-mime-info libxml2-utils 
 # The Windows build: the mingw-w64 cross compiler (posix threads), its tools, Wine to run the
 # programs, and GoogleTest's source to cross-build it.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest)
+# What the Windows build of the program needs on top: the cross compiler, the icon converter,
+# Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, and a virtual
+# display for the smoke run.
+WINDOWS_APP_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools icoutils wine wine64 fonts-wine
+    fonts-dejavu-core googletest xvfb xauth openbox xdotool imagemagick)
