@@ -260,6 +260,65 @@ TEST_F(Editor, CreateDirOnAVanishedFolderReportsItAndKeepsTheList)
     EXPECT_FALSE(List().isHidden());
 }
 
+// Each row: the folder chosen below the test folder (made before), and the message's title.
+struct CreateDirMessageCase
+{
+    const char *name;
+    const char *folder;
+    const char *title;
+};
+
+void PrintTo(const CreateDirMessageCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class EditorCreateDirMessage : public Editor, public testing::WithParamInterface<CreateDirMessageCase> {};
+
+// The text area is hidden while the folder is chosen and searched; a message about the outcome is
+// read over the list shown again.
+TEST_P(EditorCreateDirMessage, ComesWithTheListShownAgain)
+{
+    WriteFile(At("\xe4\xb8\xad.txt"), "c");
+    fs::create_directory(dir.path() / "elsewhere");
+    List().setPlainText("old");
+    std::vector<bool> listHidden;
+    user.whileAsked = [&] { listHidden.push_back(List().isHidden()); };
+    user.ChooseFolder(Q(dir / GetParam().folder));
+    Click("tbCreerDir");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, GetParam().title);
+    EXPECT_EQ(listHidden, (std::vector<bool>{true, false}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, EditorCreateDirMessage, testing::Values(
+    CreateDirMessageCase{"FilesLeftOut", "work", "Warning"},
+    CreateDirMessageCase{"FolderOutside", "elsewhere", "Warning"},
+    CreateDirMessageCase{"FolderGone", "work/gone", "Morvane"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Editor, ToolBarAndStatusBarStayInPlaceWhileTheListIsHidden)
+{
+    editor.show();
+    QApplication::processEvents();
+    auto *toolBar = editor.findChild<QWidget *>("ToolBar1");
+    auto *statusBar = editor.findChild<QWidget *>("StatusBar");
+    const QRect toolBarShown = toolBar->geometry();
+    const QRect statusBarShown = statusBar->geometry();
+    QRect toolBarHidden;
+    QRect statusBarHidden;
+    user.whileAsked = [&] {
+        QApplication::processEvents();
+        toolBarHidden = toolBar->geometry();
+        statusBarHidden = statusBar->geometry();
+    };
+    user.CancelFolder();
+    Click("tbCreerDir");
+    EXPECT_EQ(toolBarHidden, toolBarShown);
+    EXPECT_EQ(statusBarHidden, statusBarShown);
+    editor.hide();
+}
+
 // Each row: file bytes, the line count shown, the bytes Save writes back.
 struct LoadCase
 {
