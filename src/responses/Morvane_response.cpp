@@ -181,7 +181,7 @@ void Tform_response::LoadResponseFile(const QString &path)
 {
     ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
     ui->StatusBar->showMessage(
-        QStringLiteral("%1 - %2 lignes/lines").arg(path).arg(ResponseLineCount(*ui->Response)));
+        QStringLiteral("%1 - %2 lignes/lines").arg(shownName(ToFileSystemPath(path))).arg(ResponseLineCount(*ui->Response)));
 }
 
 void Tform_response::tbEnregistrerClick()

@@ -362,6 +362,14 @@ INSTANTIATE_TEST_SUITE_P(Files, EditorLoad, testing::Values(
     LoadCase{"TrailingBlanksKept", "A \r\n\tB\r\n", 2, "A \r\n\tB\r\n"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST_F(Editor, LoadStatusShowsControlCharactersOfTheFileNameAsQuestionMarks)
+{
+    const std::string file = At("two\nlines\x1b.txt");
+    WriteFile(file, "A\r\n");
+    Load(file);
+    EXPECT_EQ(Status(), Q(At("two?lines?.txt - 1 lignes/lines")));
+}
+
 TEST_F(Editor, LoadThenSaveKeepsEveryByte)
 {
     const std::string bytes = "CAF\xc9.TXT\r\n"                   // Windows-1252
