@@ -466,6 +466,9 @@ TEST_F(Editor, OpensWhereItsFormPlacesIt)
     Tform_response shown(&mainWindow, [] { return QString(); });
     shown.show();
     EXPECT_EQ(shown.frameGeometry().topLeft(), QPoint(461, 181));
+    // Outer 525 x 454 with the frame the forms were drawn in (4 pixels a side, a 19-pixel title
+    // bar), as the main window and the properties dialog are sized.
+    EXPECT_EQ(shown.size(), QSize(517, 427));
     shown.hide();
 }
 
