@@ -1,25 +1,27 @@
 #!/usr/bin/env bash
-# Measures `morvane-cli build` against `tar -cf` and `cat` of the same files, and the header edit
-# of a large archive against that of a small one. Prints Markdown tables of medians and ratios.
+# Measures `morvane-cli build` against `tar -cf` and `cat` of the same files, the header edit
+# of a large archive against that of a small one, and `mklist`, `extract` and `list` against
+# `find`, `tar -xf` and `tar -tf` on one tree. Prints Markdown tables of medians and ratios.
 #
-#   bash bench/run.sh [--runs N] [--cases small,medium,large,header] [--cli PATH]
+#   bash bench/run.sh [--runs N] [--cases small,medium,large,header,tree] [--cli PATH]
 #
 # Builds morvane-cli (Release, in build-bench/) unless --cli names one, makes its data in a
 # temporary folder (about 2 GiB, removed at the end), runs every command once to warm the page
 # cache and then N times (default 7), taking turns, and checks that every archive built has the
-# length its header gives: DirOffset + 20 * EntryCount + NamesSize.
+# length its header gives: DirOffset + 20 * EntryCount + NamesSize, and that the tree extracted
+# and listed is the tree packed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=7
-cases=small,medium,large,header
+cases=small,medium,large,header,tree
 cli=
 while [ $# -gt 0 ]; do
     case "$1" in
     --runs) runs=$2; shift 2 ;;
     --cases) cases=$2; shift 2 ;;
     --cli) cli=$(realpath "$2"); shift 2 ;;
-    -h | --help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -27,8 +29,8 @@ case "$runs" in '' | *[!0-9]* | 0) echo "bench/run.sh: --runs needs a positive n
 wants() { [[ ",$cases," == *",$1,"* ]]; }
 for name in ${cases//,/ }; do
     case "$name" in
-    small | medium | large | header) ;;
-    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large and header)" >&2; exit 2 ;;
+    small | medium | large | header | tree) ;;
+    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large, header and tree)" >&2; exit 2 ;;
     esac
 done
 
@@ -76,6 +78,29 @@ make_small() {
         }
     }'
     tr / '\\' <"$data/small.list" >"$data/small.txt"
+}
+
+# 20,000 files of 1 to 4 KiB in 100 folders, their archive and their tar file.
+make_tree() {
+    local blob
+    blob=$(head -c 12288 /dev/urandom | base64 -w0)
+    mkdir -p "$data"/tree/d{000..099}
+    awk -v blob="$blob" -v root="$data" 'BEGIN {
+        n = 0
+        for (d = 0; d < 100; d++) {
+            for (f = 0; f < 200; f++) {
+                name = sprintf("tree/d%03d/f%06d.bin", d, n)
+                size = 1024 + (n * 7919) % 3073
+                start = 1 + (n * 131) % (length(blob) - 4096)
+                printf "%s", substr(blob, start, size) > (root "/" name)
+                close(root "/" name)
+                print name > (root "/tree.list")
+                n++
+            }
+        }
+    }'
+    tr / '\\' <"$data/tree.list" >"$data/tree.txt"
+    (cd "$data" && "$cli" build tree.txt -o "$out/tree.POD" --quiet && tar -cf "$out/tree.tar" tree)
 }
 
 # 2,000 files of 256 KiB.
@@ -235,8 +260,77 @@ bench_header() {
     rm -f "$out/tiny.POD" "$out/large.POD"
 }
 
+pair_rows=()
+# Times one of our commands against its peer on the tree, after one warm-up round, taking turns
+# (each goes first every other round); prepare runs untimed before each. Adds a table row.
+bench_pair() {
+    local label=$1 target=$2 ours=$3 peer=$4 prepare=$5
+    local round command ours_times="" peer_times="" ours_cpu="" peer_cpu=""
+    for round in $(seq 0 "$runs"); do
+        for command in $([ $((round % 2)) -eq 0 ] && echo "$ours $peer" || echo "$peer $ours"); do
+            "$prepare"
+            "$command"
+            [ "$round" -gt 0 ] || continue
+            if [ "$command" = "$ours" ]; then
+                ours_times+=" $last_seconds"
+                ours_cpu+=" $last_cpu"
+            else
+                peer_times+=" $last_seconds"
+                peer_cpu+=" $last_cpu"
+            fi
+        done
+    done
+    local o p r verdict=
+    o=$(median <<<"$ours_times")
+    p=$(median <<<"$peer_times")
+    r=$(ratio "$o" "$p")
+    if [ -n "$target" ]; then
+        at_most "$r" "$target" && verdict=met || verdict="NOT met"
+        [ "$verdict" = met ] || met_all=0
+    fi
+    local oc pc cpu_ratio=–
+    oc=$(median <<<"$ours_cpu")
+    pc=$(median <<<"$peer_cpu")
+    # /usr/bin/time resolves 10 ms: a zero says too little to divide.
+    at_most "$oc" 0 || at_most "$pc" 0 || cpu_ratio=$(ratio "$oc" "$pc")
+    pair_rows+=("| $label | $(seconds "$o") | $(seconds "$p") | $r | $cpu_ratio | ${target:+≤ $target} | $verdict |")
+    echo "  $label: ours$ours_times; peer$peer_times" >&2
+}
+
+# Run in the data folder; what they print is not kept.
+tree_mklist() { measure "$cli" mklist tree >/dev/null; }
+tree_mklist_to_file() { measure "$cli" mklist tree -o "$out/tree-list.txt"; }
+tree_find() { measure find tree -type f >/dev/null; }
+tree_extract() { measure "$cli" extract "$out/tree.POD" "$out/x" >/dev/null; }
+tree_untar() { measure tar -xf "$out/tree.tar" -C "$out/x"; }
+tree_list() { measure "$cli" list "$out/tree.POD" >/dev/null; }
+tree_tar_list() { measure tar -tf "$out/tree.tar" >/dev/null; }
+no_preparation() { :; }
+no_list() { rm -f "$out/tree-list.txt"; }
+# Each extraction goes into an empty folder; what the one before wrote is on disk first.
+empty_folder() { rm -rf "$out/x"; mkdir "$out/x"; sync; }
+
+bench_tree() {
+    bench_pair "\`mklist DIR\` ÷ \`find DIR -type f\`" 1.5 tree_mklist tree_find no_preparation
+    bench_pair "\`mklist DIR -o FILE\` ÷ \`mklist DIR\`" 1.1 tree_mklist_to_file tree_mklist no_list
+    bench_pair "\`extract\` ÷ \`tar -xf\` (into an empty folder)" 0.8 tree_extract tree_untar empty_folder
+    bench_pair "\`list\` ÷ \`tar -tf\`" "" tree_list tree_tar_list no_preparation
+    empty_folder
+    "$cli" extract "$out/tree.POD" "$out/x" >/dev/null
+    if ! diff -r "$out/x/tree" tree >/dev/null; then
+        echo "CHECK FAILED: the tree extracted from $out/tree.POD differs from the tree packed" >&2
+        failures=$((failures + 1))
+    fi
+    if [ "$("$cli" mklist tree | wc -l)" != "$(wc -l <tree.list)" ]; then
+        echo "CHECK FAILED: mklist did not list every file of the tree" >&2
+        failures=$((failures + 1))
+    fi
+    rm -rf "$out/x" "$out/tree-list.txt"
+}
+
 echo "Making the data in $work ..." >&2
 wants small && make_small
+wants tree && make_tree
 wants medium && make_medium
 { wants large || wants header; } && make_large
 sync
@@ -256,6 +350,7 @@ wants small && bench_case small "100,000 files of 1–4 KiB" tar
 wants medium && bench_case medium "2,000 files of 256 KiB" cat
 wants large && bench_case large "1 file of 1 GiB" cat
 wants header && bench_header
+wants tree && bench_tree
 
 echo
 echo "$(nproc) cores, $(uname -sr), load average before measuring: $load_before"
@@ -270,6 +365,12 @@ if [ ${#rows[@]} -gt 0 ]; then
     echo "| build | morvane-cli | tar -cf | cat | ÷ tar | ÷ cat |"
     echo "|---|---|---|---|---|---|"
     printf '%s\n' "${cpu_rows[@]}"
+fi
+if [ ${#pair_rows[@]} -gt 0 ]; then
+    echo
+    echo "| 20,000 files of 1–4 KiB in 100 folders | morvane-cli | peer | ratio | CPU ratio | target | |"
+    echo "|---|---|---|---|---|---|---|"
+    printf '%s\n' "${pair_rows[@]}"
 fi
 if [ -n "$header_row" ]; then
     echo

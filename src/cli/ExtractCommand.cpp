@@ -2,8 +2,8 @@
 
 #include "archive/ArchiveReader.h"
 #include "cli/ExtractionPath.h"
-#include "cli/OutputFolder.h"
 #include "platform/Cp1252.h"
+#include "platform/OutputFolder.h"
 #include "platform/PrintableText.h"
 
 #include <algorithm>
@@ -21,7 +21,7 @@ std::string comparable(std::string name)
     return name;
 }
 
-std::optional<std::time_t> modificationTime(std::uint32_t stored)
+std::optional<std::int64_t> modificationTime(std::uint32_t stored)
 {
     const auto time = DecodeTimestamp(stored);
     if (!time)
@@ -110,6 +110,10 @@ int RunExtract(const std::vector<std::string> &args)
     OutputFolder folder(folderPath);
 
     std::size_t written = 0;
+    // Files packed together mostly share a stored time: converting each distinct one once spares
+    // a look at the time zone file per file.
+    std::uint32_t convertedStamp = 0;
+    std::optional<std::int64_t> converted = modificationTime(convertedStamp);
     for (const ArchiveEntry *entry : chosen) {
         const std::string label = PrintableFileName(archivePath) + ": " + reader.EntryLabel(*entry);
         const ExtractionPath path = ExtractionPathFor(entry->Name);
@@ -119,7 +123,11 @@ int RunExtract(const std::vector<std::string> &args)
             continue;
         }
         try {
-            folder.WriteFile(path.Components, overwrite, modificationTime(entry->Timestamp),
+            if (entry->Timestamp != convertedStamp) {
+                convertedStamp = entry->Timestamp;
+                converted = modificationTime(convertedStamp);
+            }
+            folder.WriteFile(path.Components, overwrite, converted,
                              [&](const ChunkSink &sink) { reader.ReadData(*entry, sink); });
             ++written;
         } catch (const Error &error) {

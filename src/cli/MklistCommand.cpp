@@ -4,15 +4,14 @@
 #include "platform/Errors.h"
 #include "platform/PathRules.h"
 #include "platform/PrintableText.h"
+#include "platform/WholeFile.h"
 #include "responses/ResponseLinePath.h"
 #include "responses/TFind.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <system_error>
-#include <unistd.h>
 
 namespace morvane::cli {
 namespace {
@@ -108,26 +107,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
 
 void writeResponseFile(const std::string &path, const std::string &text)
 {
-    // Written beside the target and renamed over it, so an existing file is never left half-written.
-    const fs::path target(path);
-    fs::path temporary = target;
-    temporary += ".morvane-" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw Error("Cannot create file " + path);
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, error);
-        throw Error("Cannot create file " + path + ": " + error.message());
-    }
+    WriteWholeFile(path, text);
 }
 
 } // namespace

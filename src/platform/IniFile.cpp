@@ -1,13 +1,20 @@
 #include "platform/IniFile.h"
 
 #include "platform/Errors.h"
+#include "platform/WholeFile.h"
+#include "platform/WholeFileAt_posix.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace morvane {
@@ -125,24 +132,78 @@ KeyPlace FindKey(const std::vector<Line> &lines, std::string_view section, std::
     return place;
 }
 
-std::optional<std::string> ReadText(const std::string &path)
+// Reads the whole of an open file from its start.
+std::optional<std::string> ReadAll(int fd)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return text.str();
+    std::string text;
+    char buffer[8192];
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(fd, buffer, sizeof buffer, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return text;
+        text.append(buffer, static_cast<std::size_t>(got));
+        offset += got;
+    }
 }
 
-bool WriteText(const std::string &path, std::string_view text)
+// Opens the settings file itself: a symbolic link at its name is not followed (a later write
+// replaces the link with a file of our own and leaves its target alone), and anything but a
+// regular file is refused without waiting on it.
+posix::Descriptor OpenSettingsFile(const std::string &path, int access)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return !out.fail();
+    posix::Descriptor file(::open(path.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (file.valid() && (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))) {
+        file.reset();
+        errno = EINVAL;
+    }
+    return file;
+}
+
+std::optional<std::string> ReadText(const std::string &path)
+{
+    const posix::Descriptor file = OpenSettingsFile(path, O_RDONLY);
+    if (!file.valid())
+        return std::nullopt;
+    return ReadAll(file.get());
+}
+
+bool SameFile(int fd, const std::string &path)
+{
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev
+        && open.st_ino == named.st_ino;
+}
+
+bool RewriteInPlace(int fd, std::string_view text)
+{
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t put = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 && ::fsync(fd) == 0;
+}
+
+// Why a value cannot be stored so that it reads back unchanged, or nothing when it can.
+std::optional<std::string> UnstorableValue(std::string_view value)
+{
+    if (value.find_first_of("\r\n") != std::string_view::npos)
+        return "it holds a line break, and the settings file keeps each value on one line";
+    if (!value.empty() && (Trim(value.substr(0, 1)).empty() || Trim(value.substr(value.size() - 1)).empty()))
+        return "it starts or ends with a blank, which reading the settings file drops";
+    if (value.size() > IniFile::kMaxValueLength)
+        return "it is longer than the " + std::to_string(IniFile::kMaxValueLength)
+            + " bytes that reading the settings file keeps";
+    return std::nullopt;
 }
 
 } // namespace
@@ -155,7 +216,7 @@ IniFile::IniFile(std::string path)
 bool IniFile::Exists() const
 {
     std::error_code ignored;
-    return std::filesystem::is_regular_file(path_, ignored);
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(path_, ignored));
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -174,33 +235,63 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) const
 {
+    if (const auto why = UnstorableValue(value))
+        throw Error("Cannot store " + std::string(key) + " in " + path_ + ": " + *why);
     const auto failure = [this] { return Error("Unable to write to " + path_); };
-    std::string old;
-    if (Exists()) {
-        // A read-only settings file stays read-only, even where its folder would let us replace it.
-        if (!std::ofstream(path_, std::ios::binary | std::ios::app))
-            throw failure();
-        const std::optional<std::string> text = ReadText(path_);
-        if (!text)
-            throw failure();
-        old = *text;
-    }
-    const std::string updated = SetIniValue(old, section, key, value);
 
-    // Write beside the file and rename, so that a failed write never leaves half a file.
-    const std::string temporary = path_ + ".tmp";
-    std::error_code error;
-    if (WriteText(temporary, updated)) {
-        if (Exists())
-            std::filesystem::permissions(temporary, std::filesystem::status(path_, error).permissions(), error);
-        std::filesystem::rename(temporary, path_, error);
-        if (!error)
+    // Programs writing at once take turns on the file's lock, each editing the text the one
+    // before it left, so that no line is lost; the turn is waited for a bounded time only.
+    constexpr int kAttempts = 200;
+    constexpr auto kPause = std::chrono::milliseconds(10);
+    for (int attempt = 1;; ++attempt) {
+        const bool lastAttempt = attempt == kAttempts;
+        posix::Descriptor file = OpenSettingsFile(path_, O_RDWR);
+        if (!file.valid()) {
+            if (errno != ENOENT && errno != ELOOP)
+                throw failure();
+            WholeFileOptions options;
+            options.durable = true;
+            // A file that another program creates meanwhile is edited on the next turn instead.
+            options.ifExists = errno == ENOENT ? IfTargetExists::Keep : IfTargetExists::Replace;
+            try {
+                WriteWholeFile(path_, SetIniValue("", section, key, value), options);
+                return;
+            } catch (const WholeFileError &error) {
+                if (error.cause() != WholeFileError::Cause::TargetExists || lastAttempt)
+                    throw failure();
+                continue;
+            }
+        }
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK || lastAttempt)
+                throw failure();
+            std::this_thread::sleep_for(kPause);
+            continue;
+        }
+        // The file locked may have been replaced by the one before us while we waited.
+        if (!SameFile(file.get(), path_)) {
+            if (lastAttempt)
+                throw failure();
+            continue;
+        }
+        const std::optional<std::string> old = ReadAll(file.get());
+        if (!old)
+            throw failure();
+        const std::string updated = SetIniValue(*old, section, key, value);
+        WholeFileOptions options;
+        options.keepPermissions = true;
+        options.durable = true;
+        try {
+            WriteWholeFile(path_, updated, options);
             return;
+        } catch (const WholeFileError &error) {
+            // A folder we may not create files in can still hold a settings file we may write;
+            // there it can only be rewritten in place.
+            if (error.cause() != WholeFileError::Cause::FolderRefused || !RewriteInPlace(file.get(), updated))
+                throw failure();
+            return;
+        }
     }
-    std::filesystem::remove(temporary, error);
-    // A folder we may not create files in can still hold a settings file we may write.
-    if (!Exists() || !WriteText(path_, updated))
-        throw failure();
 }
 
 std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,

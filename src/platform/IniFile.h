@@ -9,7 +9,8 @@ namespace morvane {
 // A Windows-style INI file, read and edited in place. Section and key names match without regard
 // to ASCII letter case; a value is the text after the first '=' with surrounding blanks removed.
 // Writing changes only the line of the key (or adds the key, or the section and the key) and
-// leaves every other byte of the file as it was.
+// leaves every other byte of the file as it was. The settings file is the regular file at its
+// path: a symbolic link there is neither read nor written through, and a write replaces it.
 class IniFile
 {
 public:
@@ -26,8 +27,13 @@ public:
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
 
-    // Sets the key's value, creating the file, the section or the key as needed.
-    // Throws Error("Unable to write to <path>") when the file cannot be written.
+    // Sets the key's value, creating the file, the section or the key as needed. The complete new
+    // text replaces the file in one step, so a reader sees the old file or the new one, never a
+    // part; programs writing at once take turns, so no key is lost. Only where the folder lets
+    // no file be created (but the file itself may be written) is the file rewritten in place.
+    // Throws Error("Unable to write to <path>") when the file cannot be written, and Error
+    // naming the reason when the value could not be read back as given (a line break, a blank at
+    // either end, more than kMaxValueLength bytes).
     void WriteString(std::string_view section, std::string_view key, std::string_view value) const;
 
 private:

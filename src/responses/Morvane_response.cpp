@@ -5,6 +5,7 @@
 #include "platform/FileStream.h"
 #include "platform/PathRules.h"
 #include "platform/PrintableText.h"
+#include "platform/WholeFile.h"
 #include "responses/BusyCursor.h"
 #include "responses/FileSystemNames.h"
 #include "responses/ModalInteraction.h"
@@ -15,7 +16,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QSaveFile>
 
 namespace morvane {
 
@@ -49,13 +49,15 @@ QString shownName(const std::string &path)
 // Replaces the file only once the whole text is written, so a failed save keeps the old file.
 void writeResponseFile(const QString &path, const std::string &bytes)
 {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    const bool written = file.open(QIODevice::WriteOnly)
-        && file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size())
-        && file.commit();
-    if (!written)
-        throw Error(cannotCreateFileMessage(ToFileSystemPath(path)));
+    const std::string target = ToFileSystemPath(path);
+    WholeFileOptions options;
+    options.keepPermissions = true;
+    options.durable = true;
+    try {
+        WriteWholeFile(target, bytes, options);
+    } catch (const WholeFileError &) {
+        throw Error(cannotCreateFileMessage(target));
+    }
 }
 
 } // namespace

@@ -212,5 +212,41 @@ TEST_F(CliExtract, ANamedEntryIsFoundByItsDecodedName)
                                                                          {"SUB/\xC3\xA9t\xC3\xA9.txt", "summer"}}));
 }
 
+TEST_F(CliExtract, NamesUpToTheFileSystemsLongestAreExtractedAndOverwritten)
+{
+    const std::string longest(255, 'L');
+    const std::string shorter(239, 's');
+    makeArchive({{longest, "255"}, {"sub\\" + shorter, "239"}});
+    for (const bool overwrite : {false, true}) {
+        std::vector<std::string> args {"extract", archive, out.string()};
+        if (overwrite)
+            args.push_back("--overwrite");
+        const auto result = Cli(args);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(test::FilesBelow(out),
+                  (std::map<std::string, std::string> {{longest, "255"}, {"sub/" + shorter, "239"}}));
+    }
+    EXPECT_EQ(test::PathsBelow(out), (std::set<std::string> {longest, "sub", "sub/" + shorter}));
+}
+
+TEST_F(CliExtract, ALinkAtAFilesNameIsKeptOrReplacedButNeverWrittenThrough)
+{
+    makeArchive({{"x.txt", "new"}});
+    fs::create_directories(out);
+    WriteFile((sandbox / "victim").string(), "victim");
+    fs::create_symlink(sandbox / "victim", out / "x.txt");
+
+    const auto kept = Cli({"extract", archive, out.string()});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_NE(kept.err.find("x.txt exists and was kept"), std::string::npos) << kept.err;
+    EXPECT_TRUE(fs::is_symlink(out / "x.txt"));
+
+    const auto replaced = Cli({"extract", archive, out.string(), "--overwrite"});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    EXPECT_FALSE(fs::is_symlink(out / "x.txt"));
+    EXPECT_EQ(test::ReadFile((out / "x.txt").string()), "new");
+    EXPECT_EQ(test::ReadFile((sandbox / "victim").string()), "victim");
+}
+
 } // namespace
 } // namespace morvane

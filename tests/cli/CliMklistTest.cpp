@@ -224,5 +224,20 @@ TEST(CliMklistEdges, PathsLongerThanTheSystemAllowsAreNamed)
                   "morvane-cli: the list is incomplete: 1 entry left out, 1 folder not read"}));
 }
 
+TEST(CliMklistEdges, AnOutputThatIsALinkIsReplacedAndItsTargetLeftAlone)
+{
+    TempDir dir;
+    fs::create_directory(dir / "tree");
+    WriteFile(dir / "tree/a.txt", "a");
+    WriteFile(dir / "victim", "victim");
+    fs::create_symlink(dir / "victim", dir / "list.txt");
+    const auto result = Cli({"mklist", dir / "tree", "-o", dir / "list.txt"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_FALSE(fs::is_symlink(dir / "list.txt"));
+    EXPECT_EQ(test::ReadFile(dir / "list.txt"), "a.txt\r\n");
+    EXPECT_EQ(test::ReadFile(dir / "victim"), "victim");
+    EXPECT_EQ(test::PathsBelow(dir.path()), (std::set<std::string> {"tree", "tree/a.txt", "victim", "list.txt"}));
+}
+
 } // namespace
 } // namespace morvane

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,7 +103,8 @@ TEST(IniFile, FirstWriteCreatesTheFileAndRewritesKeepOtherBytes)
     WriteFile(file.Path(), "[ui]\r\ncolour=blue\r\n[dir]\r\nworkdir=/first\r\n; note\r\n");
     file.WriteString("dir", "workdir", "");
     EXPECT_EQ(ReadFile(file.Path()), "[ui]\r\ncolour=blue\r\n[dir]\r\nworkdir=\r\n; note\r\n");
-    EXPECT_FALSE(std::filesystem::exists(file.Path() + ".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
+        << "nothing but the settings file is left in its folder";
 }
 
 TEST(IniFile, UnwritablePlaceFailsNamingTheFile)
@@ -116,6 +118,121 @@ TEST(IniFile, UnwritablePlaceFailsNamingTheFile)
     } catch (const Error &failure) {
         EXPECT_EQ(std::string(failure.what()), "Unable to write to " + file.Path());
     }
+}
+
+struct UnstorableCase
+{
+    const char *name;
+    std::string value;
+    std::string reason;
+};
+
+class IniUnstorableValue : public testing::TestWithParam<UnstorableCase>
+{
+};
+
+TEST_P(IniUnstorableValue, IsRefusedWithItsReasonAndTheFileIsUnchanged)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    WriteFile(file.Path(), "[dir]\nworkdir=/old\n");
+    try {
+        file.WriteString("dir", "workdir", GetParam().value);
+        FAIL() << "stored";
+    } catch (const Error &failure) {
+        EXPECT_EQ(std::string(failure.what()), "Cannot store workdir in " + file.Path() + ": " + GetParam().reason);
+    }
+    EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/old\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, IniUnstorableValue,
+    testing::Values(
+        UnstorableCase {"LineFeed", "/data\n[dir]", "it holds a line break, and the settings file keeps each value on one line"},
+        UnstorableCase {"CarriageReturn", "/da\rta", "it holds a line break, and the settings file keeps each value on one line"},
+        UnstorableCase {"LeadingBlank", " /data", "it starts or ends with a blank, which reading the settings file drops"},
+        UnstorableCase {"TrailingTab", "/data\t", "it starts or ends with a blank, which reading the settings file drops"},
+        UnstorableCase {"LongerThanReadKeeps", "/" + std::string(2047, 'a'),
+                        "it is longer than the 2047 bytes that reading the settings file keeps"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(IniFile, TheLongestValueThatReadsBackIsStored)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    const std::string value = "/" + std::string(2046, 'a');
+    file.WriteString("dir", "workdir", value);
+    EXPECT_EQ(file.ReadString("dir", "workdir", ""), value);
+}
+
+TEST(IniFile, ALinkAtTheNameIsNeitherReadNorWrittenThroughButReplaced)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    WriteFile(dir / "elsewhere", "[dir]\nworkdir=/secret\nother=1\n");
+    std::filesystem::create_symlink(dir / "elsewhere", file.Path());
+    EXPECT_FALSE(file.Exists());
+    EXPECT_EQ(file.ReadString("dir", "workdir", "default"), "default");
+
+    file.WriteString("dir", "workdir", "/mine");
+    EXPECT_FALSE(std::filesystem::is_symlink(file.Path()));
+    EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/mine\n");
+    EXPECT_EQ(ReadFile(dir / "elsewhere"), "[dir]\nworkdir=/secret\nother=1\n");
+}
+
+TEST(IniFile, ALinkPlantedAtAnyTemporaryNameIsNotFollowed)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    WriteFile(dir / "victim", "victim");
+    WriteFile(file.Path(), "[dir]\nworkdir=/old\n");
+    std::filesystem::create_symlink(dir / "victim", file.Path() + ".tmp");
+    file.WriteString("dir", "workdir", "/new");
+    EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/new\n");
+    EXPECT_EQ(ReadFile(dir / "victim"), "victim");
+}
+
+TEST(IniFile, SettingsThatAreNotARegularFileAreNotWaitedOn)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    ASSERT_EQ(::mkfifo(file.Path().c_str(), 0600), 0);
+    EXPECT_EQ(file.ReadString("dir", "workdir", "default"), "default");
+    EXPECT_THROW(file.WriteString("dir", "workdir", "/x"), Error);
+}
+
+// Two programs setting keys at once: each change lands, and a reader finds the whole file at
+// every moment, never an empty or partial one.
+TEST(IniFile, WritersAtOnceLoseNoKeyAndReadersSeeWholeFiles)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    file.WriteString("start", "k", "v");
+    constexpr int kKeys = 15;
+    std::vector<pid_t> writers;
+    for (const char *prefix : {"a", "b"}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            for (int i = 0; i < kKeys; ++i)
+                file.WriteString("keys", prefix + std::to_string(i), "value" + std::to_string(i));
+            _exit(0);
+        }
+        writers.push_back(child);
+    }
+    bool running = true;
+    int partial = 0;
+    while (running) {
+        running = false;
+        for (const pid_t writer : writers)
+            running |= waitpid(writer, nullptr, WNOHANG) == 0;
+        if (file.ReadString("start", "k", "") != "v")
+            ++partial;
+    }
+    EXPECT_EQ(partial, 0);
+    for (const char *prefix : {"a", "b"})
+        for (int i = 0; i < kKeys; ++i)
+            EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"), "value" + std::to_string(i))
+                << prefix << i;
 }
 
 // Runs check in a child process as an ordinary user, since permissions do not bind the superuser.

@@ -1,18 +1,12 @@
 #pragma once
 
-#include "platform/Errors.h"
+#include "platform/WholeFile.h"
 
-#include <cstddef>
-#include <ctime>
-#include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace morvane::cli {
-
-// Receives a file's contents a chunk at a time.
-using ChunkSink = std::function<void(const char *, std::size_t)>;
+namespace morvane {
 
 // A folder that extracted files are written into. Every path is resolved one folder at a time
 // from the folder's own handle without following symbolic links, so that nothing is ever written
@@ -29,18 +23,17 @@ public:
     // The path shown to the user for components below the folder.
     std::string Shown(const std::vector<std::string> &components) const;
 
-    // Writes a file at components (folders created as needed): produce passes the contents to the
-    // sink it is given. They go to a temporary file beside the target, renamed into place once
-    // complete, so a failure leaves no half-written file and an overwritten file is replaced only
-    // by a whole one. Without overwrite an existing file is kept and the write fails. modified,
-    // when given, becomes the file's modification time.
+    // Writes a file at components (folders created as needed) whole, as WriteWholeFile does:
+    // produce passes the contents to the sink it is given. Without overwrite anything already at
+    // the name is kept and the write fails with ExistingFileKept. modified, when given, becomes
+    // the file's modification time (seconds since the epoch).
     void WriteFile(const std::vector<std::string> &components, bool overwrite,
-                   std::optional<std::time_t> modified,
-                   const std::function<void(const ChunkSink &)> &produce);
+                   std::optional<std::int64_t> modified, const ContentProducer &produce);
 
 private:
+    struct Handles;
     std::string path_;
-    int fd_ = -1;
+    std::unique_ptr<Handles> handles_;
 };
 
 // A file that extraction would have overwritten without being allowed to.
@@ -50,4 +43,4 @@ public:
     using Error::Error;
 };
 
-} // namespace morvane::cli
+} // namespace morvane
