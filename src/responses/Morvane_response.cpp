@@ -73,6 +73,8 @@ Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir
     QSizePolicy listPolicy = ui->Response->sizePolicy();
     listPolicy.setRetainSizeWhenHidden(true);
     ui->Response->setSizePolicy(listPolicy);
+    // Typing goes into the list as soon as the window shows, not to the first button.
+    ui->Response->setFocus();
 
     OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
     OpenDialog.DefaultExt = QStringLiteral("*.txt");

@@ -472,6 +472,16 @@ TEST_F(Editor, OpensWhereItsFormPlacesIt)
     shown.hide();
 }
 
+TEST_F(Editor, TypingGoesIntoTheListOnceTheWindowShows)
+{
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), "TYPED.BIN");
+    EXPECT_EQ(ListBytes(), "TYPED.BIN");
+    editor.hide();
+}
+
 TEST_F(Editor, LoadOfAMissingFileReportsItAndKeepsListAndStatus)
 {
     user.ChooseFiles({Q(At("a.txt"))});
