@@ -79,7 +79,9 @@ window "^Open$" >/dev/null
 sleep 1
 xdotool type --delay 20 "lisez-moi.txt"
 xdotool key Return
-xdotool mousemove --window "$editor" 300 300
+# The pointer leaves the tool bar once the dialog has closed, so no button shows as hovered.
+sleep 1
+xdotool mousemove --window "$editor" 300 250 mousemove --window "$editor" 300 300
 take "$editor" docs/editor.png
 xdotool mousemove --window "$editor" 485 12 click 1
 
