@@ -226,6 +226,9 @@ TEST_F(Editor, CreateDirListsWhatABuildCanOpenAndNamesTheRest)
 
 TEST_F(Editor, CreateDirNamesTheFoldersItCouldNotRead)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the deep folders are made with the *at() calls of POSIX";
+#else
     test::DeepFolders deep(work, "long", 4000);
     deep.AddFile("near");
     user.ChooseFolder(Q(work));
@@ -235,6 +238,7 @@ TEST_F(Editor, CreateDirNamesTheFoldersItCouldNotRead)
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].details,
               Q(deep.TooDeep() + "/") + ": the folder could not be read (File name too long)");
+#endif
 }
 
 TEST_F(Editor, CreateDirOnASubFolderStaysRelativeToTheWorkingFolder)
