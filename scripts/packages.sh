@@ -21,3 +21,8 @@ TEST_PACKAGES=(googletest libgtest-dev libgmock-dev)
 # What the install and package tests need: Debian's validators for the desktop entry, the
 # AppStream metadata, the archive type, XML and manual pages, and the Debian package tools.
 PACKAGING_PACKAGES=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
+# What the Windows build of the program needs on top: the cross compiler, the icon converter,
+# Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, and a virtual
+# display for the smoke run.
+WINDOWS_APP_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools icoutils wine wine64 fonts-wine
+    fonts-dejavu-core googletest xvfb xauth openbox xdotool imagemagick)

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Builds the whole project for 64-bit Windows with mingw-w64 and the Qt that
+# scripts/build-qt-windows.sh cross-builds (reused once it is in the cache), runs every test under
+# Wine on Qt's offscreen platform, gathers Morvane.exe with what it needs in morvane-windows/, and
+# starts that Morvane.exe under Wine on a virtual display to check that its main window shows.
+#
+#   build-windows-app/morvane/morvane-windows(.zip)  the folder to copy to a Windows machine
+#   build-windows-app/main-window.png                the screenshot of the smoke run
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo="$PWD"
+source scripts/packages.sh
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_APP_PACKAGES[@]}"
+
+say() { printf 'test-windows-app: %s\n' "$*" >&2; }
+die() { say "error: $*"; exit 1; }
+
+# Run on the virtual display: start Morvane.exe ($2) with a window manager, wait for its main
+# window, take a screenshot of the screen ($3) and check that the window is there and drawn.
+if [ "${1:-}" = --smoke-run ]; then
+    exe="$2" shot="$3"
+    openbox >/dev/null 2>&1 &
+    trap 'wineserver -k 2>/dev/null || true; kill %1 2>/dev/null || true' EXIT
+    wine "$exe" >"${shot%.png}.log" 2>&1 &
+    window="$(timeout 120 xdotool search --sync --onlyvisible --name '^Morvane v1\.3$' | head -n 1)" \
+        || die "no window titled 'Morvane v1.3' within 2 minutes (output: ${shot%.png}.log)"
+    sleep 3
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root "$shot"
+    # The main window shows two pictures and its texts: its area holds many colours, where a
+    # window that failed to paint is one flat colour.
+    colours="$(convert "$shot" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -format '%k' info:)"
+    say "main window ${WIDTH}x${HEIGHT} at ${X},${Y} with $colours colours; screenshot $shot"
+    [ "$WIDTH" -ge 200 ] && [ "$HEIGHT" -ge 150 ] || die "the main window is only ${WIDTH}x${HEIGHT}"
+    [ "$colours" -ge 16 ] || die "the main window shows only $colours colours: it did not paint"
+    exit 0
+fi
+
+qt="$(bash scripts/build-qt-windows.sh | tail -n 1)"
+top="$repo/build-windows-app"
+mkdir -p "$top"
+
+export WINEPREFIX="$top/wineprefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    say "creating the Wine prefix $WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+fi
+# One wineserver for the whole run: without it every program started under Wine waits for
+# Wine's background services to let go of its output.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wine cmd /c exit >/dev/null 2>&1
+
+gtest="$top/googletest"
+if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
+    say "cross-building GoogleTest from /usr/src/googletest"
+    cmake -S /usr/src/googletest -B "$gtest/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$gtest/install" >/dev/null
+    cmake --build "$gtest/build" -j2
+    cmake --install "$gtest/build" >/dev/null
+fi
+
+# Qt's own toolchain file adds the Qt prefix and Debian's host tools to what CMake may find,
+# then loads the project's mingw-w64 toolchain.
+build="$top/morvane"
+say "configuring Morvane for Windows in $build"
+cmake -S . -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw-w64-x86_64.cmake" \
+    -DGTest_DIR="$gtest/install/lib/cmake/GTest" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
+
+# The tests list themselves under Wine while they are built, and load the Qt DLLs from the cache.
+# On Windows the offscreen platform reads fonts from one folder only, by default one this Qt does
+# not have.
+WINEPATH="$(winepath -w "$qt/bin")"
+QT_QPA_FONTDIR="$(winepath -w /usr/share/fonts/truetype/dejavu)"
+export WINEPATH QT_QPA_FONTDIR QT_QPA_PLATFORM=offscreen
+say "building Morvane.exe and the tests"
+cmake --build "$build" -j2
+cmake --build "$build" --target morvane-windows
+
+say "running the tests under Wine"
+ctest --test-dir "$build" --output-on-failure -j2
+
+# The smoke run uses only the gathered folder, as a Windows machine with nothing installed would.
+unset WINEPATH QT_QPA_FONTDIR QT_QPA_PLATFORM
+say "starting morvane-windows/Morvane.exe under Wine on a virtual display"
+wineserver -k 2>/dev/null || true
+wineserver -w
+rm -f "$build/morvane-windows/Morvane.ini" "$top/main-window.png"
+xvfb-run -a -s "-screen 0 1024x600x24" bash "$0" --smoke-run \
+    "$build/morvane-windows/Morvane.exe" "$top/main-window.png"
+say "all passed; the Windows build is $build/morvane-windows.zip"

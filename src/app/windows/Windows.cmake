@@ -1,0 +1,39 @@
+# Windows only: the executable's icon and version resources, and the morvane-windows target that
+# gathers Morvane.exe with the Qt DLLs and plugins it loads into a folder and a zip.
+
+find_program(MORVANE_ICOTOOL icotool REQUIRED)
+set(MORVANE_ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/Morvane.ico)
+add_custom_command(OUTPUT ${MORVANE_ICON_FILE}
+  COMMAND ${MORVANE_ICOTOOL} --create --output=${MORVANE_ICON_FILE}
+          ${CMAKE_CURRENT_SOURCE_DIR}/pictures/Morvane.png
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pictures/Morvane.png
+  COMMENT "Making Morvane.ico from the window icon"
+  VERBATIM)
+configure_file(windows/Morvane.rc.in ${CMAKE_CURRENT_BINARY_DIR}/Morvane.rc @ONLY)
+target_sources(Morvane PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/Morvane.rc)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/Morvane.rc
+  PROPERTIES OBJECT_DEPENDS ${MORVANE_ICON_FILE})
+
+# Qt finds the platform and style plugins in these folders beside the executable; PNG support is
+# built into Qt6Gui. The C and C++ runtimes are linked into the executable and into each Qt DLL.
+set(MORVANE_WINDOWS_DIR ${CMAKE_BINARY_DIR}/morvane-windows)
+set(MORVANE_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/morvane-windows.zip)
+set(MORVANE_WINDOWS_FILES $<TARGET_FILE:Morvane>
+  $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>)
+if(TARGET morvane-cli)
+  list(APPEND MORVANE_WINDOWS_FILES $<TARGET_FILE:morvane-cli>)
+endif()
+add_custom_target(morvane-windows
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${MORVANE_WINDOWS_DIR} ${MORVANE_WINDOWS_ZIP}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${MORVANE_WINDOWS_DIR}/platforms
+          ${MORVANE_WINDOWS_DIR}/styles
+  COMMAND ${CMAKE_COMMAND} -E copy ${MORVANE_WINDOWS_FILES} ${MORVANE_WINDOWS_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
+          ${MORVANE_WINDOWS_DIR}/platforms
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
+          ${MORVANE_WINDOWS_DIR}/styles
+  COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}
+          ${CMAKE_COMMAND} -E tar cf ${MORVANE_WINDOWS_ZIP} --format=zip morvane-windows
+  DEPENDS Morvane
+  COMMENT "Gathering Morvane.exe and the Qt it needs in morvane-windows/ and morvane-windows.zip"
+  VERBATIM)
