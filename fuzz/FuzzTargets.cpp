@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <stdexcept>
 #include <string>
 
 namespace morvane::fuzz {
@@ -23,10 +25,18 @@ class ScratchFolder
 public:
     ScratchFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "morvane-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
+        // create_directory fails on a name that exists, so nobody else's folder is ever taken.
+        std::random_device seed;
+        std::mt19937_64 generator(seed());
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate = std::filesystem::temp_directory_path()
+                / ("morvane-fuzz-" + std::to_string(generator()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                path_ = candidate;
+        }
+        if (path_.empty())
             throw std::runtime_error("cannot make a scratch folder");
-        path_ = pattern;
     }
     ~ScratchFolder()
     {

@@ -21,6 +21,9 @@ TEST_PACKAGES=(googletest libgtest-dev libgmock-dev)
 # What the install and package tests need: Debian's validators for the desktop entry, the
 # AppStream metadata, the archive type, XML and manual pages, and the Debian package tools.
 PACKAGING_PACKAGES=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
+# The Windows build: the mingw-w64 cross compiler (posix threads), its tools, Wine to run the
+# programs, and GoogleTest's source to cross-build it.
+WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest)
 # What the Windows build of the program needs on top: the cross compiler, the icon converter,
 # Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, and a virtual
 # display for the smoke run.

@@ -1,6 +1,8 @@
 #include "app/CommandLineFile.h"
 
 #include "app/Morvane_main.h"
+#include "platform/PrintableText.h"
+#include "responses/FileSystemNames.h"
 #include "responses/FailureReport.h"
 #include "responses/ModalInteraction.h"
 
@@ -15,8 +17,9 @@ const QString kWarningTitle = QStringLiteral("Warning");
 
 void Refuse(TForm_main &mainWindow, const QString &text, const QString &file)
 {
+    const std::string shown = PrintableFileName(ToFileSystemPath(QDir::toNativeSeparators(file)), TerminalEncoding::Utf8);
     Interaction().ShowMessage(&mainWindow, MessageKind::Warning, kWarningTitle,
-                              QDir::toNativeSeparators(file) + QStringLiteral("\n\n") + text);
+                              QString::fromStdString(shown) + QStringLiteral("\n\n") + text);
 }
 
 } // namespace

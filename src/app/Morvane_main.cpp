@@ -6,6 +6,7 @@
 #include "app/SettingsLocation.h"
 #include "archive/ArchiveCommands.h"
 #include "platform/IniFile.h"
+#include "platform/PrintableText.h"
 #include "responses/BusyCursor.h"
 #include "responses/FileSystemNames.h"
 #include "responses/ModalInteraction.h"
@@ -41,7 +42,7 @@ const QString kResponseIsArchive =
 // when the build never changed that file.
 QString LeftBehind(const std::exception &failure)
 {
-    QString sentence = FromFileSystemPath(DescribeFailedBuildLeftover(failure));
+    QString sentence = QString::fromStdString(PrintableFileName(DescribeFailedBuildLeftover(failure), TerminalEncoding::Utf8));
     if (sentence.isEmpty())
         return sentence;
     sentence[0] = sentence[0].toUpper();
@@ -128,7 +129,7 @@ void TForm_main::CreatePODClick()
     const std::string responsePath = ToFileSystemPath(responseFile);
     if (ResponseFileIsAnArchiveName(responsePath)) {
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
-                                  FromFileSystemPath(ResponseFileWouldBeOverwritten(responsePath).what()));
+                                  FailureMessage(ResponseFileWouldBeOverwritten(responsePath)));
         return;
     }
 

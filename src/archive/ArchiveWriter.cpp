@@ -1,15 +1,11 @@
 #include "archive/ArchiveWriter.h"
 
 #include "platform/Errors.h"
+#include "platform/FileMapping.h"
 #include "platform/FileStream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
@@ -38,34 +34,6 @@ constexpr std::int64_t kPreallocationAhead = 8 << 20;
     throw Error("Stream read error: cannot read " + source.Path());
 }
 
-// A read-only view of part of a file, its pages looked up at once. Its bytes are only ever
-// handed to write(): if the file shrinks meanwhile, write() fails with EFAULT instead of the
-// process receiving SIGBUS.
-class SourceWindow
-{
-public:
-    SourceWindow(int fd, std::uint64_t offset, std::size_t length)
-        : length_(length)
-        , data_(::mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, fd,
-                       static_cast<off_t>(offset)))
-    {
-    }
-    ~SourceWindow()
-    {
-        if (data_ != MAP_FAILED)
-            ::munmap(data_, length_);
-    }
-    SourceWindow(const SourceWindow &) = delete;
-    SourceWindow &operator=(const SourceWindow &) = delete;
-
-    bool Mapped() const { return data_ != MAP_FAILED; }
-    const char *Data() const { return static_cast<const char *>(data_); }
-
-private:
-    std::size_t length_;
-    void *data_;
-};
-
 } // namespace
 
 ArchiveWriter::ArchiveWriter(FileStream &archive, std::int64_t position)
@@ -79,11 +47,9 @@ ArchiveWriter::ArchiveWriter(FileStream &archive, std::int64_t position)
 
 ArchiveWriter::~ArchiveWriter()
 {
-    // Gives back the blocks reserved past what was written: truncating a file to its own size
-    // frees them, and changes nothing else.
-    struct stat status {};
-    if (preallocated_ && ::fstat(archive_.Handle(), &status) == 0)
-        static_cast<void>(::ftruncate(archive_.Handle(), status.st_size));
+    // Gives back the blocks reserved past what was written.
+    if (preallocated_)
+        ReleaseReservedSpace(archive_);
 }
 
 // Reserves the archive's blocks up to at least end, and then a run ahead of the writer's
@@ -97,9 +63,7 @@ void ArchiveWriter::preallocate(std::int64_t end)
     const std::int64_t newEnd = std::max(end, position_ + kPreallocationAhead);
     // Even a refused reservation (a nearly full disk) may have kept part of the run.
     preallocated_ = true;
-    const int result = ::fallocate(archive_.Handle(), FALLOC_FL_KEEP_SIZE, preallocatedEnd_,
-                                   newEnd - preallocatedEnd_);
-    if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS))
+    if (ReserveSpace(archive_, preallocatedEnd_, newEnd - preallocatedEnd_) == SpaceReservation::Unsupported)
         preallocationWorks_ = false;
     preallocatedEnd_ = newEnd;
 }
@@ -188,9 +152,9 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
     while (copied < size) {
         const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - copied));
         preallocate(position_ + static_cast<std::int64_t>(length));
-        const SourceWindow window(source.Handle(), copied, length);
+        const MappedWindow window(source, copied, length);
         if (!window.Mapped()) {
-            mappingWorks_ = errno != ENODEV;
+            mappingWorks_ = !window.Unsupported();
             source.Seek(static_cast<std::int64_t>(copied));
             return false;
         }
@@ -209,7 +173,7 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
     }
     // A source cut short within its last page gives zeros rather than EFAULT: only its size
     // tells.
-    if (const auto now = source.Status(); !now || static_cast<std::uint64_t>(now->st_size) < size)
+    if (const auto now = source.Status(); !now || static_cast<std::uint64_t>(now->size) < size)
         cutBackToSource(source, start);
     return true;
 }
@@ -218,17 +182,10 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
 // (the source shrank while it was mapped).
 std::size_t ArchiveWriter::writeFromSource(const char *data, std::size_t n)
 {
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t put = ::write(archive_.Handle(), data + done, n - done);
-        if (put > 0)
-            done += static_cast<std::size_t>(put);
-        else if (put < 0 && errno == EFAULT)
-            break;
-        else if (put == 0 || errno != EINTR)
-            throw Error(kStreamWriteError);
-    }
-    return done;
+    const MappedWrite result = WriteFromMapping(archive_, data, n);
+    if (result.targetFailed)
+        throw Error(kStreamWriteError);
+    return result.written;
 }
 
 // A mapped source that shrank while it was copied has given zeros for the pages past its new
@@ -237,9 +194,9 @@ std::size_t ArchiveWriter::writeFromSource(const char *data, std::size_t n)
 void ArchiveWriter::cutBackToSource(const FileStream &source, std::int64_t start)
 {
     const auto now = source.Status();
-    const std::int64_t real = now ? std::max<std::int64_t>(now->st_size, 0) : 0;
+    const std::int64_t real = now ? std::max<std::int64_t>(now->size, 0) : 0;
     const std::int64_t goodEnd = std::min(position_, start + real);
-    if (goodEnd < position_ && ::ftruncate(archive_.Handle(), goodEnd) == 0) {
+    if (goodEnd < position_ && SetFileLength(archive_, goodEnd)) {
         archive_.Seek(goodEnd);
         position_ = goodEnd;
         resetLimit();

@@ -149,8 +149,8 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
             std::string sourcePath;
             const std::unique_ptr<FileStream> opened = openSource(folder, lines[i], sourcePath);
             FileStream &source = *opened;
-            const struct stat &status = source.StatusWhenOpened();
-            const auto size = static_cast<std::uint64_t>(status.st_size);
+            const FileStatus &status = source.StatusWhenOpened();
+            const auto size = static_cast<std::uint64_t>(status.size);
             if (writer.Position() + static_cast<std::int64_t>(size) >= kMaxContentsEnd)
                 throw Error("The archive cannot hold " + sourcePath
                             + ": its contents would reach 2 GiB, the most a POD3 archive can hold");
@@ -167,7 +167,7 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
                 throw Error("The archive cannot hold " + sourcePath
                             + ": it grew while it was copied, past the 2 GiB a POD3 archive can hold");
             entry.Size = static_cast<std::uint32_t>(copied);
-            entry.Timestamp = PodTimestamp(DosDateTimeOf(status.st_mtim.tv_sec));
+            entry.Timestamp = PodTimestamp(DosDateTimeOf(status.modified));
             if (observer)
                 observer->Progress(i + 1, count, writer.Position());
         }

@@ -2,13 +2,13 @@
 
 #include "archive/ArchiveCommands.h"
 #include "cli/BuildProgress.h"
+#include "platform/Console.h"
 #include "platform/PathRules.h"
 
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <system_error>
-#include <unistd.h>
 
 namespace morvane::cli {
 namespace {
@@ -58,7 +58,7 @@ int RunBuild(const std::vector<std::string> &args)
     HeaderTexts texts;
     ApplyHeaderOptions(arguments, texts);
     std::unique_ptr<BuildProgress> progress;
-    if (!arguments.has("--quiet") && ::isatty(STDERR_FILENO))
+    if (!arguments.has("--quiet") && IsTerminal(StandardStream::Error))
         progress = std::make_unique<BuildProgress>(std::cerr, TotalSourceBytes(responsePath));
     try {
         CreateArchive(responsePath, archivePath, texts, progress.get());

@@ -6,6 +6,9 @@
 #include "platform/OutputFolder.h"
 #include "platform/PrintableText.h"
 
+#include "platform/CaseLookup.h"
+#include "platform/DosTime.h"
+
 #include <algorithm>
 #include <ctime>
 #include <iostream>
@@ -33,11 +36,7 @@ std::optional<std::int64_t> modificationTime(std::uint32_t stored)
     local.tm_hour = time->Hour;
     local.tm_min = time->Minute;
     local.tm_sec = time->Second;
-    local.tm_isdst = -1;
-    const std::time_t seconds = std::mktime(&local);
-    if (seconds == static_cast<std::time_t>(-1))
-        return std::nullopt;
-    return seconds;
+    return FileTimeOfLocalTime(local);
 }
 
 // A name given on the command line (UTF-8) picks the entry whose stored name it spells, read as
@@ -110,6 +109,9 @@ int RunExtract(const std::vector<std::string> &args)
     OutputFolder folder(folderPath);
 
     std::size_t written = 0;
+    // Where letter case does not tell names apart, a name that differs only by case from one
+    // written before would land on that file.
+    std::map<std::string, std::string> writtenByFoldedName;
     // Files packed together mostly share a stored time: converting each distinct one once spares
     // a look at the time zone file per file.
     std::uint32_t convertedStamp = 0;
@@ -121,6 +123,17 @@ int RunExtract(const std::vector<std::string> &args)
             std::cerr << "morvane-cli: " << label << " refused: " << path.Refusal
                       << "; nothing written for it\n";
             continue;
+        }
+        if (kNativePathStyle == PathStyle::Windows) {
+            std::string joined;
+            for (const std::string &component : path.Components)
+                joined += (joined.empty() ? "" : "\\") + component;
+            const auto [earlier, fresh] = writtenByFoldedName.emplace(FoldCase(joined), joined);
+            if (!fresh && earlier->second != joined) {
+                std::cerr << "morvane-cli: " << label << " refused: its name differs only by letter case from "
+                          << PrintableFileName(earlier->second) << ", written before it; nothing written for it\n";
+                continue;
+            }
         }
         try {
             if (entry->Timestamp != convertedStamp) {

@@ -2,6 +2,9 @@
 
 #include "platform/Cp1252.h"
 
+#include <algorithm>
+#include <array>
+
 namespace morvane::cli {
 namespace {
 
@@ -20,9 +23,46 @@ ExtractionPath refused(std::string why)
     return {{}, std::move(why)};
 }
 
+char asciiUpper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool isDeviceName(std::string_view component)
+{
+    // The device is named by the part before the first dot, trailing blanks ignored.
+    std::string_view base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.remove_suffix(1);
+    std::string upper;
+    for (const char c : base)
+        upper += asciiUpper(c);
+    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end())
+        return true;
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1'
+        && upper[3] <= '9';
+}
+
+// Why Windows would not keep a name part as written, or empty.
+std::string windowsRefusal(std::string_view component)
+{
+    for (const char c : component) {
+        if (static_cast<unsigned char>(c) < 32)
+            return "its name holds a control character, which Windows does not allow in names";
+        if (std::string_view(":<>\"|?*").find(c) != std::string_view::npos)
+            return std::string("its name holds '") + c + "', which Windows does not allow in names";
+    }
+    if (component.back() == '.' || component.back() == ' ')
+        return "its name has a part ending in a dot or a space, which Windows would drop";
+    if (isDeviceName(component))
+        return "its name has a part that Windows reserves for a device (" + std::string(component) + ")";
+    return {};
+}
+
 } // namespace
 
-ExtractionPath ExtractionPathFor(std::string_view name)
+ExtractionPath ExtractionPathFor(std::string_view name, PathStyle style)
 {
     if (name.empty())
         return refused("its name is empty");
@@ -45,6 +85,9 @@ ExtractionPath ExtractionPathFor(std::string_view name)
             return refused("its name has a '..' component");
         if (component == ".")
             return refused("its name has a '.' component");
+        if (style == PathStyle::Windows)
+            if (std::string why = windowsRefusal(component); !why.empty())
+                return refused(std::move(why));
         path.Components.push_back(Cp1252ToUtf8(component));
         if (end == name.size())
             return path;

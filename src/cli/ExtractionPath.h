@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PathRules.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +20,9 @@ struct ExtractionPath
 };
 
 // Both '\' (the stored separator) and '/' split a name, so that no host reads a separator into a
-// name that was checked without it.
-ExtractionPath ExtractionPathFor(std::string_view storedName);
+// name that was checked without it. On Windows a part is also refused when Windows would not
+// keep it as written: a character it forbids in names (':' would name a stream), a trailing dot
+// or space (dropped), or a device name such as CON or LPT1, with or without an extension.
+ExtractionPath ExtractionPathFor(std::string_view storedName, PathStyle style = kNativePathStyle);
 
 } // namespace morvane::cli

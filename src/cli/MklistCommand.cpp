@@ -73,7 +73,9 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
     finder.SetFileMask("*.*");
     finder.SetPath(folder);
     // A folder the finder refuses would leave it searching the current one.
-    if (finder.Path() != (folder.ends_with('/') ? folder : folder + '/'))
+    const bool endsWithSeparator
+        = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
+    if (finder.Path() != (endsWithSeparator ? folder : folder + PathSeparator(kNativePathStyle)))
         throw Error("Cannot list " + PrintableFileName(folder) + ": it is not a folder");
 
     const std::vector<std::string> &found = finder.Execute();

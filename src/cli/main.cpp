@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/PrintableText.h"
 
@@ -72,7 +73,9 @@ int main(int argc, char **argv)
         {"extract", morvane::cli::RunExtract},
         {"mklist", morvane::cli::RunMklist},
     };
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    morvane::UseBinaryStandardStreams();
+    const std::vector<std::string> all = morvane::CommandLineArguments(argc, argv);
+    const std::vector<std::string> args(all.empty() ? all.end() : all.begin() + 1, all.end());
     if (!args.empty() && (args.front() == "--help" || args.front() == "-h" || args.front() == "help")) {
         std::cout << kUsage;
         return 0;

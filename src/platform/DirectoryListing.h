@@ -84,7 +84,9 @@ public:
     std::error_code Error() const { return error_; }
 
 private:
-    void *handle_ = nullptr; // DIR *, kept out of the header
+    void *handle_ = nullptr; // DIR * or a Windows find handle, kept out of the header
+    // Windows hands out the first entry with the opening of the listing.
+    std::optional<DirectoryEntry> pending_;
     ListingFilter filter_;
     std::error_code error_;
 };

@@ -19,12 +19,4 @@ std::int32_t EncodeDosDateTime(const std::tm &local)
     return static_cast<std::int32_t>((date << 16) | time);
 }
 
-std::int32_t DosDateTimeOf(std::time_t fileTime)
-{
-    std::tm local {};
-    if (::localtime_r(&fileTime, &local) == nullptr)
-        return -1;
-    return EncodeDosDateTime(local);
-}
-
 } // namespace morvane

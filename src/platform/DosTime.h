@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 namespace morvane {
 
@@ -10,7 +11,11 @@ namespace morvane {
 // expressed (a year outside 1980 to 2107, or fields out of range).
 std::int32_t EncodeDosDateTime(const std::tm &local);
 
-// A file time (seconds since the epoch) converted to local time, then encoded as above.
+// A file time (seconds since the epoch) converted to local time, with the zone's rules in force
+// at that moment, then encoded as above.
 std::int32_t DosDateTimeOf(std::time_t fileTime);
+
+// The file time of a local date and time (tm_isdst ignored); nullopt when there is none.
+std::optional<std::time_t> FileTimeOfLocalTime(const std::tm &local);
 
 } // namespace morvane

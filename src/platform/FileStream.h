@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <ctime>
 #include <string>
-#include <sys/stat.h>
 
 namespace morvane {
 
@@ -17,6 +17,16 @@ enum class OpenMode {
                      // exclusively
     ReadShared,      // existing file, read only; others may read but not hold it exclusively
     ReadExclusive,   // existing regular file, read only; fails when anybody else holds it
+};
+
+// What the system knows of an open file.
+struct FileStatus
+{
+    std::int64_t size = 0;
+    // Bytes of storage the file occupies, which may exceed its size while blocks are reserved.
+    std::int64_t allocated = 0;
+    // Last write, in seconds since 1970-01-01 00:00 UTC.
+    std::time_t modified = 0;
 };
 
 // An open file. Closed when destroyed.
@@ -43,17 +53,18 @@ public:
     std::int64_t Size() const;
 
     // Status of the open file (size, times); nullopt when it cannot be read.
-    std::optional<struct stat> Status() const;
+    std::optional<FileStatus> Status() const;
     // The status read while the file was opened, after its lock was taken; costs no system call.
-    const struct stat &StatusWhenOpened() const { return opened_; }
+    const FileStatus &StatusWhenOpened() const { return opened_; }
 
-    int Handle() const { return fd_; }
+    // The system's handle (a descriptor on POSIX, a HANDLE on Windows), for the platform layer.
+    std::intptr_t NativeHandle() const { return handle_; }
     const std::string &Path() const { return path_; }
 
 private:
     std::string path_;
-    int fd_ = -1;
-    struct stat opened_ {};
+    std::intptr_t handle_ = -1;
+    FileStatus opened_;
     bool readFailed_ = false;
 };
 

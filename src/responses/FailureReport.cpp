@@ -1,11 +1,28 @@
 #include "responses/FailureReport.h"
 
-#include "platform/Cp1252.h"
+#include "platform/PrintableText.h"
+#include "platform/Utf8.h"
 #include "responses/ModalInteraction.h"
 
-#include <QStringDecoder>
+#include <string_view>
 
 namespace morvane {
+
+namespace {
+
+bool IsUtf8(std::string_view bytes)
+{
+    char32_t code = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = DecodeUtf8(bytes.substr(at), code);
+        if (length == 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+} // namespace
 
 QString FailureReportText(const QString &message)
 {
@@ -16,12 +33,10 @@ QString FailureReportText(const QString &message)
 
 QString FailureMessage(const std::exception &failure)
 {
-    const QByteArray bytes(failure.what());
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return decoded;
-    return QString::fromStdString(Cp1252ToUtf8(bytes.toStdString()));
+    // Messages quote file names and texts read from files: their control characters show as '?'.
+    const std::string_view bytes(failure.what());
+    return QString::fromStdString(IsUtf8(bytes) ? PrintableFileName(bytes, TerminalEncoding::Utf8)
+                                                : PrintableCp1252(bytes, TerminalEncoding::Utf8));
 }
 
 void ShowFailureReport(QWidget *parent, const QString &message)

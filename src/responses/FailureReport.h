@@ -16,7 +16,7 @@ inline constexpr const char *kApplicationTitle = "Morvane";
 QString FailureReportText(const QString &message);
 
 // A failure's message as the user reads it. Messages are UTF-8, except those that quote
-// a header text, which is Windows-1252.
+// a header text, which is Windows-1252; control characters show as '?'.
 QString FailureMessage(const std::exception &failure);
 
 // The box every failure that a command does not handle itself ends in: titled with the

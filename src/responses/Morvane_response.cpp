@@ -69,6 +69,12 @@ Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir
 {
     ui->setupUi(this);
     move(kFormPosition);
+    // Create Dir hides the text area while it works; the tool bar and status bar stay where they are.
+    QSizePolicy listPolicy = ui->Response->sizePolicy();
+    listPolicy.setRetainSizeWhenHidden(true);
+    ui->Response->setSizePolicy(listPolicy);
+    // Typing goes into the list as soon as the window shows, not to the first button.
+    ui->Response->setFocus();
 
     OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
     OpenDialog.DefaultExt = QStringLiteral("*.txt");
@@ -126,34 +132,44 @@ void Tform_response::tbCreerDirClick()
     const QString workDir = workDir_();
     if (!requireWorkDir(workDir))
         return;
-    const HiddenWhile hidden(*ui->Response);
     QString folder;
-    if (!SelectFolder(QStringLiteral("Select a directory"), workDir, folder) || folder.isEmpty())
-        return;
-    const std::string chosen = ToFileSystemPath(folder);
-    if (!FolderIsWithin(chosen, ToFileSystemPath(workDir))) {
+    bool inside = false;
+    QStringList leftOut;
+    {
+        // The list is hidden while the folder is chosen and searched, and back before any warning.
+        const HiddenWhile hidden(*ui->Response);
+        if (!SelectFolder(QStringLiteral("Select a directory"), workDir, folder) || folder.isEmpty())
+            return;
+        inside = FolderIsWithin(ToFileSystemPath(folder), ToFileSystemPath(workDir));
+        if (inside)
+            leftOut = listFolder(ToFileSystemPath(folder), workDir);
+    }
+    if (!inside) {
         Interaction().ShowMessage(
             this, MessageKind::Warning, kWarningTitle,
             QStringLiteral("Ce dossier n'est pas dans le dossier de travail ; la liste est inchangée.\n"
                            "The folder %1 lies outside the working folder %2; the list is unchanged.")
-                .arg(folder, workDir));
+                .arg(shownName(ToFileSystemPath(folder)), shownName(ToFileSystemPath(workDir))));
         return;
     }
-    QStringList leftOut;
-    {
-        const BusyCursor busy;
-        FindFile.SetPath(chosen);
-        const std::string expected = chosen.ends_with('/') ? chosen : chosen + '/';
-        // A folder the finder refuses would leave it searching the previous one.
-        if (FindFile.Path() != expected)
-            throw Error("Cannot open folder " + chosen);
-        const std::vector<std::string> &found = FindFile.Execute();
-        SetResponseLines(*ui->Response, linesFor(found, &FindFile.Attributes(), workDir, leftOut), true);
-        for (const auto &unread : FindFile.UnreadFolders())
-            leftOut << QStringLiteral("%1: the folder could not be read (%2)")
-                           .arg(shownName(unread.path), QString::fromStdString(unread.error.message()));
-    }
     warnLeftOut(leftOut);
+}
+
+QStringList Tform_response::listFolder(const std::string &folder, const QString &workDir)
+{
+    const BusyCursor busy;
+    FindFile.SetPath(folder);
+    const std::string expected = folder.ends_with('/') ? folder : folder + '/';
+    // A folder the finder refuses would leave it searching the previous one.
+    if (FindFile.Path() != expected)
+        throw Error("Cannot open folder " + folder);
+    QStringList leftOut;
+    const std::vector<std::string> &found = FindFile.Execute();
+    SetResponseLines(*ui->Response, linesFor(found, &FindFile.Attributes(), workDir, leftOut), true);
+    for (const auto &unread : FindFile.UnreadFolders())
+        leftOut << QStringLiteral("%1: the folder could not be read (%2)")
+                       .arg(shownName(unread.path), QString::fromStdString(unread.error.message()));
+    return leftOut;
 }
 
 void Tform_response::tbChargerClick()
@@ -169,7 +185,7 @@ void Tform_response::LoadResponseFile(const QString &path)
 {
     ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
     ui->StatusBar->showMessage(
-        QStringLiteral("%1 - %2 lignes/lines").arg(path).arg(ResponseLineCount(*ui->Response)));
+        QStringLiteral("%1 - %2 lignes/lines").arg(shownName(ToFileSystemPath(path))).arg(ResponseLineCount(*ui->Response)));
 }
 
 void Tform_response::tbEnregistrerClick()

@@ -47,6 +47,8 @@ private:
     std::vector<std::string> linesFor(const std::vector<std::string> &paths,
                                       const std::vector<std::uint32_t> *attributes, const QString &workDir,
                                       QStringList &leftOut);
+    // Replaces the list with the files of the folder tree and returns what was left out, and why.
+    QStringList listFolder(const std::string &folder, const QString &workDir);
     // Tells the user, in one box, which files were left out of the list and why.
     void warnLeftOut(const QStringList &leftOut);
     void showLineCount();

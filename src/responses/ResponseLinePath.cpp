@@ -5,14 +5,17 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace morvane {
 
 namespace {
 
+std::string normalisedPosix(std::string_view path);
+
 std::string withSeparator(std::string_view path)
 {
-    std::string normal = std::filesystem::path(path).lexically_normal().string();
+    std::string normal = normalisedPosix(path);
     if (!normal.ends_with('/'))
         normal += '/';
     return normal;
@@ -40,7 +43,7 @@ std::optional<std::string> relativePart(std::string_view fullPath, std::string_v
 {
     std::string normalised;
     if (mayNeedNormalising(fullPath)) {
-        normalised = std::filesystem::path(fullPath).lexically_normal().string();
+        normalised = normalisedPosix(fullPath);
         fullPath = normalised;
     }
     if (fullPath.size() <= folder.size() || !fullPath.starts_with(folder))
@@ -48,20 +51,133 @@ std::optional<std::string> relativePart(std::string_view fullPath, std::string_v
     return std::string(fullPath.substr(folder.size()));
 }
 
+// A path taken apart lexically: what roots it ("/", "C:", "C:\", "\\" of a network path, or
+// nothing) and its names, with "." and empty names dropped and ".." resolved where it can be.
+struct PathParts
+{
+    std::string root;
+    std::vector<std::string_view> names;
+};
+
+bool isAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+PathParts partsOf(std::string_view path, PathStyle style)
+{
+    PathParts parts;
+    std::size_t i = 0;
+    if (style == PathStyle::Windows && path.size() >= 2 && isAsciiLetter(path[0]) && path[1] == ':') {
+        parts.root = path.substr(0, 2);
+        i = 2;
+    }
+    std::size_t separators = 0;
+    while (i + separators < path.size() && IsPathDelimiter(path[i + separators], style)
+           && path[i + separators] != ':')
+        ++separators;
+    if (separators > 0) {
+        // Two separators open a network path on Windows; elsewhere they are one.
+        const bool network = style == PathStyle::Windows && parts.root.empty() && separators >= 2;
+        parts.root.append(network ? 2 : 1, PathSeparator(style));
+        i += separators;
+    }
+    const bool rooted = separators > 0;
+    while (i < path.size()) {
+        std::size_t end = i;
+        while (end < path.size() && !(IsPathDelimiter(path[end], style) && path[end] != ':'))
+            ++end;
+        const std::string_view name = path.substr(i, end - i);
+        if (name == "..") {
+            if (!parts.names.empty() && parts.names.back() != "..")
+                parts.names.pop_back();
+            else if (!rooted)
+                parts.names.push_back(name);
+        } else if (!name.empty() && name != ".") {
+            parts.names.push_back(name);
+        }
+        i = end + 1;
+    }
+    return parts;
+}
+
+char foldedCase(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Windows finds names without regard to the case of their letters.
+bool sameName(std::string_view a, std::string_view b, PathStyle style)
+{
+    if (style == PathStyle::Posix)
+        return a == b;
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldedCase(x) == foldedCase(y); });
+}
+
+// Whether inner is outer or lies below it; both rooted alike.
+bool startsWith(const PathParts &inner, const PathParts &outer, PathStyle style)
+{
+    if (!sameName(inner.root, outer.root, style) || inner.names.size() < outer.names.size())
+        return false;
+    return std::equal(outer.names.begin(), outer.names.end(), inner.names.begin(),
+                      [style](std::string_view a, std::string_view b) { return sameName(a, b, style); });
+}
+
+// A POSIX path normalised lexically, as std::filesystem does on POSIX, on any host: "a//b",
+// "a/./b" and "a/x/../b" all become "a/b"; a trailing separator is kept.
+std::string normalisedPosix(std::string_view path)
+{
+    const PathParts parts = partsOf(path, PathStyle::Posix);
+    std::string normal = parts.root;
+    for (const std::string_view name : parts.names) {
+        if (!normal.empty() && normal.back() != '/')
+            normal += '/';
+        normal += name;
+    }
+    if (normal.empty())
+        return path.empty() ? std::string() : std::string(".");
+    if (path.ends_with('/') && normal.back() != '/' && !parts.names.empty() && parts.names.back() != "..")
+        normal += '/';
+    return normal;
+}
+
+// The names of a Windows path below a Windows folder, joined by '/'; nullopt when it does not lie
+// below it. Windows paths are taken apart by hand: '\\' and '/' both separate, and a drive or
+// a network path roots them.
+std::optional<std::string> windowsRelativePart(std::string_view fullPath, std::string_view workDir)
+{
+    const PathParts folder = partsOf(workDir, PathStyle::Windows);
+    const PathParts path = partsOf(fullPath, PathStyle::Windows);
+    if (path.names.size() <= folder.names.size() || !startsWith(path, folder, PathStyle::Windows))
+        return std::nullopt;
+    std::string relative;
+    for (std::size_t i = folder.names.size(); i < path.names.size(); ++i) {
+        if (!relative.empty())
+            relative += '/';
+        relative += path.names[i];
+    }
+    return relative;
+}
+
 } // namespace
 
-std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir)
+std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir, PathStyle style)
 {
     if (workDir.empty())
         return std::nullopt;
-    auto line = relativePart(fullPath, withSeparator(workDir));
+    auto line = style == PathStyle::Windows ? windowsRelativePart(fullPath, workDir)
+                                            : relativePart(fullPath, withSeparator(workDir));
     if (line)
         std::replace(line->begin(), line->end(), '/', '\\');
     return line;
 }
 
-bool FolderIsWithin(std::string_view folder, std::string_view workDir)
+bool FolderIsWithin(std::string_view folder, std::string_view workDir, PathStyle style)
 {
+    if (style == PathStyle::Windows)
+        return !workDir.empty()
+            && startsWith(partsOf(folder, style), partsOf(workDir, style), style);
     return !workDir.empty() && withSeparator(folder).starts_with(withSeparator(workDir));
 }
 
@@ -88,14 +204,17 @@ std::string_view DescribeRefusal(LineRefusal refusal)
     return {};
 }
 
-ResponseLineMaker::ResponseLineMaker(std::string_view workDir)
-    : folder_(workDir.empty() ? std::string() : withSeparator(workDir))
+ResponseLineMaker::ResponseLineMaker(std::string_view workDir, PathStyle style)
+    : folder_(workDir.empty() || style == PathStyle::Windows ? std::string(workDir) : withSeparator(workDir))
+    , style_(style)
 {
 }
 
 ResponseLine ResponseLineMaker::ForPath(std::string_view fullPath) const
 {
-    auto relative = folder_.empty() ? std::nullopt : relativePart(fullPath, folder_);
+    auto relative = folder_.empty()         ? std::nullopt
+        : style_ == PathStyle::Windows ? windowsRelativePart(fullPath, folder_)
+                                       : relativePart(fullPath, folder_);
     if (!relative)
         return {{}, LineRefusal::OutsideWorkDir};
     bool lineBreak = false, carriageReturn = false, backslash = false, ascii = true;

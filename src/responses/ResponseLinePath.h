@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PathRules.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,14 +11,17 @@ namespace morvane {
 
 // The response-file line naming a file: its path relative to the working folder, with the
 // working folder and the separator after it dropped and each '/' turned into '\'. Both paths are
-// first normalised lexically ("a//b", "a/./b" and "a/x/../b" all become "a/b").
+// first normalised lexically ("a//b", "a/./b" and "a/x/../b" all become "a/b"). With Windows
+// paths, '\' and '/' both separate names, a drive or a network path roots them, and the working
+// folder is found without regard to letter case (the file's own names keep theirs).
 // nullopt when there is no working folder or the file does not lie inside it, since a line made
 // from such a path would name some other file. The bytes of the names are kept as they are.
-std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir);
+std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir,
+                                           PathStyle style = kNativePathStyle);
 
 // Whether a folder is the working folder itself or lies inside it, compared as ResponseLineFor
 // compares. Never true without a working folder.
-bool FolderIsWithin(std::string_view folder, std::string_view workDir);
+bool FolderIsWithin(std::string_view folder, std::string_view workDir, PathStyle style = kNativePathStyle);
 
 // Why a file gets no line in a list that a build is to read.
 enum class LineRefusal {
@@ -45,7 +50,7 @@ struct ResponseLine
 class ResponseLineMaker
 {
 public:
-    explicit ResponseLineMaker(std::string_view workDir);
+    explicit ResponseLineMaker(std::string_view workDir, PathStyle style = kNativePathStyle);
 
     // The line of a file the user named.
     ResponseLine ForPath(std::string_view fullPath) const;
@@ -54,7 +59,8 @@ public:
     ResponseLine ForFound(std::string_view fullPath, std::uint32_t attributes) const;
 
 private:
-    std::string folder_; // normalised, ending in '/'; empty without a working folder
+    std::string folder_; // POSIX: normalised, ending in '/'; empty without a working folder
+    PathStyle style_;
 };
 
 } // namespace morvane

@@ -1,10 +1,10 @@
 #include "responses/TFind.h"
 
 #include "platform/DirectoryListing.h"
+#include "platform/FolderCheck.h"
 #include "platform/PathRules.h"
 
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace morvane {
 
@@ -15,10 +15,10 @@ constexpr std::uint32_t kEveryEntry = kFaExcludable;
 
 const char kSeparator = PathSeparator(kNativePathStyle);
 
-bool isExistingFolder(const std::string &path)
+// With a separator at its end already ('\' or '/' on Windows), a folder's path is kept as given.
+bool endsWithSeparator(const std::string &path)
 {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    return !path.empty() && path.back() != ':' && IsPathDelimiter(path.back(), kNativePathStyle);
 }
 
 } // namespace
@@ -38,14 +38,14 @@ TFindFile::TFindFile()
     std::error_code error;
     const std::string current = std::filesystem::current_path(error).string();
     if (!error)
-        SetPath(current.ends_with(kSeparator) ? current : current + kSeparator);
+        SetPath(endsWithSeparator(current) ? current : current + kSeparator);
 }
 
 void TFindFile::SetPath(const std::string &value)
 {
-    if (value == path_ || value.empty() || !isExistingFolder(value))
+    if (value == path_ || value.empty() || !IsExistingFolder(value))
         return;
-    path_ = value.ends_with(kSeparator) ? value : value + kSeparator;
+    path_ = endsWithSeparator(value) ? value : value + kSeparator;
 }
 
 const std::vector<std::string> &TFindFile::Execute()

@@ -180,6 +180,15 @@ TEST_F(OpenedFromTheDesktop, AnyOtherFileIsRefusedWithItsName)
     EXPECT_TRUE(user.fileRequests.empty());
 }
 
+TEST_F(OpenedFromTheDesktop, ControlCharactersOfARefusedNameShowAsQuestionMarks)
+{
+    Open({dir / "data/two\nlines\x1b.bin"});
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_TRUE(user.messages[0].text.startsWith(Q(dir / "data/two?lines?.bin") + "\n"))
+        << user.messages[0].text.toStdString();
+}
+
 TEST_F(OpenedFromTheDesktop, OnlyTheFirstOfSeveralFilesIsOpened)
 {
     user.CloseDialog(0);

@@ -174,6 +174,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase {"VersionNotANumber", TwoSources, "abc", "'abc' is not a valid integer value", 0},
         FailureCase {"VersionWithTrailingSpace", TwoSources, "12 ", "'12 ' is not a valid integer value", 0},
         FailureCase {"ListedFileMissing", TwoSources, "1", "missing.bin", 288 + 100},
+        FailureCase {"ListedNameWithControlCharacters",
+                     [](test::TempDir &dir) {
+                         std::filesystem::create_directories(dir.path() / "data");
+                         test::WriteFile(dir / "data/list.txt", "bad\x1B[2J\x07.bin\r\n");
+                         return dir / "data/list.txt";
+                     },
+                     "1", "bad?[2J?.bin", 288},
         FailureCase {"ResponseFileMissing",
                      [](test::TempDir &dir) {
                          std::filesystem::create_directories(dir.path() / "data");

@@ -42,12 +42,31 @@ INSTANTIATE_TEST_SUITE_P(Messages, ReportText,
                                          TextCase {"Empty", "", ""}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(FailureMessage, ReadsUtf8AndFallsBackToWindows1252)
+struct MessageCase
 {
-    EXPECT_EQ(FailureMessage(Error("Cannot open file /tmp/caf\xC3\xA9.txt")), QStringLiteral("Cannot open file /tmp/café.txt"));
-    EXPECT_EQ(FailureMessage(Error("'caf\xE9' is not a valid integer value")),
-              QStringLiteral("'café' is not a valid integer value"));
+    const char *name;
+    const char *what;
+    QString shown;
+};
+
+class FailureMessageText : public testing::TestWithParam<MessageCase> {};
+
+TEST_P(FailureMessageText, ReadsUtf8OrWindows1252AndShowsControlsAsQuestionMarks)
+{
+    EXPECT_EQ(FailureMessage(Error(GetParam().what)), GetParam().shown);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, FailureMessageText,
+    testing::Values(
+        MessageCase {"Utf8", "Cannot open file /tmp/caf\xC3\xA9.txt", QStringLiteral("Cannot open file /tmp/café.txt")},
+        MessageCase {"Windows1252", "'caf\xE9' is not a valid integer value",
+                     QStringLiteral("'café' is not a valid integer value")},
+        MessageCase {"ControlsInAName", "Cannot open file /tmp/bad\x1B[2J\x07\r\nx\xC2\x9B.bin",
+                     QStringLiteral("Cannot open file /tmp/bad?[2J???x?.bin")},
+        MessageCase {"ControlsInAWindows1252Text", "'\x1B\xE9\x81' is not a valid integer value",
+                     QStringLiteral("'?é?' is not a valid integer value")}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RunCommand, EveryFailureEndsInTheReport)
 {

@@ -103,6 +103,9 @@ TEST(ArchiveReader, GivesBackWhatTheBuildStored)
 
 TEST(ArchiveReader, ADataReadCutShortNamesTheArchiveAndTheEntry)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the reader admits no writer on Windows, so the archive cannot shrink under it";
+#endif
     TempDir dir;
     const std::string path = dir / "two.POD";
     WriteFile(path, twoFileArchive());

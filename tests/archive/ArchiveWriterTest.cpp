@@ -105,6 +105,9 @@ class ArchiveWriterShrunkSource : public testing::TestWithParam<ShrinkCase>
 
 TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSourceAndKeepsOnlyItsRealBytes)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a source is open to nobody else during the build on Windows, so it cannot shrink";
+#endif
     const ShrinkCase &c = GetParam();
     TempDir dir;
     WriteFile(dir / "source", PatternBytes(c.actual));
@@ -129,6 +132,9 @@ TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSourceAndKeepsOnlyItsRealBytes)
 // A source cut short while it is copied, between two windows of its mapping.
 TEST(ArchiveWriterCutShortSource, LeavesExactlyTheBytesCopiedBeforeTheFailure)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a source is open to nobody else during the build on Windows, so it cannot shrink";
+#endif
     TempDir dir;
     const std::string sourcePath = dir / "source";
     WriteFile(sourcePath, PatternBytes(12 * MiB));
@@ -213,10 +219,9 @@ TEST_P(ArchiveWriterReservation, EndsAtTheArchivesEnd)
     }
     const auto status = archive.Status();
     ASSERT_TRUE(status);
-    const auto allocated = static_cast<std::uint64_t>(status->st_blocks) * 512;
     // A block or two of file-system bookkeeping may come on top, never the reservation itself.
-    EXPECT_LE(allocated, static_cast<std::uint64_t>(status->st_size) + 64 * KiB)
-        << "size " << status->st_size;
+    EXPECT_LE(status->allocated, status->size + static_cast<std::int64_t>(64 * KiB))
+        << "size " << status->size;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterReservation,
@@ -238,7 +243,7 @@ TEST(ArchiveWriterReservationAhead, StaysCloseToWhatWasWritten)
     writer.CopyFrom(source, 40 * MiB, [&](std::int64_t position) {
         const auto status = archive.Status();
         ASSERT_TRUE(status);
-        const auto allocated = static_cast<std::uint64_t>(status->st_blocks) * 512;
+        const auto allocated = static_cast<std::uint64_t>(status->allocated);
         const auto written = static_cast<std::uint64_t>(position);
         worstAhead = std::max(worstAhead, allocated > written ? allocated - written : 0);
     });

@@ -8,8 +8,10 @@
 
 #include <csignal>
 #include <filesystem>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace morvane {
 namespace {
@@ -272,6 +274,10 @@ class BuildLookup : public BuildFixture, public testing::WithParamInterface<Look
 
 TEST_P(BuildLookup, FindsTheOneFileTheLineNames)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "names as bytes and names differing only by case: Windows has neither, and finds "
+                    "names without regard to case itself";
+#endif
     const LookupCase &c = GetParam();
     for (const auto &[name, contents] : c.files) {
         const std::filesystem::path path = dir.path() / name;
@@ -307,6 +313,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BuildFixture, AFileFoundUnderAnotherCaseThatIsHeldIsRefusedUnderItsOwnName)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows opens the file under the line's own spelling, which names it as well";
+#endif
     WriteFile(dir / "a.txt", "a");
     WriteFile(response(), "A.TXT\r\n");
     FileStream holder(dir / "a.txt", OpenMode::ReadExclusive);
@@ -363,6 +372,9 @@ class ShrinkingSource : public BuildFixture, public testing::WithParamInterface<
 
 TEST_P(ShrinkingSource, EndsTheBuildNamingTheSource)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a source is open to nobody else during the build on Windows, so it cannot shrink";
+#endif
     writeSources({{"A.BIN", "12345"}, {"B.BIN", test::PatternBytes(GetParam())}});
     ShrinkingObserver observer(1);
     const std::string message = build(&observer);
@@ -383,6 +395,7 @@ TEST_F(BuildFixture, ContentsReaching2GiBAreRefusedBeforeTheSourceIsCopied)
     EXPECT_EQ(ReadFile(archive()), provisionalHeader(3) + "0123456789");
 }
 
+#ifndef _WIN32
 // Limits the size of files this process may write, as a full disk would.
 class FileSizeLimit
 {
@@ -405,6 +418,7 @@ private:
     rlimit old_ {};
     void (*oldHandler_)(int) = nullptr;
 };
+#endif
 
 class WriteFailure : public BuildFixture, public testing::WithParamInterface<std::size_t>
 {
@@ -413,6 +427,9 @@ class WriteFailure : public BuildFixture, public testing::WithParamInterface<std
 TEST_P(WriteFailure, IsReportedAsStreamWriteError)
 {
     writeSources({{"A.BIN", test::PatternBytes(GetParam())}});
+#ifdef _WIN32
+    GTEST_SKIP() << "a full disk is simulated with a file size limit (RLIMIT_FSIZE), which Windows lacks";
+#else
     std::string message;
     {
         FileSizeLimit limit(100000);
@@ -420,6 +437,7 @@ TEST_P(WriteFailure, IsReportedAsStreamWriteError)
     }
     EXPECT_EQ(message, "Stream write error");
     EXPECT_LE(std::filesystem::file_size(archive()), 100000u);
+#endif
 }
 
 // Through the write buffer, and from a mapping of the source (1 MiB and more).

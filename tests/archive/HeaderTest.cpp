@@ -31,7 +31,7 @@ class ArchiveKind : public testing::TestWithParam<KindCase>
 TEST_P(ArchiveKind, FollowsTheExtension)
 {
     TempDir dir;
-    ::mkdir((dir / "my.data").c_str(), 0755);
+    std::filesystem::create_directory(dir.path() / "my.data");
     const std::string path = dir / GetParam().fileName;
     TPOD pod(path, true);
     EXPECT_EQ(pod.Kind, GetParam().kind);

@@ -6,9 +6,13 @@
 
 #include "platform/FileStream.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace morvane {
 namespace {
@@ -66,8 +70,11 @@ TEST_F(CliBuildHeader, StoresGivenValuesInWindows1252AndShowsThemInUtf8)
     EXPECT_EQ(bytes.substr(104, 4), std::string("Zo\xEB\0", 4));
     EXPECT_EQ(bytes.substr(184, 7), std::string("\x80 2026\0", 7));
 
+#ifndef _WIN32
+    // On Windows the output's encoding is the console's code page.
     EXPECT_EQ(cli({"header", other}).out, "description: Donn\xC3\xA9" "es\nversion: 31\npriority: -5\n"
                                           "author: Zo\xC3\xAB\ncopyright: \xE2\x82\xAC 2026\n");
+#endif
 }
 
 TEST_F(CliBuildHeader, HeaderEditRewritesOnlyTheGivenFields)
@@ -118,7 +125,13 @@ TEST_F(CliBuildHeader, AResponseFileNamedLikeAnArchiveIsNeverOverwritten)
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("would be overwritten"), std::string::npos) << result.err;
     EXPECT_EQ(ReadFile(podResponse), "A.BIN\r\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "list.POD"));
+    // No archive beside it (on Windows list.POD is the response file itself).
+    const auto named = [](const std::filesystem::directory_entry &entry) {
+        std::string name = entry.path().filename().string();
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        return name == "list.pod";
+    };
+    EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(dir.path()), {}, named), 1);
 }
 
 struct FailedBuild
@@ -225,6 +238,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliBuildHeader, AFifoNamedLikeAnArchiveIsRefusedWithoutBlocking)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFOs in the file system";
+#else
     const std::string fifo = dir / "x.POD";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto built = cli({"build", response, "-o", fifo});
@@ -245,10 +261,14 @@ TEST_F(CliBuildHeader, AFifoNamedLikeAnArchiveIsRefusedWithoutBlocking)
     EXPECT_EQ(fromFifo.exitCode, 1);
     EXPECT_EQ(fromFifo.err, "morvane-cli: Cannot open file " + fifoList + "\n");
     EXPECT_EQ(ReadFile(dir / "pipe.POD"), "an older archive");
+#endif
 }
 
 TEST_F(CliBuildHeader, AFileSizeLimitIsAWriteError)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a full disk is simulated with a file size limit (ulimit -f), which Windows lacks";
+#endif
     WriteFile(dir / "A.BIN", test::PatternBytes(64 * 1024));
     // ulimit -f counts blocks of 512 bytes: the archive may not pass 4 KiB.
     const auto built = test::RunProcess("/bin/sh", {"-c", "ulimit -f 8; exec \"$0\" build \"$1\"", MORVANE_CLI,
@@ -268,7 +288,11 @@ TEST_F(CliBuildHeader, ABuildAndAHeaderEditExcludeEachOther)
         EXPECT_EQ(built.exitCode, 1);
         EXPECT_EQ(built.err, "morvane-cli: Cannot create file " + archive + "\n");
         EXPECT_EQ(ReadFile(archive), before);
+#ifdef _WIN32
+        EXPECT_EQ(cli({"header", archive}).exitCode, 1) << "a reader admits no writer on Windows";
+#else
         EXPECT_EQ(cli({"header", archive}).exitCode, 0) << "readers share the file with an edit";
+#endif
     }
     FileStream build(archive, OpenMode::CreateExclusive);
     const auto edited = cli({"header", archive, "--priority", "5"});
@@ -288,10 +312,14 @@ TEST_F(CliBuildHeader, ShowingTheHeaderWorksOnAnArchiveTheUserMayNotWrite)
                                                  | std::filesystem::perms::others_exec);
     std::filesystem::permissions(archive, std::filesystem::perms::owner_read | std::filesystem::perms::group_read
                                               | std::filesystem::perms::others_read);
+#ifdef _WIN32
+    const auto shown = cli({"header", archive});
+#else
     const auto shown = ::geteuid() == 0
         ? test::RunProcess("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", MORVANE_CLI,
                                                  "header", archive})
         : cli({"header", archive});
+#endif
     EXPECT_EQ(shown.exitCode, 0) << shown.err;
     EXPECT_NE(shown.out.find("priority: 42\n"), std::string::npos) << shown.out;
 }

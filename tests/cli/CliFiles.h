@@ -16,13 +16,20 @@ inline ProcessResult Cli(const std::vector<std::string> &args)
     return RunProcess(MORVANE_CLI, args);
 }
 
+// A path relative to folder, in UTF-8 with '/' between its names.
+inline std::string GenericRelative(const std::filesystem::path &path, const std::filesystem::path &folder)
+{
+    const std::u8string relative = path.lexically_relative(folder).generic_u8string();
+    return std::string(relative.begin(), relative.end());
+}
+
 // Every regular file below folder, by its path relative to folder, with its contents.
 inline std::map<std::string, std::string> FilesBelow(const std::filesystem::path &folder)
 {
     std::map<std::string, std::string> files;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
-            files[entry.path().lexically_relative(folder).string()] = ReadFile(entry.path().string());
+            files[GenericRelative(entry.path(), folder)] = ReadFile(Utf8Of(entry.path()));
     return files;
 }
 
@@ -31,7 +38,7 @@ inline std::set<std::string> PathsBelow(const std::filesystem::path &folder)
 {
     std::set<std::string> paths;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
-        paths.insert(entry.path().lexically_relative(folder).string());
+        paths.insert(GenericRelative(entry.path(), folder));
     return paths;
 }
 

@@ -134,16 +134,22 @@ class ScopedLocale
 public:
     explicit ScopedLocale(const char *locale)
     {
+#ifdef _WIN32
+        static_cast<void>(locale);
+#else
         if (const char *old = std::getenv("LC_ALL"))
             old_ = old;
         ::setenv("LC_ALL", locale, 1);
+#endif
     }
     ~ScopedLocale()
     {
+#ifndef _WIN32
         if (old_)
             ::setenv("LC_ALL", old_->c_str(), 1);
         else
             ::unsetenv("LC_ALL");
+#endif
     }
 
 private:
@@ -163,6 +169,9 @@ class CliListInLocale : public testing::TestWithParam<LocaleCase>
 
 TEST_P(CliListInLocale, ShowsStoredNamesDecodedFromWindows1252)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the output's encoding is the console's code page, not the locale";
+#endif
     TempDir dir;
     WriteFile(dir / "x.POD", CraftArchive({{"pi\xE8" "ce.txt", "A"}, {"\x80\\\x8C" "uvre\x9D.bin", "B"}}));
     ScopedLocale locale(GetParam().locale);
@@ -182,6 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CliHeader, PrintsTheTextsInTheLocaleWithControlsShown)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the output's encoding is the console's code page, not the locale";
+#endif
     TempDir dir;
     WriteFile(dir / "x.POD", CraftArchive({}));
     ASSERT_EQ(Cli({"header", dir / "x.POD", "--description", "a\x1B[2Jb\x07", "--author",
@@ -268,6 +280,9 @@ class CliHostileArchive : public testing::TestWithParam<HostileCase>
 // what a linear reader needs and far below what a reader needs that copies names or rescans them.
 TEST_P(CliHostileArchive, StaysWithinMemoryAndTimeBoundedByItsSize)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the bounds are set with setrlimit in a forked child, which Windows lacks";
+#else
     TempDir dir;
     const std::string archive = dir / "hostile.POD";
     GetParam().make(archive);
@@ -281,6 +296,7 @@ TEST_P(CliHostileArchive, StaysWithinMemoryAndTimeBoundedByItsSize)
     EXPECT_EQ(result.exitCode, GetParam().exitCode) << result.err;
     EXPECT_NE(result.err.find(GetParam().error), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(dir / "out"));
+#endif
 }
 
 void makeSharedLongName(const std::string &path)

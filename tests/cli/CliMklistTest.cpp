@@ -143,6 +143,9 @@ class CliMklistLeftOut : public testing::TestWithParam<LeftOutCase> {};
 
 TEST_P(CliMklistLeftOut, WritesTheRestAndNamesWhatItLeftOut)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names cannot hold a line break";
+#endif
     TempDir dir;
     const fs::path tree = dir.path() / "tree";
     fs::create_directory(tree);

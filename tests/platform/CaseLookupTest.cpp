@@ -62,6 +62,10 @@ class CaseLookupOnDisk : public testing::TestWithParam<LookupCase>
 
 TEST_P(CaseLookupOnDisk, FindsOneMatchOrRefuses)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "names as bytes and names differing only by case: Windows has neither, and finds "
+                    "names without regard to case itself";
+#endif
     const LookupCase &c = GetParam();
     TempDir dir;
     for (const std::string &file : c.files) {
@@ -98,6 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CaseLookupEntries, AnyEntryCountsAsExisting)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "mingw's std::filesystem cannot make symbolic links, nor can Wine";
+#endif
     TempDir dir;
     WriteFile(dir / "file", "");
     std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");

@@ -260,6 +260,65 @@ TEST_F(Editor, CreateDirOnAVanishedFolderReportsItAndKeepsTheList)
     EXPECT_FALSE(List().isHidden());
 }
 
+// Each row: the folder chosen below the test folder (made before), and the message's title.
+struct CreateDirMessageCase
+{
+    const char *name;
+    const char *folder;
+    const char *title;
+};
+
+void PrintTo(const CreateDirMessageCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class EditorCreateDirMessage : public Editor, public testing::WithParamInterface<CreateDirMessageCase> {};
+
+// The text area is hidden while the folder is chosen and searched; a message about the outcome is
+// read over the list shown again.
+TEST_P(EditorCreateDirMessage, ComesWithTheListShownAgain)
+{
+    WriteFile(At("\xe4\xb8\xad.txt"), "c");
+    fs::create_directory(dir.path() / "elsewhere");
+    List().setPlainText("old");
+    std::vector<bool> listHidden;
+    user.whileAsked = [&] { listHidden.push_back(List().isHidden()); };
+    user.ChooseFolder(Q(dir / GetParam().folder));
+    Click("tbCreerDir");
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, GetParam().title);
+    EXPECT_EQ(listHidden, (std::vector<bool>{true, false}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, EditorCreateDirMessage, testing::Values(
+    CreateDirMessageCase{"FilesLeftOut", "work", "Warning"},
+    CreateDirMessageCase{"FolderOutside", "elsewhere", "Warning"},
+    CreateDirMessageCase{"FolderGone", "work/gone", "Morvane"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Editor, ToolBarAndStatusBarStayInPlaceWhileTheListIsHidden)
+{
+    editor.show();
+    QApplication::processEvents();
+    auto *toolBar = editor.findChild<QWidget *>("ToolBar1");
+    auto *statusBar = editor.findChild<QWidget *>("StatusBar");
+    const QRect toolBarShown = toolBar->geometry();
+    const QRect statusBarShown = statusBar->geometry();
+    QRect toolBarHidden;
+    QRect statusBarHidden;
+    user.whileAsked = [&] {
+        QApplication::processEvents();
+        toolBarHidden = toolBar->geometry();
+        statusBarHidden = statusBar->geometry();
+    };
+    user.CancelFolder();
+    Click("tbCreerDir");
+    EXPECT_EQ(toolBarHidden, toolBarShown);
+    EXPECT_EQ(statusBarHidden, statusBarShown);
+    editor.hide();
+}
+
 // Each row: file bytes, the line count shown, the bytes Save writes back.
 struct LoadCase
 {
@@ -302,6 +361,14 @@ INSTANTIATE_TEST_SUITE_P(Files, EditorLoad, testing::Values(
     LoadCase{"EndsAtZeroByte", std::string("A\r\nB\0C\r\n", 8), 2, "A\r\nB"},
     LoadCase{"TrailingBlanksKept", "A \r\n\tB\r\n", 2, "A \r\n\tB\r\n"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Editor, LoadStatusShowsControlCharactersOfTheFileNameAsQuestionMarks)
+{
+    const std::string file = At("two\nlines\x1b.txt");
+    WriteFile(file, "A\r\n");
+    Load(file);
+    EXPECT_EQ(Status(), Q(At("two?lines?.txt - 1 lignes/lines")));
+}
 
 TEST_F(Editor, LoadThenSaveKeepsEveryByte)
 {
@@ -399,7 +466,20 @@ TEST_F(Editor, OpensWhereItsFormPlacesIt)
     Tform_response shown(&mainWindow, [] { return QString(); });
     shown.show();
     EXPECT_EQ(shown.frameGeometry().topLeft(), QPoint(461, 181));
+    // Outer 525 x 454 with the frame the forms were drawn in (4 pixels a side, a 19-pixel title
+    // bar), as the main window and the properties dialog are sized.
+    EXPECT_EQ(shown.size(), QSize(517, 427));
     shown.hide();
+}
+
+TEST_F(Editor, TypingGoesIntoTheListOnceTheWindowShows)
+{
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), "TYPED.BIN");
+    EXPECT_EQ(ListBytes(), "TYPED.BIN");
+    editor.hide();
 }
 
 TEST_F(Editor, LoadOfAMissingFileReportsItAndKeepsListAndStatus)

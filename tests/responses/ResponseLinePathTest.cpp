@@ -14,6 +14,7 @@ struct LineCase
     const char *path;
     const char *workDir;
     std::optional<std::string> line;
+    PathStyle style = PathStyle::Posix;
 };
 
 void PrintTo(const LineCase &c, std::ostream *out)
@@ -25,7 +26,7 @@ class ResponseLineTest : public testing::TestWithParam<LineCase> {};
 
 TEST_P(ResponseLineTest, MakesTheLineOrRefuses)
 {
-    EXPECT_EQ(ResponseLineFor(GetParam().path, GetParam().workDir), GetParam().line);
+    EXPECT_EQ(ResponseLineFor(GetParam().path, GetParam().workDir, GetParam().style), GetParam().line);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ResponseLineTest, testing::Values(
@@ -44,25 +45,36 @@ INSTANTIATE_TEST_SUITE_P(Paths, ResponseLineTest, testing::Values(
     LineCase{"DotDotLeaves", "/w/../x/a", "/w", std::nullopt},
     LineCase{"TheWorkDirItself", "/w", "/w", std::nullopt},
     LineCase{"TheWorkDirWithSeparator", "/w/", "/w", std::nullopt},
-    LineCase{"OtherCase", "/W/a", "/w", std::nullopt}));
+    LineCase{"OtherCase", "/W/a", "/w", std::nullopt},
+    LineCase{"WindowsDrive", "C:\\Data\\Sub\\File.Bin", "C:\\Data", "Sub\\File.Bin", PathStyle::Windows},
+    LineCase{"WindowsEitherSeparator", "C:/Data\\sub/a.bin", "C:\\Data/", "sub\\a.bin", PathStyle::Windows},
+    LineCase{"WindowsWorkDirFoundWithoutCase", "c:\\DATA\\Sub\\a", "C:\\data", "Sub\\a", PathStyle::Windows},
+    LineCase{"WindowsDriveRoot", "C:\\a\\b", "C:\\", "a\\b", PathStyle::Windows},
+    LineCase{"WindowsNetworkPath", "\\\\server\\share\\a", "\\\\server\\share", "a", PathStyle::Windows},
+    LineCase{"WindowsOtherDrive", "D:\\Data\\a", "C:\\Data", std::nullopt, PathStyle::Windows},
+    LineCase{"WindowsDriveRelativeIsNotRooted", "C:Data\\a", "C:\\Data", std::nullopt, PathStyle::Windows},
+    LineCase{"WindowsSiblingWithSamePrefix", "C:\\Data2\\a", "C:\\Data", std::nullopt, PathStyle::Windows},
+    LineCase{"WindowsDotDotLeaves", "C:\\Data\\..\\x", "C:\\Data", std::nullopt, PathStyle::Windows},
+    LineCase{"PosixBackslashIsAName", "/w/a\\b", "/w", "a\\b"}));
 
 struct FolderCase
 {
     const char *folder;
     const char *workDir;
     bool within;
+    PathStyle style = PathStyle::Posix;
 };
 
 void PrintTo(const FolderCase &c, std::ostream *out)
 {
-    *out << c.folder << " in " << c.workDir;
+    *out << c.folder << " in " << c.workDir << (c.style == PathStyle::Windows ? " (Windows)" : "");
 }
 
 class FolderWithinTest : public testing::TestWithParam<FolderCase> {};
 
 TEST_P(FolderWithinTest, AcceptsTheWorkingFolderAndWhatLiesBelow)
 {
-    EXPECT_EQ(FolderIsWithin(GetParam().folder, GetParam().workDir), GetParam().within);
+    EXPECT_EQ(FolderIsWithin(GetParam().folder, GetParam().workDir, GetParam().style), GetParam().within);
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, FolderWithinTest, testing::Values(
@@ -74,7 +86,11 @@ INSTANTIATE_TEST_SUITE_P(Folders, FolderWithinTest, testing::Values(
     FolderCase{"/w2", "/w", false},
     FolderCase{"/", "/w", false},
     FolderCase{"/w/..", "/w", false},
-    FolderCase{"/w", "", false}));
+    FolderCase{"/w", "", false},
+    FolderCase{"C:\\W\\sub", "c:/w", true, PathStyle::Windows},
+    FolderCase{"C:\\", "C:\\", true, PathStyle::Windows},
+    FolderCase{"C:\\w2", "C:\\w", false, PathStyle::Windows},
+    FolderCase{"D:\\w", "C:\\w", false, PathStyle::Windows}));
 
 // A file name made into a line: text when made, else the reason it is refused.
 struct MadeLineCase
@@ -92,7 +108,7 @@ class ResponseLineMakerTest : public testing::TestWithParam<MadeLineCase> {};
 
 TEST_P(ResponseLineMakerTest, MakesAWindows1252LineOrSaysWhyNot)
 {
-    const ResponseLineMaker maker("/w");
+    const ResponseLineMaker maker("/w", PathStyle::Posix);
     const MadeLineCase &c = GetParam();
     const ResponseLine line = c.attributes == 0 ? maker.ForPath(c.path) : maker.ForFound(c.path, c.attributes);
     EXPECT_EQ(line.refusal, c.refusal);

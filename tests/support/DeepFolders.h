@@ -1,5 +1,8 @@
 #pragma once
 
+// Made with the *at() calls of POSIX.
+#ifndef _WIN32
+
 #include <climits>
 #include <filesystem>
 #include <stdexcept>
@@ -106,3 +109,4 @@ private:
 };
 
 } // namespace morvane::test
+#endif

@@ -1,5 +1,8 @@
 #pragma once
 
+// Resource limits are a POSIX service (setrlimit in a forked child).
+#ifndef _WIN32
+
 #include "TestFiles.h"
 
 #include <fcntl.h>
@@ -68,3 +71,4 @@ inline LimitedResult RunLimited(const std::string &program, const std::vector<st
 }
 
 } // namespace morvane::test
+#endif

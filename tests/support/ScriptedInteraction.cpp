@@ -62,6 +62,8 @@ bool ScriptedInteraction::AllAnswersUsed() const
 
 QStringList ScriptedInteraction::ChooseFiles(QWidget *, const FileDialogRequest &request)
 {
+    if (whileAsked)
+        whileAsked();
     fileRequests.push_back(request);
     if (fileAnswers_.empty()) {
         ADD_FAILURE() << "unexpected file dialog";
@@ -74,6 +76,8 @@ QStringList ScriptedInteraction::ChooseFiles(QWidget *, const FileDialogRequest 
 
 std::optional<QString> ScriptedInteraction::ChooseFolder(QWidget *, const FolderDialogRequest &request)
 {
+    if (whileAsked)
+        whileAsked();
     folderRequests.push_back(request);
     if (folderAnswers_.empty()) {
         ADD_FAILURE() << "unexpected folder dialog";
@@ -90,12 +94,16 @@ std::optional<QString> ScriptedInteraction::ChooseFolder(QWidget *, const Folder
 void ScriptedInteraction::ShowMessage(QWidget *, MessageKind kind, const QString &title,
                                       const QString &text, const QString &details)
 {
+    if (whileAsked)
+        whileAsked();
     const QCursor *cursor = QApplication::overrideCursor();
     messages.push_back({kind, title, text, details, cursor != nullptr && cursor->shape() == Qt::WaitCursor});
 }
 
 int ScriptedInteraction::ShowModal(QDialog &dialog)
 {
+    if (whileAsked)
+        whileAsked();
     dialogsShown.push_back(dialog.objectName());
     if (dialogAnswers_.empty()) {
         ADD_FAILURE() << "unexpected dialog " << dialog.objectName().toStdString();

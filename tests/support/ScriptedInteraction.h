@@ -48,6 +48,10 @@ public:
 
     bool AllAnswersUsed() const;
 
+    // Called at every question, before it is answered: lets a test look at the windows as the
+    // user sees them while the question is up.
+    std::function<void()> whileAsked;
+
     std::vector<FileDialogRequest> fileRequests;
     std::vector<FolderDialogRequest> folderRequests;
     std::vector<QString> dialogsShown; // object names of the dialogs shown

@@ -1,22 +1,32 @@
 #include "TestFiles.h"
 
-#include <cstdlib>
-#include <ctime>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace morvane::test {
 
 TempDir::TempDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "morvane-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
-    path_ = pattern;
+    // create_directory fails on a name that exists, so nobody else's folder is ever taken.
+    std::random_device seed;
+    std::mt19937_64 generator(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "morvane-test-%016llx", static_cast<unsigned long long>(generator()));
+        const auto candidate = std::filesystem::temp_directory_path() / name;
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, error);
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir()
@@ -33,9 +43,25 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
+std::filesystem::path PathOf(const std::string &utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const std::filesystem::path &path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string TempDir::operator/(std::string_view name) const
+{
+    return Utf8Of(path_ / PathOf(std::string(name)));
+}
+
 void WriteFile(const std::string &path, std::string_view bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
@@ -43,7 +69,7 @@ void WriteFile(const std::string &path, std::string_view bytes)
 
 std::string ReadFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     std::ostringstream bytes;
@@ -70,28 +96,20 @@ std::uint32_t LE32At(std::string_view bytes, std::size_t offset)
 
 void SetModificationTime(const std::string &path, std::int64_t seconds)
 {
-    const struct timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+    const std::chrono::sys_seconds moment {std::chrono::seconds(seconds)};
+    std::error_code error;
+    std::filesystem::last_write_time(PathOf(path),
+                                     std::chrono::file_clock::from_sys(moment), error);
+    if (error)
         throw std::runtime_error("cannot set the time of " + path);
 }
 
-ScopedTimeZone::ScopedTimeZone(const char *zone)
+std::int64_t ModificationTime(const std::string &path)
 {
-    if (const char *old = std::getenv("TZ")) {
-        old_ = old;
-        hadOld_ = true;
-    }
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-}
-
-ScopedTimeZone::~ScopedTimeZone()
-{
-    if (hadOld_)
-        ::setenv("TZ", old_.c_str(), 1);
-    else
-        ::unsetenv("TZ");
-    ::tzset();
+    const auto written = std::filesystem::last_write_time(PathOf(path));
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(written))
+        .time_since_epoch()
+        .count();
 }
 
 } // namespace morvane::test

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,31 +19,40 @@ public:
     TempDir &operator=(const TempDir &) = delete;
 
     const std::filesystem::path &path() const { return path_; }
-    // The full path of a name inside the folder, as a string.
-    std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+    // The full path of a name inside the folder, as a string (both in UTF-8).
+    std::string operator/(std::string_view name) const;
 
 private:
     std::filesystem::path path_;
 };
 
+// A path given in UTF-8 (never decoded through the ANSI code page, as a narrow path would be on
+// Windows).
+std::filesystem::path PathOf(const std::string &utf8);
+std::string Utf8Of(const std::filesystem::path &path);
 void WriteFile(const std::string &path, std::string_view bytes);
 std::string ReadFile(const std::string &path);
 // Bytes with a recognisable pattern, so that a misplaced copy shows.
 std::string PatternBytes(std::size_t size, unsigned seed = 1);
 std::uint32_t LE32At(std::string_view bytes, std::size_t offset);
-// Sets a file's last-write time (seconds since the epoch).
+// Sets or reads a file's last-write time (seconds since the epoch).
 void SetModificationTime(const std::string &path, std::int64_t seconds);
+std::int64_t ModificationTime(const std::string &path);
 
-// Runs code with the TZ environment variable set, restoring the old value afterwards.
+// Sets the zone file times are read in, restoring the old one afterwards: TZ on POSIX; on
+// Windows, which reads its zone once per process, the platform's zone seam, given a zone of the
+// fixed-offset POSIX form ("UTC0", "XXX-2").
 class ScopedTimeZone
 {
 public:
     explicit ScopedTimeZone(const char *zone);
     ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone &) = delete;
+    ScopedTimeZone &operator=(const ScopedTimeZone &) = delete;
 
 private:
-    std::string old_;
-    bool hadOld_ = false;
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
 };
 
 } // namespace morvane::test

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace morvane {
@@ -50,8 +51,19 @@ void reportFileSizeLimitAsWriteError()
     std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
 }
 
-bool setUp(int fd, OpenMode mode, struct stat &st)
+FileStatus statusOf(const struct stat &st)
 {
+    return FileStatus {st.st_size, static_cast<std::int64_t>(st.st_blocks) * 512, st.st_mtim.tv_sec};
+}
+
+int descriptor(std::intptr_t handle)
+{
+    return static_cast<int>(handle);
+}
+
+bool setUp(int fd, OpenMode mode, FileStatus &status)
+{
+    struct stat st {};
     // Locked first, so that the size seen below cannot change under a cooperating writer.
     if (const int op = lockOperation(mode); op != 0 && ::flock(fd, op) != 0)
         return false;
@@ -63,6 +75,9 @@ bool setUp(int fd, OpenMode mode, struct stat &st)
     // write back everything written since, which would hold up the end of a large build.
     if (mode == OpenMode::CreateExclusive && st.st_size != 0 && ::ftruncate(fd, 0) != 0)
         return false;
+    status = statusOf(st);
+    if (mode == OpenMode::CreateExclusive)
+        status.size = 0;
     return true;
 }
 
@@ -73,26 +88,26 @@ FileStream::FileStream(const std::string &path, OpenMode mode)
 {
     if (mode == OpenMode::CreateExclusive || mode == OpenMode::UpdateShared)
         reportFileSizeLimitAsWriteError();
-    fd_ = ::open(path.c_str(), openFlags(mode), 0666);
-    if (fd_ < 0 || !setUp(fd_, mode, opened_)) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
+    const int fd = ::open(path.c_str(), openFlags(mode), 0666);
+    if (fd < 0 || !setUp(fd, mode, opened_)) {
+        if (fd >= 0)
+            ::close(fd);
         throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
                                                       : cannotOpenFileMessage(path));
     }
+    handle_ = fd;
 }
 
 FileStream::~FileStream()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (handle_ >= 0)
+        ::close(descriptor(handle_));
 }
 
 std::size_t FileStream::Read(void *buffer, std::size_t n)
 {
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer, n);
+        const ssize_t got = ::read(descriptor(handle_), buffer, n);
         if (got >= 0)
             return static_cast<std::size_t>(got);
         if (errno != EINTR) {
@@ -107,7 +122,7 @@ std::size_t FileStream::Write(const void *buffer, std::size_t n)
     const auto *bytes = static_cast<const char *>(buffer);
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t put = ::write(fd_, bytes + done, n - done);
+        const ssize_t put = ::write(descriptor(handle_), bytes + done, n - done);
         if (put > 0)
             done += static_cast<std::size_t>(put);
         else if (put == 0 || errno != EINTR)
@@ -136,27 +151,27 @@ void FileStream::WriteBuffer(const void *buffer, std::size_t n)
 
 void FileStream::Seek(std::int64_t offset)
 {
-    if (::lseek(fd_, offset, SEEK_SET) < 0)
+    if (::lseek(descriptor(handle_), offset, SEEK_SET) < 0)
         throw Error("Stream seek error in " + path_);
 }
 
 std::int64_t FileStream::Position() const
 {
-    return ::lseek(fd_, 0, SEEK_CUR);
+    return ::lseek(descriptor(handle_), 0, SEEK_CUR);
 }
 
 std::int64_t FileStream::Size() const
 {
-    const auto st = Status();
-    return st ? st->st_size : -1;
+    const auto status = Status();
+    return status ? status->size : -1;
 }
 
-std::optional<struct stat> FileStream::Status() const
+std::optional<FileStatus> FileStream::Status() const
 {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    if (::fstat(descriptor(handle_), &st) != 0)
         return std::nullopt;
-    return st;
+    return statusOf(st);
 }
 
 std::string ReadWholeFile(const std::string &path, OpenMode mode)

@@ -1,0 +1,131 @@
+#include "platform/WholeFile.h"
+
+#include "platform/DosTime_win32.h"
+#include "platform/WideText_win32.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <random>
+
+namespace morvane {
+namespace {
+
+using Cause = WholeFileError::Cause;
+
+std::string reason(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    ::LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(error) : Utf8FromWide(message);
+}
+
+WholeFileError failure(const std::string &shown, DWORD error)
+{
+    const bool byFolder = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+    return WholeFileError(byFolder ? Cause::FolderRefused : Cause::Other,
+                          cannotCreateFileMessage(shown) + ": " + reason(error));
+}
+
+// A new name in the target's folder, created exclusively, so guessing it gains nobody anything.
+std::wstring temporaryBeside(const std::wstring &target)
+{
+    static std::mt19937_64 generator {std::random_device {}()};
+    return target + L"." + std::to_wstring(generator() % 1'000'000'000'000ull) + L".tmp";
+}
+
+class Handle
+{
+public:
+    explicit Handle(HANDLE handle)
+        : handle_(handle)
+    {
+    }
+    ~Handle() { close(); }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool close()
+    {
+        const bool closed = !valid() || ::CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+} // namespace
+
+// The contents go to a new file beside the target, never followed, which takes the target's
+// name in one step once complete.
+void WriteWholeFile(const std::string &path, const ContentProducer &produce, const WholeFileOptions &options)
+{
+    if (path.empty() || path.back() == '\\' || path.back() == '/')
+        throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": it names a folder");
+    const std::wstring target = WideFromUtf8(path);
+    std::wstring temporary;
+    HANDLE created = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = temporaryBeside(target);
+        created = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+            throw failure(path, ::GetLastError());
+    }
+    Handle file(created);
+    if (!file.valid())
+        throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": no free temporary name");
+    try {
+        produce([&](const char *data, std::size_t n) {
+            while (n > 0) {
+                DWORD put = 0;
+                const auto part = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+                if (!::WriteFile(file.get(), data, part, &put, nullptr) || put == 0)
+                    throw failure(path, ::GetLastError());
+                data += put;
+                n -= put;
+            }
+        });
+        if (options.modified) {
+            const FILETIME time = FileTimeFromTime(static_cast<std::time_t>(*options.modified));
+            if (!::SetFileTime(file.get(), nullptr, &time, &time))
+                throw failure(path, ::GetLastError());
+        }
+        if (options.durable && !::FlushFileBuffers(file.get()))
+            throw failure(path, ::GetLastError());
+        if (!file.close())
+            throw failure(path, ::GetLastError());
+        DWORD flags = options.durable ? MOVEFILE_WRITE_THROUGH : 0;
+        if (options.ifExists == IfTargetExists::Replace)
+            flags |= MOVEFILE_REPLACE_EXISTING;
+        // Without MOVEFILE_REPLACE_EXISTING the move refuses anything already at the name.
+        if (!::MoveFileExW(temporary.c_str(), target.c_str(), flags)) {
+            const DWORD error = ::GetLastError();
+            if (options.ifExists == IfTargetExists::Keep && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+                throw WholeFileError(Cause::TargetExists,
+                                     cannotCreateFileMessage(path) + ": something already exists at that name");
+            throw failure(path, error);
+        }
+    } catch (...) {
+        file.close();
+        ::DeleteFileW(temporary.c_str());
+        throw;
+    }
+}
+
+void WriteWholeFile(const std::string &path, std::string_view contents, const WholeFileOptions &options)
+{
+    WriteWholeFile(
+        path, [contents](const ChunkSink &sink) { sink(contents.data(), contents.size()); }, options);
+}
+
+} // namespace morvane

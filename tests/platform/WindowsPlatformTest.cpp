@@ -1,0 +1,228 @@
+// Behaviour only Windows has: share modes, attribute words set by the user, drive paths, and the
+// zone rules applied to file times.
+#include "platform/DirectoryListing.h"
+#include "platform/DosTime.h"
+#include "platform/DosTime_win32.h"
+#include "platform/Errors.h"
+#include "platform/FileStream.h"
+#include "platform/WideText_win32.h"
+#include "CaseName.h"
+
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <map>
+
+namespace morvane {
+namespace {
+
+using test::PrintTo;
+using test::TempDir;
+using test::WriteFile;
+
+bool opens(const std::string &path, OpenMode mode)
+{
+    try {
+        FileStream stream(path, mode);
+        return true;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
+struct ShareCase
+{
+    const char *name;
+    OpenMode held;
+    OpenMode second;
+    bool admitted;
+};
+
+class ShareModes : public testing::TestWithParam<ShareCase>
+{
+};
+
+// The open modes' sharing: the archive being built admits nobody, a header edit admits readers
+// and writers that admit it back, a reader admits readers, a source nobody.
+TEST_P(ShareModes, DecideWhoElseMayOpenTheFile)
+{
+    TempDir dir;
+    const std::string path = dir / "file.POD";
+    WriteFile(path, "contents");
+    FileStream held(path, GetParam().held);
+    EXPECT_EQ(opens(path, GetParam().second), GetParam().admitted);
+    EXPECT_EQ(held.Size(), GetParam().held == OpenMode::CreateExclusive ? 0 : 8)
+        << "a refused opener changed the file";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, ShareModes,
+    testing::Values(ShareCase {"create_then_read", OpenMode::CreateExclusive, OpenMode::ReadShared, false},
+                    ShareCase {"create_then_update", OpenMode::CreateExclusive, OpenMode::UpdateShared, false},
+                    ShareCase {"create_then_create", OpenMode::CreateExclusive, OpenMode::CreateExclusive, false},
+                    ShareCase {"update_then_update", OpenMode::UpdateShared, OpenMode::UpdateShared, true},
+                    ShareCase {"update_then_create", OpenMode::UpdateShared, OpenMode::CreateExclusive, false},
+                    ShareCase {"update_then_source", OpenMode::UpdateShared, OpenMode::ReadExclusive, false},
+                    // A reader admits only readers, and the edit writes.
+                    ShareCase {"update_then_reader", OpenMode::UpdateShared, OpenMode::ReadShared, false},
+                    ShareCase {"reader_then_reader", OpenMode::ReadShared, OpenMode::ReadShared, true},
+                    ShareCase {"reader_then_update", OpenMode::ReadShared, OpenMode::UpdateShared, false},
+                    ShareCase {"reader_then_create", OpenMode::ReadShared, OpenMode::CreateExclusive, false},
+                    ShareCase {"reader_then_source", OpenMode::ReadShared, OpenMode::ReadExclusive, false},
+                    ShareCase {"source_then_reader", OpenMode::ReadExclusive, OpenMode::ReadShared, false},
+                    ShareCase {"source_then_source", OpenMode::ReadExclusive, OpenMode::ReadExclusive, false},
+                    ShareCase {"source_then_create", OpenMode::ReadExclusive, OpenMode::CreateExclusive, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(WindowsFileStream, DevicesAreRefused)
+{
+    for (const char *device : {"NUL", "CON", "\\\\.\\NUL"})
+        EXPECT_FALSE(opens(device, OpenMode::ReadShared)) << device;
+}
+
+void setAttributes(const std::string &path, DWORD attributes)
+{
+    ASSERT_TRUE(::SetFileAttributesW(WideFromUtf8(path).c_str(), attributes)) << path;
+}
+
+std::map<std::string, std::uint32_t> listed(const std::string &folder, std::uint32_t attributeValue)
+{
+    std::map<std::string, std::uint32_t> entries;
+    DirectoryListing listing(folder, "*.*", attributeValue);
+    while (auto entry = listing.Next())
+        if (entry->name != "." && entry->name != "..")
+            entries[entry->name] = entry->attributes;
+    return entries;
+}
+
+class WindowsAttributes : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // One flag a call: each is set on its own file.
+        WriteFile(dir / "plain.txt", "p");
+        WriteFile(dir / "hidden.txt", "h");
+        setAttributes(dir / "hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+        WriteFile(dir / "system.txt", "s");
+        setAttributes(dir / "system.txt", FILE_ATTRIBUTE_SYSTEM);
+        WriteFile(dir / "readonly.txt", "r");
+        setAttributes(dir / "readonly.txt", FILE_ATTRIBUTE_READONLY);
+        std::filesystem::create_directory(dir.path() / "folder");
+    }
+
+    void TearDown() override { setAttributes(dir / "readonly.txt", FILE_ATTRIBUTE_NORMAL); }
+
+    TempDir dir;
+};
+
+TEST_F(WindowsAttributes, AreTheWordsTheSystemKeeps)
+{
+    constexpr std::uint32_t kTold = kFaReadOnly | kFaHidden | kFaSysFile | kFaDirectory;
+    auto entries = listed(dir.path().string(), kFaExcludable);
+    for (auto &[name, attributes] : entries)
+        attributes &= kTold;
+    EXPECT_EQ(entries, (std::map<std::string, std::uint32_t> {{"plain.txt", 0},
+                                                              {"hidden.txt", kFaHidden},
+                                                              {"system.txt", kFaSysFile},
+                                                              {"readonly.txt", kFaReadOnly},
+                                                              {"folder", kFaDirectory}}));
+}
+
+TEST_F(WindowsAttributes, KeepHiddenSystemAndFoldersOutUnlessAsked)
+{
+    auto entries = listed(dir.path().string(), 0);
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries.count("plain.txt"), 1u);
+    EXPECT_EQ(entries.count("readonly.txt"), 1u);
+    entries = listed(dir.path().string(), kFaHidden);
+    EXPECT_EQ(entries.count("hidden.txt"), 1u);
+    EXPECT_EQ(entries.count("system.txt"), 0u);
+}
+
+TEST(WindowsPaths, DrivePathsWorkWithEitherSeparator)
+{
+    TempDir dir;
+    WriteFile(dir / "data.bin", "0123");
+    std::string forward = dir / "data.bin";
+    ASSERT_EQ(forward[1], ':') << "the temporary folder lies on a drive";
+    std::replace(forward.begin(), forward.end(), '\\', '/');
+    EXPECT_EQ(ReadWholeFile(forward), "0123");
+
+    std::string folder = dir.path().string();
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    EXPECT_EQ(listed(folder + "/", kFaExcludable).count("data.bin"), 1u);
+    EXPECT_EQ(listed(folder, kFaExcludable).count("data.bin"), 1u);
+}
+
+TEST(WindowsPaths, NamesAreFoundWithoutRegardToCase)
+{
+    TempDir dir;
+    WriteFile(dir / "Data.Bin", "x");
+    EXPECT_EQ(ReadWholeFile(dir / "DATA.BIN"), "x");
+}
+
+TEST(WindowsPaths, NamesOutsideTheAnsiCodePageSurvive)
+{
+    TempDir dir;
+    const std::string name = "\xE2\x82\xAC \xCE\xB1\xCE\xB2.bin"; // "€ αβ.bin" in UTF-8
+    {
+        FileStream created(dir / name, OpenMode::CreateExclusive);
+        created.WriteBuffer("w", 1);
+    }
+    EXPECT_EQ(listed(dir.path().string(), kFaExcludable).count(name), 1u);
+    EXPECT_EQ(ReadWholeFile(dir / name), "w");
+}
+
+// Central European time: UTC+1, and UTC+2 from the last Sunday of March, 02:00, to the last
+// Sunday of October, 03:00.
+TIME_ZONE_INFORMATION centralEurope()
+{
+    TIME_ZONE_INFORMATION zone {};
+    zone.Bias = -60;
+    zone.StandardDate = SYSTEMTIME {0, 10, 0, 5, 3, 0, 0, 0};
+    zone.DaylightDate = SYSTEMTIME {0, 3, 0, 5, 2, 0, 0, 0};
+    zone.DaylightBias = -60;
+    return zone;
+}
+
+struct ZoneCase
+{
+    const char *name;
+    std::time_t moment;
+    std::int32_t stored;
+};
+
+class TimeRule : public testing::TestWithParam<ZoneCase>
+{
+};
+
+// The local time of a file is the one its zone's rules gave at that moment, whatever the season
+// today: winter files an hour ahead of UTC, summer files two.
+TEST_P(TimeRule, FollowsTheRulesInForceAtTheFilesMoment)
+{
+    const ScopedFileTimeZone zone(centralEurope());
+    EXPECT_EQ(DosDateTimeOf(GetParam().moment), GetParam().stored);
+    std::tm local {};
+    const auto stored = static_cast<std::uint32_t>(GetParam().stored);
+    local.tm_year = static_cast<int>(stored >> 25) + 80;
+    local.tm_mon = static_cast<int>((stored >> 21) & 15) - 1;
+    local.tm_mday = static_cast<int>((stored >> 16) & 31);
+    local.tm_hour = static_cast<int>((stored >> 11) & 31);
+    local.tm_min = static_cast<int>((stored >> 5) & 63);
+    local.tm_sec = static_cast<int>(stored & 31) * 2;
+    EXPECT_EQ(FileTimeOfLocalTime(local), GetParam().moment) << "the way back, as extraction sets times";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, TimeRule,
+    // 2010-01-15 12:00 UTC is 13:00 local; 2010-07-15 12:00 UTC is 14:00 local.
+    testing::Values(ZoneCase {"winter", 1263556800, 0x3C2F6800}, ZoneCase {"summer", 1279195200, 0x3CEF7000}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace morvane
