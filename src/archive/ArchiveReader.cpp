@@ -443,7 +443,8 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
 
 void ArchiveReader::fillReadAhead(std::int64_t at)
 {
-    readAhead_.resize(kReadAhead);
+    // No larger than the archive, so that a small archive costs no more memory than its size.
+    readAhead_.resize(static_cast<std::size_t>(std::min<std::int64_t>(kReadAhead, fileSize_)));
     readAheadStart_ = at;
     readAheadSize_ = 0;
     file_->Seek(at);
