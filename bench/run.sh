@@ -379,6 +379,8 @@ if [ -n "$header_row" ]; then
     echo "$header_row"
 fi
 echo
-echo "Medians of $runs runs (header edit: $((runs * 10)) runs); every archive's length checked: $([ $failures -eq 0 ] && echo passed || echo "$failures FAILED")."
+header_runs=
+wants header && header_runs=" (header edit: $((runs * 10)) runs)"
+echo "Medians of $runs runs$header_runs; every archive's length checked: $([ $failures -eq 0 ] && echo passed || echo "$failures FAILED")."
 [ $met_all -eq 1 ] || echo "Some targets were not met."
 [ $failures -eq 0 ]

@@ -21,7 +21,6 @@ constexpr std::size_t kNamesSizeAt = 272;
 constexpr std::size_t kMarkerAt = 280;
 constexpr std::uint32_t kDirectoryEntrySize = 20;
 constexpr std::uint32_t kTimestampOffset = 0x102A5543;
-constexpr std::size_t kDataChunk = 64 * 1024;
 
 std::uint32_t le32(const unsigned char *p)
 {
@@ -423,18 +422,40 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
                              const std::function<void(const char *, std::size_t)> &sink)
 {
     Entries();
-    std::vector<char> buffer(entry.Size < kDataChunk ? entry.Size : kDataChunk);
-    file_->Seek(entry.DataOffset);
+    std::int64_t at = entry.DataOffset;
     for (std::uint32_t left = entry.Size; left > 0;) {
-        const std::size_t n = left < buffer.size() ? left : buffer.size();
-        try {
-            file_->ReadBuffer(buffer.data(), n);
-        } catch (const Error &error) {
-            throw Error(PrintableFileName(path_) + ": " + EntryLabel(entry) + ": " + error.what());
+        const std::int64_t end = readAheadStart_ + static_cast<std::int64_t>(readAheadSize_);
+        // An entry that a block can hold is passed on in one piece, never split across two.
+        if (at < readAheadStart_ || at >= end || (at + left > end && left <= kReadAhead)) {
+            try {
+                fillReadAhead(at);
+            } catch (const Error &error) {
+                throw Error(PrintableFileName(path_) + ": " + EntryLabel(entry) + ": " + error.what());
+            }
         }
-        sink(buffer.data(), n);
+        const std::size_t offset = static_cast<std::size_t>(at - readAheadStart_);
+        const std::size_t n = std::min<std::size_t>(left, readAheadSize_ - offset);
+        sink(readAhead_.data() + offset, n);
+        at += static_cast<std::int64_t>(n);
         left -= static_cast<std::uint32_t>(n);
     }
+}
+
+void ArchiveReader::fillReadAhead(std::int64_t at)
+{
+    // No larger than the archive, so that a small archive costs no more memory than its size.
+    readAhead_.resize(static_cast<std::size_t>(std::min<std::int64_t>(kReadAhead, fileSize_)));
+    readAheadStart_ = at;
+    readAheadSize_ = 0;
+    file_->Seek(at);
+    while (readAheadSize_ < readAhead_.size()) {
+        const std::size_t got = file_->Read(readAhead_.data() + readAheadSize_, readAhead_.size() - readAheadSize_);
+        if (got == 0)
+            break;
+        readAheadSize_ += got;
+    }
+    if (readAheadSize_ == 0)
+        throw Error(kStreamReadError);
 }
 
 } // namespace morvane

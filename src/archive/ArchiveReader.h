@@ -134,6 +134,7 @@ private:
     void add(const ArchiveProblem &problem);
     std::string describe(const ArchiveProblem &problem) const;
     std::string entryLabel(std::uint32_t index, std::uint32_t nameOffset) const;
+    void fillReadAhead(std::int64_t at);
 
     std::string path_;
     std::unique_ptr<FileStream> file_;
@@ -147,6 +148,12 @@ private:
     std::vector<ArchiveProblem> problems_;
     std::uint64_t problemCount_ = 0;
     std::optional<ArchiveProblem> firstBlocking_;
+    // The data of a sound archive lies in entry order, so reading it in large blocks serves many
+    // small entries per system call; an entry elsewhere refills the block from its own offset.
+    static constexpr std::size_t kReadAhead = 256 * 1024;
+    std::vector<char> readAhead_;
+    std::int64_t readAheadStart_ = 0;
+    std::size_t readAheadSize_ = 0;
 };
 
 } // namespace morvane

@@ -119,6 +119,58 @@ TEST(ArchiveReader, ADataReadCutShortNamesTheArchiveAndTheEntry)
     }
 }
 
+// Entries of these sizes lie before, across and beyond the edges of the blocks the reader reads
+// ahead (256 KiB), so that each row reads some entry from a block filled for another.
+struct DataOrderCase
+{
+    const char *name;
+    std::vector<std::size_t> readOrder;
+};
+
+class EntryData : public testing::TestWithParam<DataOrderCase>
+{
+};
+
+TEST_P(EntryData, IsEveryEntrysOwnBytesInAnyReadingOrder)
+{
+    constexpr std::size_t kBlock = 256 * 1024;
+    const std::vector<std::size_t> sizes = {0, 1, kBlock - 300, 700, kBlock, kBlock + 1, 3 * kBlock + 5, 2};
+    std::vector<test::CraftedEntry> files;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        std::string data(sizes[i], '\0');
+        for (std::size_t k = 0; k < data.size(); ++k)
+            data[k] = static_cast<char>('a' + (k * 7 + i * 13) % 26);
+        files.push_back({"F" + std::to_string(i), data});
+    }
+    TempDir dir;
+    const std::string path = dir / "blocks.POD";
+    WriteFile(path, CraftArchive(files));
+
+    ArchiveReader reader(path);
+    ASSERT_TRUE(reader.Problems().empty());
+    for (const std::size_t i : GetParam().readOrder) {
+        SCOPED_TRACE(i);
+        std::size_t pieces = 0;
+        std::string data;
+        reader.ReadData(reader.Entries()[i], [&](const char *bytes, std::size_t n) {
+            ++pieces;
+            data.append(bytes, n);
+        });
+        EXPECT_EQ(data, files[i].data);
+        // A file that a block can hold is written with one call, whatever was read before it.
+        if (sizes[i] > 0 && sizes[i] <= kBlock) {
+            EXPECT_EQ(pieces, 1u);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ArchiveReader, EntryData,
+    testing::Values(DataOrderCase {"InArchiveOrder", {0, 1, 2, 3, 4, 5, 6, 7}},
+                    DataOrderCase {"Backwards", {7, 6, 5, 4, 3, 2, 1, 0}},
+                    DataOrderCase {"SkippingAndRepeating", {3, 1, 6, 6, 2, 3, 7, 4}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST(ArchiveReader, AFileThatCannotBeOpenedIsAnError)
 {
     TempDir dir;
