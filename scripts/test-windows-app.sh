@@ -31,7 +31,8 @@ if [ "${1:-}" = --smoke-run ]; then
     # window that failed to paint is one flat colour.
     colours="$(convert "$shot" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -format '%k' info:)"
     say "main window ${WIDTH}x${HEIGHT} at ${X},${Y} with $colours colours; screenshot $shot"
-    [ "$WIDTH" -ge 200 ] && [ "$HEIGHT" -ge 150 ] || die "the main window is only ${WIDTH}x${HEIGHT}"
+    # Its form is 160 x 271 pixels.
+    [ "$WIDTH" -ge 150 ] && [ "$HEIGHT" -ge 250 ] || die "the main window is only ${WIDTH}x${HEIGHT}"
     [ "$colours" -ge 16 ] || die "the main window shows only $colours colours: it did not paint"
     exit 0
 fi
@@ -42,14 +43,16 @@ mkdir -p "$top"
 
 export WINEPREFIX="$top/wineprefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
+# One wineserver for the whole run: without it every program started under Wine waits for
+# Wine's background services to let go of its output. It starts before the prefix is made, since
+# a second one for the same prefix is refused.
+mkdir -p "$WINEPREFIX"
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     say "creating the Wine prefix $WINEPREFIX"
     wineboot --init >/dev/null 2>&1
 fi
-# One wineserver for the whole run: without it every program started under Wine waits for
-# Wine's background services to let go of its output.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1
 
 gtest="$top/googletest"

@@ -39,7 +39,7 @@ void BuildProgressWindow::SourceStarted(std::size_t index, std::size_t count, co
 {
     sourcesDone_ = index;
     count_ = count;
-    currentSource_ = FromFileSystemPath(sourcePath);
+    currentSource_ = ShownPath(FromFileSystemPath(sourcePath));
     advance();
 }
 

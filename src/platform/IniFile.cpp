@@ -1,20 +1,13 @@
 #include "platform/IniFile.h"
 
 #include "platform/Errors.h"
+#include "platform/SettingsFileAccess.h"
 #include "platform/WholeFile.h"
-#include "platform/WholeFileAt_posix.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <fcntl.h>
-#include <filesystem>
 #include <optional>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <system_error>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace morvane {
@@ -132,65 +125,12 @@ KeyPlace FindKey(const std::vector<Line> &lines, std::string_view section, std::
     return place;
 }
 
-// Reads the whole of an open file from its start.
-std::optional<std::string> ReadAll(int fd)
-{
-    std::string text;
-    char buffer[8192];
-    for (off_t offset = 0;;) {
-        const ssize_t got = ::pread(fd, buffer, sizeof buffer, offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            return text;
-        text.append(buffer, static_cast<std::size_t>(got));
-        offset += got;
-    }
-}
-
-// Opens the settings file itself: a symbolic link at its name is not followed (a later write
-// replaces the link with a file of our own and leaves its target alone), and anything but a
-// regular file is refused without waiting on it.
-posix::Descriptor OpenSettingsFile(const std::string &path, int access)
-{
-    posix::Descriptor file(::open(path.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (file.valid() && (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))) {
-        file.reset();
-        errno = EINVAL;
-    }
-    return file;
-}
-
 std::optional<std::string> ReadText(const std::string &path)
 {
-    const posix::Descriptor file = OpenSettingsFile(path, O_RDONLY);
-    if (!file.valid())
+    const SettingsFileAccess file(path, false);
+    if (file.State() != SettingsFileAccess::Opened::File)
         return std::nullopt;
-    return ReadAll(file.get());
-}
-
-bool SameFile(int fd, const std::string &path)
-{
-    struct stat open {};
-    struct stat named {};
-    return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev
-        && open.st_ino == named.st_ino;
-}
-
-bool RewriteInPlace(int fd, std::string_view text)
-{
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t put = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 && ::fsync(fd) == 0;
+    return file.ReadAll();
 }
 
 // Why a value cannot be stored so that it reads back unchanged, or nothing when it can.
@@ -215,8 +155,7 @@ IniFile::IniFile(std::string path)
 
 bool IniFile::Exists() const
 {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(std::filesystem::symlink_status(path_, ignored));
+    return SettingsFileAccess::RegularFileExists(path_);
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -245,14 +184,16 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     constexpr auto kPause = std::chrono::milliseconds(10);
     for (int attempt = 1;; ++attempt) {
         const bool lastAttempt = attempt == kAttempts;
-        posix::Descriptor file = OpenSettingsFile(path_, O_RDWR);
-        if (!file.valid()) {
-            if (errno != ENOENT && errno != ELOOP)
+        SettingsFileAccess file(path_, true);
+        const SettingsFileAccess::Opened state = file.State();
+        if (state != SettingsFileAccess::Opened::File) {
+            if (state == SettingsFileAccess::Opened::Failed)
                 throw failure();
             WholeFileOptions options;
             options.durable = true;
             // A file that another program creates meanwhile is edited on the next turn instead.
-            options.ifExists = errno == ENOENT ? IfTargetExists::Keep : IfTargetExists::Replace;
+            options.ifExists = state == SettingsFileAccess::Opened::Missing ? IfTargetExists::Keep
+                                                                            : IfTargetExists::Replace;
             try {
                 WriteWholeFile(path_, SetIniValue("", section, key, value), options);
                 return;
@@ -262,19 +203,20 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
                 continue;
             }
         }
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK || lastAttempt)
+        const SettingsFileAccess::Lock lock = file.TryLockExclusive();
+        if (lock != SettingsFileAccess::Lock::Taken) {
+            if (lock == SettingsFileAccess::Lock::Failed || lastAttempt)
                 throw failure();
             std::this_thread::sleep_for(kPause);
             continue;
         }
         // The file locked may have been replaced by the one before us while we waited.
-        if (!SameFile(file.get(), path_)) {
+        if (!file.IsStillAt(path_)) {
             if (lastAttempt)
                 throw failure();
             continue;
         }
-        const std::optional<std::string> old = ReadAll(file.get());
+        const std::optional<std::string> old = file.ReadAll();
         if (!old)
             throw failure();
         const std::string updated = SetIniValue(*old, section, key, value);
@@ -287,7 +229,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         } catch (const WholeFileError &error) {
             // A folder we may not create files in can still hold a settings file we may write;
             // there it can only be rewritten in place.
-            if (error.cause() != WholeFileError::Cause::FolderRefused || !RewriteInPlace(file.get(), updated))
+            if (error.cause() != WholeFileError::Cause::FolderRefused || !file.RewriteInPlace(updated))
                 throw failure();
             return;
         }

@@ -1,22 +1,18 @@
 #pragma once
 
-#include <QByteArray>
-#include <QFile>
 #include <QString>
 
 #include <string>
 
 namespace morvane {
 
-// Paths cross between Qt and the core library as the file system's own bytes.
-inline std::string ToFileSystemPath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
+// Paths cross between Qt and the core library as the core names files on this system: the file
+// system's own bytes on POSIX, UTF-8 with backslashes on Windows (so messages naming a path show it
+// as Windows writes it).
+std::string ToFileSystemPath(const QString &path);
+QString FromFileSystemPath(const std::string &path);
 
-inline QString FromFileSystemPath(const std::string &path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
+// A path as the windows show it: with the system's own separators.
+QString ShownPath(const QString &path);
 
 } // namespace morvane

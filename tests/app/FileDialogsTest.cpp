@@ -86,7 +86,9 @@ protected:
         test::WriteFile(dir / "list", "A\r\n");
         test::WriteFile(dir / "notes.txt", "");
         std::filesystem::create_directory(dir.path() / "folder");
+#ifndef _WIN32
         std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+#endif
     }
 
     test::TempDir dir;
@@ -94,6 +96,10 @@ protected:
 
 TEST_P(TypedNameCompletion, GetsTheSuffixOnlyWhenNothingExistsAsTyped)
 {
+#ifdef _WIN32
+    if (GetParam().typed == "dangling")
+        GTEST_SKIP() << "needs a symbolic link, which this Windows toolchain cannot make";
+#endif
     const QString typed = QString::fromStdString(dir / GetParam().typed);
     EXPECT_EQ(WithDefaultSuffix(typed, GetParam().suffix), QString::fromStdString(dir / GetParam().completed));
 }
