@@ -131,24 +131,6 @@ std::size_t FileStream::Write(const void *buffer, std::size_t n)
     return done;
 }
 
-void FileStream::ReadBuffer(void *buffer, std::size_t n)
-{
-    auto *bytes = static_cast<char *>(buffer);
-    std::size_t done = 0;
-    while (done < n) {
-        const std::size_t got = Read(bytes + done, n - done);
-        if (got == 0)
-            throw Error(kStreamReadError);
-        done += got;
-    }
-}
-
-void FileStream::WriteBuffer(const void *buffer, std::size_t n)
-{
-    if (Write(buffer, n) != n)
-        throw Error(kStreamWriteError);
-}
-
 void FileStream::Seek(std::int64_t offset)
 {
     if (::lseek(descriptor(handle_), offset, SEEK_SET) < 0)

@@ -123,24 +123,6 @@ std::size_t FileStream::Write(const void *buffer, std::size_t n)
     return done;
 }
 
-void FileStream::ReadBuffer(void *buffer, std::size_t n)
-{
-    auto *bytes = static_cast<char *>(buffer);
-    std::size_t done = 0;
-    while (done < n) {
-        const std::size_t got = Read(bytes + done, n - done);
-        if (got == 0)
-            throw Error(kStreamReadError);
-        done += got;
-    }
-}
-
-void FileStream::WriteBuffer(const void *buffer, std::size_t n)
-{
-    if (Write(buffer, n) != n)
-        throw Error(kStreamWriteError);
-}
-
 void FileStream::Seek(std::int64_t offset)
 {
     LARGE_INTEGER distance {};

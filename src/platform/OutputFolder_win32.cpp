@@ -3,6 +3,7 @@
 #include "platform/DosTime_win32.h"
 #include "platform/Errors.h"
 #include "platform/WideText_win32.h"
+#include "platform/Win32Handle_win32.h"
 
 #include <windows.h>
 
@@ -12,43 +13,6 @@
 
 namespace morvane {
 namespace {
-
-std::string reason(DWORD error)
-{
-    wchar_t *text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    std::wstring message(text != nullptr ? text : L"", length);
-    ::LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(error) : Utf8FromWide(message);
-}
-
-// A Windows handle closed when it goes out of scope.
-class Handle
-{
-public:
-    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE)
-        : handle_(handle)
-    {
-    }
-    ~Handle() { reset(); }
-    Handle(const Handle &) = delete;
-    Handle &operator=(const Handle &) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void reset(HANDLE handle = INVALID_HANDLE_VALUE)
-    {
-        if (valid())
-            ::CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 std::wstring joined(const std::wstring &folder, const std::string &name)
 {
@@ -67,7 +31,7 @@ void checkIsPlainFolder(HANDLE folder, const std::string &shown)
 {
     FILE_BASIC_INFO info {};
     if (!::GetFileInformationByHandleEx(folder, FileBasicInfo, &info, sizeof info))
-        throw Error("Cannot write below " + shown + ": " + reason(::GetLastError()));
+        throw Error("Cannot write below " + shown + ": " + SystemErrorText(::GetLastError()));
     if (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         throw Error("Cannot write below " + shown
                     + ": it is a symbolic link or junction, which extraction does not follow");
@@ -91,7 +55,7 @@ OutputFolder::OutputFolder(const std::string &path)
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         throw Error("Cannot use " + path + " as the folder to extract into: "
-                    + (error ? error.message() : reason(attributes == INVALID_FILE_ATTRIBUTES
+                    + (error ? error.message() : SystemErrorText(attributes == INVALID_FILE_ATTRIBUTES
                                                             ? ::GetLastError() : ERROR_DIRECTORY)));
 }
 
@@ -114,15 +78,15 @@ void OutputFolder::WriteFile(const std::vector<std::string> &components, bool ov
     const std::string shown = Shown(components);
     std::wstring folder = WideFromUtf8(path_);
     // Each folder on the way is held open, so that it cannot be swapped for a link meanwhile.
-    std::vector<std::unique_ptr<Handle>> held;
+    std::vector<std::unique_ptr<Win32Handle>> held;
     for (std::size_t i = 0; i + 1 < components.size(); ++i) {
         const std::string shownFolder = Shown({components.begin(), components.begin() + i + 1});
         folder = joined(folder, components[i]);
         if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            throw Error("Cannot create folder " + shownFolder + ": " + reason(::GetLastError()));
-        auto handle = std::make_unique<Handle>(openFolder(folder));
+            throw Error("Cannot create folder " + shownFolder + ": " + SystemErrorText(::GetLastError()));
+        auto handle = std::make_unique<Win32Handle>(openFolder(folder));
         if (!handle->valid())
-            throw Error("Cannot write below " + shownFolder + ": " + reason(::GetLastError()));
+            throw Error("Cannot write below " + shownFolder + ": " + SystemErrorText(::GetLastError()));
         checkIsPlainFolder(handle->get(), shownFolder);
         held.push_back(std::move(handle));
     }

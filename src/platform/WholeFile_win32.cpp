@@ -2,6 +2,7 @@
 
 #include "platform/DosTime_win32.h"
 #include "platform/WideText_win32.h"
+#include "platform/Win32Handle_win32.h"
 
 #include <windows.h>
 
@@ -13,24 +14,11 @@ namespace {
 
 using Cause = WholeFileError::Cause;
 
-std::string reason(DWORD error)
-{
-    wchar_t *text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    std::wstring message(text != nullptr ? text : L"", length);
-    ::LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(error) : Utf8FromWide(message);
-}
-
 WholeFileError failure(const std::string &shown, DWORD error)
 {
     const bool byFolder = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
     return WholeFileError(byFolder ? Cause::FolderRefused : Cause::Other,
-                          cannotCreateFileMessage(shown) + ": " + reason(error));
+                          cannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
 }
 
 // A new name in the target's folder, created exclusively, so guessing it gains nobody anything.
@@ -39,29 +27,6 @@ std::wstring temporaryBeside(const std::wstring &target)
     static std::mt19937_64 generator {std::random_device {}()};
     return target + L"." + std::to_wstring(generator() % 1'000'000'000'000ull) + L".tmp";
 }
-
-class Handle
-{
-public:
-    explicit Handle(HANDLE handle)
-        : handle_(handle)
-    {
-    }
-    ~Handle() { close(); }
-    Handle(const Handle &) = delete;
-    Handle &operator=(const Handle &) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool close()
-    {
-        const bool closed = !valid() || ::CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 } // namespace
 
@@ -81,7 +46,7 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
             throw failure(path, ::GetLastError());
     }
-    Handle file(created);
+    Win32Handle file(created);
     if (!file.valid())
         throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": no free temporary name");
     try {
