@@ -143,7 +143,7 @@ TEST_F(OpenedFromTheDesktop, AListOpensInTheEditorWithTheStoredWorkingFolder)
     EXPECT_TRUE(user.fileRequests.empty());
     EXPECT_TRUE(user.folderRequests.empty());
     EXPECT_EQ(shownText, "a.bin\nsub\\b.bin\n");
-    EXPECT_EQ(shownStatus, Q(response) + " - 2 lignes/lines");
+    EXPECT_EQ(shownStatus, test::Shown(Q(response)) + " - 2 lignes/lines");
     EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "data"));
 }
 

@@ -220,7 +220,7 @@ TEST_F(InstalledSettings, InitialisationCreatesTheConfigurationFolderAndStoresTh
     Click(windows.Form_main, "btnInit");
 
     EXPECT_TRUE(user.messages.empty());
-    EXPECT_EQ(ReadFile(dir / "home/.config/Morvane/Morvane.ini"), "[dir]\nworkdir=" + (dir / "work") + "\n");
+    EXPECT_EQ(ReadFile(dir / "home/.config/Morvane/Morvane.ini"), test::NewFileLines("[dir]\nworkdir=" + (dir / "work") + "\n"));
     EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "work"));
 }
 

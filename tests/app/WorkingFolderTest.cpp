@@ -19,6 +19,7 @@ using test::PrintTo;
 
 using test::Click;
 using test::ReadFile;
+using test::NewFileLines;
 using test::ScriptedInteraction;
 using test::TempDir;
 using test::WriteFile;
@@ -62,7 +63,7 @@ TEST_F(WorkingFolder, FirstRunAsksStoresAndOpensTheEditor)
     EXPECT_EQ(user.folderRequests[0].caption, "Select a directory");
     EXPECT_EQ(user.folderRequests[0].root, "");
     EXPECT_EQ(user.folderRequests[0].startFolder, "");
-    EXPECT_EQ(ReadFile(settings), "[dir]\nworkdir=" + work.toStdString() + "\n");
+    EXPECT_EQ(ReadFile(settings), NewFileLines("[dir]\nworkdir=" + work.toStdString() + "\n"));
     EXPECT_EQ(editorSawWorkDir, work);
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_response"});
     EXPECT_TRUE(user.messages.empty());
@@ -73,7 +74,7 @@ TEST_F(WorkingFolder, FirstRunCancelledStoresAnEmptyFolderAndNeverAsksAgain)
     user.CancelFolder();
     ExpectEditor();
     Click(windows.Form_main, "CreateResponse");
-    EXPECT_EQ(ReadFile(settings), "[dir]\nworkdir=\n");
+    EXPECT_EQ(ReadFile(settings), NewFileLines("[dir]\nworkdir=\n"));
     EXPECT_EQ(editorSawWorkDir, "");
 
     ExpectEditor();
@@ -103,7 +104,7 @@ TEST_P(StoredSettings, ResponseCommandTakesTheStoredFolderWithoutAsking)
     Click(windows.Form_main, "CreateResponse");
 
     EXPECT_TRUE(user.folderRequests.empty());
-    EXPECT_EQ(editorSawWorkDir, GetParam().workDirAfter);
+    EXPECT_EQ(editorSawWorkDir, test::Shown(GetParam().workDirAfter));
     EXPECT_EQ(ReadFile(settings), GetParam().settingsText);
 }
 
@@ -133,7 +134,7 @@ TEST_F(WorkingFolder, InitialisationStoresTheChosenFolder)
     user.ChooseFolder(work);
     Click(windows.Form_main, "btnInit");
     EXPECT_EQ(windows.Form_main.WorkDir, work);
-    EXPECT_EQ(ReadFile(settings), "[dir]\nworkdir=" + work.toStdString() + "\n");
+    EXPECT_EQ(ReadFile(settings), NewFileLines("[dir]\nworkdir=" + work.toStdString() + "\n"));
 }
 
 enum class Unwritable { FolderIsAFile, ReadOnlyFolder };
