@@ -19,4 +19,10 @@ inline QString Shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// A path as Qt holds it internally and in its dialogs: with '/' on every platform.
+inline QString QtForm(const QString &path)
+{
+    return QDir::fromNativeSeparators(path);
+}
+
 } // namespace morvane::test
