@@ -159,7 +159,8 @@ QStringList Tform_response::listFolder(const std::string &folder, const QString 
 {
     const BusyCursor busy;
     FindFile.SetPath(folder);
-    const std::string expected = folder.ends_with('/') ? folder : folder + '/';
+    const bool endsWithSeparator = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
+    const std::string expected = endsWithSeparator ? folder : folder + PathSeparator(kNativePathStyle);
     // A folder the finder refuses would leave it searching the previous one.
     if (FindFile.Path() != expected)
         throw Error("Cannot open folder " + folder);

@@ -1,3 +1,4 @@
+#include "QtText.h"
 #include "CaseName.h"
 #include "ArchiveFixture.h"
 
@@ -87,7 +88,7 @@ TEST_F(OpenedFromTheDesktop, AnArchiveGoesStraightToTheHeaderEdit)
     EXPECT_EQ(HeaderOf(archive).Priority(), 1300);
     EXPECT_EQ(ReadFile(archive).substr(288), before.substr(288));
     // The next archive dialog starts from this archive.
-    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, Q(archive));
+    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, test::QtForm(Q(archive)));
 }
 
 TEST_F(OpenedFromTheDesktop, ARelativeArchiveNameIsTakenFromTheCurrentFolder)
@@ -100,7 +101,7 @@ TEST_F(OpenedFromTheDesktop, ARelativeArchiveNameIsTakenFromTheCurrentFolder)
 
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
     EXPECT_TRUE(user.messages.empty());
-    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, Q(archive));
+    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, test::QtForm(Q(archive)));
 }
 
 TEST_F(OpenedFromTheDesktop, AFileWithoutThePod3SignatureGetsTheErrorBox)
@@ -143,7 +144,7 @@ TEST_F(OpenedFromTheDesktop, AListOpensInTheEditorWithTheStoredWorkingFolder)
     EXPECT_TRUE(user.fileRequests.empty());
     EXPECT_TRUE(user.folderRequests.empty());
     EXPECT_EQ(shownText, "a.bin\nsub\\b.bin\n");
-    EXPECT_EQ(shownStatus, Q(response) + " - 2 lignes/lines");
+    EXPECT_EQ(shownStatus, test::Shown(Q(response)) + " - 2 lignes/lines");
     EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "data"));
 }
 
@@ -174,7 +175,7 @@ TEST_F(OpenedFromTheDesktop, AnyOtherFileIsRefusedWithItsName)
 
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
-    EXPECT_TRUE(user.messages[0].text.startsWith(Q(other) + "\n")) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(other)) + "\n")) << user.messages[0].text.toStdString();
     EXPECT_TRUE(user.messages[0].text.contains(".POD")) << user.messages[0].text.toStdString();
     EXPECT_TRUE(user.dialogsShown.empty());
     EXPECT_TRUE(user.fileRequests.empty());
@@ -185,7 +186,7 @@ TEST_F(OpenedFromTheDesktop, ControlCharactersOfARefusedNameShowAsQuestionMarks)
     Open({dir / "data/two\nlines\x1b.bin"});
 
     ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_TRUE(user.messages[0].text.startsWith(Q(dir / "data/two?lines?.bin") + "\n"))
+    EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(dir / "data/two?lines?.bin")) + "\n"))
         << user.messages[0].text.toStdString();
 }
 
@@ -197,7 +198,7 @@ TEST_F(OpenedFromTheDesktop, OnlyTheFirstOfSeveralFilesIsOpened)
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
-    EXPECT_TRUE(user.messages[0].text.startsWith(Q(response) + "\n")) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(response)) + "\n")) << user.messages[0].text.toStdString();
 }
 
 TEST_F(OpenedFromTheDesktop, NoFileLeavesTheMainWindowAlone)

@@ -1,3 +1,4 @@
+#include "QtText.h"
 #include "CaseName.h"
 #include "ArchiveFixture.h"
 
@@ -115,7 +116,7 @@ TEST_F(CreatePod, ResponseFileNamedLikeTheArchiveIsRefusedUntouched)
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_TRUE(user.messages[0].text.contains("POD build cancelled"));
-    EXPECT_TRUE(user.messages[0].details.contains(Q(response)));
+    EXPECT_TRUE(user.messages[0].details.contains(test::Shown(Q(response))));
     EXPECT_EQ(ReadFile(response), "a.bin\r\n");
 }
 

@@ -1,3 +1,4 @@
+#include "QtText.h"
 #include "ArchiveFixture.h"
 
 #include <QFileDialog>
@@ -64,7 +65,7 @@ TEST_F(EndToEnd, CreatePodWithTheRealFileDialogAndPropertiesDialog)
     EXPECT_EQ(header.Version(), 42);
     EXPECT_EQ(header.Description(), "Description du fichier");
     EXPECT_EQ(header.EntryCount(), 2u);
-    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, Q(response));
+    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, test::QtForm(Q(response)));
 }
 
 TEST_F(EndToEnd, NotPod3ShowsTheErrorBox)

@@ -1,3 +1,4 @@
+#include "QtText.h"
 #include "CaseName.h"
 #include "responses/FileDialogs.h"
 
@@ -170,7 +171,7 @@ TEST_F(RealLoadDialog, EveryFileListsAFileWithoutExtensionAndChoosesIt)
     });
     ASSERT_TRUE(dialog.Execute());
     EXPECT_TRUE(listed);
-    EXPECT_EQ(dialog.FileName, InDir("list"));
+    EXPECT_EQ(dialog.FileName, test::QtForm(InDir("list")));
 }
 
 struct TypedInDialogCase
@@ -199,7 +200,7 @@ TEST_P(RealDialogTypedName, IsCompletedOnlyWhenItNamesNoFile)
         }
     });
     ASSERT_TRUE(dialog.Execute());
-    EXPECT_EQ(dialog.FileName, InDir(GetParam().chosen));
+    EXPECT_EQ(dialog.FileName, test::QtForm(InDir(GetParam().chosen)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, RealDialogTypedName,

@@ -111,7 +111,7 @@ TEST_F(SettingsPlacesOnDisk, SeesTheFileAndTheFolderAsTheyAre)
     WriteFile((program / "Morvane.ini").string(), "[dir]\n");
     places = FindSettingsPlaces(Q(program.string()));
     EXPECT_TRUE(places.fileBesideProgram);
-    EXPECT_EQ(SettingsFilePath(Q(program.string())), Q((program / "Morvane.ini").string()));
+    EXPECT_EQ(SettingsFilePath(Q(program.string())), test::QtForm(Q((program / "Morvane.ini").string())));
 }
 
 TEST_F(SettingsPlacesOnDisk, ReadOnlyProgramFolderSendsTheFileToTheUsersConfiguration)
@@ -128,7 +128,7 @@ TEST_F(SettingsPlacesOnDisk, ReadOnlyProgramFolderSendsTheFileToTheUsersConfigur
         fs::permissions(program, fs::perms::owner_all);
         WriteFile((program / "Morvane.ini").string(), "");
         fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(SettingsFilePath(Q(program.string())), Q((program / "Morvane.ini").string()));
+        EXPECT_EQ(SettingsFilePath(Q(program.string())), test::QtForm(Q((program / "Morvane.ini").string())));
     }
     fs::permissions(program, fs::perms::owner_all);
     if (stillWritable)
@@ -220,7 +220,7 @@ TEST_F(InstalledSettings, InitialisationCreatesTheConfigurationFolderAndStoresTh
     Click(windows.Form_main, "btnInit");
 
     EXPECT_TRUE(user.messages.empty());
-    EXPECT_EQ(ReadFile(dir / "home/.config/Morvane/Morvane.ini"), "[dir]\nworkdir=" + (dir / "work") + "\n");
+    EXPECT_EQ(ReadFile(dir / "home/.config/Morvane/Morvane.ini"), test::NewFileLines("[dir]\nworkdir=" + (dir / "work") + "\n"));
     EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "work"));
 }
 
@@ -234,7 +234,7 @@ TEST_F(InstalledSettings, AFolderThatCannotBeMadeEndsInTheWriteFailure)
 
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].title, "Morvane");
-    EXPECT_TRUE(user.messages[0].text.contains("Unable to write to " + settings)) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.messages[0].text.contains("Unable to write to " + test::Shown(settings))) << user.messages[0].text.toStdString();
     EXPECT_EQ(windows.Form_main.WorkDir, "");
     EXPECT_EQ(ReadFile(dir / "home"), "a file where the home folder should be");
 }

@@ -106,7 +106,7 @@ TEST_F(Editor, CreateFileTwiceAppendsThenCreateDirReplaces)
     Click("tbCreerDir");
     ASSERT_EQ(user.folderRequests.size(), 1u);
     EXPECT_EQ(user.folderRequests[0].caption, "Select a directory");
-    EXPECT_EQ(user.folderRequests[0].root, Q(work));
+    EXPECT_EQ(user.folderRequests[0].root, test::QtForm(Q(work)));
     EXPECT_EQ(user.folderRequests[0].startFolder, "");
     // The folder's own files come before those of its sub-folders.
     EXPECT_EQ(ListBytes(), "a.txt\r\nsub\\b.bin\r\n");
@@ -139,6 +139,9 @@ TEST_F(Editor, CreateFileUpperCasesOnlyAsciiLettersOfTheWindows1252Line)
 
 TEST_F(Editor, CreateFileLeavesOutNamesNoLineCanHoldAndSaysWhy)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "a backslash separates folders in Windows file names, so no file can hold one";
+#endif
     const std::string cjk = "\xe4\xb8\xad.txt";
     WriteFile(At(cjk), "c");
     WriteFile(At("back\\slash"), "b");
@@ -265,7 +268,7 @@ TEST_F(Editor, CreateDirOnAVanishedFolderReportsItAndKeepsTheList)
     EXPECT_EQ(ListBytes(), "old");
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].title, "Morvane");
-    EXPECT_EQ(user.messages[0].text, Q("Cannot open folder " + (At("gone")) + "."));
+    EXPECT_EQ(user.messages[0].text, "Cannot open folder " + test::Shown(Q(At("gone"))) + ".");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(List().isHidden());
 }
@@ -350,12 +353,12 @@ TEST_P(EditorLoad, ShowsTheLinesAndSavesThemWithCrLf)
     const std::string file = At("list.txt");
     WriteFile(file, GetParam().bytes);
     Load(file);
-    EXPECT_EQ(Status(), Q(file + " - " + std::to_string(GetParam().count) + " lignes/lines"));
+    EXPECT_EQ(Status(), test::Shown(Q(file)) + Q(" - " + std::to_string(GetParam().count) + " lignes/lines"));
     EXPECT_EQ(ListBytes(), GetParam().saved);
 
     Save(At("saved.txt"));
     EXPECT_EQ(ReadFile(At("saved.txt")), GetParam().saved);
-    EXPECT_EQ(Status(), Q(file + " - " + std::to_string(GetParam().count) + " lignes/lines"));
+    EXPECT_EQ(Status(), test::Shown(Q(file)) + Q(" - " + std::to_string(GetParam().count) + " lignes/lines"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, EditorLoad, testing::Values(
@@ -374,6 +377,9 @@ INSTANTIATE_TEST_SUITE_P(Files, EditorLoad, testing::Values(
 
 TEST_F(Editor, LoadStatusShowsControlCharactersOfTheFileNameAsQuestionMarks)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names cannot hold control characters";
+#endif
     const std::string file = At("two\nlines\x1b.txt");
     WriteFile(file, "A\r\n");
     Load(file);
@@ -390,7 +396,7 @@ TEST_F(Editor, LoadThenSaveKeepsEveryByte)
                               "\xef\xbb\xbflast";
     WriteFile(At("list.txt"), bytes);
     Load(At("list.txt"));
-    EXPECT_EQ(Status(), Q(At("list.txt")) + " - 6 lignes/lines");
+    EXPECT_EQ(Status(), test::Shown(Q(At("list.txt"))) + " - 6 lignes/lines");
     Save(At("copy.txt"));
     EXPECT_EQ(ReadFile(At("copy.txt")), bytes);
 }
@@ -500,7 +506,7 @@ TEST_F(Editor, LoadOfAMissingFileReportsItAndKeepsListAndStatus)
     EXPECT_EQ(ListBytes(), "A.TXT\r\n");
     EXPECT_EQ(Status(), "1 lignes/lines");
     ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, Q("Cannot open file " + (At("missing.txt")) + "."));
+    EXPECT_EQ(user.messages[0].text, "Cannot open file " + test::Shown(Q(At("missing.txt"))) + ".");
 }
 
 TEST_F(Editor, DialogSettingsOfLoadAndSave)
@@ -549,7 +555,7 @@ TEST_F(Editor, SaveThatCannotCreateTheFileSaysSo)
 {
     Save(At("missing/out.txt"));
     ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, Q("Cannot create file " + (At("missing/out.txt")) + "."));
+    EXPECT_EQ(user.messages[0].text, "Cannot create file " + test::Shown(Q(At("missing/out.txt"))) + ".");
     EXPECT_FALSE(fs::exists(fs::path(work) / "missing"));
 }
 
@@ -585,7 +591,7 @@ TEST_F(Editor, FailedSaveKeepsTheOldFile)
         Save(At("out.txt"));
     }
     ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, Q("Cannot create file " + (At("out.txt")) + "."));
+    EXPECT_EQ(user.messages[0].text, "Cannot create file " + test::Shown(Q(At("out.txt"))) + ".");
     EXPECT_EQ(ReadFile(At("out.txt")), "old contents\r\n");
     std::set<std::string> left;
     for (const auto &entry : fs::directory_iterator(work))
@@ -620,8 +626,8 @@ TEST_F(Editor, FileOutsideTheWorkingFolderIsNotAdded)
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(user.messages[0].title, "Warning");
     EXPECT_TRUE(user.messages[0].text.contains("These files were not added to the list."));
-    EXPECT_EQ(user.messages[0].details, Q(dir / "outside.txt") + ": it does not lie inside the working folder\n"
-                                            + Q(dir / "work2/sibling.txt")
+    EXPECT_EQ(user.messages[0].details, test::Shown(Q(dir / "outside.txt")) + ": it does not lie inside the working folder\n"
+                                            + test::Shown(Q(dir / "work2/sibling.txt"))
                                             + ": it does not lie inside the working folder");
 }
 
@@ -639,10 +645,11 @@ TEST_F(Editor, CreateDirOutsideTheWorkingFolderLeavesTheList)
 
 TEST_F(Editor, RootWorkingFolderGivesPathsBelowTheRoot)
 {
-    workDir = "/";
+    const fs::path workPath = test::PathOf(work);
+    workDir = Q(test::Utf8Of(workPath.root_path()));
     user.ChooseFiles({Q(At("a.txt"))});
     Click("tbCreer");
-    QString expected = Q(work.substr(1) + "/A.TXT").toUpper();
+    QString expected = Q(test::Utf8Of(workPath.relative_path()) + "/A.TXT").toUpper();
     expected.replace('/', '\\');
     EXPECT_EQ(Q(ListBytes()), expected + "\r\n");
 }

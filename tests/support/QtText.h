@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 #include <string>
@@ -10,6 +11,18 @@ namespace morvane::test {
 inline QString Q(const std::string &text)
 {
     return QString::fromStdString(text);
+}
+
+// A path written with '/' as the program shows it: with the platform's separator.
+inline QString Shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// A path as Qt holds it internally and in its dialogs: with '/' on every platform.
+inline QString QtForm(const QString &path)
+{
+    return QDir::fromNativeSeparators(path);
 }
 
 } // namespace morvane::test

@@ -54,6 +54,18 @@ std::string Utf8Of(const std::filesystem::path &path)
     return std::string(text.begin(), text.end());
 }
 
+std::string NewFileLines(std::string_view text)
+{
+    std::string lines;
+    for (const char c : text) {
+        if (c == '\n')
+            lines += kNewFileLineEnd;
+        else
+            lines += c;
+    }
+    return lines;
+}
+
 std::string TempDir::operator/(std::string_view name) const
 {
     return Utf8Of(path_ / PathOf(std::string(name)));

@@ -32,6 +32,14 @@ std::filesystem::path PathOf(const std::string &utf8);
 std::string Utf8Of(const std::filesystem::path &path);
 void WriteFile(const std::string &path, std::string_view bytes);
 std::string ReadFile(const std::string &path);
+// The line end the program writes in a text file it makes: CR LF on Windows, LF elsewhere.
+#ifdef _WIN32
+inline constexpr std::string_view kNewFileLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kNewFileLineEnd = "\n";
+#endif
+// Text written with LF line ends, with each LF turned into the line end of a file the program makes.
+std::string NewFileLines(std::string_view text);
 // Bytes with a recognisable pattern, so that a misplaced copy shows.
 std::string PatternBytes(std::size_t size, unsigned seed = 1);
 std::uint32_t LE32At(std::string_view bytes, std::size_t offset);
