@@ -156,18 +156,4 @@ std::optional<FileStatus> FileStream::Status() const
     return statusOf(st);
 }
 
-std::string ReadWholeFile(const std::string &path, OpenMode mode)
-{
-    FileStream stream(path, mode);
-    std::string text;
-    if (const auto size = stream.Size(); size > 0)
-        text.reserve(static_cast<std::size_t>(size));
-    char chunk[65536];
-    while (const std::size_t got = stream.Read(chunk, sizeof chunk))
-        text.append(chunk, got);
-    if (stream.ReadFailed())
-        throw Error(kStreamReadError);
-    return text;
-}
-
 } // namespace morvane
