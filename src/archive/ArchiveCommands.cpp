@@ -1,11 +1,10 @@
 #include "archive/ArchiveCommands.h"
 
 #include "archive/NumberConversion.h"
+#include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 namespace morvane {
 
@@ -37,9 +36,7 @@ bool ResponseFileIsAnArchiveName(const std::string &responsePath)
 void CreateArchive(const std::string &responsePath, const std::string &archivePath,
                    const HeaderTexts &texts, BuildObserver *observer)
 {
-    std::error_code ignored;
-    if (ResponseFileIsAnArchiveName(responsePath)
-        || std::filesystem::equivalent(responsePath, archivePath, ignored))
+    if (ResponseFileIsAnArchiveName(responsePath) || AreSameFile(responsePath, archivePath))
         throw ResponseFileWouldBeOverwritten(responsePath);
     auto pod = std::make_unique<TPOD>(archivePath, true);
     // Without a stream the file was never created or truncated: nothing of the user's changed.
@@ -66,10 +63,10 @@ std::string DescribeFailedBuildLeftover(const std::exception &failure)
 
 std::string DescribeFailedBuildLeftover(const std::string &archivePath)
 {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(archivePath, error);
-    if (error)
+    const auto found = SizeOfFile(archivePath);
+    if (!found)
         return "the archive file " + archivePath + " can no longer be found";
+    const std::uint64_t size = *found;
     if (size == 0)
         return "the archive file " + archivePath + " was left empty";
     return "the archive file " + archivePath + " was left incomplete (" + std::to_string(size) + " bytes)";

@@ -5,9 +5,9 @@
 #include "platform/CaseLookup.h"
 #include "platform/DosTime.h"
 #include "platform/Errors.h"
+#include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 
-#include <filesystem>
 #include <system_error>
 
 namespace morvane {
@@ -130,7 +130,7 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
     FileStream &archive = stream();
     // Sources resolve against the response file's own folder, so a relative path is made whole.
     std::error_code error;
-    const std::string responsePath = std::filesystem::absolute(responseFile, error).string();
+    const std::string responsePath = AbsolutePath(responseFile, error);
     if (error || responseFile.empty())
         throw Error(cannotOpenFileMessage(responseFile));
     const std::vector<std::string> lines = LoadResponseFile(responsePath);

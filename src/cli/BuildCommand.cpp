@@ -3,24 +3,14 @@
 #include "archive/ArchiveCommands.h"
 #include "cli/BuildProgress.h"
 #include "platform/Console.h"
+#include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <system_error>
 
 namespace morvane::cli {
 namespace {
-
-// The part after the last folder separator.
-std::string_view lastComponent(std::string_view path)
-{
-    std::size_t start = path.size();
-    while (start > 0 && !IsPathDelimiter(path[start - 1], kNativePathStyle))
-        --start;
-    return path.substr(start);
-}
 
 // Refuses, before anything is created, a response-file argument that cannot name a response file:
 // the archive's name is made from it, and a build from it could only fail after creating one.
@@ -28,15 +18,14 @@ void checkResponseArgument(const std::string &responsePath)
 {
     if (responsePath.empty())
         throw UsageError("the response file's name is empty");
-    const std::string_view name = lastComponent(responsePath);
+    const std::string_view name = ExtractFileName(responsePath);
     if (name.empty() || name == "." || name == "..")
         throw UsageError("'" + responsePath + "' names a folder, not a response file");
-    std::error_code error;
-    const auto status = std::filesystem::status(responsePath, error);
-    if (std::filesystem::is_directory(status))
+    const PathKind kind = KindOfPath(responsePath);
+    if (kind == PathKind::Folder)
         throw UsageError("'" + responsePath + "' is a folder, not a response file");
     // Missing, or a FIFO or device that the build would refuse only after emptying the archive.
-    if (!std::filesystem::is_regular_file(status))
+    if (kind != PathKind::RegularFile)
         throw Error(cannotOpenFileMessage(responsePath));
 }
 

@@ -2,10 +2,10 @@
 
 #include "archive/ResponseFile.h"
 #include "platform/Errors.h"
+#include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 namespace morvane::cli {
@@ -81,7 +81,7 @@ std::uint64_t TotalSourceBytes(const std::string &responsePath)
 {
     std::vector<std::string> lines;
     std::error_code error;
-    const std::string absolute = std::filesystem::absolute(responsePath, error).string();
+    const std::string absolute = AbsolutePath(responsePath, error);
     if (error)
         return 0;
     try {
@@ -95,9 +95,8 @@ std::uint64_t TotalSourceBytes(const std::string &responsePath)
         const auto path = FindSourceFile(folder, line);
         if (!path)
             continue;
-        const auto size = std::filesystem::file_size(*path, error);
-        if (!error)
-            total += size;
+        if (const auto size = SizeOfFile(*path))
+            total += *size;
     }
     return total;
 }

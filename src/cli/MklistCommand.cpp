@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
+#include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 #include "platform/PrintableText.h"
 #include "platform/WholeFile.h"
@@ -9,14 +10,11 @@
 #include "responses/TFind.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
 #include <system_error>
 
 namespace morvane::cli {
 namespace {
-
-namespace fs = std::filesystem;
 
 bool sameNameIgnoringCase(std::string_view name, std::string_view upperName)
 {
@@ -34,20 +32,18 @@ class OwnFiles
 public:
     void Add(const std::string &path)
     {
-        std::error_code error;
-        if (fs::exists(path, error))
-            files_.push_back({fs::path(path), AsciiUpper(fs::path(path).filename().string())});
+        if (const auto identity = IdentifyFile(path))
+            files_.push_back({*identity, AsciiUpper(ExtractFileName(path))});
     }
 
     bool Contains(const std::string &found, std::uint32_t attributes) const
     {
         const bool linked = (attributes & kFaSymLink) != 0;
-        const std::string_view name = std::string_view(found).substr(found.rfind('/') + 1);
+        const std::string_view name = ExtractFileName(found);
         for (const auto &own : files_) {
             if (!linked && !sameNameIgnoringCase(name, own.upperName))
                 continue;
-            std::error_code error;
-            if (fs::equivalent(found, own.path, error))
+            if (IdentifyFile(found) == own.identity)
                 return true;
         }
         return false;
@@ -56,7 +52,7 @@ public:
 private:
     struct OwnFile
     {
-        fs::path path;
+        FileIdentity identity;
         std::string upperName;
     };
     std::vector<OwnFile> files_;
@@ -120,11 +116,15 @@ int RunMklist(const std::vector<std::string> &args)
     if (arguments.operands.size() != 1)
         throw UsageError("mklist takes exactly one folder");
     const std::string &folderArgument = arguments.operands.front();
-    std::error_code error;
-    if (!fs::is_directory(folderArgument, error))
+    if (KindOfPath(folderArgument) != PathKind::Folder)
         throw Error("Cannot list " + PrintableFileName(folderArgument) + ": it is not a folder");
-    std::string folder = fs::absolute(folderArgument).lexically_normal().string();
-    if (folder.size() > 1 && folder.ends_with('/'))
+    std::error_code error;
+    std::string folder = NormalAbsolutePath(folderArgument, error);
+    if (error)
+        throw Error("Cannot list " + PrintableFileName(folderArgument) + ": " + error.message());
+    // A root keeps its separator.
+    if (folder.size() > 1 && IsPathDelimiter(folder.back(), kNativePathStyle)
+        && !IsPathDelimiter(folder[folder.size() - 2], kNativePathStyle) && folder[folder.size() - 2] != ':')
         folder.pop_back();
 
     // The list and the archive later built from it would otherwise list themselves when they lie

@@ -50,6 +50,12 @@ std::string ChangeFileExt(std::string_view path, std::string_view newExt, PathSt
     return result;
 }
 
+std::string_view ExtractFileName(std::string_view path, PathStyle style)
+{
+    const std::size_t delimiter = lastDelimiter(path, style);
+    return delimiter == std::string_view::npos ? path : path.substr(delimiter + 1);
+}
+
 std::string ExtractFileFolder(std::string_view path, PathStyle style)
 {
     const std::size_t delimiter = lastDelimiter(path, style);

@@ -30,6 +30,9 @@ std::string ChangeFileExt(std::string_view path, std::string_view newExt,
 // C:\DATA\LIST.TXT gives C:\DATA, C:\LIST.TXT gives C:\, C:LIST.TXT gives C:.
 std::string ExtractFileFolder(std::string_view path, PathStyle style = kNativePathStyle);
 
+// The file name: the text after the last folder delimiter (all of it when there is none).
+std::string_view ExtractFileName(std::string_view path, PathStyle style = kNativePathStyle);
+
 // Upper-cases the ASCII letters a to z of an extension-like text; other bytes stay as they are.
 std::string AsciiUpper(std::string_view text);
 

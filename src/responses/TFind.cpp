@@ -2,9 +2,9 @@
 
 #include "platform/DirectoryListing.h"
 #include "platform/FolderCheck.h"
+#include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 
-#include <filesystem>
 
 namespace morvane {
 
@@ -36,7 +36,7 @@ int AttributeValue(TFileAttr attributes)
 TFindFile::TFindFile()
 {
     std::error_code error;
-    const std::string current = std::filesystem::current_path(error).string();
+    const std::string current = CurrentFolder(error);
     if (!error)
         SetPath(endsWithSeparator(current) ? current : current + kSeparator);
 }
