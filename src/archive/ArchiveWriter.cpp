@@ -88,6 +88,12 @@ void ArchiveWriter::Append(const void *data, std::size_t n)
     }
 }
 
+void ArchiveWriter::AppendSource(std::string_view contents)
+{
+    preallocate(position_ + static_cast<std::int64_t>(contents.size()));
+    Append(contents);
+}
+
 void ArchiveWriter::Flush()
 {
     const std::size_t pending = used_;

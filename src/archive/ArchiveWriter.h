@@ -31,6 +31,8 @@ public:
 
     void Append(const void *data, std::size_t n);
     void Append(std::string_view text) { Append(text.data(), text.size()); }
+    // Appends a source already read whole, reserving room for it as CopyFrom does.
+    void AppendSource(std::string_view contents);
 
     // Copies an open source of the given size; returns the number of bytes copied. A source that
     // fails to read, or ends before the size is reached, ends the copy with an error naming it;

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveWriter.h"
 #include "archive/ResponseFile.h"
+#include "archive/SourcePrefetch.h"
 #include "platform/CaseLookup.h"
 #include "platform/DosTime.h"
 #include "platform/Errors.h"
@@ -144,12 +145,17 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
     const std::string folder = ExtractFileFolder(responsePath);
     ArchiveWriter writer(archive, TPODHeader::kSize);
     const std::size_t count = lines.size();
+    SourcePrefetch prefetch(count, [&](std::size_t index, std::string &path) {
+        return openSource(folder, lines[index], path);
+    });
     try {
         for (std::size_t i = 0; i < count; ++i) {
-            std::string sourcePath;
-            const std::unique_ptr<FileStream> opened = openSource(folder, lines[i], sourcePath);
-            FileStream &source = *opened;
-            const FileStatus &status = source.StatusWhenOpened();
+            const PreparedSource &prepared = prefetch.Take(i);
+            std::string sourcePath = prepared.path;
+            std::unique_ptr<FileStream> opened;
+            if (!prepared.ready)
+                opened = openSource(folder, lines[i], sourcePath);
+            const FileStatus &status = prepared.ready ? prepared.status : opened->StatusWhenOpened();
             const auto size = static_cast<std::uint64_t>(status.size);
             if (writer.Position() + static_cast<std::int64_t>(size) >= kMaxContentsEnd)
                 throw Error("The archive cannot hold " + sourcePath
@@ -159,10 +165,14 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
 
             TPODEntry &entry = Entries[i];
             entry.DataOffset = static_cast<std::uint32_t>(writer.Position());
-            const std::uint64_t copied = writer.CopyFrom(source, size, [&](std::int64_t bytes) {
-                if (observer)
-                    observer->Progress(i, count, bytes);
-            });
+            std::uint64_t copied = size;
+            if (prepared.ready)
+                writer.AppendSource(prepared.contents);
+            else
+                copied = writer.CopyFrom(*opened, size, [&](std::int64_t bytes) {
+                    if (observer)
+                        observer->Progress(i, count, bytes);
+                });
             if (writer.Position() >= kMaxContentsEnd)
                 throw Error("The archive cannot hold " + sourcePath
                             + ": it grew while it was copied, past the 2 GiB a POD3 archive can hold");

@@ -311,6 +311,87 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase {"no_candidate", {{"a.txt", "1"}}, "B.TXT", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// Builds of many small sources read them ahead of the writer; a failure among them must still
+// stop the build at that source, with exactly the sources before it in the archive.
+enum class Fault
+{
+    Missing,
+    Held,
+    Folder,
+};
+
+struct ManySourcesFailureCase
+{
+    const char *name;
+    std::size_t before; // sources listed before the faulty one
+    std::size_t after;  // and after it
+    Fault fault;
+};
+
+class BuildFailureAmongMany : public BuildFixture, public testing::WithParamInterface<ManySourcesFailureCase>
+{
+};
+
+TEST_P(BuildFailureAmongMany, StopsAtTheFaultySourceWithWhatCameBefore)
+{
+    const ManySourcesFailureCase &c = GetParam();
+    std::vector<Source> sources;
+    for (std::size_t i = 0; i < c.before + 1 + c.after; ++i)
+        sources.push_back({"D" + std::to_string(i % 7) + "\\F" + std::to_string(i) + ".BIN",
+                           test::PatternBytes(1 + i * 53 % 3000, static_cast<unsigned>(i))});
+    const std::string faulty = "FAULTY.BIN";
+    sources[c.before] = {faulty, "held"};
+    writeSources(sources);
+    std::unique_ptr<FileStream> holder;
+    switch (c.fault) {
+    case Fault::Missing:
+        std::filesystem::remove(dir.path() / faulty);
+        break;
+    case Fault::Held:
+        holder = std::make_unique<FileStream>(dir / faulty, OpenMode::ReadExclusive);
+        break;
+    case Fault::Folder:
+        std::filesystem::remove(dir.path() / faulty);
+        std::filesystem::create_directory(dir.path() / faulty);
+        break;
+    }
+    EXPECT_EQ(build(), "Cannot open file " + (dir / faulty));
+    std::string expected = provisionalHeader(static_cast<std::uint32_t>(sources.size()));
+    for (std::size_t i = 0; i < c.before; ++i)
+        expected += sources[i].contents;
+    EXPECT_TRUE(ReadFile(archive()) == expected) << "the archive does not hold exactly the sources before";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BuildFailureAmongMany,
+    testing::Values(ManySourcesFailureCase {"missing_first", 0, 300, Fault::Missing},
+                    ManySourcesFailureCase {"missing_in_the_middle", 150, 300, Fault::Missing},
+                    ManySourcesFailureCase {"held_in_the_middle", 201, 300, Fault::Held},
+                    ManySourcesFailureCase {"folder_last", 400, 0, Fault::Folder}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(BuildFixture, ManySourcesFoundWithoutRegardToCaseAreStoredUnderTheirLines)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows finds names without regard to case itself";
+#endif
+    std::vector<Source> sources;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "sub" + std::to_string(i % 3) + "/file" + std::to_string(i) + ".bin";
+        const std::string contents = test::PatternBytes(10 + i, static_cast<unsigned>(i));
+        std::filesystem::create_directories((dir.path() / name).parent_path());
+        WriteFile(dir / name, contents);
+        test::SetModificationTime(dir / name, kMarch2010);
+        sources.push_back({"SUB" + std::to_string(i % 3) + "\\FILE" + std::to_string(i) + ".BIN", contents});
+    }
+    std::string text;
+    for (const Source &source : sources)
+        text += source.line + "\r\n";
+    WriteFile(response(), text);
+    ASSERT_EQ(build(), "");
+    EXPECT_TRUE(ReadFile(archive()) == expectedArchive(sources));
+}
+
 TEST_F(BuildFixture, AFileFoundUnderAnotherCaseThatIsHeldIsRefusedUnderItsOwnName)
 {
 #ifdef _WIN32
