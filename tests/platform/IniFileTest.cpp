@@ -2,6 +2,7 @@
 #include "CaseName.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
+#include "platform/SettingsFileAccess.h"
 
 #include "TestFiles.h"
 
@@ -199,6 +200,27 @@ TEST(IniFile, APathOutsideTheAnsiCodePageIsReadAndWritten)
     EXPECT_EQ(file.ReadString("dir", "workdir", ""), "C:\\\xE4\xB8\xAD");
     EXPECT_EQ(ReadFile(file.Path()), std::string("[dir]") + kSystemLineEnd + "workdir=C:\\\xE4\xB8\xAD" + kSystemLineEnd
                                          + "[ui]" + kSystemLineEnd + "colour=blue" + kSystemLineEnd);
+}
+
+// Another program reading the settings file at the moment it is written does not stop the write,
+// and reads either the old text or the new one whole.
+TEST(IniFile, AWriteSucceedsWhileAnotherProgramHasTheFileOpen)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    const std::string before = "[ui]\nk=v\n[dir]\nworkdir=/old\n";
+    const std::string after = "[ui]\nk=v\n[dir]\nworkdir=/a/longer/new/value\n";
+    WriteFile(file.Path(), before);
+    const SettingsFileAccess reader(file.Path(), false);
+    ASSERT_EQ(reader.State(), SettingsFileAccess::Opened::File);
+    file.WriteString("dir", "workdir", "/a/longer/new/value");
+    EXPECT_EQ(file.ReadString("dir", "workdir", ""), "/a/longer/new/value");
+    EXPECT_EQ(ReadFile(file.Path()), after);
+    const std::optional<std::string> seen = reader.ReadAll();
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_TRUE(*seen == before || *seen == after) << *seen;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
+        << "nothing but the settings file is left in its folder";
 }
 
 // Two writers setting keys at once, each with its own handle on the file as two programs would
