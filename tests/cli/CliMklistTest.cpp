@@ -1,23 +1,24 @@
+// mklist as it behaves on every system: the listing, the list written with -o, errors, and names
+// in and outside Windows-1252.
 #include "CaseName.h"
 #include "CliFiles.h"
-#include "DeepFolders.h"
+#include "HiddenName.h"
+#include "SystemState.h"
 #include "platform/PrintableText.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
 using test::Cli;
+using test::PathOf;
+using test::PrintTo;
 using test::TempDir;
+using test::Utf8Of;
 using test::WriteFile;
 
 std::vector<std::string> sortedCrLfLines(const std::string &text)
@@ -28,218 +29,192 @@ std::vector<std::string> sortedCrLfLines(const std::string &text)
     return lines;
 }
 
-class CliMklist : public testing::Test
+// A tree with a hidden file (listed) and a hidden folder (not entered), in a folder of the given
+// name, which never shows in the lines since they are relative to it.
+class MklistTree
 {
-protected:
-    CliMklist()
+public:
+    explicit MklistTree(const std::string &folderName)
+        : tree(dir.path() / PathOf(folderName))
     {
         fs::create_directories(tree / "only folders" / "inner");
-        fs::create_directories(tree / ".hidden folder");
-        WriteFile((tree / "Top.TXT").string(), "t");
-        WriteFile((tree / ".hidden file").string(), "h");
-        WriteFile((tree / "only folders" / "inner" / "deep.bin").string(), "d");
-        WriteFile((tree / ".hidden folder" / "never.txt").string(), "n");
+        fs::create_directories(tree / PathOf(hiddenFolder));
+        WriteFile(at("Top.TXT"), "t");
+        WriteFile(at(hiddenFile), "h");
+        WriteFile(at("only folders/inner/deep.bin"), "d");
+        WriteFile(at(hiddenFolder + "/never.txt"), "n");
+        test::MarkHidden(at(hiddenFolder));
+        test::MarkHidden(at(hiddenFile));
+        std::sort(expected.begin(), expected.end());
     }
 
+    // A path below the tree, given with '/', in UTF-8 and the system's separators.
+    std::string at(const std::string &relative) const { return Utf8Of((tree / PathOf(relative)).make_preferred()); }
+    std::string folder() const { return Utf8Of(tree); }
+
     TempDir dir;
-    const fs::path tree = dir.path() / "tree";
-    const std::vector<std::string> expected = {".hidden file", "Top.TXT", "only folders\\inner\\deep.bin"};
+    const fs::path tree;
+    const std::string hiddenFolder = test::HiddenName("hidden folder");
+    const std::string hiddenFile = test::HiddenName("hidden file");
+    std::vector<std::string> expected = {hiddenFile, "Top.TXT", "only folders\\inner\\deep.bin"};
 };
 
-TEST_F(CliMklist, ListsEveryFileButNotInsideHiddenFoldersWithCrLfToStandardOutput)
+// The folder listed may have any name the system holds: one in Windows-1252 and one outside the
+// ANSI code pages of Western systems, which a narrow path on Windows would lose.
+struct FolderCase
 {
-    const auto result = Cli({"mklist", tree.string()});
+    const char *name;
+    std::string folderName;
+};
+
+const std::vector<FolderCase> kFolders = {
+    {"Ascii", "tree"},
+    {"Latin", "Donn\xC3\xA9" "es"},
+    {"Cjk", "\xE4\xB8\xAD\xE6\x96\x87"},
+};
+
+class CliMklist : public testing::TestWithParam<FolderCase>
+{
+protected:
+    MklistTree files {GetParam().folderName};
+};
+
+TEST_P(CliMklist, ListsEveryFileButNotInsideHiddenFoldersWithCrLfToStandardOutput)
+{
+    const auto result = Cli({"mklist", files.folder()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(sortedCrLfLines(result.out), expected);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(sortedCrLfLines(result.out), files.expected);
 }
 
-TEST_F(CliMklist, WritesTheSameListToAFileAndLeavesItAndItsArchiveOut)
+TEST_P(CliMklist, WritesTheSameListToAFileAndLeavesItAndItsArchiveOut)
 {
-    const std::string list = (tree / "list.txt").string();
-    WriteFile((tree / "list.POD").string(), "an archive built before");
-    const auto first = Cli({"mklist", tree.string(), "-o", list});
+    const std::string list = files.at("list.txt");
+    WriteFile(files.at("list.POD"), "an archive built before");
+    const auto first = Cli({"mklist", files.folder(), "-o", list});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out, "");
-    EXPECT_EQ(sortedCrLfLines(test::ReadFile(list)), expected);
+    EXPECT_EQ(first.err, "");
+    EXPECT_EQ(sortedCrLfLines(test::ReadFile(list)), files.expected);
 
     // Run again with the list in place: still neither itself nor the archive.
-    ASSERT_EQ(Cli({"mklist", tree.string(), "-o", list}).exitCode, 0);
-    EXPECT_EQ(sortedCrLfLines(test::ReadFile(list)), expected);
+    const auto second = Cli({"mklist", files.folder(), "-o", list});
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(sortedCrLfLines(test::ReadFile(list)), files.expected);
 }
 
-TEST_F(CliMklist, ItsListBuildsAnArchiveOfTheWholeTree)
+TEST_P(CliMklist, ItsListBuildsAnArchiveOfTheWholeTree)
 {
-    const std::string list = (tree / "list.txt").string();
-    ASSERT_EQ(Cli({"mklist", tree.string(), "-o", list}).exitCode, 0);
+    const std::string list = files.at("list.txt");
+    const auto made = Cli({"mklist", files.folder(), "-o", list});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
     const auto built = Cli({"build", list});
     ASSERT_EQ(built.exitCode, 0) << built.err;
-    const auto verified = Cli({"verify", (tree / "list.POD").string()});
+    const auto verified = Cli({"verify", files.at("list.POD")});
+    EXPECT_EQ(verified.exitCode, 0) << verified.err;
     EXPECT_EQ(verified.out, "OK: 3 entries\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Folders, CliMklist, testing::ValuesIn(kFolders),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The list and its archive are left out however -o spells the list's path.
+struct OutputSpellingCase
+{
+    const char *name;
+    std::string relative; // the list's path below the tree, with '/'
+};
+
+class CliMklistOutputSpelling : public testing::TestWithParam<OutputSpellingCase>
+{
+protected:
+    MklistTree files {"tree"};
+};
+
+TEST_P(CliMklistOutputSpelling, LeavesTheListAndItsArchiveOut)
+{
+    WriteFile(files.at("list.txt"), "an old list");
+    WriteFile(files.at("list.POD"), "an archive built before");
+    std::string output = files.folder() + GetParam().relative;
+    const auto result = Cli({"mklist", files.folder(), "-o", output});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(sortedCrLfLines(test::ReadFile(files.at("list.txt"))), files.expected);
+    EXPECT_EQ(test::ReadFile(files.at("list.POD")), "an archive built before");
+}
+
+std::vector<OutputSpellingCase> OutputSpellings()
+{
+    std::vector<OutputSpellingCase> cases = {
+        {"Plain", "/list.txt"},
+        {"DotFolder", "/./list.txt"},
+        {"IntoAFolderAndBack", "/only folders/../list.txt"},
+    };
+#ifdef _WIN32
+    // Windows names ignore letter case and take either separator.
+    cases.push_back({"OtherLetterCase", "\\LIST.TXT"});
+    cases.push_back({"BackslashesAndCase", "\\only folders\\..\\List.Txt"});
+#endif
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Spellings, CliMklistOutputSpelling, testing::ValuesIn(OutputSpellings()),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliMklistEdges, AnEmptyFolderGivesAnEmptyList)
 {
     TempDir dir;
-    const auto result = Cli({"mklist", dir.path().string()});
-    EXPECT_EQ(result.exitCode, 0);
+    const auto result = Cli({"mklist", Utf8Of(dir.path())});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+
+    const auto written = Cli({"mklist", Utf8Of(dir.path()), "-o", dir / "list.txt"});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_EQ(test::ReadFile(dir / "list.txt"), "");
 }
 
-TEST(CliMklistEdges, AMissingFolderOrAFileIsRefused)
+TEST(CliMklistEdges, AMissingFolderOrAFileIsRefusedAndNoListWritten)
 {
     TempDir dir;
     WriteFile(dir / "file", "x");
-    for (const std::string &folder : {dir / "missing", dir / "file"}) {
+    for (const std::string &folder : {dir / "missing", dir / "file", dir / "missing/below"}) {
         const auto result = Cli({"mklist", folder, "-o", dir / "list.txt"});
-        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.exitCode, 1) << folder;
+        EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "morvane-cli: Cannot list " + folder + ": it is not a folder\n");
-        EXPECT_FALSE(fs::exists(dir / "list.txt"));
+        EXPECT_FALSE(fs::exists(PathOf(dir / "list.txt"))) << folder;
     }
 }
-
-// One entry a build could not open, beside a file it can: the list holds the file, the entry is
-// named on standard error with the reason, and the exit status says the list is incomplete.
-struct LeftOutCase
-{
-    const char *name;
-    std::string entry;                                 // its name in the folder
-    std::function<void(const std::string &path)> make; // makes it at path
-    std::string reason;
-};
-
-using test::PrintTo;
-
-void MakeFile(const std::string &path)
-{
-    WriteFile(path, "x");
-}
-
-void MakeFifo(const std::string &path)
-{
-    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-}
-
-void MakeSocket(const std::string &path)
-{
-    const int handle = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(handle, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof address.sun_path);
-    path.copy(address.sun_path, path.size());
-    EXPECT_EQ(::bind(handle, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
-    ::close(handle);
-}
-
-void MakeDanglingLink(const std::string &path)
-{
-    fs::create_symlink("missing target", path);
-}
-
-const std::string kNotRegular = "it is not a regular file";
-const std::string kNot1252 = "its name holds a character that Windows-1252 cannot hold";
-
-class CliMklistLeftOut : public testing::TestWithParam<LeftOutCase> {};
-
-TEST_P(CliMklistLeftOut, WritesTheRestAndNamesWhatItLeftOut)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "Windows names cannot hold a line break";
-#endif
-    TempDir dir;
-    const fs::path tree = dir.path() / "tree";
-    fs::create_directory(tree);
-    WriteFile((tree / "good.txt").string(), "g");
-    GetParam().make((tree / GetParam().entry).string());
-
-    const auto result = Cli({"mklist", tree.string(), "-o", dir / "list.txt"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(test::ReadFile(dir / "list.txt"), "good.txt\r\n");
-    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName((tree / GetParam().entry).string()) + ": "
-                              + GetParam().reason + "\nmorvane-cli: the list is incomplete: 1 entry left out, "
-                              "0 folders not read\n");
-    EXPECT_EQ(std::count_if(result.err.begin(), result.err.end(),
-                            [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\n'; }),
-              0)
-        << "no control character of a name reaches the terminal";
-}
-
-INSTANTIATE_TEST_SUITE_P(Entries, CliMklistLeftOut, testing::Values(
-    LeftOutCase{"Fifo", "fifo", MakeFifo, kNotRegular},
-    LeftOutCase{"Socket", "socket", MakeSocket, kNotRegular},
-    LeftOutCase{"DanglingLink", "dangling", MakeDanglingLink, kNotRegular},
-    LeftOutCase{"LineBreak", "two\nlines", MakeFile, "its name holds a line break, which a response file cannot hold"},
-    LeftOutCase{"CarriageReturn", "cr\rname", MakeFile,
-                "its name holds a carriage return, which a response file reads as a line break"},
-    LeftOutCase{"Backslash", "back\\slash.bin", MakeFile,
-                "its name holds a backslash, which a response file reads as a folder separator"},
-    LeftOutCase{"Cjk", "\xE4\xB8\xAD.txt", MakeFile, kNot1252},
-    LeftOutCase{"NotUtf8", "caf\xE9", MakeFile, kNot1252},
-    LeftOutCase{"TerminalControlsInAFifoName", "\x1b]0;title\x07\xC2\x9B" "2J", MakeFifo, kNotRegular}),
-    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliMklistEdges, NamesAreWrittenInWindows1252)
 {
     TempDir dir;
-    fs::create_directory(dir.path() / "\xC3\xA9t\xC3\xA9");
+    fs::create_directory(PathOf(dir / "\xC3\xA9t\xC3\xA9"));
     WriteFile(dir / "pi\xC3\xA8" "ce.txt", "p");
-    WriteFile(dir / "\xC3\xA9t\xC3\xA9/\xC5\x92uvre.bin", "o");
+    WriteFile(Utf8Of(dir.path() / PathOf("\xC3\xA9t\xC3\xA9") / PathOf("\xC5\x92uvre.bin")), "o");
     WriteFile(dir / "\xE2\x82\xAC.dat", "e");
-    const auto result = Cli({"mklist", dir.path().string()});
+    const auto result = Cli({"mklist", Utf8Of(dir.path())});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(sortedCrLfLines(result.out),
               (std::vector<std::string>{"pi\xE8" "ce.txt", "\x80.dat", "\xE9t\xE9\\\x8C" "uvre.bin"}));
 }
 
-TEST(CliMklistEdges, ALinkToAFileIsListedButNotALinkToItsOwnList)
+// A name Windows-1252 cannot hold is left out, named, and the list says it is incomplete.
+TEST(CliMklistEdges, ANameOutsideWindows1252IsLeftOutAndNamed)
 {
     TempDir dir;
-    WriteFile(dir / "list.txt", "an old list");
-    WriteFile(dir / "data.bin", "d");
-    fs::create_symlink(dir / "data.bin", dir / "data link");
-    fs::create_symlink(dir / "list.txt", dir / "list link");
-    fs::create_directory_symlink(dir.path(), dir / "folder link");
-    const auto result = Cli({"mklist", dir.path().string(), "-o", dir / "list.txt"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(sortedCrLfLines(test::ReadFile(dir / "list.txt")), (std::vector<std::string>{"data link", "data.bin"}));
-}
+    const fs::path tree = dir.path() / "tree";
+    fs::create_directory(tree);
+    WriteFile(Utf8Of(tree / "good.txt"), "g");
+    const std::string cjk = Utf8Of(tree / PathOf("\xE4\xB8\xAD.txt"));
+    WriteFile(cjk, "c");
 
-// Folders too long to open and files whose path is too long are named; the list, here on
-// standard output, holds everything else.
-TEST(CliMklistEdges, PathsLongerThanTheSystemAllowsAreNamed)
-{
-    TempDir dir;
-    WriteFile(dir / "top.txt", "t");
-    test::DeepFolders deep(dir.path(), "long", 4000);
-    deep.AddFile("near");
-    const std::string tooLong(200, 'f');
-    deep.AddFile(tooLong);
-
-    const auto result = Cli({"mklist", dir.path().string()});
+    const auto result = Cli({"mklist", Utf8Of(tree), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 1);
-    std::string nearLine = (deep.LastPath() + "near").substr(dir.path().string().size() + 1);
-    std::replace(nearLine.begin(), nearLine.end(), '/', '\\');
-    EXPECT_EQ(sortedCrLfLines(result.out), (std::vector<std::string>{nearLine, "top.txt"}));
-    EXPECT_EQ(test::Lines(result.err),
-              (std::vector<std::string>{
-                  "morvane-cli: left out " + deep.LastPath() + tooLong + ": its path is longer than the system allows",
-                  "morvane-cli: cannot read folder " + deep.TooDeep() + "/: File name too long",
-                  "morvane-cli: the list is incomplete: 1 entry left out, 1 folder not read"}));
-}
-
-TEST(CliMklistEdges, AnOutputThatIsALinkIsReplacedAndItsTargetLeftAlone)
-{
-    TempDir dir;
-    fs::create_directory(dir / "tree");
-    WriteFile(dir / "tree/a.txt", "a");
-    WriteFile(dir / "victim", "victim");
-    fs::create_symlink(dir / "victim", dir / "list.txt");
-    const auto result = Cli({"mklist", dir / "tree", "-o", dir / "list.txt"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_FALSE(fs::is_symlink(dir / "list.txt"));
-    EXPECT_EQ(test::ReadFile(dir / "list.txt"), "a.txt\r\n");
-    EXPECT_EQ(test::ReadFile(dir / "victim"), "victim");
-    EXPECT_EQ(test::PathsBelow(dir.path()), (std::set<std::string> {"tree", "tree/a.txt", "victim", "list.txt"}));
+    EXPECT_EQ(test::ReadFile(dir / "list.txt"), "good.txt\r\n");
+    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName(cjk)
+                              + ": its name holds a character that Windows-1252 cannot hold\n"
+                                "morvane-cli: the list is incomplete: 1 entry left out, 0 folders not read\n");
 }
 
 } // namespace

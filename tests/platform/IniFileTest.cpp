@@ -1,18 +1,17 @@
+// The settings file as it behaves on every system: the edit rule, reading, writing and refusals.
 #include "CaseName.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
+#include "platform/SettingsFileAccess.h"
 
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
-#include <functional>
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include <thread>
+#include <vector>
 
 namespace morvane {
 namespace {
@@ -174,171 +173,91 @@ TEST(IniFile, TheLongestValueThatReadsBackIsStored)
     EXPECT_EQ(file.ReadString("dir", "workdir", ""), value);
 }
 
-TEST(IniFile, ALinkAtTheNameIsNeitherReadNorWrittenThroughButReplaced)
+TEST(IniFile, AFolderAtTheNameIsNeitherReadNorReplaced)
 {
     TempDir dir;
     const IniFile file(dir / "Morvane.ini");
-    WriteFile(dir / "elsewhere", "[dir]\nworkdir=/secret\nother=1\n");
-    std::filesystem::create_symlink(dir / "elsewhere", file.Path());
+    std::filesystem::create_directory(test::PathOf(file.Path()));
     EXPECT_FALSE(file.Exists());
     EXPECT_EQ(file.ReadString("dir", "workdir", "default"), "default");
-
-    file.WriteString("dir", "workdir", "/mine");
-    EXPECT_FALSE(std::filesystem::is_symlink(file.Path()));
-    EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/mine\n");
-    EXPECT_EQ(ReadFile(dir / "elsewhere"), "[dir]\nworkdir=/secret\nother=1\n");
+    try {
+        file.WriteString("dir", "workdir", "/x");
+        FAIL() << "no failure";
+    } catch (const Error &failure) {
+        EXPECT_EQ(std::string(failure.what()), "Unable to write to " + file.Path());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(test::PathOf(file.Path())));
 }
 
-TEST(IniFile, ALinkPlantedAtAnyTemporaryNameIsNotFollowed)
+TEST(IniFile, APathOutsideTheAnsiCodePageIsReadAndWritten)
+{
+    TempDir dir;
+    std::filesystem::create_directory(test::PathOf(dir / "\xE4\xB8\xAD\xE6\x96\x87"));
+    const IniFile file(test::Utf8Of(dir.path() / test::PathOf("\xE4\xB8\xAD\xE6\x96\x87") / "Morvane.ini"));
+    file.WriteString("dir", "workdir", "C:\\\xE4\xB8\xAD");
+    file.WriteString("ui", "colour", "blue");
+    EXPECT_TRUE(file.Exists());
+    EXPECT_EQ(file.ReadString("dir", "workdir", ""), "C:\\\xE4\xB8\xAD");
+    EXPECT_EQ(ReadFile(file.Path()), std::string("[dir]") + kSystemLineEnd + "workdir=C:\\\xE4\xB8\xAD" + kSystemLineEnd
+                                         + "[ui]" + kSystemLineEnd + "colour=blue" + kSystemLineEnd);
+}
+
+// Another program reading the settings file at the moment it is written does not stop the write,
+// and reads either the old text or the new one whole.
+TEST(IniFile, AWriteSucceedsWhileAnotherProgramHasTheFileOpen)
 {
     TempDir dir;
     const IniFile file(dir / "Morvane.ini");
-    WriteFile(dir / "victim", "victim");
-    WriteFile(file.Path(), "[dir]\nworkdir=/old\n");
-    std::filesystem::create_symlink(dir / "victim", file.Path() + ".tmp");
-    file.WriteString("dir", "workdir", "/new");
-    EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/new\n");
-    EXPECT_EQ(ReadFile(dir / "victim"), "victim");
+    const std::string before = "[ui]\nk=v\n[dir]\nworkdir=/old\n";
+    const std::string after = "[ui]\nk=v\n[dir]\nworkdir=/a/longer/new/value\n";
+    WriteFile(file.Path(), before);
+    const SettingsFileAccess reader(file.Path(), false);
+    ASSERT_EQ(reader.State(), SettingsFileAccess::Opened::File);
+    file.WriteString("dir", "workdir", "/a/longer/new/value");
+    EXPECT_EQ(file.ReadString("dir", "workdir", ""), "/a/longer/new/value");
+    EXPECT_EQ(ReadFile(file.Path()), after);
+    const std::optional<std::string> seen = reader.ReadAll();
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_TRUE(*seen == before || *seen == after) << *seen;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
+        << "nothing but the settings file is left in its folder";
 }
 
-TEST(IniFile, SettingsThatAreNotARegularFileAreNotWaitedOn)
-{
-    TempDir dir;
-    const IniFile file(dir / "Morvane.ini");
-    ASSERT_EQ(::mkfifo(file.Path().c_str(), 0600), 0);
-    EXPECT_EQ(file.ReadString("dir", "workdir", "default"), "default");
-    EXPECT_THROW(file.WriteString("dir", "workdir", "/x"), Error);
-}
-
-// Two programs setting keys at once: each change lands, and a reader finds the whole file at
-// every moment, never an empty or partial one.
-TEST(IniFile, WritersAtOnceLoseNoKeyAndReadersSeeWholeFiles)
+// Two writers setting keys at once, each with its own handle on the file as two programs would
+// have: each change lands, and a reader finds the whole file at every moment, never an empty or
+// partial one.
+TEST(IniFile, WritersTakingTurnsLoseNoKeyAndReadersSeeWholeFiles)
 {
     TempDir dir;
     const IniFile file(dir / "Morvane.ini");
     file.WriteString("start", "k", "v");
     constexpr int kKeys = 15;
-    std::vector<pid_t> writers;
-    for (const char *prefix : {"a", "b"}) {
-        const pid_t child = fork();
-        if (child == 0) {
-            for (int i = 0; i < kKeys; ++i)
-                file.WriteString("keys", prefix + std::to_string(i), "value" + std::to_string(i));
-            _exit(0);
-        }
-        writers.push_back(child);
-    }
-    bool running = true;
+    std::atomic<int> running {2};
+    std::vector<std::string> failures(2);
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 2; ++writer)
+        writers.emplace_back([&, writer] {
+            const std::string prefix = writer == 0 ? "a" : "b";
+            try {
+                for (int i = 0; i < kKeys; ++i)
+                    file.WriteString("keys", prefix + std::to_string(i), "value" + std::to_string(i));
+            } catch (const std::exception &failure) {
+                failures[writer] = failure.what();
+            }
+            --running;
+        });
     int partial = 0;
-    while (running) {
-        running = false;
-        for (const pid_t writer : writers)
-            running |= waitpid(writer, nullptr, WNOHANG) == 0;
+    while (running > 0)
         if (file.ReadString("start", "k", "") != "v")
             ++partial;
-    }
+    for (std::thread &writer : writers)
+        writer.join();
+    EXPECT_EQ(failures, (std::vector<std::string> {"", ""}));
     EXPECT_EQ(partial, 0);
     for (const char *prefix : {"a", "b"})
         for (int i = 0; i < kKeys; ++i)
             EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"), "value" + std::to_string(i))
                 << prefix << i;
-}
-
-// Runs check in a child process as an ordinary user, since permissions do not bind the superuser.
-// Returns whether check returned true there.
-bool AsOrdinaryUser(const std::function<bool()> &check)
-{
-#ifdef _WIN32
-    return check();
-#else
-    const pid_t child = fork();
-    if (child == 0) {
-        constexpr uid_t kNobody = 65534;
-        if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(2);
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-#endif
-}
-
-class ReadOnlyFolder : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-#ifdef _WIN32
-        GTEST_SKIP() << "needs POSIX folder permissions and a child process under another user (fork, setuid)";
-#endif
-    }
-
-    ReadOnlyFolder()
-    {
-        namespace fs = std::filesystem;
-        fs::create_directories(folder);
-        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
-    }
-
-    ~ReadOnlyFolder() override { std::filesystem::permissions(folder, std::filesystem::perms::owner_all); }
-
-    void MakeReadOnly()
-    {
-        namespace fs = std::filesystem;
-        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
-    }
-
-    TempDir dir;
-    const std::filesystem::path folder = dir.path() / "program";
-    const std::string path = (folder / "Morvane.ini").string();
-};
-
-TEST_F(ReadOnlyFolder, NewSettingsFileCannotBeWritten)
-{
-    MakeReadOnly();
-    EXPECT_TRUE(AsOrdinaryUser([this] {
-        try {
-            IniFile(path).WriteString("dir", "workdir", "/x");
-        } catch (const Error &failure) {
-            return std::string(failure.what()) == "Unable to write to " + path;
-        }
-        return false;
-    }));
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
-
-TEST_F(ReadOnlyFolder, WritableSettingsFileIsStillUpdated)
-{
-    WriteFile(path, "[ui]\nk=v\n[dir]\nworkdir=/old\n");
-#ifndef _WIN32
-    if (geteuid() == 0) {
-        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
-    }
-#endif
-    MakeReadOnly();
-    EXPECT_TRUE(AsOrdinaryUser([this] {
-        IniFile(path).WriteString("dir", "workdir", "/new");
-        return true;
-    }));
-    EXPECT_EQ(ReadFile(path), "[ui]\nk=v\n[dir]\nworkdir=/new\n");
-}
-
-TEST_F(ReadOnlyFolder, ReadOnlySettingsFileIsNotReplaced)
-{
-    // A folder anybody may write in, where the file could be replaced by renaming over it.
-    std::filesystem::permissions(folder, std::filesystem::perms::all);
-    WriteFile(path, "[dir]\nworkdir=/old\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
-    EXPECT_TRUE(AsOrdinaryUser([this] {
-        try {
-            IniFile(path).WriteString("dir", "workdir", "/new");
-        } catch (const Error &) {
-            return true;
-        }
-        return false;
-    }));
-    EXPECT_EQ(ReadFile(path), "[dir]\nworkdir=/old\n");
 }
 
 } // namespace

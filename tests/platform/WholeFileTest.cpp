@@ -1,43 +1,46 @@
+// Whole-file writes and the output folder as they behave on every system.
 #include "CaseName.h"
+#include "platform/Errors.h"
+#include "platform/FileStream.h"
 #include "platform/OutputFolder.h"
+#include "platform/SettingsFileAccess.h"
 #include "platform/WholeFile.h"
 
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <functional>
 #include <set>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::PathOf;
 using test::PrintTo;
 using test::ReadFile;
 using test::TempDir;
+using test::Utf8Of;
 using test::WriteFile;
 
 std::set<std::string> NamesIn(const fs::path &folder)
 {
     std::set<std::string> names;
     for (const auto &entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
+        names.insert(Utf8Of(entry.path().filename()));
     return names;
 }
 
-// What is at the target's name before the write.
-enum class Before { Nothing, File, LinkToFile, DanglingLink };
+bool StartsWith(const std::string &text, const std::string &prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 struct PlacementCase
 {
     const char *name;
-    Before before;
+    bool fileBefore;
     IfTargetExists ifExists;
     bool written;
 };
@@ -47,24 +50,17 @@ class WholeFilePlacement : public testing::TestWithParam<PlacementCase>
 protected:
     TempDir dir;
     const std::string target = dir / "target.txt";
-    const std::string victim = dir / "victim.txt";
 };
 
-TEST_P(WholeFilePlacement, WritesOrKeepsAndNeverWritesThroughALink)
+TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsTheOldOne)
 {
     const PlacementCase &row = GetParam();
-    WriteFile(victim, "victim");
-    switch (row.before) {
-    case Before::Nothing: break;
-    case Before::File: WriteFile(target, "old"); break;
-    case Before::LinkToFile: fs::create_symlink(victim, target); break;
-    case Before::DanglingLink: fs::create_symlink(dir / "nowhere", target); break;
-    }
+    if (row.fileBefore)
+        WriteFile(target, "the old contents, longer than the new");
     WholeFileOptions options;
     options.ifExists = row.ifExists;
     if (row.written) {
         WriteWholeFile(target, "new contents", options);
-        EXPECT_FALSE(fs::is_symlink(target));
         EXPECT_EQ(ReadFile(target), "new contents");
     } else {
         try {
@@ -72,81 +68,85 @@ TEST_P(WholeFilePlacement, WritesOrKeepsAndNeverWritesThroughALink)
             FAIL() << "written over what was there";
         } catch (const WholeFileError &error) {
             EXPECT_EQ(error.cause(), WholeFileError::Cause::TargetExists);
-            EXPECT_EQ(std::string(error.what()).rfind("Cannot create file " + target + ": ", 0), 0u) << error.what();
+            EXPECT_TRUE(StartsWith(error.what(), "Cannot create file " + target + ": ")) << error.what();
         }
-        if (row.before == Before::File)
-            EXPECT_EQ(ReadFile(target), "old");
-        else
-            EXPECT_TRUE(fs::is_symlink(target));
+        EXPECT_EQ(ReadFile(target), "the old contents, longer than the new");
     }
-    EXPECT_EQ(ReadFile(victim), "victim");
-    EXPECT_FALSE(fs::exists(dir / "nowhere"));
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"target.txt", "victim.txt"}));
+    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"target.txt"})) << "no temporary file is left";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, WholeFilePlacement,
-    testing::Values(PlacementCase {"NewFile", Before::Nothing, IfTargetExists::Replace, true},
-                    PlacementCase {"NewFileWhenKeeping", Before::Nothing, IfTargetExists::Keep, true},
-                    PlacementCase {"FileReplaced", Before::File, IfTargetExists::Replace, true},
-                    PlacementCase {"FileKept", Before::File, IfTargetExists::Keep, false},
-                    PlacementCase {"LinkReplacedItsTargetLeftAlone", Before::LinkToFile, IfTargetExists::Replace, true},
-                    PlacementCase {"LinkKept", Before::LinkToFile, IfTargetExists::Keep, false},
-                    PlacementCase {"DanglingLinkReplacedNothingCreatedThrough", Before::DanglingLink,
-                                   IfTargetExists::Replace, true},
-                    PlacementCase {"DanglingLinkKept", Before::DanglingLink, IfTargetExists::Keep, false}),
+    testing::Values(PlacementCase {"NewFile", false, IfTargetExists::Replace, true},
+                    PlacementCase {"NewFileWhenKeeping", false, IfTargetExists::Keep, true},
+                    PlacementCase {"FileReplaced", true, IfTargetExists::Replace, true},
+                    PlacementCase {"FileKept", true, IfTargetExists::Keep, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(WholeFile, ANameOfTheLongestLengthTheFileSystemAllowsIsWritten)
+TEST(WholeFile, ANameOutsideTheAnsiCodePageIsWrittenAndReplacedUnderThatName)
 {
     TempDir dir;
-    const std::string longest(255, 'n');
-    WriteWholeFile(dir / longest, "x");
-    EXPECT_EQ(ReadFile(dir / longest), "x");
-    WriteWholeFile(dir / longest, "replaced");
-    EXPECT_EQ(ReadFile(dir / longest), "replaced");
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {longest}));
+    const std::string name = "\xE4\xB8\xAD\xE6\x96\x87 \xCE\xB1.txt"; // "中文 α.txt"
+    WriteWholeFile(dir / name, "first");
+    WriteWholeFile(dir / name, "second");
+    EXPECT_EQ(ReadFile(dir / name), "second");
+    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {name}));
 }
 
-TEST(WholeFile, ContentsInChunksModificationTimeAndKeptPermissions)
+TEST(WholeFile, ContentsInChunksAndTheModificationTime)
 {
     TempDir dir;
     const std::string target = dir / "f.bin";
     WriteFile(target, "old");
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     const std::string chunk = test::PatternBytes(100000);
     WholeFileOptions options;
     options.modified = 1000000000;
-    options.keepPermissions = true;
     options.durable = true;
     WriteWholeFile(
         target,
         [&](const ChunkSink &sink) {
             for (int i = 0; i < 3; ++i)
                 sink(chunk.data(), chunk.size());
+            sink(chunk.data(), 0);
         },
         options);
     EXPECT_EQ(ReadFile(target), chunk + chunk + chunk);
-    struct stat status {};
-    ASSERT_EQ(::stat(target.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mtime, 1000000000);
-    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    EXPECT_EQ(test::ModificationTime(target), 1000000000);
+    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"f.bin"}));
 }
 
-TEST(WholeFile, AFailingProducerLeavesTheOldFileAndNothingElse)
+// A producer that fails part way: its own failure comes out, the old file (or no file) is left,
+// and the part already written is gone.
+class WholeFileFailingProducer : public testing::TestWithParam<bool>
 {
+};
+
+TEST_P(WholeFileFailingProducer, LeavesTheOldFileAndNothingElse)
+{
+    const bool fileBefore = GetParam();
     TempDir dir;
     const std::string target = dir / "f.txt";
-    WriteFile(target, "old");
-    EXPECT_THROW(WriteWholeFile(target,
-                                [](const ChunkSink &sink) {
-                                    sink("partial", 7);
-                                    throw Error("the source failed");
-                                }),
-                 Error);
-    EXPECT_EQ(ReadFile(target), "old");
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"f.txt"}));
+    if (fileBefore)
+        WriteFile(target, "old");
+    try {
+        WriteWholeFile(target, [](const ChunkSink &sink) {
+            sink("partial", 7);
+            throw Error("the source failed");
+        });
+        FAIL() << "no failure";
+    } catch (const Error &error) {
+        EXPECT_EQ(std::string(error.what()), "the source failed");
+    }
+    if (fileBefore) {
+        EXPECT_EQ(ReadFile(target), "old");
+        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"f.txt"}));
+    } else {
+        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {}));
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(OldFile, WholeFileFailingProducer, testing::Bool(),
+                         [](const auto &info) { return info.param ? "Present" : "Missing"; });
 
 struct UnwritableCase
 {
@@ -158,78 +158,106 @@ class WholeFileUnwritable : public testing::TestWithParam<UnwritableCase>
 {
 };
 
-TEST_P(WholeFileUnwritable, FailsNamingThePathAndCreatesNothing)
+TEST_P(WholeFileUnwritable, FailsNamingThePathAndTheReasonAndCreatesNothing)
 {
     TempDir dir;
     WriteFile(dir / "file", "x");
-    fs::create_directory(dir / "folder");
-    const std::string target = dir / GetParam().relative;
+    fs::create_directory(dir.path() / "folder");
+    const std::string target = Utf8Of(dir.path()) + GetParam().relative;
     try {
         WriteWholeFile(target, "x");
         FAIL() << "written";
     } catch (const WholeFileError &error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Cannot create file " + target + ": ", 0), 0u) << error.what();
+        const std::string prefix = "Cannot create file " + target + ": ";
+        EXPECT_TRUE(StartsWith(error.what(), prefix)) << error.what();
+        EXPECT_GT(std::string(error.what()).size(), prefix.size()) << "the reason is given";
     }
     EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"file", "folder"}));
-    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "folder"));
+    EXPECT_EQ(ReadFile(dir / "file"), "x");
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, WholeFileUnwritable,
-                         testing::Values(UnwritableCase {"MissingFolder", "missing/f.txt"},
-                                         UnwritableCase {"FolderIsAFile", "file/f.txt"},
-                                         UnwritableCase {"TargetIsAFolder", "folder"},
-                                         UnwritableCase {"EndsWithASeparator", "folder/"}),
+std::vector<UnwritableCase> UnwritablePaths()
+{
+    std::vector<UnwritableCase> cases = {
+        {"MissingFolder", "/missing/f.txt"},
+        {"FolderIsAFile", "/file/f.txt"},
+        {"TargetIsAFolder", "/folder"},
+        {"EndsWithASeparator", "/folder/"},
+    };
+#ifdef _WIN32
+    cases.push_back({"EndsWithABackslash", "\\folder\\"});
+    cases.push_back({"FolderIsAFileWithBackslashes", "\\file\\f.txt"});
+#endif
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, WholeFileUnwritable, testing::ValuesIn(UnwritablePaths()),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// Runs write in a child process that is killed with SIGKILL in the middle of producing the
-// contents, as a crash or a power cut would end it.
-void KilledWhileWriting(const std::function<void(const ContentProducer &)> &write)
+// A reader that opened the old file, as the settings file is opened (letting others write, replace
+// and delete it), keeps reading the old contents whole. POSIX replaces the file under it; Windows
+// may refuse to replace a file that is open, and then says why and leaves it as it was. Either
+// way nothing but the file is left.
+TEST(WholeFile, AReaderOfTheOldFileKeepsReadingItWhole)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        write([](const ChunkSink &sink) {
-            const std::string chunk(65536, 'c');
-            sink(chunk.data(), chunk.size());
-            ::raise(SIGKILL);
-        });
-        _exit(0);
+    TempDir dir;
+    const std::string target = dir / "settings.ini";
+    WriteFile(target, "old contents");
+    const SettingsFileAccess reader(target, false);
+    ASSERT_EQ(reader.State(), SettingsFileAccess::Opened::File);
+    std::string failure;
+    try {
+        WriteWholeFile(target, "new");
+    } catch (const WholeFileError &error) {
+        failure = error.what();
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(reader.ReadAll(), std::optional<std::string>("old contents"));
+    if (failure.empty()) {
+        EXPECT_EQ(ReadFile(target), "new");
+    } else {
+        const std::string prefix = "Cannot create file " + target + ": ";
+        EXPECT_TRUE(StartsWith(failure, prefix)) << failure;
+        EXPECT_GT(failure.size(), prefix.size()) << "the reason is given";
+        EXPECT_EQ(ReadFile(target), "old contents");
+    }
+#ifndef _WIN32
+    EXPECT_EQ(failure, "") << "POSIX replaces a file that is open";
+#endif
+    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"settings.ini"}));
 }
 
-TEST(WholeFile, AKilledWriteLeavesNothingBehind)
+#ifdef _WIN32
+// A file another program holds open without letting it be deleted cannot be replaced on Windows:
+// the write fails saying so and leaves that file as it was.
+TEST(WholeFile, ATargetHeldOpenWithoutDeleteSharingIsLeftAsItWas)
 {
     TempDir dir;
-    WriteFile(dir / "kept.txt", "old");
-    KilledWhileWriting([&](const ContentProducer &produce) { WriteWholeFile(dir / "new.txt", produce); });
-    KilledWhileWriting([&](const ContentProducer &produce) { WriteWholeFile(dir / "kept.txt", produce); });
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"kept.txt"}));
-    EXPECT_EQ(ReadFile(dir / "kept.txt"), "old");
+    const std::string target = dir / "held.txt";
+    WriteFile(target, "held");
+    const FileStream holder(target, OpenMode::ReadShared);
+    try {
+        WriteWholeFile(target, "new");
+        FAIL() << "replaced a file held open";
+    } catch (const WholeFileError &error) {
+        const std::string prefix = "Cannot create file " + target + ": ";
+        EXPECT_TRUE(StartsWith(error.what(), prefix)) << error.what();
+        EXPECT_GT(std::string(error.what()).size(), prefix.size()) << "the reason is given";
+    }
+    EXPECT_EQ(ReadFile(target), "held");
+    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"held.txt"}));
 }
-
-TEST(OutputFolder, AKilledExtractionLeavesOnlyTheFilesItFinished)
-{
-    TempDir dir;
-    KilledWhileWriting([&](const ContentProducer &produce) {
-        OutputFolder folder((dir.path() / "out").string());
-        folder.WriteFile({"a", "done.txt"}, false, std::nullopt,
-                         [](const ChunkSink &sink) { sink("done", 4); });
-        folder.WriteFile({"a", "half.txt"}, false, std::nullopt, produce);
-    });
-    EXPECT_EQ(NamesIn(dir.path() / "out"), (std::set<std::string> {"a"}));
-    EXPECT_EQ(NamesIn(dir.path() / "out" / "a"), (std::set<std::string> {"done.txt"}));
-}
+#endif
 
 TEST(OutputFolder, FilesOfFoldersInAnyOrderLandInTheirOwnFolders)
 {
     TempDir dir;
     const fs::path out = dir.path() / "out";
     const std::vector<std::vector<std::string>> names {
-        {"top.txt"}, {"a", "1"}, {"b", "2"}, {"a", "3"}, {"a", "c", "4"}, {"a", "5"}, {"b", "c", "6"}, {"7"}};
+        {"top.txt"}, {"a", "1"}, {"b", "2"}, {"a", "3"}, {"a", "c", "4"}, {"a", "5"}, {"b", "c", "6"}, {"7"},
+        {"\xC3\xA9t\xC3\xA9", "\xE4\xB8\xAD.txt"}};
     {
-        OutputFolder folder(out.string());
+        OutputFolder folder(Utf8Of(out));
         for (const auto &components : names)
             folder.WriteFile(components, false, std::nullopt,
                              [&](const ChunkSink &sink) { sink(components.back().data(), components.back().size()); });
@@ -237,11 +265,29 @@ TEST(OutputFolder, FilesOfFoldersInAnyOrderLandInTheirOwnFolders)
     std::set<std::string> found;
     for (const auto &entry : fs::recursive_directory_iterator(out))
         if (entry.is_regular_file()) {
-            const std::string relative = entry.path().lexically_relative(out).string();
-            EXPECT_EQ(ReadFile(entry.path().string()), entry.path().filename().string()) << relative;
-            found.insert(relative);
+            const std::u8string relative = entry.path().lexically_relative(out).generic_u8string();
+            found.emplace(relative.begin(), relative.end());
+            EXPECT_EQ(ReadFile(Utf8Of(entry.path())), Utf8Of(entry.path().filename()));
         }
-    EXPECT_EQ(found, (std::set<std::string> {"top.txt", "a/1", "b/2", "a/3", "a/c/4", "a/5", "b/c/6", "7"}));
+    EXPECT_EQ(found, (std::set<std::string> {"top.txt", "a/1", "b/2", "a/3", "a/c/4", "a/5", "b/c/6", "7",
+                                             "\xC3\xA9t\xC3\xA9/\xE4\xB8\xAD.txt"}));
+}
+
+TEST(OutputFolder, AFileIsNotOverwrittenUnlessAllowed)
+{
+    TempDir dir;
+    const fs::path out = dir.path() / "out";
+    OutputFolder folder(Utf8Of(out));
+    const auto contents = [](std::string text) {
+        return [text](const ChunkSink &sink) { sink(text.data(), text.size()); };
+    };
+    folder.WriteFile({"a", "f.txt"}, false, std::nullopt, contents("first"));
+    EXPECT_THROW(folder.WriteFile({"a", "f.txt"}, false, std::nullopt, contents("second")), ExistingFileKept);
+    EXPECT_EQ(ReadFile(Utf8Of(out / "a" / "f.txt")), "first");
+    folder.WriteFile({"a", "f.txt"}, true, 1000000000, contents("third"));
+    EXPECT_EQ(ReadFile(Utf8Of(out / "a" / "f.txt")), "third");
+    EXPECT_EQ(test::ModificationTime(Utf8Of(out / "a" / "f.txt")), 1000000000);
+    EXPECT_EQ(NamesIn(out / "a"), (std::set<std::string> {"f.txt"}));
 }
 
 } // namespace
