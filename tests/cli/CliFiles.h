@@ -3,6 +3,9 @@
 #include "RunProcess.h"
 #include "TestFiles.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -54,6 +57,16 @@ inline std::vector<std::string> CrLfLines(const std::string &text)
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
+    return lines;
+}
+
+// The same lines sorted, for lists whose order depends on the file system; a line without CR LF
+// fails the test.
+inline std::vector<std::string> SortedCrLfLines(const std::string &text)
+{
+    std::vector<std::string> lines = CrLfLines(text);
+    EXPECT_FALSE(lines.empty() && !text.empty()) << "a line without CR LF in: " << text;
+    std::sort(lines.begin(), lines.end());
     return lines;
 }
 

@@ -22,14 +22,6 @@ using test::Cli;
 using test::TempDir;
 using test::WriteFile;
 
-std::vector<std::string> sortedCrLfLines(const std::string &text)
-{
-    std::vector<std::string> lines = test::CrLfLines(text);
-    EXPECT_FALSE(lines.empty() && !text.empty()) << "a line without CR LF in: " << text;
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
 // One entry a build could not open, beside a file it can: the list holds the file, the entry is
 // named on standard error with the reason, and the exit status says the list is incomplete.
 struct LeftOutCase
@@ -117,7 +109,7 @@ TEST(CliMklistPosix, ALinkToAFileIsListedButNotALinkToItsOwnList)
     fs::create_directory_symlink(dir.path(), dir / "folder link");
     const auto result = Cli({"mklist", dir.path().string(), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(sortedCrLfLines(test::ReadFile(dir / "list.txt")), (std::vector<std::string>{"data link", "data.bin"}));
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(dir / "list.txt")), (std::vector<std::string>{"data link", "data.bin"}));
 }
 
 // Folders too long to open and files whose path is too long are named; the list, here on
@@ -135,7 +127,7 @@ TEST(CliMklistPosix, PathsLongerThanTheSystemAllowsAreNamed)
     EXPECT_EQ(result.exitCode, 1);
     std::string nearLine = (deep.LastPath() + "near").substr(dir.path().string().size() + 1);
     std::replace(nearLine.begin(), nearLine.end(), '/', '\\');
-    EXPECT_EQ(sortedCrLfLines(result.out), (std::vector<std::string>{nearLine, "top.txt"}));
+    EXPECT_EQ(test::SortedCrLfLines(result.out), (std::vector<std::string>{nearLine, "top.txt"}));
     EXPECT_EQ(test::Lines(result.err),
               (std::vector<std::string>{
                   "morvane-cli: left out " + deep.LastPath() + tooLong + ": its path is longer than the system allows",

@@ -21,14 +21,6 @@ using test::TempDir;
 using test::Utf8Of;
 using test::WriteFile;
 
-std::vector<std::string> sortedCrLfLines(const std::string &text)
-{
-    std::vector<std::string> lines = test::CrLfLines(text);
-    EXPECT_FALSE(lines.empty() && !text.empty()) << "a line without CR LF in: " << text;
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
 // A tree with a hidden file (listed) and a hidden folder (not entered), in a folder of the given
 // name, which never shows in the lines since they are relative to it.
 class MklistTree
@@ -84,7 +76,7 @@ TEST_P(CliMklist, ListsEveryFileButNotInsideHiddenFoldersWithCrLfToStandardOutpu
     const auto result = Cli({"mklist", files.folder()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(sortedCrLfLines(result.out), files.expected);
+    EXPECT_EQ(test::SortedCrLfLines(result.out), files.expected);
 }
 
 TEST_P(CliMklist, WritesTheSameListToAFileAndLeavesItAndItsArchiveOut)
@@ -95,12 +87,12 @@ TEST_P(CliMklist, WritesTheSameListToAFileAndLeavesItAndItsArchiveOut)
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out, "");
     EXPECT_EQ(first.err, "");
-    EXPECT_EQ(sortedCrLfLines(test::ReadFile(list)), files.expected);
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(list)), files.expected);
 
     // Run again with the list in place: still neither itself nor the archive.
     const auto second = Cli({"mklist", files.folder(), "-o", list});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(sortedCrLfLines(test::ReadFile(list)), files.expected);
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(list)), files.expected);
 }
 
 TEST_P(CliMklist, ItsListBuildsAnArchiveOfTheWholeTree)
@@ -138,7 +130,7 @@ TEST_P(CliMklistOutputSpelling, LeavesTheListAndItsArchiveOut)
     std::string output = files.folder() + GetParam().relative;
     const auto result = Cli({"mklist", files.folder(), "-o", output});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(sortedCrLfLines(test::ReadFile(files.at("list.txt"))), files.expected);
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(files.at("list.txt"))), files.expected);
     EXPECT_EQ(test::ReadFile(files.at("list.POD")), "an archive built before");
 }
 
@@ -195,7 +187,7 @@ TEST(CliMklistEdges, NamesAreWrittenInWindows1252)
     WriteFile(dir / "\xE2\x82\xAC.dat", "e");
     const auto result = Cli({"mklist", Utf8Of(dir.path())});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(sortedCrLfLines(result.out),
+    EXPECT_EQ(test::SortedCrLfLines(result.out),
               (std::vector<std::string>{"pi\xE8" "ce.txt", "\x80.dat", "\xE9t\xE9\\\x8C" "uvre.bin"}));
 }
 

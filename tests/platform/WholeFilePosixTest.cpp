@@ -22,16 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::PrintTo;
 using test::ReadFile;
+using test::NamesIn;
 using test::TempDir;
 using test::WriteFile;
-
-std::set<std::string> NamesIn(const fs::path &folder)
-{
-    std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 // The link at the target's name before the write.
 enum class Before { LinkToFile, DanglingLink };

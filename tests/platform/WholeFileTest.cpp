@@ -20,17 +20,10 @@ namespace fs = std::filesystem;
 using test::PathOf;
 using test::PrintTo;
 using test::ReadFile;
+using test::NamesIn;
 using test::TempDir;
 using test::Utf8Of;
 using test::WriteFile;
-
-std::set<std::string> NamesIn(const fs::path &folder)
-{
-    std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder))
-        names.insert(Utf8Of(entry.path().filename()));
-    return names;
-}
 
 bool StartsWith(const std::string &text, const std::string &prefix)
 {

@@ -48,6 +48,14 @@ std::filesystem::path PathOf(const std::string &utf8)
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+std::set<std::string> NamesIn(const std::filesystem::path &folder)
+{
+    std::set<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        names.insert(Utf8Of(entry.path().filename()));
+    return names;
+}
+
 std::string Utf8Of(const std::filesystem::path &path)
 {
     const std::u8string text = path.u8string();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,8 @@ private:
 std::filesystem::path PathOf(const std::string &utf8);
 std::string Utf8Of(const std::filesystem::path &path);
 void WriteFile(const std::string &path, std::string_view bytes);
+// The names (UTF-8) of what a folder holds, not looking inside its folders.
+std::set<std::string> NamesIn(const std::filesystem::path &folder);
 std::string ReadFile(const std::string &path);
 // The line end the program writes in a text file it makes: CR LF on Windows, LF elsewhere.
 #ifdef _WIN32
