@@ -25,7 +25,7 @@ SourcePrefetch::SourcePrefetch(std::size_t count, Opener open)
         return;
     ring_.resize(kBatchesAhead);
     for (Batch &batch : ring_)
-        batch.sources.resize(kBatchSize);
+        batch.slots.resize(kBatchSize);
     const unsigned cores = std::thread::hardware_concurrency();
     const unsigned readers = cores >= 2 ? 2 : 1;
     try {
@@ -38,6 +38,13 @@ SourcePrefetch::SourcePrefetch(std::size_t count, Opener open)
 
 SourcePrefetch::~SourcePrefetch()
 {
+    Stop();
+}
+
+bool SourcePrefetch::Stop()
+{
+    if (readers_.empty())
+        return false;
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -45,6 +52,8 @@ SourcePrefetch::~SourcePrefetch()
     readersWait_.notify_all();
     for (std::thread &reader : readers_)
         reader.join();
+    readers_.clear();
+    return true;
 }
 
 const PreparedSource &SourcePrefetch::Take(std::size_t index)
@@ -63,10 +72,12 @@ const PreparedSource &SourcePrefetch::Take(std::size_t index)
         takenBatch_ = number;
         writerWaits_.wait(lock, [&] { return batch.readyNumber == number; });
     }
-    const PreparedSource &source = batch.sources[index % kBatchSize];
-    if (source.failure)
-        std::rethrow_exception(source.failure);
-    return source;
+    const Slot &slot = batch.slots[index % kBatchSize];
+    if (slot.failed) {
+        Stop();
+        return notReady_;
+    }
+    return slot.source;
 }
 
 void SourcePrefetch::work()
@@ -100,29 +111,29 @@ void SourcePrefetch::prepareBatch(std::size_t number, Batch &batch)
     batch.contents.clear();
     std::vector<std::size_t> offsets(end - first, 0);
     for (std::size_t index = first; index < end; ++index) {
-        PreparedSource &source = batch.sources[index - first];
-        source = PreparedSource {};
-        // After a failure nothing is opened: the writer stops there.
-        if (index > firstFailure_.load(std::memory_order_relaxed))
+        Slot &slot = batch.slots[index - first];
+        slot = Slot {};
+        // After a failure nothing is opened: the writer stops the helpers there.
+        if (index > firstFailure_.load(std::memory_order_relaxed) || stopRequested())
             continue;
-        prepare(index, source, batch, offsets);
+        prepare(index, slot, batch, offsets);
     }
     // The contents are placed once the batch's buffer has stopped growing.
     for (std::size_t i = 0; i < offsets.size(); ++i) {
-        PreparedSource &source = batch.sources[i];
+        PreparedSource &source = batch.slots[i].source;
         if (source.ready)
             source.contents = std::string_view(batch.contents).substr(offsets[i], static_cast<std::size_t>(source.status.size));
     }
 }
 
-void SourcePrefetch::prepare(std::size_t index, PreparedSource &source, Batch &batch,
-                             std::vector<std::size_t> &offsets)
+void SourcePrefetch::prepare(std::size_t index, Slot &slot, Batch &batch, std::vector<std::size_t> &offsets)
 {
+    PreparedSource &source = slot.source;
     std::unique_ptr<FileStream> stream;
     try {
         stream = open_(index, source.path);
     } catch (...) {
-        source.failure = std::current_exception();
+        slot.failed = true;
         std::size_t expected = firstFailure_.load();
         while (index < expected && !firstFailure_.compare_exchange_weak(expected, index)) {
         }

@@ -153,8 +153,16 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
             const PreparedSource &prepared = prefetch.Take(i);
             std::string sourcePath = prepared.path;
             std::unique_ptr<FileStream> opened;
-            if (!prepared.ready)
-                opened = openSource(folder, lines[i], sourcePath);
+            if (!prepared.ready) {
+                try {
+                    opened = openSource(folder, lines[i], sourcePath);
+                } catch (const Error &) {
+                    // A helper may have held the same file for an instant: try again without them.
+                    if (!prefetch.Stop())
+                        throw;
+                    opened = openSource(folder, lines[i], sourcePath);
+                }
+            }
             const FileStatus &status = prepared.ready ? prepared.status : opened->StatusWhenOpened();
             const auto size = static_cast<std::uint64_t>(status.size);
             if (writer.Position() + static_cast<std::int64_t>(size) >= kMaxContentsEnd)

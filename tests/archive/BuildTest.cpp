@@ -370,6 +370,26 @@ INSTANTIATE_TEST_SUITE_P(
                     ManySourcesFailureCase {"folder_last", 400, 0, Fault::Folder}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST_F(BuildFixture, OneFileNamedByManyLinesIsStoredForEachLine)
+{
+    // Sources are opened exclusively: lines naming one file must not make the build's own
+    // openings of it refuse each other. Small and large (not read ahead) ones.
+    std::vector<Source> sources;
+    const std::string small = test::PatternBytes(700, 1);
+    const std::string large = test::PatternBytes(200000, 2);
+    for (int i = 0; i < 400; ++i) {
+        if (i % 3 == 0)
+            sources.push_back({"SAME.BIN", small});
+        else if (i % 10 == 1)
+            sources.push_back({"BIG.BIN", large});
+        else
+            sources.push_back({"F" + std::to_string(i), test::PatternBytes(10 + i, static_cast<unsigned>(i))});
+    }
+    writeSources(sources);
+    ASSERT_EQ(build(), "");
+    EXPECT_TRUE(ReadFile(archive()) == expectedArchive(sources));
+}
+
 TEST_F(BuildFixture, ManySourcesFoundWithoutRegardToCaseAreStoredUnderTheirLines)
 {
 #ifdef _WIN32
