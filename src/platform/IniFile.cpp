@@ -146,6 +146,84 @@ std::optional<std::string> UnstorableValue(std::string_view value)
     return std::nullopt;
 }
 
+struct SetValueIn
+{
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+    std::string On(std::string_view text) const { return SetIniValue(text, section, key, value); }
+};
+
+enum class WriteAttempt {
+    Done,
+    Again,      // the file changed under us: try again at once
+    AgainLater, // somebody else holds the file up for now: try again after a pause
+    Failed,
+};
+
+// A refusal to replace the file that only lasts while another program has it open.
+bool RefusedForNow(const WholeFileError &error)
+{
+    return error.cause() == WholeFileError::Cause::Other && SettingsFileAccess::ReplaceCanMeetOpenFile();
+}
+
+// One attempt at setting the value in the settings file at path.
+WriteAttempt TryWrite(const std::string &path, const SetValueIn &edit)
+{
+    SettingsFileAccess file(path, true);
+    const SettingsFileAccess::Opened state = file.State();
+    if (state == SettingsFileAccess::Opened::Busy)
+        return WriteAttempt::AgainLater;
+    if (state != SettingsFileAccess::Opened::File) {
+        if (state == SettingsFileAccess::Opened::Failed)
+            return WriteAttempt::Failed;
+        file.LetGoForReplace();
+        WholeFileOptions options;
+        options.durable = true;
+        // A file that another program creates meanwhile is edited on the next attempt instead.
+        options.ifExists = state == SettingsFileAccess::Opened::Missing ? IfTargetExists::Keep : IfTargetExists::Replace;
+        try {
+            WriteWholeFile(path, edit.On(""), options);
+            return WriteAttempt::Done;
+        } catch (const WholeFileError &error) {
+            if (error.cause() == WholeFileError::Cause::TargetExists)
+                return WriteAttempt::Again;
+            return RefusedForNow(error) ? WriteAttempt::AgainLater : WriteAttempt::Failed;
+        }
+    }
+    switch (file.TryLockExclusive()) {
+    case SettingsFileAccess::Lock::Taken:
+        break;
+    case SettingsFileAccess::Lock::Busy:
+        return WriteAttempt::AgainLater;
+    case SettingsFileAccess::Lock::Failed:
+        return WriteAttempt::Failed;
+    }
+    // The file opened may have been replaced by the writer before us while we waited.
+    if (!file.IsStillAt(path))
+        return WriteAttempt::Again;
+    const std::optional<std::string> old = file.ReadAll();
+    if (!old)
+        return WriteAttempt::Failed;
+    const std::string updated = edit.On(*old);
+    file.LetGoForReplace();
+    WholeFileOptions options;
+    options.keepPermissions = true;
+    options.durable = true;
+    try {
+        WriteWholeFile(path, updated, options);
+        return WriteAttempt::Done;
+    } catch (const WholeFileError &error) {
+        if (RefusedForNow(error))
+            return WriteAttempt::AgainLater;
+        // A folder we may not create files in can still hold a settings file we may write;
+        // there it can only be rewritten in place.
+        if (error.cause() == WholeFileError::Cause::FolderRefused && file.RewriteInPlace(updated))
+            return WriteAttempt::Done;
+        return WriteAttempt::Failed;
+    }
+}
+
 } // namespace
 
 IniFile::IniFile(std::string path)
@@ -176,63 +254,21 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 {
     if (const auto why = UnstorableValue(value))
         throw Error("Cannot store " + std::string(key) + " in " + path_ + ": " + *why);
-    const auto failure = [this] { return Error("Unable to write to " + path_); };
 
-    // Programs writing at once take turns on the file's lock, each editing the text the one
-    // before it left, so that no line is lost; the turn is waited for a bounded time only.
+    // Programs writing at once take turns, each editing the text the one before it left, so
+    // that no line is lost; the turn is waited for a bounded time only. Where another program
+    // having the file open can hold up its replacement, that too is waited out within the bound.
+    // Nothing of ours is held open between attempts, so that the others can go on meanwhile.
     constexpr int kAttempts = 200;
     constexpr auto kPause = std::chrono::milliseconds(10);
     for (int attempt = 1;; ++attempt) {
-        const bool lastAttempt = attempt == kAttempts;
-        SettingsFileAccess file(path_, true);
-        const SettingsFileAccess::Opened state = file.State();
-        if (state != SettingsFileAccess::Opened::File) {
-            if (state == SettingsFileAccess::Opened::Failed)
-                throw failure();
-            WholeFileOptions options;
-            options.durable = true;
-            // A file that another program creates meanwhile is edited on the next turn instead.
-            options.ifExists = state == SettingsFileAccess::Opened::Missing ? IfTargetExists::Keep
-                                                                            : IfTargetExists::Replace;
-            try {
-                WriteWholeFile(path_, SetIniValue("", section, key, value), options);
-                return;
-            } catch (const WholeFileError &error) {
-                if (error.cause() != WholeFileError::Cause::TargetExists || lastAttempt)
-                    throw failure();
-                continue;
-            }
-        }
-        const SettingsFileAccess::Lock lock = file.TryLockExclusive();
-        if (lock != SettingsFileAccess::Lock::Taken) {
-            if (lock == SettingsFileAccess::Lock::Failed || lastAttempt)
-                throw failure();
+        const WriteAttempt result = TryWrite(path_, SetValueIn {section, key, value});
+        if (result == WriteAttempt::Done)
+            return;
+        if (result == WriteAttempt::Failed || attempt == kAttempts)
+            throw Error("Unable to write to " + path_);
+        if (result == WriteAttempt::AgainLater)
             std::this_thread::sleep_for(kPause);
-            continue;
-        }
-        // The file locked may have been replaced by the one before us while we waited.
-        if (!file.IsStillAt(path_)) {
-            if (lastAttempt)
-                throw failure();
-            continue;
-        }
-        const std::optional<std::string> old = file.ReadAll();
-        if (!old)
-            throw failure();
-        const std::string updated = SetIniValue(*old, section, key, value);
-        WholeFileOptions options;
-        options.keepPermissions = true;
-        options.durable = true;
-        try {
-            WriteWholeFile(path_, updated, options);
-            return;
-        } catch (const WholeFileError &error) {
-            // A folder we may not create files in can still hold a settings file we may write;
-            // there it can only be rewritten in place.
-            if (error.cause() != WholeFileError::Cause::FolderRefused || !file.RewriteInPlace(updated))
-                throw failure();
-            return;
-        }
     }
 }
 

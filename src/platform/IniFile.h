@@ -30,7 +30,8 @@ public:
     // Sets the key's value, creating the file, the section or the key as needed. The complete new
     // text replaces the file in one step, so a reader sees the old file or the new one, never a
     // part; programs writing at once take turns, so no key is lost. Only where the folder lets
-    // no file be created (but the file itself may be written) is the file rewritten in place.
+    // no file be created or the file may not be replaced (but the file itself may be written) is
+    // the file rewritten in place.
     // Throws Error("Unable to write to <path>") when the file cannot be written, and Error
     // naming the reason when the value could not be read back as given (a line break, a blank at
     // either end, more than kMaxValueLength bytes).

@@ -42,6 +42,9 @@ SettingsFileAccess::Lock SettingsFileAccess::TryLockExclusive()
     return errno == EWOULDBLOCK ? Lock::Busy : Lock::Failed;
 }
 
+// A file held open can be renamed over here, and the lock lives on the open file: it stays open.
+void SettingsFileAccess::LetGoForReplace() {}
+
 bool SettingsFileAccess::IsStillAt(const std::string &path) const
 {
     struct stat open {};
@@ -79,6 +82,11 @@ bool SettingsFileAccess::RewriteInPlace(std::string_view text)
         done += static_cast<std::size_t>(put);
     }
     return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 && ::fsync(fd) == 0;
+}
+
+bool SettingsFileAccess::ReplaceCanMeetOpenFile()
+{
+    return false;
 }
 
 bool SettingsFileAccess::RegularFileExists(const std::string &path)

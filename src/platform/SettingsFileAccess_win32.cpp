@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace morvane {
 
@@ -16,30 +17,90 @@ bool IsPlainFile(DWORD attributes)
         && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && (attributes & FILE_ATTRIBUTE_DEVICE) == 0;
 }
 
+// Other programs may read and write the file, and remove it, while we have it open: nothing here
+// shuts anybody out. A rename over the file is still refused until every handle on it is closed.
+HANDLE OpenShared(const std::wstring &path, bool forWriting)
+{
+    const DWORD access = GENERIC_READ | (forWriting ? GENERIC_WRITE : 0);
+    return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// The name of the mutex writers of the file at path take turns on. A lock on the file itself
+// would keep the file from being replaced while it is held, and Windows enforces byte-range
+// locks on readers too; a named mutex does neither. The name comes from the full path in
+// capitals, since two spellings of a name differing only in case are the same file here.
+std::wstring TurnName(const std::wstring &path)
+{
+    std::wstring full = path;
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed > 0) {
+        std::wstring buffer(needed, L'\0');
+        const DWORD length = ::GetFullPathNameW(path.c_str(), needed, buffer.data(), nullptr);
+        if (length > 0 && length < needed) {
+            buffer.resize(length);
+            full = std::move(buffer);
+        }
+    }
+    if (!full.empty())
+        ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    // FNV-1a over the UTF-16 code units: the full path could be longer than a mutex name may be.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const wchar_t unit : full)
+        for (const unsigned byte : {unsigned(unit) & 0xFFu, (unsigned(unit) >> 8) & 0xFFu}) {
+            hash ^= byte;
+            hash *= 1099511628211ull;
+        }
+    std::wstring name = L"Local\\Morvane.settings.";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name += L"0123456789abcdef"[(hash >> shift) & 0xF];
+    return name;
+}
+
 } // namespace
 
 struct SettingsFileAccess::Handle
 {
+    std::wstring path;
     HANDLE file = INVALID_HANDLE_VALUE;
-    ~Handle()
+    HANDLE turn = nullptr;
+    bool turnTaken = false;
+
+    void CloseFile()
     {
         if (file != INVALID_HANDLE_VALUE)
             ::CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
+    }
+
+    ~Handle()
+    {
+        // The file is let go before the turn, so that the next writer finds it free to replace.
+        CloseFile();
+        if (turnTaken)
+            ::ReleaseMutex(turn);
+        if (turn != nullptr)
+            ::CloseHandle(turn);
     }
 };
 
 SettingsFileAccess::SettingsFileAccess(const std::string &path, bool forWriting)
     : handle_(std::make_unique<Handle>())
 {
-    // Other programs may read, write and replace the file while it is open, as they may on POSIX;
-    // writers take turns on the lock.
-    const DWORD access = GENERIC_READ | (forWriting ? GENERIC_WRITE : 0);
-    handle_->file = ::CreateFileW(WideFromUtf8(path).c_str(), access,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    handle_->path = WideFromUtf8(path);
+    handle_->file = OpenShared(handle_->path, forWriting);
     if (handle_->file == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        state_ = error == ERROR_FILE_NOT_FOUND ? Opened::Missing : Opened::Failed;
+        switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+            state_ = Opened::Missing;
+            break;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            state_ = Opened::Busy;
+            break;
+        default:
+            state_ = Opened::Failed;
+        }
         return;
     }
     BY_HANDLE_FILE_INFORMATION info {};
@@ -58,17 +119,31 @@ SettingsFileAccess::~SettingsFileAccess() = default;
 
 SettingsFileAccess::Lock SettingsFileAccess::TryLockExclusive()
 {
-    OVERLAPPED whole {};
-    if (::LockFileEx(handle_->file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
-                     &whole))
+    if (handle_->turnTaken)
         return Lock::Taken;
-    return ::GetLastError() == ERROR_LOCK_VIOLATION ? Lock::Busy : Lock::Failed;
+    if (handle_->turn == nullptr) {
+        handle_->turn = ::CreateMutexW(nullptr, FALSE, TurnName(handle_->path).c_str());
+        if (handle_->turn == nullptr)
+            return Lock::Failed;
+    }
+    switch (::WaitForSingleObject(handle_->turn, 0)) {
+    case WAIT_OBJECT_0:
+    // The writer before us ended without giving the turn back. Its write replaced the file in
+    // one step or not at all, so the file is whole either way.
+    case WAIT_ABANDONED:
+        handle_->turnTaken = true;
+        return Lock::Taken;
+    case WAIT_TIMEOUT:
+        return Lock::Busy;
+    default:
+        return Lock::Failed;
+    }
 }
 
 bool SettingsFileAccess::IsStillAt(const std::string &path) const
 {
     BY_HANDLE_FILE_INFORMATION open {};
-    if (!::GetFileInformationByHandle(handle_->file, &open))
+    if (handle_->file == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle_->file, &open))
         return false;
     const SettingsFileAccess named(path, false);
     BY_HANDLE_FILE_INFORMATION current {};
@@ -79,6 +154,8 @@ bool SettingsFileAccess::IsStillAt(const std::string &path) const
 
 std::optional<std::string> SettingsFileAccess::ReadAll() const
 {
+    if (handle_->file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
     std::string text;
     char buffer[8192];
     for (ULONGLONG offset = 0;;) {
@@ -95,8 +172,21 @@ std::optional<std::string> SettingsFileAccess::ReadAll() const
     }
 }
 
+// A file with a handle open on it, ours included, cannot be renamed over.
+void SettingsFileAccess::LetGoForReplace()
+{
+    handle_->CloseFile();
+}
+
 bool SettingsFileAccess::RewriteInPlace(std::string_view text)
 {
+    if (handle_->file == INVALID_HANDLE_VALUE) {
+        handle_->file = OpenShared(handle_->path, true);
+        BY_HANDLE_FILE_INFORMATION info {};
+        if (handle_->file == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle_->file, &info)
+            || ::GetFileType(handle_->file) != FILE_TYPE_DISK || !IsPlainFile(info.dwFileAttributes))
+            return false;
+    }
     for (std::size_t done = 0; done < text.size();) {
         OVERLAPPED at {};
         at.Offset = static_cast<DWORD>(done);
@@ -111,6 +201,11 @@ bool SettingsFileAccess::RewriteInPlace(std::string_view text)
     end.QuadPart = static_cast<LONGLONG>(text.size());
     return ::SetFilePointerEx(handle_->file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle_->file)
         && ::FlushFileBuffers(handle_->file);
+}
+
+bool SettingsFileAccess::ReplaceCanMeetOpenFile()
+{
+    return true;
 }
 
 bool SettingsFileAccess::RegularFileExists(const std::string &path)

@@ -21,6 +21,25 @@ WholeFileError failure(const std::string &shown, DWORD error)
                           cannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
 }
 
+// Why the complete new file could not take the target's name. The folder let the new file be
+// made, so the folder refusing files is not the cause; a target that somebody has open at this
+// moment refuses a rename over it (access denied, or a sharing violation), and only a target we
+// may not remove at all means that nothing but rewriting it where it stands can change it.
+WholeFileError replaceFailure(const std::string &shown, const std::wstring &target, DWORD error)
+{
+    Cause cause = Cause::Other;
+    if (error == ERROR_ACCESS_DENIED) {
+        const HANDLE probe = ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (probe != INVALID_HANDLE_VALUE)
+            ::CloseHandle(probe);
+        else if (::GetLastError() == ERROR_ACCESS_DENIED)
+            cause = Cause::FolderRefused;
+    }
+    return WholeFileError(cause, cannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
+}
+
 // A new name in the target's folder, created exclusively, so guessing it gains nobody anything.
 std::wstring temporaryBeside(const std::wstring &target)
 {
@@ -78,7 +97,7 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
             if (options.ifExists == IfTargetExists::Keep && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
                 throw WholeFileError(Cause::TargetExists,
                                      cannotCreateFileMessage(path) + ": something already exists at that name");
-            throw failure(path, error);
+            throw replaceFailure(path, target, error);
         }
     } catch (...) {
         file.close();

@@ -9,9 +9,21 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
+
+#ifdef _WIN32
+#include "platform/WideText_win32.h"
+
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
 namespace morvane {
 namespace {
@@ -27,6 +39,64 @@ constexpr const char *kSystemLineEnd = "\r\n";
 #else
 constexpr const char *kSystemLineEnd = "\n";
 #endif
+
+// Which file is at path: a replace puts a new file there, a rewrite in place keeps the old one.
+std::tuple<unsigned long long, unsigned long long> FileIdentity(const std::string &path)
+{
+#ifdef _WIN32
+    const HANDLE file = ::CreateFileW(WideFromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info {};
+    const bool known = file != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(file, &info);
+    if (file != INVALID_HANDLE_VALUE)
+        ::CloseHandle(file);
+    EXPECT_TRUE(known) << path;
+    return {info.dwVolumeSerialNumber, (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+#else
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return {status.st_dev, status.st_ino};
+#endif
+}
+
+std::ptrdiff_t FilesIn(const std::filesystem::path &folder)
+{
+    return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
+}
+
+// Holds a writer's turn at the settings file on a thread of its own, as another program writing
+// it would, until Release.
+class OtherWritersTurn
+{
+public:
+    explicit OtherWritersTurn(const std::string &path)
+    {
+        std::future<bool> tookIt = tookTurn_.get_future();
+        holder_ = std::thread([this, path] {
+            SettingsFileAccess access(path, true);
+            tookTurn_.set_value(access.State() == SettingsFileAccess::Opened::File
+                                     && access.TryLockExclusive() == SettingsFileAccess::Lock::Taken);
+            release_.get_future().wait();
+        });
+        taken_ = tookIt.get();
+    }
+    ~OtherWritersTurn() { Release(); }
+
+    bool Taken() const { return taken_; }
+    void Release()
+    {
+        if (!holder_.joinable())
+            return;
+        release_.set_value();
+        holder_.join();
+    }
+
+private:
+    std::promise<bool> tookTurn_;
+    std::promise<void> release_;
+    std::thread holder_;
+    bool taken_ = false;
+};
 
 struct EditCase
 {
@@ -202,8 +272,22 @@ TEST(IniFile, APathOutsideTheAnsiCodePageIsReadAndWritten)
                                          + "[ui]" + kSystemLineEnd + "colour=blue" + kSystemLineEnd);
 }
 
-// Another program reading the settings file at the moment it is written does not stop the write,
-// and reads either the old text or the new one whole.
+// The new text goes to a new file that takes the settings file's name: the file is never
+// rewritten where it stands (where a crash could leave it cut short), and nothing else is left.
+TEST(IniFile, AWriteReplacesTheFileWithANewOne)
+{
+    TempDir dir;
+    const IniFile file(dir / "Morvane.ini");
+    WriteFile(file.Path(), "[ui]\r\nk=v\r\n[dir]\r\nworkdir=/old\r\n");
+    const auto before = FileIdentity(file.Path());
+    file.WriteString("dir", "workdir", "/new");
+    EXPECT_EQ(ReadFile(file.Path()), "[ui]\r\nk=v\r\n[dir]\r\nworkdir=/new\r\n");
+    EXPECT_NE(FileIdentity(file.Path()), before) << "the file was rewritten in place";
+    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+}
+
+// Another program reading the settings file while it is written holds the write up at most for
+// as long as it keeps the file open, and reads the old text whole meanwhile.
 TEST(IniFile, AWriteSucceedsWhileAnotherProgramHasTheFileOpen)
 {
     TempDir dir;
@@ -211,21 +295,70 @@ TEST(IniFile, AWriteSucceedsWhileAnotherProgramHasTheFileOpen)
     const std::string before = "[ui]\nk=v\n[dir]\nworkdir=/old\n";
     const std::string after = "[ui]\nk=v\n[dir]\nworkdir=/a/longer/new/value\n";
     WriteFile(file.Path(), before);
-    const SettingsFileAccess reader(file.Path(), false);
-    ASSERT_EQ(reader.State(), SettingsFileAccess::Opened::File);
-    file.WriteString("dir", "workdir", "/a/longer/new/value");
-    EXPECT_EQ(file.ReadString("dir", "workdir", ""), "/a/longer/new/value");
+    const auto identity = FileIdentity(file.Path());
+    std::optional<SettingsFileAccess> reader;
+    reader.emplace(file.Path(), false);
+    ASSERT_EQ(reader->State(), SettingsFileAccess::Opened::File);
+    std::string failure;
+    std::thread writer([&] {
+        try {
+            file.WriteString("dir", "workdir", "/a/longer/new/value");
+        } catch (const std::exception &error) {
+            failure = error.what();
+        }
+    });
+    EXPECT_EQ(reader->ReadAll(), std::optional<std::string>(before));
+    reader.reset();
+    writer.join();
+    EXPECT_EQ(failure, "");
     EXPECT_EQ(ReadFile(file.Path()), after);
-    const std::optional<std::string> seen = reader.ReadAll();
-    ASSERT_TRUE(seen.has_value());
-    EXPECT_TRUE(*seen == before || *seen == after) << *seen;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
-        << "nothing but the settings file is left in its folder";
+    EXPECT_NE(FileIdentity(file.Path()), identity) << "the file was rewritten in place";
+    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+}
+
+// A writer waits for the turn of another writer: it writes once that turn ends, and gives up
+// after a bounded wait, leaving the file as it was. Readers are not held up by the turn.
+TEST(IniFile, AWriterWaitsForAnotherWritersTurnForABoundedTime)
+{
+    for (const bool turnEnds : {true, false}) {
+        SCOPED_TRACE(turnEnds ? "the other turn ends" : "the other turn lasts");
+        TempDir dir;
+        const IniFile file(dir / "Morvane.ini");
+        WriteFile(file.Path(), "[dir]\nworkdir=/old\n");
+        OtherWritersTurn other(file.Path());
+        ASSERT_TRUE(other.Taken());
+        std::string failure;
+        std::thread writer([&] {
+            try {
+                file.WriteString("dir", "workdir", "/new");
+            } catch (const std::exception &error) {
+                failure = error.what();
+            }
+        });
+        EXPECT_EQ(file.ReadString("dir", "workdir", "unreadable"), "/old");
+        if (turnEnds) {
+            // Gives the writer a moment to find the turn taken; either way the write must land.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            other.Release();
+        }
+        writer.join();
+        other.Release();
+        if (turnEnds) {
+            EXPECT_EQ(failure, "");
+            EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/new\n");
+        } else {
+            EXPECT_EQ(failure, "Unable to write to " + file.Path());
+            EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/old\n");
+        }
+        EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+    }
 }
 
 // Two writers setting keys at once, each with its own handle on the file as two programs would
 // have: each change lands, and a reader finds the whole file at every moment, never an empty or
-// partial one.
+// partial one, and is never refused. The reader reads again and again with a short pause
+// between reads, as a program would; one that kept the file open all the time would keep it
+// from being replaced on Windows, where a file held open cannot be renamed over.
 TEST(IniFile, WritersTakingTurnsLoseNoKeyAndReadersSeeWholeFiles)
 {
     TempDir dir;
@@ -247,9 +380,11 @@ TEST(IniFile, WritersTakingTurnsLoseNoKeyAndReadersSeeWholeFiles)
             --running;
         });
     int partial = 0;
-    while (running > 0)
+    while (running > 0) {
         if (file.ReadString("start", "k", "") != "v")
             ++partial;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     for (std::thread &writer : writers)
         writer.join();
     EXPECT_EQ(failures, (std::vector<std::string> {"", ""}));
@@ -258,7 +393,64 @@ TEST(IniFile, WritersTakingTurnsLoseNoKeyAndReadersSeeWholeFiles)
         for (int i = 0; i < kKeys; ++i)
             EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"), "value" + std::to_string(i))
                 << prefix << i;
+    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
 }
+
+#ifdef _WIN32
+// A program that opened the settings file letting others only read it (as many Windows programs
+// do) shuts out every writer while it has the file open. The write waits for it within its
+// bound: it lands once that program closes the file, and otherwise fails, leaving the file as it
+// was.
+TEST(IniFileWindows, AProgramSharingTheFileOnlyForReadingHoldsUpTheWrite)
+{
+    for (const bool closes : {true, false}) {
+        SCOPED_TRACE(closes ? "the program closes the file" : "the program keeps the file open");
+        TempDir dir;
+        const IniFile file(dir / "Morvane.ini");
+        WriteFile(file.Path(), "[dir]\r\nworkdir=/old\r\n");
+        const HANDLE other = ::CreateFileW(WideFromUtf8(file.Path()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        std::string failure;
+        std::thread writer([&] {
+            try {
+                file.WriteString("dir", "workdir", "/new");
+            } catch (const std::exception &error) {
+                failure = error.what();
+            }
+        });
+        EXPECT_EQ(file.ReadString("dir", "workdir", "unreadable"), "/old");
+        if (closes) {
+            // Gives the writer a moment to meet the open file; either way the write must land.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ::CloseHandle(other);
+        }
+        writer.join();
+        if (!closes)
+            ::CloseHandle(other);
+        if (closes) {
+            EXPECT_EQ(failure, "");
+            EXPECT_EQ(ReadFile(file.Path()), "[dir]\r\nworkdir=/new\r\n");
+        } else {
+            EXPECT_EQ(failure, "Unable to write to " + file.Path());
+            EXPECT_EQ(ReadFile(file.Path()), "[dir]\r\nworkdir=/old\r\n");
+        }
+        EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+    }
+}
+
+// Writers of one file take turns whatever the case its name is spelled in, since it is one file.
+TEST(IniFileWindows, WritersTakeTurnsWhateverTheCaseOfTheName)
+{
+    TempDir dir;
+    WriteFile(dir / "Morvane.ini", "[dir]\r\nworkdir=/old\r\n");
+    OtherWritersTurn other(dir / "MORVANE.INI");
+    ASSERT_TRUE(other.Taken());
+    EXPECT_THROW(IniFile(dir / "morvane.ini").WriteString("dir", "workdir", "/new"), Error);
+    other.Release();
+    EXPECT_EQ(ReadFile(dir / "Morvane.ini"), "[dir]\r\nworkdir=/old\r\n");
+}
+#endif
 
 } // namespace
 } // namespace morvane
