@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "cli/ExtractionPath.h"
+#include "cli/ExtractionWriters.h"
 #include "platform/Cp1252.h"
 #include "platform/OutputFolder.h"
 #include "platform/PrintableText.h"
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <iostream>
 #include <map>
+#include <set>
 
 namespace morvane::cli {
 namespace {
@@ -91,6 +93,9 @@ void refuseDamaged(const ArchiveReader &reader)
     throw Error(PrintableFileName(reader.Path()) + " is damaged (" + total + "); nothing was extracted");
 }
 
+// Fewer files than this are written without helpers.
+constexpr std::size_t kFewestForWriters = 64;
+
 } // namespace
 
 int RunExtract(const std::vector<std::string> &args)
@@ -108,7 +113,12 @@ int RunExtract(const std::vector<std::string> &args)
     const std::vector<const ArchiveEntry *> chosen = chosenEntries(reader, names);
     OutputFolder folder(folderPath);
 
-    std::size_t written = 0;
+    std::vector<ExtractionOutcome> outcomes(chosen.size());
+    std::optional<ExtractionWriters> writers;
+    if (chosen.size() >= kFewestForWriters)
+        writers.emplace(folderPath, overwrite, outcomes);
+    const bool helped = writers && writers->Running();
+    QueuedNames queued;
     // Where letter case does not tell names apart, a name that differs only by case from one
     // written before would land on that file.
     std::map<std::string, std::string> writtenByFoldedName;
@@ -116,12 +126,12 @@ int RunExtract(const std::vector<std::string> &args)
     // a look at the time zone file per file.
     std::uint32_t convertedStamp = 0;
     std::optional<std::int64_t> converted = modificationTime(convertedStamp);
-    for (const ArchiveEntry *entry : chosen) {
-        const std::string label = PrintableFileName(archivePath) + ": " + reader.EntryLabel(*entry);
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const ArchiveEntry *entry = chosen[i];
+        ExtractionOutcome &outcome = outcomes[i];
         const ExtractionPath path = ExtractionPathFor(entry->Name);
         if (!path.Safe()) {
-            std::cerr << "morvane-cli: " << label << " refused: " << path.Refusal
-                      << "; nothing written for it\n";
+            outcome.message = "refused: " + path.Refusal + "; nothing written for it";
             continue;
         }
         if (kNativePathStyle == PathStyle::Windows) {
@@ -130,8 +140,8 @@ int RunExtract(const std::vector<std::string> &args)
                 joined += (joined.empty() ? "" : "\\") + component;
             const auto [earlier, fresh] = writtenByFoldedName.emplace(FoldCase(joined), joined);
             if (!fresh && earlier->second != joined) {
-                std::cerr << "morvane-cli: " << label << " refused: its name differs only by letter case from "
-                          << PrintableFileName(earlier->second) << ", written before it; nothing written for it\n";
+                outcome.message = "refused: its name differs only by letter case from "
+                    + PrintableFileName(earlier->second) + ", written before it; nothing written for it";
                 continue;
             }
         }
@@ -140,12 +150,43 @@ int RunExtract(const std::vector<std::string> &args)
                 convertedStamp = entry->Timestamp;
                 converted = modificationTime(convertedStamp);
             }
+            if (helped && entry->Size <= ExtractionWriters::kLargestQueued) {
+                if (queued.Meets(path.Components)) {
+                    writers->Drain();
+                    queued.Clear();
+                }
+                queued.Add(path.Components);
+                std::string data;
+                data.reserve(entry->Size);
+                reader.ReadData(*entry, [&](const char *bytes, std::size_t n) { data.append(bytes, n); });
+                writers->Submit(i, path.Components, converted, std::move(data));
+                continue;
+            }
+            if (helped) {
+                writers->Drain();
+                queued.Clear();
+            }
             folder.WriteFile(path.Components, overwrite, converted,
                              [&](const ChunkSink &sink) { reader.ReadData(*entry, sink); });
-            ++written;
+            outcome.written = true;
         } catch (const Error &error) {
-            std::cerr << "morvane-cli: " << label << " not extracted: " << PrintableFileName(error.what()) << '\n';
+            outcome.message = "not extracted: " + PrintableFileName(error.what());
         }
+    }
+    // Every helper done and stopped: the outcomes are final.
+    writers.reset();
+
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const ExtractionOutcome &outcome = outcomes[i];
+        if (outcome.unexpected)
+            std::rethrow_exception(outcome.unexpected);
+        if (outcome.written) {
+            ++written;
+            continue;
+        }
+        std::cerr << "morvane-cli: " << PrintableFileName(archivePath) << ": " << reader.EntryLabel(*chosen[i]) << ' '
+                  << outcome.message << '\n';
     }
     std::cout << written << " of " << chosen.size() << (chosen.size() == 1 ? " file" : " files")
               << " extracted to " << PrintableFileName(folderPath) << '\n';

@@ -154,6 +154,128 @@ TEST_F(CliExtract, NamesDifferingOnlyByCaseAreOneFileWhereCaseDoesNotCount)
     }
 }
 
+// Archives of many small files are written by two writers at once; whatever the order they
+// finish in, each file must end as writing the entries in archive order leaves it, and the
+// messages must come in archive order.
+struct ManyEntriesCase
+{
+    const char *name;
+    std::vector<std::pair<std::size_t, test::CraftedEntry>> special; // placed among 200 others
+    bool overwrite;
+    std::map<std::string, std::string> expectedFiles;   // of the special names, "/"-separated
+    std::vector<std::string> expectedMessages;          // parts of standard error's lines, in order
+    bool caseCounts = true; // the expectations hold only where letter case tells names apart
+};
+
+void PrintTo(const ManyEntriesCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CliExtractMany : public CliExtract, public testing::WithParamInterface<ManyEntriesCase>
+{
+};
+
+TEST_P(CliExtractMany, EndsAsWritingInArchiveOrderWould)
+{
+    const ManyEntriesCase &c = GetParam();
+    if (!c.caseCounts && kNativePathStyle == PathStyle::Windows)
+        GTEST_SKIP() << "names differing by case are one file here";
+    std::vector<test::CraftedEntry> entries;
+    std::map<std::string, std::string> expected = c.expectedFiles;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "fill\\d" + std::to_string(i % 5) + "\\f" + std::to_string(i);
+        entries.push_back({name, test::PatternBytes(1 + i * 31 % 2000, static_cast<unsigned>(i))});
+        expected["fill/d" + std::to_string(i % 5) + "/f" + std::to_string(i)] = entries.back().data;
+    }
+    for (const auto &[at, entry] : c.special)
+        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(at), entry);
+    makeArchive(entries);
+
+    std::vector<std::string> args = {"extract", archive, out.string()};
+    if (c.overwrite)
+        args.push_back("--overwrite");
+    const auto result = Cli(args);
+    EXPECT_EQ(result.exitCode, c.expectedMessages.empty() ? 0 : 1) << result.err;
+    EXPECT_EQ(test::FilesBelow(out), expected);
+    std::size_t from = 0;
+    for (const std::string &message : c.expectedMessages) {
+        const std::size_t at = result.err.find(message, from);
+        ASSERT_NE(at, std::string::npos) << "\"" << message << "\" missing or out of order in:\n" << result.err;
+        from = at + message.size();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliExtractMany,
+    testing::Values(
+        ManyEntriesCase {"same_name_kept",
+                         {{5, {"dup.txt", "first"}}, {40, {"dup.txt", "second"}}},
+                         false,
+                         {{"dup.txt", "first"}},
+                         {"entry 41 (dup.txt) not extracted:", "exists and was kept"}},
+        ManyEntriesCase {"same_name_overwritten",
+                         {{5, {"dup.txt", "first"}}, {150, {"dup.txt", "second"}}, {151, {"dup.txt", "third"}}},
+                         true,
+                         {{"dup.txt", "third"}},
+                         {}},
+        ManyEntriesCase {"file_then_folder_of_that_name",
+                         {{10, {"x", "a file"}}, {45, {"x\\y", "below"}}},
+                         false,
+                         {{"x", "a file"}},
+                         {"entry 46 (x\\y) not extracted:"}},
+        ManyEntriesCase {"folder_then_file_of_that_name",
+                         {{10, {"x\\y", "below"}}, {45, {"x", "a file"}}},
+                         false,
+                         {{"x/y", "below"}},
+                         {"entry 46 (x) not extracted:"}},
+        ManyEntriesCase {"messages_in_archive_order",
+                         {{3, {"..\\evil", "no"}}, {60, {"dup.txt", "1"}}, {61, {"x", "a file"}},
+                          {150, {"dup.txt", "2"}}, {190, {"x\\y", "below"}}},
+                         false,
+                         {{"dup.txt", "1"}, {"x", "a file"}},
+                         {"entry 4 (..\\evil) refused:", "entry 151 (dup.txt) not extracted:",
+                          "entry 191 (x\\y) not extracted:"}},
+        ManyEntriesCase {"names_differing_by_case",
+                         {{10, {"x", "a file"}}, {100, {"X\\y", "below"}}},
+                         false,
+                         {{"x", "a file"}, {"X/y", "below"}},
+                         {},
+                         false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CliExtract, ManyFilesOfEverySizeKeepTheirContentsAndTimes)
+{
+    // Every other entry holds a time (2010-03-15 08:30 local), the rest "unknown", which leaves
+    // the file's own time of writing.
+    constexpr std::uint32_t kMarch2010 = 0x4C999903;
+    std::vector<test::CraftedEntry> entries;
+    for (int i = 0; i < 300; ++i) {
+        // Around the size written by the helpers, and a few far larger.
+        const std::size_t size = i % 50 == 7   ? 300000 + i
+                                 : i % 50 == 8 ? 65536
+                                 : i % 50 == 9 ? 65537
+                                               : 1 + i * 97 % 5000;
+        test::CraftedEntry entry {"t\\f" + std::to_string(i), test::PatternBytes(size, static_cast<unsigned>(i))};
+        if (i % 2 == 0)
+            entry.timestamp = kMarch2010;
+        entries.push_back(entry);
+    }
+    makeArchive(entries);
+    const auto result = Cli({"extract", archive, out.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "300 of 300 files extracted to " + out.string() + "\n");
+    const auto timeOf = [&](int i) { return test::ModificationTime(test::Utf8Of(out / "t" / ("f" + std::to_string(i)))); };
+    for (int i = 0; i < 300; ++i) {
+        const std::string path = test::Utf8Of(out / "t" / ("f" + std::to_string(i)));
+        EXPECT_TRUE(test::ReadFile(path) == entries[static_cast<std::size_t>(i)].data) << path;
+        if (i % 2 == 0)
+            EXPECT_EQ(timeOf(i), timeOf(0)) << path << " lacks its stored time";
+        else
+            EXPECT_GT(timeOf(i), timeOf(0) + 86400 * 365) << path << " was given a stored time it does not have";
+    }
+}
+
 struct DamageCase
 {
     std::string name;
