@@ -109,24 +109,28 @@ void SourcePrefetch::prepareBatch(std::size_t number, Batch &batch)
     const std::size_t first = number * kBatchSize;
     const std::size_t end = std::min(count_, first + kBatchSize);
     batch.contents.clear();
-    std::vector<std::size_t> offsets(end - first, 0);
     for (std::size_t index = first; index < end; ++index) {
         Slot &slot = batch.slots[index - first];
         slot = Slot {};
         // After a failure nothing is opened: the writer stops the helpers there.
         if (index > firstFailure_.load(std::memory_order_relaxed) || stopRequested())
             continue;
-        prepare(index, slot, batch, offsets);
+        prepare(slot, index, batch);
     }
-    // The contents are placed once the batch's buffer has stopped growing.
-    for (std::size_t i = 0; i < offsets.size(); ++i) {
-        PreparedSource &source = batch.slots[i].source;
-        if (source.ready)
-            source.contents = std::string_view(batch.contents).substr(offsets[i], static_cast<std::size_t>(source.status.size));
+    // The buffer holds the sources read ahead one after the other; they are pointed at once it
+    // has stopped growing.
+    std::size_t offset = 0;
+    for (std::size_t index = first; index < end; ++index) {
+        PreparedSource &source = batch.slots[index - first].source;
+        if (!source.ready)
+            continue;
+        const auto size = static_cast<std::size_t>(source.status.size);
+        source.contents = std::string_view(batch.contents).substr(offset, size);
+        offset += size;
     }
 }
 
-void SourcePrefetch::prepare(std::size_t index, Slot &slot, Batch &batch, std::vector<std::size_t> &offsets)
+void SourcePrefetch::prepare(Slot &slot, std::size_t index, Batch &batch)
 {
     PreparedSource &source = slot.source;
     std::unique_ptr<FileStream> stream;
@@ -159,7 +163,6 @@ void SourcePrefetch::prepare(std::size_t index, Slot &slot, Batch &batch, std::v
     }
     source.ready = true;
     source.status = status;
-    offsets[index % kBatchSize] = offset;
 }
 
 } // namespace morvane

@@ -78,7 +78,8 @@ private:
     bool stopRequested() const { return stopping_.load(std::memory_order_relaxed); }
     void work();
     void prepareBatch(std::size_t number, Batch &batch);
-    void prepare(std::size_t index, Slot &slot, Batch &batch, std::vector<std::size_t> &offsets);
+    // Opens the source at index and, when small, appends it whole to the batch's buffer.
+    void prepare(Slot &slot, std::size_t index, Batch &batch);
 
     const std::size_t count_;
     const Opener open_;

@@ -14,7 +14,6 @@
 #include <ctime>
 #include <iostream>
 #include <map>
-#include <set>
 
 namespace morvane::cli {
 namespace {

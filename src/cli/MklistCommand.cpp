@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
+#include "platform/FolderCheck.h"
 #include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 #include "platform/PrintableText.h"
@@ -116,7 +117,7 @@ int RunMklist(const std::vector<std::string> &args)
     if (arguments.operands.size() != 1)
         throw UsageError("mklist takes exactly one folder");
     const std::string &folderArgument = arguments.operands.front();
-    if (KindOfPath(folderArgument) != PathKind::Folder)
+    if (!IsExistingFolder(folderArgument))
         throw Error("Cannot list " + PrintableFileName(folderArgument) + ": it is not a folder");
     std::error_code error;
     std::string folder = NormalAbsolutePath(folderArgument, error);

@@ -1,5 +1,6 @@
 #include "platform/SettingsFileAccess.h"
 
+#include "platform/PathQueries.h"
 #include "platform/WideText_win32.h"
 
 #include <windows.h>
@@ -19,10 +20,10 @@ bool IsPlainFile(DWORD attributes)
 
 // Other programs may read and write the file, and remove it, while we have it open: nothing here
 // shuts anybody out. A rename over the file is still refused until every handle on it is closed.
-HANDLE OpenShared(const std::wstring &path, bool forWriting)
+HANDLE OpenShared(const std::string &path, bool forWriting)
 {
     const DWORD access = GENERIC_READ | (forWriting ? GENERIC_WRITE : 0);
-    return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    return ::CreateFileW(WideFromUtf8(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
@@ -30,18 +31,11 @@ HANDLE OpenShared(const std::wstring &path, bool forWriting)
 // would keep the file from being replaced while it is held, and Windows enforces byte-range
 // locks on readers too; a named mutex does neither. The name comes from the full path in
 // capitals, since two spellings of a name differing only in case are the same file here.
-std::wstring TurnName(const std::wstring &path)
+std::wstring TurnName(const std::string &path)
 {
-    std::wstring full = path;
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed > 0) {
-        std::wstring buffer(needed, L'\0');
-        const DWORD length = ::GetFullPathNameW(path.c_str(), needed, buffer.data(), nullptr);
-        if (length > 0 && length < needed) {
-            buffer.resize(length);
-            full = std::move(buffer);
-        }
-    }
+    std::error_code error;
+    const std::string absolute = AbsolutePath(path, error);
+    std::wstring full = WideFromUtf8(error ? path : absolute);
     if (!full.empty())
         ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
     // FNV-1a over the UTF-16 code units: the full path could be longer than a mutex name may be.
@@ -61,7 +55,7 @@ std::wstring TurnName(const std::wstring &path)
 
 struct SettingsFileAccess::Handle
 {
-    std::wstring path;
+    std::string path;
     HANDLE file = INVALID_HANDLE_VALUE;
     HANDLE turn = nullptr;
     bool turnTaken = false;
@@ -87,8 +81,8 @@ struct SettingsFileAccess::Handle
 SettingsFileAccess::SettingsFileAccess(const std::string &path, bool forWriting)
     : handle_(std::make_unique<Handle>())
 {
-    handle_->path = WideFromUtf8(path);
-    handle_->file = OpenShared(handle_->path, forWriting);
+    handle_->path = path;
+    handle_->file = OpenShared(path, forWriting);
     if (handle_->file == INVALID_HANDLE_VALUE) {
         switch (::GetLastError()) {
         case ERROR_FILE_NOT_FOUND:

@@ -5,7 +5,6 @@
 #include "platform/PathQueries.h"
 #include "platform/PathRules.h"
 
-
 namespace morvane {
 
 namespace {
