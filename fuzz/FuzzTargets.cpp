@@ -5,8 +5,8 @@
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveReader.h"
 #include "platform/Errors.h"
-#include "platform/PrintableText.h"
-#include "platform/Utf8.h"
+#include "text/PrintableText.h"
+#include "text/Utf8.h"
 
 #include <cstdlib>
 #include <filesystem>

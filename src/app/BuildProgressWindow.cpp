@@ -1,6 +1,6 @@
 #include "app/BuildProgressWindow.h"
 
-#include "responses/FileSystemNames.h"
+#include "gui/FileSystemNames.h"
 #include "ui_BuildProgressWindow.h"
 
 #include <QCoreApplication>

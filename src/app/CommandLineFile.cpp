@@ -1,10 +1,10 @@
 #include "app/CommandLineFile.h"
 
 #include "app/Morvane_main.h"
-#include "platform/PrintableText.h"
-#include "responses/FileSystemNames.h"
-#include "responses/FailureReport.h"
-#include "responses/ModalInteraction.h"
+#include "text/PrintableText.h"
+#include "gui/FileSystemNames.h"
+#include "gui/FailureReport.h"
+#include "gui/ModalInteraction.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,13 +13,12 @@ namespace morvane {
 
 namespace {
 
-const QString kWarningTitle = QStringLiteral("Warning");
 
 void Refuse(TForm_main &mainWindow, const QString &text, const QString &file)
 {
-    const std::string shown = PrintableFileName(ToFileSystemPath(QDir::toNativeSeparators(file)), TerminalEncoding::Utf8);
+    const QString shown = PrintableText(ToFileSystemPath(QDir::toNativeSeparators(file)));
     Interaction().ShowMessage(&mainWindow, MessageKind::Warning, kWarningTitle,
-                              QString::fromStdString(shown) + QStringLiteral("\n\n") + text);
+                              shown + QStringLiteral("\n\n") + text);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "app/MorvaneApplication.h"
 
-#include "responses/FailureReport.h"
+#include "gui/FailureReport.h"
 
 #include <QFont>
 #include <QIcon>

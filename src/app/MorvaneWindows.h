@@ -2,7 +2,7 @@
 
 #include "app/Morvane_dialog.h"
 #include "app/Morvane_main.h"
-#include "responses/Morvane_response.h"
+#include "editor/Morvane_response.h"
 
 namespace morvane {
 

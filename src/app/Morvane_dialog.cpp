@@ -1,6 +1,6 @@
 #include "app/Morvane_dialog.h"
 
-#include "platform/Cp1252.h"
+#include "text/Cp1252.h"
 
 #include "ui_Morvane_dialog.h"
 

@@ -1,17 +1,17 @@
 #include "app/Morvane_main.h"
 
 #include "app/BuildProgressWindow.h"
-#include "responses/FailureReport.h"
+#include "gui/FailureReport.h"
 #include "app/Morvane_dialog.h"
 #include "app/SettingsLocation.h"
 #include "archive/ArchiveCommands.h"
 #include "platform/IniFile.h"
-#include "platform/PrintableText.h"
-#include "responses/BusyCursor.h"
-#include "responses/FileSystemNames.h"
-#include "responses/ModalInteraction.h"
-#include "responses/Morvane_response.h"
-#include "responses/SelectFolder.h"
+#include "text/PrintableText.h"
+#include "gui/BusyCursor.h"
+#include "gui/FileSystemNames.h"
+#include "gui/ModalInteraction.h"
+#include "editor/Morvane_response.h"
+#include "gui/SelectFolder.h"
 
 #include "ui_Morvane_main.h"
 
@@ -29,8 +29,6 @@ namespace {
 constexpr const char *kSettingsSection = "dir";
 constexpr const char *kSettingsKey = "workdir";
 
-const QString kWarningTitle = QStringLiteral("Warning");
-const QString kErrorTitle = QStringLiteral("Error");
 const QString kBuildCancelled = QStringLiteral("Génération POD annulée.\r\nPOD buld cancel.");
 const QString kBuildFailed = QStringLiteral("Erreur durant la génération du fichier POD");
 const QString kNotPod3 = QStringLiteral("Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file.");
@@ -42,7 +40,7 @@ const QString kResponseIsArchive =
 // when the build never changed that file.
 QString LeftBehind(const std::exception &failure)
 {
-    QString sentence = QString::fromStdString(PrintableFileName(DescribeFailedBuildLeftover(failure), TerminalEncoding::Utf8));
+    QString sentence = PrintableText(DescribeFailedBuildLeftover(failure));
     if (sentence.isEmpty())
         return sentence;
     sentence[0] = sentence[0].toUpper();
@@ -75,13 +73,10 @@ TForm_main::TForm_main(QWidget *parent)
     for (QLabel *label : {ui->Label1, ui->Label2, ui->Label3})
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
-    const auto bind = [this](auto *control, auto signal, void (TForm_main::*command)()) {
-        connect(control, signal, this, [this, command] { RunCommand(this, [this, command] { (this->*command)(); }); });
-    };
-    bind(ui->btnInit, &QPushButton::clicked, &TForm_main::btnInitClick);
-    bind(ui->CreateResponse, &ClickablePicture::clicked, &TForm_main::CreateResponseClick);
-    bind(ui->CreatePOD, &ClickablePicture::clicked, &TForm_main::CreatePODClick);
-    bind(ui->Button1, &QPushButton::clicked, &TForm_main::Button1Click);
+    BindCommand(ui->btnInit, &QPushButton::clicked, this, &TForm_main::btnInitClick);
+    BindCommand(ui->CreateResponse, &ClickablePicture::clicked, this, &TForm_main::CreateResponseClick);
+    BindCommand(ui->CreatePOD, &ClickablePicture::clicked, this, &TForm_main::CreatePODClick);
+    BindCommand(ui->Button1, &QPushButton::clicked, this, &TForm_main::Button1Click);
 }
 
 TForm_main::~TForm_main() = default;

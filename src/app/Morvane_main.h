@@ -1,6 +1,6 @@
 #pragma once
 
-#include "responses/FileDialogs.h"
+#include "gui/FileDialogs.h"
 
 #include <QString>
 #include <QWidget>

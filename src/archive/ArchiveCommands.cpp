@@ -2,7 +2,7 @@
 
 #include "archive/NumberConversion.h"
 #include "platform/PathQueries.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <new>
 

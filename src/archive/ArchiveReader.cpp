@@ -2,7 +2,8 @@
 
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
-#include "platform/PrintableText.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <algorithm>
 #include <chrono>
@@ -137,7 +138,7 @@ ArchiveReader::ArchiveReader(const std::string &path, ArchiveCheck check)
         read(check);
     } catch (const Error &error) {
         // The file changed under us between taking its length and reading it.
-        throw Error(PrintableFileName(path_) + ": " + error.what());
+        throw Error(PrintableFileName(path_, UserTerminalEncoding()) + ": " + error.what());
     }
 }
 
@@ -183,10 +184,10 @@ std::string ArchiveReader::entryLabel(std::uint32_t index, std::uint32_t nameOff
         // A label repeats in many messages; a name of any length must not make them huge.
         constexpr std::size_t kLongName = 120, kShownOfLongName = 100;
         if (name->size() > kLongName)
-            label += " (" + PrintableCp1252(name->substr(0, kShownOfLongName)) + "... "
+            label += " (" + PrintableCp1252(name->substr(0, kShownOfLongName), UserTerminalEncoding()) + "... "
                 + str(name->size()) + " bytes)";
         else
-            label += " (" + PrintableCp1252(*name) + ")";
+            label += " (" + PrintableCp1252(*name, UserTerminalEncoding()) + ")";
     }
     return label;
 }
@@ -273,7 +274,7 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "the stored data ends at offset " + str(a) + " but the directory starts at " + str(b);
         break;
     }
-    return PrintableFileName(path_) + ": " + what;
+    return PrintableFileName(path_, UserTerminalEncoding()) + ": " + what;
 }
 
 void ArchiveReader::read(ArchiveCheck check)
@@ -430,7 +431,7 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
             try {
                 fillReadAhead(at);
             } catch (const Error &error) {
-                throw Error(PrintableFileName(path_) + ": " + EntryLabel(entry) + ": " + error.what());
+                throw Error(PrintableFileName(path_, UserTerminalEncoding()) + ": " + EntryLabel(entry) + ": " + error.what());
             }
         }
         const std::size_t offset = static_cast<std::size_t>(at - readAheadStart_);

@@ -1,13 +1,13 @@
 #include "archive/Varnel_utility.h"
 
 #include "archive/ArchiveWriter.h"
-#include "archive/ResponseFile.h"
+#include "responses/ResponseFile.h"
 #include "archive/SourcePrefetch.h"
 #include "platform/CaseLookup.h"
 #include "platform/DosTime.h"
 #include "platform/Errors.h"
 #include "platform/PathQueries.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <system_error>
 

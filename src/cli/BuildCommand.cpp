@@ -4,7 +4,7 @@
 #include "cli/BuildProgress.h"
 #include "platform/Console.h"
 #include "platform/PathQueries.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <iostream>
 #include <memory>

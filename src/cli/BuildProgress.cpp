@@ -1,9 +1,9 @@
 #include "cli/BuildProgress.h"
 
-#include "archive/ResponseFile.h"
+#include "responses/ResponseFile.h"
 #include "platform/Errors.h"
 #include "platform/PathQueries.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <cstdio>
 #include <system_error>

@@ -3,12 +3,13 @@
 #include "archive/ArchiveReader.h"
 #include "cli/ExtractionPath.h"
 #include "cli/ExtractionWriters.h"
-#include "platform/Cp1252.h"
+#include "text/Cp1252.h"
 #include "platform/OutputFolder.h"
-#include "platform/PrintableText.h"
+#include "text/PrintableText.h"
 
-#include "platform/CaseLookup.h"
+#include "text/CaseFolding.h"
 #include "platform/DosTime.h"
+#include "platform/TerminalEncoding.h"
 
 #include <algorithm>
 #include <ctime>
@@ -71,9 +72,9 @@ std::vector<const ArchiveEntry *> chosenEntries(const ArchiveReader &reader,
     std::string missing;
     for (const auto &[name, found] : wanted)
         if (!found)
-            missing += (missing.empty() ? "" : ", ") + PrintableFileName(name);
+            missing += (missing.empty() ? "" : ", ") + PrintableFileName(name, UserTerminalEncoding());
     if (!missing.empty())
-        throw Error(PrintableFileName(reader.Path()) + " holds no entry named " + missing
+        throw Error(PrintableFileName(reader.Path(), UserTerminalEncoding()) + " holds no entry named " + missing
                     + "; nothing was extracted");
     return chosen;
 }
@@ -89,7 +90,7 @@ void refuseDamaged(const ArchiveReader &reader)
     lines.pop_back();
     for (const std::string &line : lines)
         std::cerr << "morvane-cli: " << line << '\n';
-    throw Error(PrintableFileName(reader.Path()) + " is damaged (" + total + "); nothing was extracted");
+    throw Error(PrintableFileName(reader.Path(), UserTerminalEncoding()) + " is damaged (" + total + "); nothing was extracted");
 }
 
 // Fewer files than this are written without helpers.
@@ -140,7 +141,7 @@ int RunExtract(const std::vector<std::string> &args)
             const auto [earlier, fresh] = writtenByFoldedName.emplace(FoldCase(joined), joined);
             if (!fresh && earlier->second != joined) {
                 outcome.message = "refused: its name differs only by letter case from "
-                    + PrintableFileName(earlier->second) + ", written before it; nothing written for it";
+                    + PrintableFileName(earlier->second, UserTerminalEncoding()) + ", written before it; nothing written for it";
                 continue;
             }
         }
@@ -169,7 +170,7 @@ int RunExtract(const std::vector<std::string> &args)
                              [&](const ChunkSink &sink) { reader.ReadData(*entry, sink); });
             outcome.written = true;
         } catch (const Error &error) {
-            outcome.message = "not extracted: " + PrintableFileName(error.what());
+            outcome.message = "not extracted: " + PrintableFileName(error.what(), UserTerminalEncoding());
         }
     }
     // Every helper done and stopped: the outcomes are final.
@@ -184,14 +185,14 @@ int RunExtract(const std::vector<std::string> &args)
             ++written;
             continue;
         }
-        std::cerr << "morvane-cli: " << PrintableFileName(archivePath) << ": " << reader.EntryLabel(*chosen[i]) << ' '
+        std::cerr << "morvane-cli: " << PrintableFileName(archivePath, UserTerminalEncoding()) << ": " << reader.EntryLabel(*chosen[i]) << ' '
                   << outcome.message << '\n';
     }
     std::cout << written << " of " << chosen.size() << (chosen.size() == 1 ? " file" : " files")
-              << " extracted to " << PrintableFileName(folderPath) << '\n';
+              << " extracted to " << PrintableFileName(folderPath, UserTerminalEncoding()) << '\n';
     if (written != chosen.size())
         throw Error(std::to_string(chosen.size() - written) + " of " + std::to_string(chosen.size())
-                    + " entries of " + PrintableFileName(archivePath) + " were not extracted (see above)");
+                    + " entries of " + PrintableFileName(archivePath, UserTerminalEncoding()) + " were not extracted (see above)");
     return 0;
 }
 

@@ -1,6 +1,6 @@
 #include "cli/ExtractionPath.h"
 
-#include "platform/Cp1252.h"
+#include "text/Cp1252.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <string>
 #include <string_view>

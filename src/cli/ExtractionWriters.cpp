@@ -1,8 +1,9 @@
 #include "cli/ExtractionWriters.h"
 
-#include "platform/CaseLookup.h"
-#include "platform/PathRules.h"
-#include "platform/PrintableText.h"
+#include "text/CaseFolding.h"
+#include "text/PathRules.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <memory>
 #include <system_error>
@@ -77,7 +78,7 @@ void ExtractionWriters::work(Helper &helper)
     try {
         folder.emplace(folder_);
     } catch (const Error &error) {
-        unusable = PrintableFileName(error.what());
+        unusable = PrintableFileName(error.what(), UserTerminalEncoding());
     }
     for (;;) {
         Job job;
@@ -97,7 +98,7 @@ void ExtractionWriters::work(Helper &helper)
                              [&](const ChunkSink &sink) { sink(job.data.data(), job.data.size()); });
             outcome.written = true;
         } catch (const Error &error) {
-            outcome.message = "not extracted: " + (folder ? PrintableFileName(error.what()) : unusable);
+            outcome.message = "not extracted: " + (folder ? PrintableFileName(error.what(), UserTerminalEncoding()) : unusable);
         } catch (...) {
             outcome.unexpected = std::current_exception();
         }

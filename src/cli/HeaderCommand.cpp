@@ -1,7 +1,8 @@
 #include "cli/Commands.h"
 
-#include "platform/Cp1252.h"
-#include "platform/PrintableText.h"
+#include "text/Cp1252.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <iostream>
 
@@ -37,11 +38,11 @@ int RunHeader(const std::vector<std::string> &args)
     }
     // Showing the values only reads: the archive is opened read-only.
     const HeaderTexts texts = ReadArchiveHeader(archivePath);
-    std::cout << "description: " << PrintableCp1252(texts.Description) << '\n'
-              << "version: " << PrintableCp1252(texts.Version) << '\n'
-              << "priority: " << PrintableCp1252(texts.Priority) << '\n'
-              << "author: " << PrintableCp1252(texts.Author) << '\n'
-              << "copyright: " << PrintableCp1252(texts.Copyright) << '\n';
+    std::cout << "description: " << PrintableCp1252(texts.Description, UserTerminalEncoding()) << '\n'
+              << "version: " << PrintableCp1252(texts.Version, UserTerminalEncoding()) << '\n'
+              << "priority: " << PrintableCp1252(texts.Priority, UserTerminalEncoding()) << '\n'
+              << "author: " << PrintableCp1252(texts.Author, UserTerminalEncoding()) << '\n'
+              << "copyright: " << PrintableCp1252(texts.Copyright, UserTerminalEncoding()) << '\n';
     return 0;
 }
 

@@ -1,7 +1,8 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveReader.h"
-#include "platform/PrintableText.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <algorithm>
 #include <iomanip>
@@ -19,7 +20,7 @@ int RunList(const std::vector<std::string> &args)
     const std::vector<ArchiveEntry> &entries = reader.Entries();
     if (!arguments.has("-l")) {
         for (const ArchiveEntry &entry : entries)
-            std::cout << PrintableCp1252(entry.Name) << '\n';
+            std::cout << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
         return 0;
     }
 
@@ -34,7 +35,7 @@ int RunList(const std::vector<std::string> &args)
         std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.Size << ' '
                   << std::setw(static_cast<int>(offsetWidth)) << entry.DataOffset << ' '
                   << std::left << std::setw(timeWidth) << FormatTimestamp(entry.Timestamp) << ' '
-                  << PrintableCp1252(entry.Name) << '\n';
+                  << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
     return 0;
 }
 

@@ -2,13 +2,13 @@
 
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
-#include "platform/FolderCheck.h"
 #include "platform/PathQueries.h"
-#include "platform/PathRules.h"
-#include "platform/PrintableText.h"
+#include "text/PathRules.h"
+#include "text/PrintableText.h"
 #include "platform/WholeFile.h"
 #include "responses/ResponseLinePath.h"
 #include "responses/TFind.h"
+#include "platform/TerminalEncoding.h"
 
 #include <algorithm>
 #include <iostream>
@@ -73,7 +73,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
     const bool endsWithSeparator
         = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
     if (finder.Path() != (endsWithSeparator ? folder : folder + PathSeparator(kNativePathStyle)))
-        throw Error("Cannot list " + PrintableFileName(folder) + ": it is not a folder");
+        throw Error("Cannot list " + PrintableFileName(folder, UserTerminalEncoding()) + ": it is not a folder");
 
     const std::vector<std::string> &found = finder.Execute();
     const std::vector<std::uint32_t> &attributes = finder.Attributes();
@@ -84,7 +84,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
             continue;
         const ResponseLine line = maker.ForFound(found[i], attributes[i]);
         if (line.refusal != LineRefusal::None) {
-            std::cerr << "morvane-cli: left out " << PrintableFileName(found[i]) << ": " << DescribeRefusal(line.refusal)
+            std::cerr << "morvane-cli: left out " << PrintableFileName(found[i], UserTerminalEncoding()) << ": " << DescribeRefusal(line.refusal)
                       << '\n';
             ++leftOut;
             continue;
@@ -93,7 +93,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
         text += "\r\n";
     }
     for (const auto &unread : finder.UnreadFolders())
-        std::cerr << "morvane-cli: cannot read folder " << PrintableFileName(unread.path) << ": "
+        std::cerr << "morvane-cli: cannot read folder " << PrintableFileName(unread.path, UserTerminalEncoding()) << ": "
                   << unread.error.message() << '\n';
 
     const std::size_t unreadCount = finder.UnreadFolders().size();
@@ -117,12 +117,12 @@ int RunMklist(const std::vector<std::string> &args)
     if (arguments.operands.size() != 1)
         throw UsageError("mklist takes exactly one folder");
     const std::string &folderArgument = arguments.operands.front();
-    if (!IsExistingFolder(folderArgument))
-        throw Error("Cannot list " + PrintableFileName(folderArgument) + ": it is not a folder");
+    if (KindOfPath(folderArgument) != PathKind::Folder)
+        throw Error("Cannot list " + PrintableFileName(folderArgument, UserTerminalEncoding()) + ": it is not a folder");
     std::error_code error;
     std::string folder = NormalAbsolutePath(folderArgument, error);
     if (error)
-        throw Error("Cannot list " + PrintableFileName(folderArgument) + ": " + error.message());
+        throw Error("Cannot list " + PrintableFileName(folderArgument, UserTerminalEncoding()) + ": " + error.message());
     // A root keeps its separator.
     if (folder.size() > 1 && IsPathDelimiter(folder.back(), kNativePathStyle)
         && !IsPathDelimiter(folder[folder.size() - 2], kNativePathStyle) && folder[folder.size() - 2] != ':')

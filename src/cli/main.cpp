@@ -1,7 +1,8 @@
 #include "cli/Commands.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
-#include "platform/PrintableText.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <cstdio>
 #include <functional>
@@ -86,11 +87,11 @@ int main(int argc, char **argv)
             throw morvane::cli::UsageError(args.empty() ? "no command given" : "unknown command " + args.front());
         return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const morvane::cli::UsageError &error) {
-        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << "\nTry 'morvane-cli --help'.\n";
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what(), morvane::UserTerminalEncoding()) << "\nTry 'morvane-cli --help'.\n";
         return 2;
     } catch (const std::exception &error) {
         // Messages quote paths and names as given; none may reach the terminal raw.
-        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what()) << '\n';
+        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what(), morvane::UserTerminalEncoding()) << '\n';
         return 1;
     }
 }

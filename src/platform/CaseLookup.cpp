@@ -1,28 +1,11 @@
 #include "platform/CaseLookup.h"
 
-#include "platform/Utf8.h"
+#include "platform/DirectoryListing.h"
+#include "platform/PathQueries.h"
+#include "text/CaseFolding.h"
 
 namespace morvane {
 namespace {
-
-// The small letter of a Windows-1252 capital; every other code point is its own fold.
-char32_t foldCodePoint(char32_t cp)
-{
-    if (cp >= U'A' && cp <= U'Z')
-        return cp + (U'a' - U'A');
-    if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)
-        return cp + 0x20;
-    switch (cp) {
-    case 0x0160: // Š
-    case 0x0152: // Œ
-    case 0x017D: // Ž
-        return cp + 1;
-    case 0x0178: // Ÿ
-        return 0x00FF;
-    default:
-        return cp;
-    }
-}
 
 std::vector<std::string_view> components(std::string_view path)
 {
@@ -43,22 +26,6 @@ bool isFixedComponent(std::string_view part)
 }
 
 } // namespace
-
-std::string FoldCase(std::string_view name)
-{
-    std::string folded;
-    folded.reserve(name.size());
-    for (std::size_t i = 0; i < name.size();) {
-        char32_t cp = 0;
-        if (const std::size_t length = DecodeUtf8(name.substr(i), cp); length > 0) {
-            AppendUtf8(folded, foldCodePoint(cp));
-            i += length;
-        } else {
-            folded += name[i++];
-        }
-    }
-    return folded;
-}
 
 CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::string> &spellings)
 {

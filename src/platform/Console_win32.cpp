@@ -1,6 +1,6 @@
 #include "platform/Console.h"
 
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "text/WildcardMask.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace morvane {
 
@@ -30,16 +33,6 @@ struct DirectoryEntry
     std::string name;
     std::uint32_t attributes = 0;
 };
-
-// Whether a name matches a Windows wildcard mask: '*' any run of characters, '?' one character,
-// letters compared without regard to ASCII case; "*.*" matches every name, with or without a dot.
-bool MaskMatches(std::string_view mask, std::string_view name);
-
-// The attribute word of an entry as Windows would report it, derived from the Linux file type:
-// folder for a directory (or a link to one), archive for a regular file, system for anything
-// else (device, FIFO, socket, dangling link), hidden for a name starting with '.' (not "." and
-// ".."), read-only when the owner may not write. nullopt when the entry cannot be examined.
-std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name);
 
 // What a listing reports: entries whose name matches a mask and whose attribute word shares no
 // bit with the exclusion mask (NOT attributeValue) AND kFaExcludable.
@@ -90,5 +83,8 @@ private:
     ListingFilter filter_;
     std::error_code error_;
 };
+
+// The names in a folder, "." and ".." left out; nullopt when it cannot be read.
+std::optional<std::vector<std::string>> FolderEntryNames(const std::string &folder);
 
 } // namespace morvane

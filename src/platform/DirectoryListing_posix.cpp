@@ -1,10 +1,14 @@
 #include "platform/DirectoryListing.h"
 
+#include "DirectoryListing_posix.h"
+
 #include <cerrno>
 #include <climits>
+#include <memory>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace morvane {
 
@@ -110,6 +114,26 @@ std::optional<DirectoryEntry> DirectoryListing::Next()
         if (attributes && filter_.WordPasses(*attributes))
             return DirectoryEntry{entry->d_name, *attributes};
     }
+}
+
+std::optional<std::vector<std::string>> FolderEntryNames(const std::string &folder)
+{
+    // O_NONBLOCK: a FIFO put where a folder is expected must not stall the open.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::fdopendir(fd), ::closedir);
+    if (!dir) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    return names;
 }
 
 } // namespace morvane

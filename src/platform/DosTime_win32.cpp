@@ -1,6 +1,6 @@
 #include "platform/DosTime.h"
 
-#include "platform/DosTime_win32.h"
+#include "DosTime_win32.h"
 
 namespace morvane {
 namespace {
@@ -45,15 +45,9 @@ std::optional<SYSTEMTIME> LocalTimeOf(std::time_t seconds, const TIME_ZONE_INFOR
     return local;
 }
 
-ScopedFileTimeZone::ScopedFileTimeZone(const TIME_ZONE_INFORMATION &zone)
-    : previous_(zoneOverride())
+void SetFileTimeZone(const std::optional<TIME_ZONE_INFORMATION> &zone)
 {
     zoneOverride() = zone;
-}
-
-ScopedFileTimeZone::~ScopedFileTimeZone()
-{
-    zoneOverride() = previous_;
 }
 
 const TIME_ZONE_INFORMATION *FileTimeZone()

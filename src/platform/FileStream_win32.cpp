@@ -1,8 +1,8 @@
 #include "platform/FileStream.h"
 
-#include "platform/DosTime_win32.h"
+#include "DosTime_win32.h"
 #include "platform/Errors.h"
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 #include "platform/OutputFolder.h"
 
-#include "platform/DosTime_win32.h"
+#include "DosTime_win32.h"
 #include "platform/Errors.h"
-#include "platform/WideText_win32.h"
-#include "platform/Win32Handle_win32.h"
+#include "WideText_win32.h"
+#include "Win32Handle_win32.h"
 
 #include <windows.h>
 

@@ -47,4 +47,7 @@ std::string NormalAbsolutePath(const std::string &path, std::error_code &error);
 // The current folder, or empty with error set.
 std::string CurrentFolder(std::error_code &error);
 
+// Whether anything (a file, a folder, even a dangling symbolic link) exists at path.
+bool PathEntryExists(const std::string &path);
+
 } // namespace morvane

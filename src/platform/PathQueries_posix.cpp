@@ -34,12 +34,6 @@ std::optional<FileIdentity> IdentifyFile(const std::string &path)
     return FileIdentity {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
-bool AreSameFile(const std::string &first, const std::string &second)
-{
-    const auto one = IdentifyFile(first);
-    return one && one == IdentifyFile(second);
-}
-
 std::optional<std::uint64_t> SizeOfFile(const std::string &path)
 {
     struct stat status {};
@@ -68,6 +62,12 @@ std::string CurrentFolder(std::error_code &error)
     error.clear();
     const std::filesystem::path current = std::filesystem::current_path(error);
     return error ? std::string() : current.string();
+}
+
+bool PathEntryExists(const std::string &path)
+{
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
 }
 
 } // namespace morvane

@@ -1,7 +1,7 @@
 #include "platform/PathQueries.h"
 
-#include "platform/WideText_win32.h"
-#include "platform/Win32Handle_win32.h"
+#include "WideText_win32.h"
+#include "Win32Handle_win32.h"
 
 #include <windows.h>
 
@@ -65,12 +65,6 @@ std::optional<FileIdentity> IdentifyFile(const std::string &path)
                          (static_cast<std::uint64_t>(details.nFileIndexHigh) << 32) | details.nFileIndexLow};
 }
 
-bool AreSameFile(const std::string &first, const std::string &second)
-{
-    const auto one = IdentifyFile(first);
-    return one && one == IdentifyFile(second);
-}
-
 std::optional<std::uint64_t> SizeOfFile(const std::string &path)
 {
     const auto information = informationOf(path);
@@ -118,6 +112,11 @@ std::string CurrentFolder(std::error_code &error)
     }
     current.resize(length);
     return Utf8FromWide(current);
+}
+
+bool PathEntryExists(const std::string &path)
+{
+    return ::GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace morvane

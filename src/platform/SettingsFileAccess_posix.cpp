@@ -1,6 +1,6 @@
 #include "platform/SettingsFileAccess.h"
 
-#include "platform/WholeFileAt_posix.h"
+#include "WholeFileAt_posix.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "platform/SettingsFileAccess.h"
 
 #include "platform/PathQueries.h"
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "platform/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <langinfo.h>
 #include <locale.h>

@@ -1,5 +1,5 @@
 #include "platform/WholeFile.h"
-#include "platform/WholeFileAt_posix.h"
+#include "WholeFileAt_posix.h"
 
 #include <array>
 #include <atomic>
@@ -218,12 +218,6 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
     if (!folder.valid())
         throw posix::failure(path, errno);
     posix::WriteWholeFileAt(folder.get(), name, path, produce, options);
-}
-
-void WriteWholeFile(const std::string &path, std::string_view contents, const WholeFileOptions &options)
-{
-    WriteWholeFile(
-        path, [contents](const ChunkSink &sink) { sink(contents.data(), contents.size()); }, options);
 }
 
 } // namespace morvane

@@ -1,8 +1,8 @@
 #include "platform/WholeFile.h"
 
-#include "platform/DosTime_win32.h"
-#include "platform/WideText_win32.h"
-#include "platform/Win32Handle_win32.h"
+#include "DosTime_win32.h"
+#include "WideText_win32.h"
+#include "Win32Handle_win32.h"
 
 #include <windows.h>
 
@@ -104,12 +104,6 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
         ::DeleteFileW(temporary.c_str());
         throw;
     }
-}
-
-void WriteWholeFile(const std::string &path, std::string_view contents, const WholeFileOptions &options)
-{
-    WriteWholeFile(
-        path, [contents](const ChunkSink &sink) { sink(contents.data(), contents.size()); }, options);
 }
 
 } // namespace morvane

@@ -1,4 +1,4 @@
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 

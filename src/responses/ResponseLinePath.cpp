@@ -1,6 +1,6 @@
 #include "responses/ResponseLinePath.h"
 
-#include "platform/Cp1252.h"
+#include "text/Cp1252.h"
 #include "platform/DirectoryListing.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "responses/ResponseTextCodec.h"
 
-#include "platform/Cp1252.h"
-#include "platform/Utf8.h"
+#include "text/Cp1252.h"
+#include "text/Utf8.h"
 
 namespace morvane {
 

@@ -1,9 +1,8 @@
 #include "responses/TFind.h"
 
 #include "platform/DirectoryListing.h"
-#include "platform/FolderCheck.h"
 #include "platform/PathQueries.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 namespace morvane {
 
@@ -42,7 +41,7 @@ TFindFile::TFindFile()
 
 void TFindFile::SetPath(const std::string &value)
 {
-    if (value == path_ || value.empty() || !IsExistingFolder(value))
+    if (value == path_ || value.empty() || KindOfPath(value) != PathKind::Folder)
         return;
     path_ = endsWithSeparator(value) ? value : value + kSeparator;
 }

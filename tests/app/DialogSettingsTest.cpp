@@ -1,5 +1,5 @@
 #include "CaseName.h"
-#include "responses/ModalInteraction.h"
+#include "gui/ModalInteraction.h"
 
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"

@@ -2,10 +2,11 @@
 #include "CaseName.h"
 #include "archive/ArchiveReader.h"
 #include "platform/Errors.h"
-#include "platform/PrintableText.h"
+#include "text/PrintableText.h"
 
 #include "CraftedArchive.h"
 #include "TestFiles.h"
+#include "platform/TerminalEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -368,7 +369,7 @@ TEST(ArchiveReader, ControlCharactersInANameAreShownAsQuestionMarksInItsLabel)
     TempDir dir;
     WriteFile(dir / "x.POD", CraftArchive({{"a\x1B[2J\x9B" "b\x81", "data"}}));
     const ArchiveReader reader(dir / "x.POD");
-    EXPECT_EQ(reader.EntryLabel(reader.Entries().at(0)), "entry 1 (a?[2J" + PrintableCp1252("\x9B") + "b?)");
+    EXPECT_EQ(reader.EntryLabel(reader.Entries().at(0)), "entry 1 (a?[2J" + PrintableCp1252("\x9B", UserTerminalEncoding()) + "b?)");
 }
 
 std::uint32_t stored(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,

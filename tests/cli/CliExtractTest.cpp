@@ -2,7 +2,7 @@
 #include "CliFiles.h"
 #include "CraftedArchive.h"
 
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <gtest/gtest.h>
 

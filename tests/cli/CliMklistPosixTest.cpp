@@ -3,7 +3,8 @@
 #include "CaseName.h"
 #include "CliFiles.h"
 #include "DeepFolders.h"
-#include "platform/PrintableText.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,7 @@ TEST_P(CliMklistLeftOut, WritesTheRestAndNamesWhatItLeftOut)
     const auto result = Cli({"mklist", tree.string(), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(test::ReadFile(dir / "list.txt"), "good.txt\r\n");
-    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName((tree / GetParam().entry).string()) + ": "
+    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName((tree / GetParam().entry).string(), UserTerminalEncoding()) + ": "
                               + GetParam().reason + "\nmorvane-cli: the list is incomplete: 1 entry left out, "
                               "0 folders not read\n");
     EXPECT_EQ(std::count_if(result.err.begin(), result.err.end(),

@@ -4,7 +4,8 @@
 #include "CliFiles.h"
 #include "HiddenName.h"
 #include "SystemState.h"
-#include "platform/PrintableText.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -204,7 +205,7 @@ TEST(CliMklistEdges, ANameOutsideWindows1252IsLeftOutAndNamed)
     const auto result = Cli({"mklist", Utf8Of(tree), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(test::ReadFile(dir / "list.txt"), "good.txt\r\n");
-    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName(cjk)
+    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName(cjk, UserTerminalEncoding())
                               + ": its name holds a character that Windows-1252 cannot hold\n"
                                 "morvane-cli: the list is incomplete: 1 entry left out, 0 folders not read\n");
 }

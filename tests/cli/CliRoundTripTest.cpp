@@ -1,7 +1,8 @@
 #include "CliFiles.h"
 #include "CraftedArchive.h"
-#include "platform/Cp1252.h"
-#include "platform/PrintableText.h"
+#include "text/Cp1252.h"
+#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
     std::vector<std::string> shown, printed;
     for (const std::string &line : lines) {
         shown.push_back(Cp1252ToUtf8(line));
-        printed.push_back(PrintableCp1252(line));
+        printed.push_back(PrintableCp1252(line, UserTerminalEncoding()));
     }
     const auto listed = Cli({"list", archive});
     EXPECT_EQ(listed.exitCode, 0) << listed.err;

@@ -1,7 +1,7 @@
 #include "cli/ExtractionWriters.h"
 
 #include "CaseName.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <gtest/gtest.h>
 

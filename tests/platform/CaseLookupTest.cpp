@@ -1,4 +1,7 @@
 #include "platform/CaseLookup.h"
+#include "platform/DirectoryListing.h"
+#include "platform/PathQueries.h"
+#include "text/CaseFolding.h"
 #include "CaseName.h"
 
 #include "TestFiles.h"

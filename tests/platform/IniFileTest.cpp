@@ -18,7 +18,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 #else

@@ -1,7 +1,7 @@
 #include "CaseName.h"
 #include "platform/DirectoryListing.h"
 #include "platform/PathQueries.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include "TestFiles.h"
 

@@ -2,10 +2,10 @@
 // zone rules applied to file times.
 #include "platform/DirectoryListing.h"
 #include "platform/DosTime.h"
-#include "platform/DosTime_win32.h"
+#include "DosTime_win32.h"
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 #include "CaseName.h"
 
 #include "TestFiles.h"
@@ -197,15 +197,18 @@ struct ZoneCase
     std::int32_t stored;
 };
 
+// Turns file times into local times in the zone of these tests for the length of each test.
 class TimeRule : public testing::TestWithParam<ZoneCase>
 {
+protected:
+    void SetUp() override { SetFileTimeZone(centralEurope()); }
+    void TearDown() override { SetFileTimeZone(std::nullopt); }
 };
 
 // The local time of a file is the one its zone's rules gave at that moment, whatever the season
 // today: winter files an hour ahead of UTC, summer files two.
 TEST_P(TimeRule, FollowsTheRulesInForceAtTheFilesMoment)
 {
-    const ScopedFileTimeZone zone(centralEurope());
     EXPECT_EQ(DosDateTimeOf(GetParam().moment), GetParam().stored);
     std::tm local {};
     const auto stored = static_cast<std::uint32_t>(GetParam().stored);

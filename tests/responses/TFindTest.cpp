@@ -4,7 +4,7 @@
 #include "SystemState.h"
 #include "TestFiles.h"
 #include "platform/DirectoryListing.h"
-#include "platform/PathRules.h"
+#include "text/PathRules.h"
 
 #include <gtest/gtest.h>
 
@@ -185,31 +185,6 @@ TEST_F(ListingKindsTest, EachResultComesWithItsWordWithoutTheReadOnlyBit)
                                                            {"fifo", kFaSysFile},
                                                            {"dangling", kFaSysFile | kFaSymLink},
                                                            {"link", kFaArchive | kFaSymLink}}));
-}
-
-TEST(EntryAttributesTest, WordsFollowTheFileType)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "the attribute words derived from POSIX file types and permissions";
-#else
-    TempDir dir;
-    WriteFile(dir / "plain", "p");
-    WriteFile(dir / "readonly", "r");
-    ::chmod((dir / "readonly").c_str(), 0444);
-    fs::create_directory(dir / ".folder");
-    fs::create_directory_symlink(dir / ".folder", dir / "link");
-    fs::create_symlink(dir / "missing", dir / "dangling");
-    const int handle = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(handle, 0);
-    EXPECT_EQ(EntryAttributes(handle, "plain"), kFaArchive);
-    EXPECT_EQ(EntryAttributes(handle, "readonly"), kFaArchive | kFaReadOnly);
-    EXPECT_EQ(EntryAttributes(handle, ".folder"), kFaDirectory | kFaHidden);
-    EXPECT_EQ(EntryAttributes(handle, "link"), kFaDirectory | kFaSymLink);
-    EXPECT_EQ(EntryAttributes(handle, "dangling"), kFaSysFile | kFaSymLink);
-    EXPECT_EQ(EntryAttributes(handle, "."), kFaDirectory);
-    EXPECT_EQ(EntryAttributes(handle, "absent"), std::nullopt);
-    ::close(handle);
-#endif
 }
 
 // root: a.txt .h.txt sub/{b.txt deeper/{c.txt}} .hiddensub/{x.txt} empty/

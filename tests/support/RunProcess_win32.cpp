@@ -1,7 +1,7 @@
 #include "RunProcess.h"
 
 #include "TestFiles.h"
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "QtPrinters.h"
-#include "responses/ModalInteraction.h"
+#include "gui/ModalInteraction.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "SystemState.h"
 
-#include "platform/WideText_win32.h"
+#include "WideText_win32.h"
 
 #include <windows.h>
 

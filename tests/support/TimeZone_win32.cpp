@@ -1,8 +1,9 @@
 #include "TestFiles.h"
 
-#include "platform/DosTime_win32.h"
+#include "DosTime_win32.h"
 
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -11,10 +12,14 @@ namespace morvane::test {
 struct ScopedTimeZone::Saved
 {
     explicit Saved(const TIME_ZONE_INFORMATION &zone)
-        : zone(zone)
+        : previous(FileTimeZone() ? std::optional(*FileTimeZone()) : std::nullopt)
     {
+        SetFileTimeZone(zone);
     }
-    ScopedFileTimeZone zone;
+    ~Saved() { SetFileTimeZone(previous); }
+    Saved(const Saved &) = delete;
+    Saved &operator=(const Saved &) = delete;
+    std::optional<TIME_ZONE_INFORMATION> previous;
 };
 
 namespace {

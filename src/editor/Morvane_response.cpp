@@ -1,0 +1,233 @@
+#include "editor/Morvane_response.h"
+
+#include "gui/FailureReport.h"
+#include "platform/Errors.h"
+#include "platform/FileStream.h"
+#include "text/PathRules.h"
+#include "text/PrintableText.h"
+#include "platform/WholeFile.h"
+#include "gui/BusyCursor.h"
+#include "gui/FileSystemNames.h"
+#include "gui/ModalInteraction.h"
+#include "responses/ResponseLinePath.h"
+#include "editor/ResponseListText.h"
+#include "gui/SelectFolder.h"
+#include "ui_Morvane_response.h"
+
+#include <QApplication>
+#include <QFile>
+
+namespace morvane {
+
+namespace {
+
+// The window's place on the screen as its form gives it; uic keeps only a window's size, and Qt
+// would centre the dialog over the main window.
+constexpr QPoint kFormPosition {461, 181};
+
+// Hides a widget for as long as the object lives.
+class HiddenWhile
+{
+public:
+    explicit HiddenWhile(QWidget &widget) : widget_(widget) { widget_.hide(); }
+    ~HiddenWhile() { widget_.show(); }
+    HiddenWhile(const HiddenWhile &) = delete;
+    HiddenWhile &operator=(const HiddenWhile &) = delete;
+
+private:
+    QWidget &widget_;
+};
+
+// Replaces the file only once the whole text is written, so a failed save keeps the old file.
+void writeResponseFile(const QString &path, const std::string &bytes)
+{
+    const std::string target = ToFileSystemPath(path);
+    WholeFileOptions options;
+    options.keepPermissions = true;
+    options.durable = true;
+    try {
+        WriteWholeFile(target, bytes, options);
+    } catch (const WholeFileError &) {
+        throw Error(cannotCreateFileMessage(target));
+    }
+}
+
+} // namespace
+
+Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::Tform_response>())
+    , workDir_(std::move(workDir))
+{
+    ui->setupUi(this);
+    move(kFormPosition);
+    // Create Dir hides the text area while it works; the tool bar and status bar stay where they are.
+    QSizePolicy listPolicy = ui->Response->sizePolicy();
+    listPolicy.setRetainSizeWhenHidden(true);
+    ui->Response->setSizePolicy(listPolicy);
+    // Typing goes into the list as soon as the window shows, not to the first button.
+    ui->Response->setFocus();
+
+    OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
+    OpenDialog.DefaultExt = QStringLiteral("*.txt");
+    OpenDialog.AllowMultiSelect = true;
+    SaveDialog.Filter = QStringLiteral("Fichiers textes|*.txt|Tous fichiers|*.*");
+    SaveDialog.DefaultExt = QStringLiteral("*.txt");
+    SaveDialog.OverwritePrompt = true;
+    FindFile.SetFileAttr({ffaDirectory, ffaAnyFile});
+    FindFile.SetInSubFolders(true);
+    FindFile.SetFileMask("*.*");
+
+    for (const auto &[button, handler] : {std::pair {ui->tbEffacer, &Tform_response::tbEffacerClick},
+                                          std::pair {ui->tbCreer, &Tform_response::tbCreerClick},
+                                          std::pair {ui->tbCreerDir, &Tform_response::tbCreerDirClick},
+                                          std::pair {ui->tbCharger, &Tform_response::tbChargerClick},
+                                          std::pair {ui->tbEnregistrer, &Tform_response::tbEnregistrerClick}})
+        BindCommand(button, &QAbstractButton::clicked, this, handler);
+    connect(ui->btnFermer, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+}
+
+Tform_response::~Tform_response() = default;
+
+void Tform_response::tbEffacerClick()
+{
+    ui->Response->clear();
+}
+
+void Tform_response::tbCreerClick()
+{
+    const QString workDir = workDir_();
+    if (!requireWorkDir(workDir))
+        return;
+    OpenDialog.Filter = QStringLiteral("Tous fichiers|*.*");
+    OpenDialog.DefaultExt = QStringLiteral("*.*");
+    OpenDialog.InitialDir = workDir;
+    if (!OpenDialog.Execute(this))
+        return;
+    std::vector<std::string> paths;
+    for (const QString &file : OpenDialog.Files)
+        paths.push_back(ToFileSystemPath(file));
+    QStringList leftOut;
+    std::vector<std::string> lines = linesFor(paths, nullptr, workDir, leftOut);
+    for (std::string &line : lines)
+        line = AsciiUpper(line);
+    AppendResponseLines(*ui->Response, lines);
+    showLineCount();
+    warnLeftOut(leftOut);
+}
+
+void Tform_response::tbCreerDirClick()
+{
+    const QString workDir = workDir_();
+    if (!requireWorkDir(workDir))
+        return;
+    QString folder;
+    bool inside = false;
+    QStringList leftOut;
+    {
+        // The list is hidden while the folder is chosen and searched, and back before any warning.
+        const HiddenWhile hidden(*ui->Response);
+        if (!SelectFolder(QStringLiteral("Select a directory"), workDir, folder) || folder.isEmpty())
+            return;
+        inside = FolderIsWithin(ToFileSystemPath(folder), ToFileSystemPath(workDir));
+        if (inside)
+            leftOut = listFolder(ToFileSystemPath(folder), workDir);
+    }
+    if (!inside) {
+        Interaction().ShowMessage(
+            this, MessageKind::Warning, kWarningTitle,
+            QStringLiteral("Ce dossier n'est pas dans le dossier de travail ; la liste est inchangée.\n"
+                           "The folder %1 lies outside the working folder %2; the list is unchanged.")
+                .arg(PrintableText(ToFileSystemPath(folder)), PrintableText(ToFileSystemPath(workDir))));
+        return;
+    }
+    warnLeftOut(leftOut);
+}
+
+QStringList Tform_response::listFolder(const std::string &folder, const QString &workDir)
+{
+    const BusyCursor busy;
+    FindFile.SetPath(folder);
+    const bool endsWithSeparator = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
+    const std::string expected = endsWithSeparator ? folder : folder + PathSeparator(kNativePathStyle);
+    // A folder the finder refuses would leave it searching the previous one.
+    if (FindFile.Path() != expected)
+        throw Error("Cannot open folder " + folder);
+    QStringList leftOut;
+    const std::vector<std::string> &found = FindFile.Execute();
+    SetResponseLines(*ui->Response, linesFor(found, &FindFile.Attributes(), workDir, leftOut), true);
+    for (const auto &unread : FindFile.UnreadFolders())
+        leftOut << QStringLiteral("%1: the folder could not be read (%2)")
+                       .arg(PrintableText(unread.path), QString::fromStdString(unread.error.message()));
+    return leftOut;
+}
+
+void Tform_response::tbChargerClick()
+{
+    OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
+    OpenDialog.DefaultExt = QStringLiteral("*.txt");
+    if (!OpenDialog.Execute(this))
+        return;
+    LoadResponseFile(OpenDialog.FileName);
+}
+
+void Tform_response::LoadResponseFile(const QString &path)
+{
+    ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
+    ui->StatusBar->showMessage(
+        QStringLiteral("%1 - %2 lignes/lines").arg(PrintableText(ToFileSystemPath(path))).arg(ResponseLineCount(*ui->Response)));
+}
+
+void Tform_response::tbEnregistrerClick()
+{
+    SaveDialog.InitialDir = workDir_();
+    if (!SaveDialog.Execute(this))
+        return;
+    writeResponseFile(SaveDialog.FileName, ResponseListBytes(*ui->Response));
+}
+
+bool Tform_response::requireWorkDir(const QString &workDir)
+{
+    if (!workDir.isEmpty())
+        return true;
+    Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle,
+                              QStringLiteral("Aucun dossier de travail n'est choisi : utilisez « Initialisation ».\n"
+                                             "No working folder is set: choose one with \"Initialisation\"."));
+    return false;
+}
+
+std::vector<std::string> Tform_response::linesFor(const std::vector<std::string> &paths,
+                                                  const std::vector<std::uint32_t> *attributes,
+                                                  const QString &workDir, QStringList &leftOut)
+{
+    const ResponseLineMaker maker(ToFileSystemPath(workDir));
+    std::vector<std::string> lines;
+    lines.reserve(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        ResponseLine line = attributes != nullptr ? maker.ForFound(paths[i], (*attributes)[i])
+                                                  : maker.ForPath(paths[i]);
+        if (line.refusal == LineRefusal::None)
+            lines.push_back(std::move(line.text));
+        else
+            leftOut << PrintableText(paths[i]) + QStringLiteral(": ")
+                    + QString::fromUtf8(DescribeRefusal(line.refusal));
+    }
+    return lines;
+}
+
+void Tform_response::warnLeftOut(const QStringList &leftOut)
+{
+    if (!leftOut.isEmpty())
+        Interaction().ShowMessage(
+            this, MessageKind::Warning, kWarningTitle,
+            QStringLiteral("Ces fichiers n'ont pas été ajoutés à la liste.\n"
+                           "These files were not added to the list."),
+            leftOut.join(QLatin1Char('\n')));
+}
+
+void Tform_response::showLineCount()
+{
+    ui->StatusBar->showMessage(QStringLiteral("%1 lignes/lines").arg(ResponseLineCount(*ui->Response)));
+}
+
+} // namespace morvane
