@@ -21,8 +21,7 @@ void *allocate(std::size_t n) noexcept
     *reinterpret_cast<std::size_t *>(block) = n;
     const std::size_t now = live.fetch_add(n) + n;
     std::size_t before = peak.load();
-    while (now > before && !peak.compare_exchange_weak(before, now)) {
-    }
+    while (now > before && !peak.compare_exchange_weak(before, now)) { }
     return block + kPrefix;
 }
 

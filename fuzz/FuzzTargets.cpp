@@ -29,8 +29,8 @@ public:
         std::random_device seed;
         std::mt19937_64 generator(seed());
         for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-            const auto candidate = std::filesystem::temp_directory_path()
-                / ("morvane-fuzz-" + std::to_string(generator()));
+            const auto candidate
+                = std::filesystem::temp_directory_path() / ("morvane-fuzz-" + std::to_string(generator()));
             std::error_code error;
             if (std::filesystem::create_directory(candidate, error))
                 path_ = candidate;

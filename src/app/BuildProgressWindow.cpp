@@ -90,9 +90,11 @@ void BuildProgressWindow::showPainted()
 void BuildProgressWindow::refresh()
 {
     const QLocale locale;
-    ui->lblFiles->setText(QStringLiteral("Fichiers / Files : %1 / %2")
-                              .arg(locale.toString(qulonglong(sourcesDone_)), locale.toString(qulonglong(count_))));
-    ui->lblBytes->setText(QStringLiteral("Octets écrits / Bytes written : %1").arg(locale.toString(qlonglong(archiveBytes_))));
+    ui->lblFiles->setText(
+        QStringLiteral("Fichiers / Files : %1 / %2")
+            .arg(locale.toString(qulonglong(sourcesDone_)), locale.toString(qulonglong(count_))));
+    ui->lblBytes->setText(
+        QStringLiteral("Octets écrits / Bytes written : %1").arg(locale.toString(qlonglong(archiveBytes_))));
     ui->lblSource->setText(QFileInfo(currentSource_).fileName());
     ui->progressBar->setMaximum(count_ > 0 ? int(std::min<std::size_t>(count_, INT_MAX)) : 1);
     ui->progressBar->setValue(int(std::min<std::size_t>(sourcesDone_, INT_MAX)));

@@ -1,10 +1,10 @@
 #include "app/CommandLineFile.h"
 
 #include "app/Morvane_main.h"
-#include "text/PrintableText.h"
-#include "gui/FileSystemNames.h"
 #include "gui/FailureReport.h"
+#include "gui/FileSystemNames.h"
 #include "gui/ModalInteraction.h"
+#include "text/PrintableText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +12,6 @@
 namespace morvane {
 
 namespace {
-
 
 void Refuse(TForm_main &mainWindow, const QString &text, const QString &file)
 {
@@ -47,10 +46,12 @@ void OpenCommandLineFiles(TForm_main &mainWindow, const QStringList &files)
         RunCommand(&mainWindow, [&] { mainWindow.OpenResponseList(file); });
         break;
     case CommandLineFileKind::Unknown:
-        Refuse(mainWindow,
-               QStringLiteral("Morvane ouvre les archives .POD ou .EPD et les listes .txt : ce fichier n'en est pas une.\n"
-                              "Morvane opens .POD or .EPD archives and .txt response lists; this file is neither."),
-               file);
+        Refuse(
+            mainWindow,
+            QStringLiteral(
+                "Morvane ouvre les archives .POD ou .EPD et les listes .txt : ce fichier n'en est pas une.\n"
+                "Morvane opens .POD or .EPD archives and .txt response lists; this file is neither."),
+            file);
         break;
     }
     for (const QString &extra : files.mid(1))

@@ -16,8 +16,9 @@ MorvaneApplication::MorvaneApplication(int &argc, char **argv)
     // The windows are laid out in pixels for the 8-point Windows font; at 8 points DejaVu Sans
     // Condensed has nearly its widths and the same 13-pixel line.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Microsoft Sans Serif"),
-                                QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+                               {QStringLiteral("DejaVu Sans Condensed"),
+                                QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                                QStringLiteral("DejaVu Sans")});
 }
 
 bool MorvaneApplication::notify(QObject *receiver, QEvent *event)

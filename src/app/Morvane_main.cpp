@@ -1,17 +1,17 @@
 #include "app/Morvane_main.h"
 
 #include "app/BuildProgressWindow.h"
-#include "gui/FailureReport.h"
 #include "app/Morvane_dialog.h"
 #include "app/SettingsLocation.h"
 #include "archive/ArchiveCommands.h"
-#include "platform/IniFile.h"
-#include "text/PrintableText.h"
+#include "editor/Morvane_response.h"
 #include "gui/BusyCursor.h"
+#include "gui/FailureReport.h"
 #include "gui/FileSystemNames.h"
 #include "gui/ModalInteraction.h"
-#include "editor/Morvane_response.h"
 #include "gui/SelectFolder.h"
+#include "platform/IniFile.h"
+#include "text/PrintableText.h"
 
 #include "ui_Morvane_main.h"
 
@@ -32,9 +32,9 @@ constexpr const char *kSettingsKey = "workdir";
 const QString kBuildCancelled = QStringLiteral("Génération POD annulée.\r\nPOD buld cancel.");
 const QString kBuildFailed = QStringLiteral("Erreur durant la génération du fichier POD");
 const QString kNotPod3 = QStringLiteral("Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file.");
-const QString kResponseIsArchive =
-    QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
-                   "POD build cancelled: the archive would overwrite the response file.");
+const QString kResponseIsArchive
+    = QStringLiteral("Génération POD annulée : le fichier réponse serait écrasé par l'archive.\r\n"
+                     "POD build cancelled: the archive would overwrite the response file.");
 
 // What a failed build left of the archive file, as a sentence below the warning's text; empty
 // when the build never changed that file.
@@ -93,7 +93,8 @@ void TForm_main::btnInitClick()
     // Cancelling leaves the text empty, which clears the stored working folder too.
     SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
     CreateSettingsFolder(SettingsPath);
-    IniFile(ToFileSystemPath(SettingsPath)).WriteString(kSettingsSection, kSettingsKey, ToFileSystemPath(folder));
+    IniFile(ToFileSystemPath(SettingsPath))
+        .WriteString(kSettingsSection, kSettingsKey, ToFileSystemPath(folder));
     WorkDir = folder;
 }
 
@@ -102,7 +103,8 @@ bool TForm_main::ReloadWorkDir()
     const IniFile settings(ToFileSystemPath(SettingsPath));
     if (!settings.Exists())
         return false;
-    WorkDir = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
+    WorkDir
+        = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
     return true;
 }
 

@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
     mainWindow.show();
     // A file the program was opened with is handled once the main window is on screen.
     const QStringList files = application.arguments().mid(1);
-    QTimer::singleShot(0, &mainWindow, [&mainWindow, files] { morvane::OpenCommandLineFiles(mainWindow, files); });
+    QTimer::singleShot(0, &mainWindow,
+                       [&mainWindow, files] { morvane::OpenCommandLineFiles(mainWindow, files); });
     return application.exec();
 }

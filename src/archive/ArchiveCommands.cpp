@@ -10,8 +10,8 @@ namespace morvane {
 
 HeaderTexts HeaderToTexts(const TPODHeader &header)
 {
-    return {header.Description(), std::to_string(header.Version()),
-            std::to_string(header.Priority()), header.Author(), header.Copyright()};
+    return {header.Description(), std::to_string(header.Version()), std::to_string(header.Priority()),
+            header.Author(), header.Copyright()};
 }
 
 void TextsToHeader(const HeaderTexts &texts, TPODHeader &header)
@@ -33,8 +33,8 @@ bool ResponseFileIsAnArchiveName(const std::string &responsePath)
     return AsciiUpper(ExtractFileExt(responsePath)) == ".POD";
 }
 
-void CreateArchive(const std::string &responsePath, const std::string &archivePath,
-                   const HeaderTexts &texts, BuildObserver *observer)
+void CreateArchive(const std::string &responsePath, const std::string &archivePath, const HeaderTexts &texts,
+                   BuildObserver *observer)
 {
     if (ResponseFileIsAnArchiveName(responsePath) || AreSameFile(responsePath, archivePath))
         throw ResponseFileWouldBeOverwritten(responsePath);

@@ -75,8 +75,8 @@ private:
 // Creates (or truncates) the archive, stores the texts in its header and builds it from the
 // response file. A response file that would itself be overwritten is refused first, untouched,
 // with ResponseFileWouldBeOverwritten; every other failure is a BuildError.
-void CreateArchive(const std::string &responsePath, const std::string &archivePath,
-                   const HeaderTexts &texts, BuildObserver *observer = nullptr);
+void CreateArchive(const std::string &responsePath, const std::string &archivePath, const HeaderTexts &texts,
+                   BuildObserver *observer = nullptr);
 
 // What a failed build left of an archive file that it created or truncated, so that the user
 // knows what to delete or keep: "the archive file <path> was left empty" or "the archive file

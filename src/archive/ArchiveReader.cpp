@@ -2,8 +2,8 @@
 
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
-#include "text/PrintableText.h"
 #include "platform/TerminalEncoding.h"
+#include "text/PrintableText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -75,8 +75,8 @@ std::string FormatTimestamp(std::uint32_t stored)
     if (stored == kStoredTimeUnknown)
         return "unknown";
     if (const auto t = DecodeTimestamp(stored)) {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->Year, t->Month, t->Day,
-                      t->Hour, t->Minute, t->Second);
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->Year, t->Month, t->Day, t->Hour,
+                      t->Minute, t->Second);
         return text;
     }
     std::snprintf(text, sizeof text, "invalid (0x%08X)", static_cast<unsigned>(stored));
@@ -184,8 +184,8 @@ std::string ArchiveReader::entryLabel(std::uint32_t index, std::uint32_t nameOff
         // A label repeats in many messages; a name of any length must not make them huge.
         constexpr std::size_t kLongName = 120, kShownOfLongName = 100;
         if (name->size() > kLongName)
-            label += " (" + PrintableCp1252(name->substr(0, kShownOfLongName), UserTerminalEncoding()) + "... "
-                + str(name->size()) + " bytes)";
+            label += " (" + PrintableCp1252(name->substr(0, kShownOfLongName), UserTerminalEncoding())
+                + "... " + str(name->size()) + " bytes)";
         else
             label += " (" + PrintableCp1252(*name, UserTerminalEncoding()) + ")";
     }
@@ -232,8 +232,8 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "the directory offset " + str(a) + " lies past the end of the file (" + str(b) + " bytes)";
         break;
     case Kind::DirectoryRunsPastEnd:
-        what = "the directory of " + str(entryCount_) + " entries (" + str(a) + " bytes at offset "
-            + str(b) + ") runs past the end of the file (" + str(c) + " bytes)";
+        what = "the directory of " + str(entryCount_) + " entries (" + str(a) + " bytes at offset " + str(b)
+            + ") runs past the end of the file (" + str(c) + " bytes)";
         break;
     case Kind::NamesRunPastEnd:
         what = "the names block (" + str(a) + " bytes at offset " + str(b)
@@ -280,10 +280,10 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
 void ArchiveReader::read(ArchiveCheck check)
 {
     using Kind = ArchiveProblem::Kind;
-    const auto fault = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0,
-                           std::uint64_t c = 0) {
-        add({what, isBlocking, std::nullopt, 0, {a, b, c}});
-    };
+    const auto fault
+        = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
+              add({what, isBlocking, std::nullopt, 0, {a, b, c}});
+          };
 
     fileSize_ = file_->Size();
     const auto size = static_cast<std::uint64_t>(fileSize_);
@@ -356,10 +356,10 @@ void ArchiveReader::checkEntries(const Layout &layout, ArchiveCheck check)
         const std::uint32_t size = le32(record + 4);
         const std::uint32_t dataOffset = le32(record + 8);
         const std::uint32_t timestamp = le32(record + 12);
-        const auto fault = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0,
-                               std::uint64_t c = 0) {
-            add({what, isBlocking, i, nameOffset, {a, b, c}});
-        };
+        const auto fault
+            = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
+                  add({what, isBlocking, i, nameOffset, {a, b, c}});
+              };
 
         std::optional<std::string_view> name;
         if (nameOffset >= layout.namesSize) {
@@ -431,7 +431,8 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
             try {
                 fillReadAhead(at);
             } catch (const Error &error) {
-                throw Error(PrintableFileName(path_, UserTerminalEncoding()) + ": " + EntryLabel(entry) + ": " + error.what());
+                throw Error(PrintableFileName(path_, UserTerminalEncoding()) + ": " + EntryLabel(entry) + ": "
+                            + error.what());
             }
         }
         const std::size_t offset = static_cast<std::size_t>(at - readAheadStart_);
@@ -450,7 +451,8 @@ void ArchiveReader::fillReadAhead(std::int64_t at)
     readAheadSize_ = 0;
     file_->Seek(at);
     while (readAheadSize_ < readAhead_.size()) {
-        const std::size_t got = file_->Read(readAhead_.data() + readAheadSize_, readAhead_.size() - readAheadSize_);
+        const std::size_t got
+            = file_->Read(readAhead_.data() + readAheadSize_, readAhead_.size() - readAheadSize_);
         if (got == 0)
             break;
         readAheadSize_ += got;

@@ -45,7 +45,7 @@ std::string FormatTimestamp(std::uint32_t stored);
 
 // How far the reader looks into a damaged archive.
 enum class ArchiveCheck {
-    Complete,        // every problem is counted, as a verification needs
+    Complete, // every problem is counted, as a verification needs
     UntilUnreadable, // reading stops at the first problem that keeps the entries from being read
 };
 
@@ -76,7 +76,7 @@ struct ArchiveProblem
     Kind What = Kind::BadSignature;
     bool Blocking = false;
     std::optional<std::uint32_t> Entry; // the entry it concerns, from 0
-    std::uint32_t NameOffset = 0;       // that entry's
+    std::uint32_t NameOffset = 0; // that entry's
     std::uint64_t Values[3] = {};
 };
 
@@ -117,8 +117,7 @@ public:
     const std::vector<ArchiveEntry> &Entries() const;
 
     // Passes the entry's stored bytes to sink, in order, a chunk at a time.
-    void ReadData(const ArchiveEntry &entry,
-                  const std::function<void(const char *, std::size_t)> &sink);
+    void ReadData(const ArchiveEntry &entry, const std::function<void(const char *, std::size_t)> &sink);
 
     // "entry 3 (SUB\FILE.BIN)", the name printable and shortened when long, for messages.
     std::string EntryLabel(const ArchiveEntry &entry) const;

@@ -122,8 +122,7 @@ std::uint64_t ArchiveWriter::CopyFrom(FileStream &source, std::uint64_t size,
 }
 
 void ArchiveWriter::copyBuffered(FileStream &source, std::uint64_t size, std::uint64_t &copied,
-                                 bool reportsProgress,
-                                 const std::function<void(std::int64_t)> &onProgress)
+                                 bool reportsProgress, const std::function<void(std::int64_t)> &onProgress)
 {
     while (copied < size) {
         if (room() == 0) {
@@ -148,8 +147,7 @@ void ArchiveWriter::copyBuffered(FileStream &source, std::uint64_t size, std::ui
 // with the source positioned after the bytes copied, so that the caller copies the rest through
 // the buffer.
 bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint64_t &copied,
-                               bool reportsProgress,
-                               const std::function<void(std::int64_t)> &onProgress)
+                               bool reportsProgress, const std::function<void(std::int64_t)> &onProgress)
 {
     if (!mappingWorks_)
         return false;

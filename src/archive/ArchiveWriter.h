@@ -51,10 +51,10 @@ private:
     std::size_t room() const { return limit_ - used_; }
     void resetLimit();
     void preallocate(std::int64_t end);
-    void copyBuffered(FileStream &source, std::uint64_t size, std::uint64_t &copied,
-                      bool reportsProgress, const std::function<void(std::int64_t)> &onProgress);
-    bool copyMapped(FileStream &source, std::uint64_t size, std::uint64_t &copied,
-                    bool reportsProgress, const std::function<void(std::int64_t)> &onProgress);
+    void copyBuffered(FileStream &source, std::uint64_t size, std::uint64_t &copied, bool reportsProgress,
+                      const std::function<void(std::int64_t)> &onProgress);
+    bool copyMapped(FileStream &source, std::uint64_t size, std::uint64_t &copied, bool reportsProgress,
+                    const std::function<void(std::int64_t)> &onProgress);
     std::size_t writeFromSource(const char *data, std::size_t n);
     [[noreturn]] void cutBackToSource(const FileStream &source, std::int64_t start);
 

@@ -76,7 +76,7 @@ struct TPODEntry
     std::uint32_t NameOffset = 0; // from the first byte of the names block
     std::uint32_t Size = 0;
     std::uint32_t DataOffset = 0; // absolute
-    std::uint32_t Timestamp = 0;  // MS-DOS date and time plus kTimestampBias
+    std::uint32_t Timestamp = 0; // MS-DOS date and time plus kTimestampBias
     std::uint32_t Reserved = 0;
 
     void Store(std::uint8_t *out) const;

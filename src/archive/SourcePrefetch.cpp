@@ -139,8 +139,7 @@ void SourcePrefetch::prepare(Slot &slot, std::size_t index, Batch &batch)
     } catch (...) {
         slot.failed = true;
         std::size_t expected = firstFailure_.load();
-        while (index < expected && !firstFailure_.compare_exchange_weak(expected, index)) {
-        }
+        while (index < expected && !firstFailure_.compare_exchange_weak(expected, index)) { }
         return;
     }
     const FileStatus &status = stream->StatusWhenOpened();

@@ -1,12 +1,12 @@
 #include "archive/Varnel_utility.h"
 
 #include "archive/ArchiveWriter.h"
-#include "responses/ResponseFile.h"
 #include "archive/SourcePrefetch.h"
 #include "platform/CaseLookup.h"
 #include "platform/DosTime.h"
 #include "platform/Errors.h"
 #include "platform/PathQueries.h"
+#include "responses/ResponseFile.h"
 #include "text/PathRules.h"
 
 #include <system_error>
@@ -119,8 +119,7 @@ void TPOD::WriteName(std::string_view name)
     stream().WriteBuffer(bytes.data(), bytes.size());
 }
 
-void TPOD::BuildFromList(std::unique_ptr<TPOD> pod, const std::string &responseFile,
-                         BuildObserver *observer)
+void TPOD::BuildFromList(std::unique_ptr<TPOD> pod, const std::string &responseFile, BuildObserver *observer)
 {
     // pod is released when this returns or throws, which closes the archive file.
     pod->build(responseFile, observer);
@@ -145,9 +144,8 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
     const std::string folder = ExtractFileFolder(responsePath);
     ArchiveWriter writer(archive, TPODHeader::kSize);
     const std::size_t count = lines.size();
-    SourcePrefetch prefetch(count, [&](std::size_t index, std::string &path) {
-        return openSource(folder, lines[index], path);
-    });
+    SourcePrefetch prefetch(
+        count, [&](std::size_t index, std::string &path) { return openSource(folder, lines[index], path); });
     try {
         for (std::size_t i = 0; i < count; ++i) {
             const PreparedSource &prepared = prefetch.Take(i);

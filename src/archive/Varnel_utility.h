@@ -24,8 +24,7 @@ public:
     }
     // Sources copied so far and the archive's length so far; called after every source and
     // now and then while a large one is copied.
-    virtual void Progress(std::size_t /*sourcesDone*/, std::size_t /*count*/,
-                          std::int64_t /*archiveBytes*/)
+    virtual void Progress(std::size_t /*sourcesDone*/, std::size_t /*count*/, std::int64_t /*archiveBytes*/)
     {
     }
 };

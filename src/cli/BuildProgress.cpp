@@ -1,8 +1,8 @@
 #include "cli/BuildProgress.h"
 
-#include "responses/ResponseFile.h"
 #include "platform/Errors.h"
 #include "platform/PathQueries.h"
+#include "responses/ResponseFile.h"
 #include "text/PathRules.h"
 
 #include <cstdio>
@@ -62,8 +62,7 @@ void BuildProgress::Finish()
 
 void BuildProgress::show()
 {
-    std::string line = std::to_string(done_) + "/" + std::to_string(count_) + " files, "
-        + mebibytes(bytes_);
+    std::string line = std::to_string(done_) + "/" + std::to_string(count_) + " files, " + mebibytes(bytes_);
     if (totalBytes_ > 0) {
         const std::uint64_t percent = bytes_ >= totalBytes_ ? 100 : bytes_ * 100 / totalBytes_;
         line += " of " + mebibytes(totalBytes_) + " (" + std::to_string(percent) + "%)";

@@ -27,8 +27,8 @@ int RunMklist(const std::vector<std::string> &args);
 std::vector<std::string> DescribeProblems(const ArchiveReader &reader);
 
 // The header texts a command line may set, and their option names.
-inline const std::set<std::string> kHeaderOptions = {"--description", "--version", "--priority",
-                                                     "--author", "--copyright"};
+inline const std::set<std::string> kHeaderOptions
+    = {"--description", "--version", "--priority", "--author", "--copyright"};
 
 // Copies the header options given on the command line (UTF-8) into texts (Windows-1252).
 // Returns whether any was given.

@@ -3,13 +3,13 @@
 #include "archive/ArchiveReader.h"
 #include "cli/ExtractionPath.h"
 #include "cli/ExtractionWriters.h"
-#include "text/Cp1252.h"
 #include "platform/OutputFolder.h"
+#include "text/Cp1252.h"
 #include "text/PrintableText.h"
 
-#include "text/CaseFolding.h"
 #include "platform/DosTime.h"
 #include "platform/TerminalEncoding.h"
+#include "text/CaseFolding.h"
 
 #include <algorithm>
 #include <ctime>
@@ -74,8 +74,8 @@ std::vector<const ArchiveEntry *> chosenEntries(const ArchiveReader &reader,
         if (!found)
             missing += (missing.empty() ? "" : ", ") + PrintableFileName(name, UserTerminalEncoding());
     if (!missing.empty())
-        throw Error(PrintableFileName(reader.Path(), UserTerminalEncoding()) + " holds no entry named " + missing
-                    + "; nothing was extracted");
+        throw Error(PrintableFileName(reader.Path(), UserTerminalEncoding()) + " holds no entry named "
+                    + missing + "; nothing was extracted");
     return chosen;
 }
 
@@ -90,7 +90,8 @@ void refuseDamaged(const ArchiveReader &reader)
     lines.pop_back();
     for (const std::string &line : lines)
         std::cerr << "morvane-cli: " << line << '\n';
-    throw Error(PrintableFileName(reader.Path(), UserTerminalEncoding()) + " is damaged (" + total + "); nothing was extracted");
+    throw Error(PrintableFileName(reader.Path(), UserTerminalEncoding()) + " is damaged (" + total
+                + "); nothing was extracted");
 }
 
 // Fewer files than this are written without helpers.
@@ -141,7 +142,8 @@ int RunExtract(const std::vector<std::string> &args)
             const auto [earlier, fresh] = writtenByFoldedName.emplace(FoldCase(joined), joined);
             if (!fresh && earlier->second != joined) {
                 outcome.message = "refused: its name differs only by letter case from "
-                    + PrintableFileName(earlier->second, UserTerminalEncoding()) + ", written before it; nothing written for it";
+                    + PrintableFileName(earlier->second, UserTerminalEncoding())
+                    + ", written before it; nothing written for it";
                 continue;
             }
         }
@@ -185,14 +187,15 @@ int RunExtract(const std::vector<std::string> &args)
             ++written;
             continue;
         }
-        std::cerr << "morvane-cli: " << PrintableFileName(archivePath, UserTerminalEncoding()) << ": " << reader.EntryLabel(*chosen[i]) << ' '
-                  << outcome.message << '\n';
+        std::cerr << "morvane-cli: " << PrintableFileName(archivePath, UserTerminalEncoding()) << ": "
+                  << reader.EntryLabel(*chosen[i]) << ' ' << outcome.message << '\n';
     }
     std::cout << written << " of " << chosen.size() << (chosen.size() == 1 ? " file" : " files")
               << " extracted to " << PrintableFileName(folderPath, UserTerminalEncoding()) << '\n';
     if (written != chosen.size())
         throw Error(std::to_string(chosen.size() - written) + " of " + std::to_string(chosen.size())
-                    + " entries of " + PrintableFileName(archivePath, UserTerminalEncoding()) + " were not extracted (see above)");
+                    + " entries of " + PrintableFileName(archivePath, UserTerminalEncoding())
+                    + " were not extracted (see above)");
     return 0;
 }
 

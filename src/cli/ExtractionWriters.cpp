@@ -1,9 +1,9 @@
 #include "cli/ExtractionWriters.h"
 
+#include "platform/TerminalEncoding.h"
 #include "text/CaseFolding.h"
 #include "text/PathRules.h"
 #include "text/PrintableText.h"
-#include "platform/TerminalEncoding.h"
 
 #include <memory>
 #include <system_error>
@@ -95,10 +95,11 @@ void ExtractionWriters::work(Helper &helper)
             if (!folder)
                 throw Error(unusable);
             folder->WriteFile(job.components, overwrite_, job.modified,
-                             [&](const ChunkSink &sink) { sink(job.data.data(), job.data.size()); });
+                              [&](const ChunkSink &sink) { sink(job.data.data(), job.data.size()); });
             outcome.written = true;
         } catch (const Error &error) {
-            outcome.message = "not extracted: " + (folder ? PrintableFileName(error.what(), UserTerminalEncoding()) : unusable);
+            outcome.message = "not extracted: "
+                + (folder ? PrintableFileName(error.what(), UserTerminalEncoding()) : unusable);
         } catch (...) {
             outcome.unexpected = std::current_exception();
         }

@@ -1,8 +1,8 @@
 #include "cli/Commands.h"
 
+#include "platform/TerminalEncoding.h"
 #include "text/Cp1252.h"
 #include "text/PrintableText.h"
-#include "platform/TerminalEncoding.h"
 
 #include <iostream>
 
@@ -33,7 +33,8 @@ int RunHeader(const std::vector<std::string> &args)
 
     const std::string &archivePath = arguments.operands.front();
     if (!arguments.values.empty()) {
-        EditArchiveHeader(archivePath, [&](HeaderTexts &texts) { return ApplyHeaderOptions(arguments, texts); });
+        EditArchiveHeader(archivePath,
+                          [&](HeaderTexts &texts) { return ApplyHeaderOptions(arguments, texts); });
         return 0;
     }
     // Showing the values only reads: the archive is opened read-only.

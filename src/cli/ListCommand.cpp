@@ -1,8 +1,8 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveReader.h"
-#include "text/PrintableText.h"
 #include "platform/TerminalEncoding.h"
+#include "text/PrintableText.h"
 
 #include <algorithm>
 #include <iomanip>
@@ -33,8 +33,8 @@ int RunList(const std::vector<std::string> &args)
     const auto timeWidth = static_cast<int>(std::string("2010-03-15 08:30:00").size());
     for (const ArchiveEntry &entry : entries)
         std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.Size << ' '
-                  << std::setw(static_cast<int>(offsetWidth)) << entry.DataOffset << ' '
-                  << std::left << std::setw(timeWidth) << FormatTimestamp(entry.Timestamp) << ' '
+                  << std::setw(static_cast<int>(offsetWidth)) << entry.DataOffset << ' ' << std::left
+                  << std::setw(timeWidth) << FormatTimestamp(entry.Timestamp) << ' '
                   << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
     return 0;
 }

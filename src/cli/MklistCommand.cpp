@@ -3,12 +3,12 @@
 #include "platform/DirectoryListing.h"
 #include "platform/Errors.h"
 #include "platform/PathQueries.h"
-#include "text/PathRules.h"
-#include "text/PrintableText.h"
+#include "platform/TerminalEncoding.h"
 #include "platform/WholeFile.h"
 #include "responses/ResponseLinePath.h"
 #include "responses/TFind.h"
-#include "platform/TerminalEncoding.h"
+#include "text/PathRules.h"
+#include "text/PrintableText.h"
 
 #include <algorithm>
 #include <iostream>
@@ -20,8 +20,9 @@ namespace {
 bool sameNameIgnoringCase(std::string_view name, std::string_view upperName)
 {
     return name.size() == upperName.size()
-        && std::equal(name.begin(), name.end(), upperName.begin(),
-                      [](char a, char b) { return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b; });
+        && std::equal(name.begin(), name.end(), upperName.begin(), [](char a, char b) {
+               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+           });
 }
 
 // The files that a list written with -o must not name: the list itself and the archive that
@@ -73,7 +74,8 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
     const bool endsWithSeparator
         = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
     if (finder.Path() != (endsWithSeparator ? folder : folder + PathSeparator(kNativePathStyle)))
-        throw Error("Cannot list " + PrintableFileName(folder, UserTerminalEncoding()) + ": it is not a folder");
+        throw Error("Cannot list " + PrintableFileName(folder, UserTerminalEncoding())
+                    + ": it is not a folder");
 
     const std::vector<std::string> &found = finder.Execute();
     const std::vector<std::uint32_t> &attributes = finder.Attributes();
@@ -84,8 +86,8 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
             continue;
         const ResponseLine line = maker.ForFound(found[i], attributes[i]);
         if (line.refusal != LineRefusal::None) {
-            std::cerr << "morvane-cli: left out " << PrintableFileName(found[i], UserTerminalEncoding()) << ": " << DescribeRefusal(line.refusal)
-                      << '\n';
+            std::cerr << "morvane-cli: left out " << PrintableFileName(found[i], UserTerminalEncoding())
+                      << ": " << DescribeRefusal(line.refusal) << '\n';
             ++leftOut;
             continue;
         }
@@ -93,8 +95,9 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
         text += "\r\n";
     }
     for (const auto &unread : finder.UnreadFolders())
-        std::cerr << "morvane-cli: cannot read folder " << PrintableFileName(unread.path, UserTerminalEncoding()) << ": "
-                  << unread.error.message() << '\n';
+        std::cerr << "morvane-cli: cannot read folder "
+                  << PrintableFileName(unread.path, UserTerminalEncoding()) << ": " << unread.error.message()
+                  << '\n';
 
     const std::size_t unreadCount = finder.UnreadFolders().size();
     if (leftOut == 0 && unreadCount == 0)
@@ -118,11 +121,13 @@ int RunMklist(const std::vector<std::string> &args)
         throw UsageError("mklist takes exactly one folder");
     const std::string &folderArgument = arguments.operands.front();
     if (KindOfPath(folderArgument) != PathKind::Folder)
-        throw Error("Cannot list " + PrintableFileName(folderArgument, UserTerminalEncoding()) + ": it is not a folder");
+        throw Error("Cannot list " + PrintableFileName(folderArgument, UserTerminalEncoding())
+                    + ": it is not a folder");
     std::error_code error;
     std::string folder = NormalAbsolutePath(folderArgument, error);
     if (error)
-        throw Error("Cannot list " + PrintableFileName(folderArgument, UserTerminalEncoding()) + ": " + error.message());
+        throw Error("Cannot list " + PrintableFileName(folderArgument, UserTerminalEncoding()) + ": "
+                    + error.message());
     // A root keeps its separator.
     if (folder.size() > 1 && IsPathDelimiter(folder.back(), kNativePathStyle)
         && !IsPathDelimiter(folder[folder.size() - 2], kNativePathStyle) && folder[folder.size() - 2] != ':')

@@ -1,8 +1,8 @@
 #include "cli/Commands.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
-#include "text/PrintableText.h"
 #include "platform/TerminalEncoding.h"
+#include "text/PrintableText.h"
 
 #include <cstdio>
 #include <functional>
@@ -67,12 +67,9 @@ int main(int argc, char **argv)
 {
     using Command = std::function<int(const std::vector<std::string> &)>;
     const std::map<std::string, Command> commands = {
-        {"build", morvane::cli::RunBuild},
-        {"header", morvane::cli::RunHeader},
-        {"list", morvane::cli::RunList},
-        {"verify", morvane::cli::RunVerify},
-        {"extract", morvane::cli::RunExtract},
-        {"mklist", morvane::cli::RunMklist},
+        {"build", morvane::cli::RunBuild},     {"header", morvane::cli::RunHeader},
+        {"list", morvane::cli::RunList},       {"verify", morvane::cli::RunVerify},
+        {"extract", morvane::cli::RunExtract}, {"mklist", morvane::cli::RunMklist},
     };
     morvane::UseBinaryStandardStreams();
     const std::vector<std::string> all = morvane::CommandLineArguments(argc, argv);
@@ -84,14 +81,18 @@ int main(int argc, char **argv)
     try {
         const auto command = args.empty() ? commands.end() : commands.find(args.front());
         if (command == commands.end())
-            throw morvane::cli::UsageError(args.empty() ? "no command given" : "unknown command " + args.front());
+            throw morvane::cli::UsageError(args.empty() ? "no command given"
+                                                        : "unknown command " + args.front());
         return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const morvane::cli::UsageError &error) {
-        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what(), morvane::UserTerminalEncoding()) << "\nTry 'morvane-cli --help'.\n";
+        std::cerr << "morvane-cli: "
+                  << morvane::PrintableFileName(error.what(), morvane::UserTerminalEncoding())
+                  << "\nTry 'morvane-cli --help'.\n";
         return 2;
     } catch (const std::exception &error) {
         // Messages quote paths and names as given; none may reach the terminal raw.
-        std::cerr << "morvane-cli: " << morvane::PrintableFileName(error.what(), morvane::UserTerminalEncoding()) << '\n';
+        std::cerr << "morvane-cli: "
+                  << morvane::PrintableFileName(error.what(), morvane::UserTerminalEncoding()) << '\n';
         return 1;
     }
 }

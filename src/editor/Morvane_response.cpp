@@ -1,17 +1,17 @@
 #include "editor/Morvane_response.h"
 
-#include "gui/FailureReport.h"
-#include "platform/Errors.h"
-#include "platform/FileStream.h"
-#include "text/PathRules.h"
-#include "text/PrintableText.h"
-#include "platform/WholeFile.h"
+#include "editor/ResponseListText.h"
 #include "gui/BusyCursor.h"
+#include "gui/FailureReport.h"
 #include "gui/FileSystemNames.h"
 #include "gui/ModalInteraction.h"
-#include "responses/ResponseLinePath.h"
-#include "editor/ResponseListText.h"
 #include "gui/SelectFolder.h"
+#include "platform/Errors.h"
+#include "platform/FileStream.h"
+#include "platform/WholeFile.h"
+#include "responses/ResponseLinePath.h"
+#include "text/PathRules.h"
+#include "text/PrintableText.h"
 #include "ui_Morvane_response.h"
 
 #include <QApplication>
@@ -29,7 +29,11 @@ constexpr QPoint kFormPosition {461, 181};
 class HiddenWhile
 {
 public:
-    explicit HiddenWhile(QWidget &widget) : widget_(widget) { widget_.hide(); }
+    explicit HiddenWhile(QWidget &widget)
+        : widget_(widget)
+    {
+        widget_.hide();
+    }
     ~HiddenWhile() { widget_.show(); }
     HiddenWhile(const HiddenWhile &) = delete;
     HiddenWhile &operator=(const HiddenWhile &) = delete;
@@ -148,7 +152,8 @@ QStringList Tform_response::listFolder(const std::string &folder, const QString 
 {
     const BusyCursor busy;
     FindFile.SetPath(folder);
-    const bool endsWithSeparator = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
+    const bool endsWithSeparator
+        = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
     const std::string expected = endsWithSeparator ? folder : folder + PathSeparator(kNativePathStyle);
     // A folder the finder refuses would leave it searching the previous one.
     if (FindFile.Path() != expected)
@@ -174,8 +179,9 @@ void Tform_response::tbChargerClick()
 void Tform_response::LoadResponseFile(const QString &path)
 {
     ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
-    ui->StatusBar->showMessage(
-        QStringLiteral("%1 - %2 lignes/lines").arg(PrintableText(ToFileSystemPath(path))).arg(ResponseLineCount(*ui->Response)));
+    ui->StatusBar->showMessage(QStringLiteral("%1 - %2 lignes/lines")
+                                   .arg(PrintableText(ToFileSystemPath(path)))
+                                   .arg(ResponseLineCount(*ui->Response)));
 }
 
 void Tform_response::tbEnregistrerClick()
@@ -190,9 +196,10 @@ bool Tform_response::requireWorkDir(const QString &workDir)
 {
     if (!workDir.isEmpty())
         return true;
-    Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle,
-                              QStringLiteral("Aucun dossier de travail n'est choisi : utilisez « Initialisation ».\n"
-                                             "No working folder is set: choose one with \"Initialisation\"."));
+    Interaction().ShowMessage(
+        this, MessageKind::Warning, kWarningTitle,
+        QStringLiteral("Aucun dossier de travail n'est choisi : utilisez « Initialisation ».\n"
+                       "No working folder is set: choose one with \"Initialisation\"."));
     return false;
 }
 
@@ -204,8 +211,8 @@ std::vector<std::string> Tform_response::linesFor(const std::vector<std::string>
     std::vector<std::string> lines;
     lines.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        ResponseLine line = attributes != nullptr ? maker.ForFound(paths[i], (*attributes)[i])
-                                                  : maker.ForPath(paths[i]);
+        ResponseLine line
+            = attributes != nullptr ? maker.ForFound(paths[i], (*attributes)[i]) : maker.ForPath(paths[i]);
         if (line.refusal == LineRefusal::None)
             lines.push_back(std::move(line.text));
         else
@@ -218,11 +225,10 @@ std::vector<std::string> Tform_response::linesFor(const std::vector<std::string>
 void Tform_response::warnLeftOut(const QStringList &leftOut)
 {
     if (!leftOut.isEmpty())
-        Interaction().ShowMessage(
-            this, MessageKind::Warning, kWarningTitle,
-            QStringLiteral("Ces fichiers n'ont pas été ajoutés à la liste.\n"
-                           "These files were not added to the list."),
-            leftOut.join(QLatin1Char('\n')));
+        Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle,
+                                  QStringLiteral("Ces fichiers n'ont pas été ajoutés à la liste.\n"
+                                                 "These files were not added to the list."),
+                                  leftOut.join(QLatin1Char('\n')));
 }
 
 void Tform_response::showLineCount()

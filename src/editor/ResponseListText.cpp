@@ -1,7 +1,7 @@
 #include "editor/ResponseListText.h"
 
-#include "responses/ResponseFile.h"
 #include "platform/Errors.h"
+#include "responses/ResponseFile.h"
 #include "responses/ResponseTextCodec.h"
 
 #include <QPlainTextEdit>
@@ -54,9 +54,11 @@ QString shown(const QString &text, qsizetype at)
 
 std::string unencodableMessage(int lineNumber, const QString &character)
 {
-    const QString code = QString::number(character.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0'));
-    return QStringLiteral("Line %1 holds the character \u201C%2\u201D (U+%3), which a response file cannot hold "
-                          "(response files are Windows-1252 text); nothing was saved")
+    const QString code
+        = QString::number(character.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    return QStringLiteral(
+               "Line %1 holds the character \u201C%2\u201D (U+%3), which a response file cannot hold "
+               "(response files are Windows-1252 text); nothing was saved")
         .arg(lineNumber)
         .arg(character, code)
         .toStdString();

@@ -1,8 +1,8 @@
 #include "gui/FailureReport.h"
 
+#include "gui/ModalInteraction.h"
 #include "text/PrintableText.h"
 #include "text/Utf8.h"
-#include "gui/ModalInteraction.h"
 
 #include <string_view>
 

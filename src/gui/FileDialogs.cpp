@@ -48,7 +48,8 @@ QString QtFilter(const QString &pairs)
     const QStringList parts = pairs.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i < parts.size(); i += 2) {
-        QStringList patterns = (i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*")).split(QLatin1Char(';'));
+        QStringList patterns
+            = (i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*")).split(QLatin1Char(';'));
         for (QString &pattern : patterns)
             if (pattern.trimmed() == QStringLiteral("*.*"))
                 pattern = QStringLiteral("*");

@@ -52,7 +52,11 @@ QMessageBox::Icon IconFor(MessageKind kind)
 class UserQtSettingsKept
 {
 public:
-    UserQtSettingsKept() : fileExisted_(QFileInfo::exists(settings().fileName())), saved_(dialogValues()) {}
+    UserQtSettingsKept()
+        : fileExisted_(QFileInfo::exists(settings().fileName()))
+        , saved_(dialogValues())
+    {
+    }
 
     ~UserQtSettingsKept()
     {
@@ -193,8 +197,8 @@ std::optional<QString> QtInteraction::ChooseFolder(QWidget *parent, const Folder
     return dialog.ChosenFolder();
 }
 
-void QtInteraction::ShowMessage(QWidget *parent, MessageKind kind, const QString &title,
-                                const QString &text, const QString &details)
+void QtInteraction::ShowMessage(QWidget *parent, MessageKind kind, const QString &title, const QString &text,
+                                const QString &details)
 {
     // No parent: the box blocks every window of the program.
     CentredMessageBox box(parent, kind, title, WithLineFeeds(text));

@@ -52,8 +52,9 @@ public:
     virtual std::optional<QString> ChooseFolder(QWidget *parent, const FolderDialogRequest &request) = 0;
     // A box with one OK button that is both default and escape, centred on the screen. Details,
     // when given, are shown below the text (the cause of a failure, what was left out).
-    virtual void ShowMessage(QWidget *parent, MessageKind kind, const QString &title,
-                             const QString &text, const QString &details = {}) = 0;
+    virtual void ShowMessage(QWidget *parent, MessageKind kind, const QString &title, const QString &text,
+                             const QString &details = {})
+        = 0;
     // Shows the dialog modally and returns the result it closed with.
     virtual int ShowModal(QDialog &dialog) = 0;
 };

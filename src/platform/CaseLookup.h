@@ -11,8 +11,8 @@ namespace morvane {
 struct CaseLookup
 {
     enum class Outcome {
-        Found,     // path names the one entry that matches
-        Missing,   // some component matches no entry of its folder
+        Found, // path names the one entry that matches
+        Missing, // some component matches no entry of its folder
         Ambiguous, // some component matches two or more entries of its folder
     };
     Outcome outcome = Outcome::Missing;

@@ -40,13 +40,17 @@ class ListingFilter
 {
 public:
     ListingFilter(std::string mask, std::uint32_t attributeValue)
-        : mask_(std::move(mask)), exclusion_(~attributeValue & kFaExcludable)
+        : mask_(std::move(mask))
+        , exclusion_(~attributeValue & kFaExcludable)
     {
     }
 
     bool NameMatches(std::string_view name) const { return MaskMatches(mask_, name); }
     bool WordPasses(std::uint32_t attributes) const { return (attributes & exclusion_) == 0; }
-    bool Passes(const DirectoryEntry &entry) const { return WordPasses(entry.attributes) && NameMatches(entry.name); }
+    bool Passes(const DirectoryEntry &entry) const
+    {
+        return WordPasses(entry.attributes) && NameMatches(entry.name);
+    }
 
 private:
     std::string mask_;

@@ -58,7 +58,9 @@ const std::size_t kMaxPathBytes = PATH_MAX - 1;
 
 std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name)
 {
-    struct stat own {};
+    struct stat own
+    {
+    };
     if (::fstatat(folderHandle, name, &own, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     std::uint32_t attributes = 0;
@@ -81,9 +83,9 @@ std::optional<std::uint32_t> EntryAttributes(int folderHandle, const char *name)
     return attributes;
 }
 
-DirectoryListing::DirectoryListing(const std::string &folder, std::string mask,
-                                   std::uint32_t attributeValue)
-    : handle_(::opendir(folder.empty() ? "." : folder.c_str())), filter_(std::move(mask), attributeValue)
+DirectoryListing::DirectoryListing(const std::string &folder, std::string mask, std::uint32_t attributeValue)
+    : handle_(::opendir(folder.empty() ? "." : folder.c_str()))
+    , filter_(std::move(mask), attributeValue)
 {
     if (handle_ == nullptr)
         error_ = std::error_code(errno, std::generic_category());
@@ -112,7 +114,7 @@ std::optional<DirectoryEntry> DirectoryListing::Next()
         // An entry removed between readdir and stat is simply gone.
         const auto attributes = listedAttributes(::dirfd(asDir(handle_)), *entry);
         if (attributes && filter_.WordPasses(*attributes))
-            return DirectoryEntry{entry->d_name, *attributes};
+            return DirectoryEntry {entry->d_name, *attributes};
     }
 }
 

@@ -28,8 +28,7 @@ std::uint32_t attributesOf(const WIN32_FIND_DATAW &found)
 // MAX_PATH UTF-16 units, each at most three bytes in UTF-8.
 const std::size_t kMaxPathBytes = 3 * (MAX_PATH - 1);
 
-DirectoryListing::DirectoryListing(const std::string &folder, std::string mask,
-                                   std::uint32_t attributeValue)
+DirectoryListing::DirectoryListing(const std::string &folder, std::string mask, std::uint32_t attributeValue)
     : filter_(std::move(mask), attributeValue)
 {
     std::wstring pattern = WideFromUtf8(folder.empty() ? "." : folder);
@@ -39,8 +38,8 @@ DirectoryListing::DirectoryListing(const std::string &folder, std::string mask,
     // system, rather than by Windows' own matching, which also matches the short 8.3 names.
     pattern += L'*';
     WIN32_FIND_DATAW found {};
-    const HANDLE handle = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
-                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    const HANDLE handle = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                             nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (handle == INVALID_HANDLE_VALUE) {
         // A drive's root may hold no entry at all; anything else is a folder that cannot be read.
         if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND)

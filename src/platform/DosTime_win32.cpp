@@ -19,8 +19,8 @@ std::optional<TIME_ZONE_INFORMATION> &zoneOverride()
 
 std::time_t TimeFromFileTime(const FILETIME &fileTime)
 {
-    const auto ticks = static_cast<std::int64_t>(
-        (static_cast<std::uint64_t>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime);
+    const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(fileTime.dwHighDateTime) << 32)
+                                                 | fileTime.dwLowDateTime);
     return static_cast<std::time_t>(ticks / kTicksPerSecond - kEpochDifference);
 }
 

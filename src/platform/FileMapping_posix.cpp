@@ -65,14 +65,15 @@ SpaceReservation ReserveSpace(FileStream &file, std::int64_t offset, std::int64_
 {
     if (::fallocate(descriptor(file), FALLOC_FL_KEEP_SIZE, offset, length) == 0)
         return SpaceReservation::Done;
-    return errno == EOPNOTSUPP || errno == ENOSYS ? SpaceReservation::Unsupported
-                                                  : SpaceReservation::Refused;
+    return errno == EOPNOTSUPP || errno == ENOSYS ? SpaceReservation::Unsupported : SpaceReservation::Refused;
 }
 
 void ReleaseReservedSpace(FileStream &file)
 {
     // Truncating a file to its own size frees the blocks past its end, and changes nothing else.
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(descriptor(file), &status) == 0)
         static_cast<void>(::ftruncate(descriptor(file), status.st_size));
 }

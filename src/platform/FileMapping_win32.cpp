@@ -70,7 +70,8 @@ bool SetFileLength(FileStream &file, std::int64_t length)
 {
     LARGE_INTEGER position {};
     position.QuadPart = length;
-    return ::SetFilePointerEx(handleOf(file), position, nullptr, FILE_BEGIN) && ::SetEndOfFile(handleOf(file));
+    return ::SetFilePointerEx(handleOf(file), position, nullptr, FILE_BEGIN)
+        && ::SetEndOfFile(handleOf(file));
 }
 
 // Windows allocates a file's clusters as it grows and frees what lies past the end by itself.

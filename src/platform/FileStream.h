@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace morvane {
@@ -13,10 +13,10 @@ namespace morvane {
 // that cannot be had at once is a refusal, never a wait. Every mode opens regular files only.
 enum class OpenMode {
     CreateExclusive, // create or truncate, read and write; nobody else may hold it
-    UpdateShared,    // existing file, read and write; others may read and write, not hold it
-                     // exclusively
-    ReadShared,      // existing file, read only; others may read but not hold it exclusively
-    ReadExclusive,   // existing regular file, read only; fails when anybody else holds it
+    UpdateShared, // existing file, read and write; others may read and write, not hold it
+                  // exclusively
+    ReadShared, // existing file, read only; others may read but not hold it exclusively
+    ReadExclusive, // existing regular file, read only; fails when anybody else holds it
 };
 
 // What the system knows of an open file.

@@ -63,7 +63,9 @@ int descriptor(std::intptr_t handle)
 
 bool setUp(int fd, OpenMode mode, FileStatus &status)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     // Locked first, so that the size seen below cannot change under a cooperating writer.
     if (const int op = lockOperation(mode); op != 0 && ::flock(fd, op) != 0)
         return false;
@@ -150,7 +152,9 @@ std::int64_t FileStream::Size() const
 
 std::optional<FileStatus> FileStream::Status() const
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(descriptor(handle_), &st) != 0)
         return std::nullopt;
     return statusOf(st);

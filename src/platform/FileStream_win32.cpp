@@ -1,8 +1,8 @@
 #include "platform/FileStream.h"
 
 #include "DosTime_win32.h"
-#include "platform/Errors.h"
 #include "WideText_win32.h"
+#include "platform/Errors.h"
 
 #include <windows.h>
 

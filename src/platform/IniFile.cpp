@@ -23,7 +23,7 @@ constexpr std::string_view kNewFileLineEnd = "\n";
 struct Line
 {
     std::string_view content; // without its line end
-    std::string_view end;     // "\r\n", "\n" or empty for a last line without one
+    std::string_view end; // "\r\n", "\n" or empty for a last line without one
 };
 
 std::vector<Line> SplitLines(std::string_view text)
@@ -156,7 +156,7 @@ struct SetValueIn
 
 enum class WriteAttempt {
     Done,
-    Again,      // the file changed under us: try again at once
+    Again, // the file changed under us: try again at once
     AgainLater, // somebody else holds the file up for now: try again after a pause
     Failed,
 };
@@ -181,7 +181,8 @@ WriteAttempt TryWrite(const std::string &path, const SetValueIn &edit)
         WholeFileOptions options;
         options.durable = true;
         // A file that another program creates meanwhile is edited on the next attempt instead.
-        options.ifExists = state == SettingsFileAccess::Opened::Missing ? IfTargetExists::Keep : IfTargetExists::Replace;
+        options.ifExists
+            = state == SettingsFileAccess::Opened::Missing ? IfTargetExists::Keep : IfTargetExists::Replace;
         try {
             WriteWholeFile(path, edit.On(""), options);
             return WriteAttempt::Done;
@@ -277,7 +278,8 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
 {
     const std::vector<Line> lines = SplitLines(text);
     std::string_view lineEnd = kNewFileLineEnd;
-    const auto withEnd = std::find_if(lines.begin(), lines.end(), [](const Line &l) { return !l.end.empty(); });
+    const auto withEnd
+        = std::find_if(lines.begin(), lines.end(), [](const Line &l) { return !l.end.empty(); });
     if (withEnd != lines.end())
         lineEnd = withEnd->end;
 

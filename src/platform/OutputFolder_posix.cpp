@@ -4,10 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
 #include <system_error>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace morvane {
 
@@ -39,9 +39,12 @@ int openSubfolder(int parent, const std::string &name, const std::string &shown)
     }
     if (fd < 0) {
         const int error = errno;
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-            throw Error("Cannot write below " + shown + ": it is a symbolic link, which extraction does not follow");
+            throw Error("Cannot write below " + shown
+                        + ": it is a symbolic link, which extraction does not follow");
         throw Error("Cannot write below " + shown + ": " + reason(error));
     }
     return fd;
@@ -57,8 +60,8 @@ OutputFolder::OutputFolder(const std::string &path)
     std::filesystem::create_directories(path, error);
     handles_->root.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!handles_->root.valid())
-        throw Error("Cannot use " + path + " as the folder to extract into: "
-                    + (error ? error.message() : reason(errno)));
+        throw Error("Cannot use " + path
+                    + " as the folder to extract into: " + (error ? error.message() : reason(errno)));
 }
 
 OutputFolder::~OutputFolder() = default;

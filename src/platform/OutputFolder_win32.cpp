@@ -1,9 +1,9 @@
 #include "platform/OutputFolder.h"
 
 #include "DosTime_win32.h"
-#include "platform/Errors.h"
 #include "WideText_win32.h"
 #include "Win32Handle_win32.h"
+#include "platform/Errors.h"
 
 #include <windows.h>
 
@@ -55,8 +55,9 @@ OutputFolder::OutputFolder(const std::string &path)
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         throw Error("Cannot use " + path + " as the folder to extract into: "
-                    + (error ? error.message() : SystemErrorText(attributes == INVALID_FILE_ATTRIBUTES
-                                                            ? ::GetLastError() : ERROR_DIRECTORY)));
+                    + (error ? error.message()
+                             : SystemErrorText(attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError()
+                                                                                     : ERROR_DIRECTORY)));
 }
 
 OutputFolder::~OutputFolder() = default;

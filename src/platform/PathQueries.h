@@ -10,8 +10,7 @@ namespace morvane {
 // Questions about a path, asked of the system with the path as the program holds it (UTF-8 on
 // Windows). Links are followed.
 
-enum class PathKind
-{
+enum class PathKind {
     Missing,
     RegularFile,
     Folder,

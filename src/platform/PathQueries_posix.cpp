@@ -16,7 +16,9 @@ bool statOf(const std::string &path, struct stat &status)
 
 PathKind KindOfPath(const std::string &path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (!statOf(path, status))
         return PathKind::Missing;
     if (S_ISREG(status.st_mode))
@@ -28,15 +30,20 @@ PathKind KindOfPath(const std::string &path)
 
 std::optional<FileIdentity> IdentifyFile(const std::string &path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (!statOf(path, status))
         return std::nullopt;
-    return FileIdentity {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+    return FileIdentity {static_cast<std::uint64_t>(status.st_dev),
+                         static_cast<std::uint64_t>(status.st_ino)};
 }
 
 std::optional<std::uint64_t> SizeOfFile(const std::string &path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (!statOf(path, status) || !S_ISREG(status.st_mode))
         return std::nullopt;
     return static_cast<std::uint64_t>(status.st_size);
@@ -66,7 +73,9 @@ std::string CurrentFolder(std::error_code &error)
 
 bool PathEntryExists(const std::string &path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     return ::lstat(path.c_str(), &status) == 0;
 }
 

@@ -15,11 +15,11 @@ class SettingsFileAccess
 {
 public:
     enum class Opened {
-        File,    // the regular file at the name is open
+        File, // the regular file at the name is open
         Missing, // nothing is at the name
-        Link,    // a link is at the name; a write replaces it and leaves its target alone
-        Busy,    // another program has the file open in a way that shuts us out for now
-        Failed,  // something else is there, or the file cannot be opened
+        Link, // a link is at the name; a write replaces it and leaves its target alone
+        Busy, // another program has the file open in a way that shuts us out for now
+        Failed, // something else is there, or the file cannot be opened
     };
     enum class Lock {
         Taken,

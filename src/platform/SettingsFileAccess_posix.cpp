@@ -24,7 +24,9 @@ SettingsFileAccess::SettingsFileAccess(const std::string &path, bool forWriting)
         state_ = errno == ENOENT ? Opened::Missing : errno == ELOOP ? Opened::Link : Opened::Failed;
         return;
     }
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::fstat(handle_->file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         handle_->file.reset();
         state_ = Opened::Failed;
@@ -43,12 +45,18 @@ SettingsFileAccess::Lock SettingsFileAccess::TryLockExclusive()
 }
 
 // A file held open can be renamed over here, and the lock lives on the open file: it stays open.
-void SettingsFileAccess::LetGoForReplace() {}
+void SettingsFileAccess::LetGoForReplace()
+{
+}
 
 bool SettingsFileAccess::IsStillAt(const std::string &path) const
 {
-    struct stat open {};
-    struct stat named {};
+    struct stat open
+    {
+    };
+    struct stat named
+    {
+    };
     return ::fstat(handle_->file.get(), &open) == 0 && ::lstat(path.c_str(), &named) == 0
         && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
@@ -91,7 +99,9 @@ bool SettingsFileAccess::ReplaceCanMeetOpenFile()
 
 bool SettingsFileAccess::RegularFileExists(const std::string &path)
 {
-    struct stat status {};
+    struct stat status
+    {
+    };
     return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 

@@ -1,7 +1,7 @@
 #include "platform/SettingsFileAccess.h"
 
-#include "platform/PathQueries.h"
 #include "WideText_win32.h"
+#include "platform/PathQueries.h"
 
 #include <windows.h>
 
@@ -23,8 +23,9 @@ bool IsPlainFile(DWORD attributes)
 HANDLE OpenShared(const std::string &path, bool forWriting)
 {
     const DWORD access = GENERIC_READ | (forWriting ? GENERIC_WRITE : 0);
-    return ::CreateFileW(WideFromUtf8(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return ::CreateFileW(WideFromUtf8(path).c_str(), access,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 // The name of the mutex writers of the file at path take turns on. A lock on the file itself
@@ -98,7 +99,8 @@ SettingsFileAccess::SettingsFileAccess(const std::string &path, bool forWriting)
         return;
     }
     BY_HANDLE_FILE_INFORMATION info {};
-    if (!::GetFileInformationByHandle(handle_->file, &info) || ::GetFileType(handle_->file) != FILE_TYPE_DISK) {
+    if (!::GetFileInformationByHandle(handle_->file, &info)
+        || ::GetFileType(handle_->file) != FILE_TYPE_DISK) {
         state_ = Opened::Failed;
         return;
     }
@@ -142,8 +144,8 @@ bool SettingsFileAccess::IsStillAt(const std::string &path) const
     const SettingsFileAccess named(path, false);
     BY_HANDLE_FILE_INFORMATION current {};
     return named.State() == Opened::File && ::GetFileInformationByHandle(named.handle_->file, &current)
-        && open.dwVolumeSerialNumber == current.dwVolumeSerialNumber && open.nFileIndexHigh == current.nFileIndexHigh
-        && open.nFileIndexLow == current.nFileIndexLow;
+        && open.dwVolumeSerialNumber == current.dwVolumeSerialNumber
+        && open.nFileIndexHigh == current.nFileIndexHigh && open.nFileIndexLow == current.nFileIndexLow;
 }
 
 std::optional<std::string> SettingsFileAccess::ReadAll() const

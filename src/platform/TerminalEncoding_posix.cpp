@@ -14,8 +14,8 @@ TerminalEncoding lookUp()
     if (locale == static_cast<locale_t>(nullptr))
         return TerminalEncoding::Ascii;
     const char *codeset = ::nl_langinfo_l(CODESET, locale);
-    const bool utf8 = codeset != nullptr
-        && (::strcasecmp(codeset, "UTF-8") == 0 || ::strcasecmp(codeset, "UTF8") == 0);
+    const bool utf8
+        = codeset != nullptr && (::strcasecmp(codeset, "UTF-8") == 0 || ::strcasecmp(codeset, "UTF8") == 0);
     ::freelocale(locale);
     return utf8 ? TerminalEncoding::Utf8 : TerminalEncoding::Ascii;
 }

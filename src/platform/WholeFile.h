@@ -18,7 +18,7 @@ using ContentProducer = std::function<void(const ChunkSink &)>;
 
 enum class IfTargetExists {
     Replace, // whatever is at the name (a file, a symbolic link) is replaced; a link's target is left alone
-    Keep,    // the write fails when anything at all is at the name
+    Keep, // the write fails when anything at all is at the name
 };
 
 struct WholeFileOptions
@@ -37,7 +37,7 @@ class WholeFileError : public Error
 {
 public:
     enum class Cause {
-        TargetExists,  // IfTargetExists::Keep and something is at the name
+        TargetExists, // IfTargetExists::Keep and something is at the name
         FolderRefused, // the folder does not let us create a file in it
         Other,
     };
@@ -61,7 +61,6 @@ private:
 // Throws WholeFileError.
 void WriteWholeFile(const std::string &path, const ContentProducer &produce,
                     const WholeFileOptions &options = {});
-void WriteWholeFile(const std::string &path, std::string_view contents,
-                    const WholeFileOptions &options = {});
+void WriteWholeFile(const std::string &path, std::string_view contents, const WholeFileOptions &options = {});
 
 } // namespace morvane

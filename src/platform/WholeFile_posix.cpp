@@ -1,12 +1,12 @@
-#include "platform/WholeFile.h"
 #include "WholeFileAt_posix.h"
+#include "platform/WholeFile.h"
 
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <random>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,7 +64,9 @@ void fill(int fd, int folder, const std::string &name, const std::string &shown,
 {
     produce([&](const char *data, std::size_t n) { writeAll(fd, data, n, shown); });
     if (options.keepPermissions && options.ifExists == IfTargetExists::Replace) {
-        struct stat old {};
+        struct stat old
+        {
+        };
         if (::fstatat(folder, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)) {
             // The owner first: a change of owner clears the set-id bits that the mode then restores.
             // Only the superuser may give a file away; anyone else keeps the file as their own.
@@ -74,8 +76,8 @@ void fill(int fd, int folder, const std::string &name, const std::string &shown,
         }
     }
     if (options.modified) {
-        const struct timespec times[2] = {{static_cast<time_t>(*options.modified), 0},
-                                          {static_cast<time_t>(*options.modified), 0}};
+        const struct timespec times[2]
+            = {{static_cast<time_t>(*options.modified), 0}, {static_cast<time_t>(*options.modified), 0}};
         if (::futimens(fd, times) != 0)
             throw failure(Cause::Other, shown,
                           std::string("cannot set its modification time: ") + std::strerror(errno));
@@ -161,14 +163,15 @@ void renameKeepingTarget(int folder, const std::string &from, const std::string 
     throw failure(shown, errno);
 }
 
-void writeNamed(int folder, const std::string &name, const std::string &shown,
-                const ContentProducer &produce, const WholeFileOptions &options)
+void writeNamed(int folder, const std::string &name, const std::string &shown, const ContentProducer &produce,
+                const WholeFileOptions &options)
 {
     Descriptor file;
     std::string temporary;
     for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
         temporary = temporaryName();
-        file.reset(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        file.reset(
+            ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!file.valid() && errno != EEXIST)
             throw failure(shown, errno);
     }
@@ -210,8 +213,11 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty() || name == "." || name == "..")
-        throw WholeFileError(WholeFileError::Cause::Other, cannotCreateFileMessage(path) + ": it names a folder");
-    const std::string folderPath = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        throw WholeFileError(WholeFileError::Cause::Other,
+                             cannotCreateFileMessage(path) + ": it names a folder");
+    const std::string folderPath = slash == std::string::npos ? "."
+        : slash == 0                                          ? "/"
+                                                              : path.substr(0, slash);
     posix::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid())
         folder.reset(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));

@@ -29,9 +29,9 @@ WholeFileError replaceFailure(const std::string &shown, const std::wstring &targ
 {
     Cause cause = Cause::Other;
     if (error == ERROR_ACCESS_DENIED) {
-        const HANDLE probe = ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING,
-                                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const HANDLE probe = ::CreateFileW(
+            target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (probe != INVALID_HANDLE_VALUE)
             ::CloseHandle(probe);
         else if (::GetLastError() == ERROR_ACCESS_DENIED)
@@ -94,9 +94,11 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
         // Without MOVEFILE_REPLACE_EXISTING the move refuses anything already at the name.
         if (!::MoveFileExW(temporary.c_str(), target.c_str(), flags)) {
             const DWORD error = ::GetLastError();
-            if (options.ifExists == IfTargetExists::Keep && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+            if (options.ifExists == IfTargetExists::Keep
+                && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
                 throw WholeFileError(Cause::TargetExists,
-                                     cannotCreateFileMessage(path) + ": something already exists at that name");
+                                     cannotCreateFileMessage(path)
+                                         + ": something already exists at that name");
             throw replaceFailure(path, target, error);
         }
     } catch (...) {

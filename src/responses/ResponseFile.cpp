@@ -1,9 +1,9 @@
 #include "responses/ResponseFile.h"
 
 #include "platform/CaseLookup.h"
+#include "platform/FileStream.h"
 #include "platform/PathQueries.h"
 #include "text/Cp1252.h"
-#include "platform/FileStream.h"
 #include "text/PathRules.h"
 
 namespace morvane {

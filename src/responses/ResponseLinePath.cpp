@@ -1,7 +1,7 @@
 #include "responses/ResponseLinePath.h"
 
-#include "text/Cp1252.h"
 #include "platform/DirectoryListing.h"
+#include "text/Cp1252.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -111,8 +111,9 @@ bool sameName(std::string_view a, std::string_view b, PathStyle style)
 {
     if (style == PathStyle::Posix)
         return a == b;
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldedCase(x) == foldedCase(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return foldedCase(x) == foldedCase(y);
+           });
 }
 
 // Whether inner is outer or lies below it; both rooted alike.
@@ -162,7 +163,8 @@ std::optional<std::string> windowsRelativePart(std::string_view fullPath, std::s
 
 } // namespace
 
-std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir, PathStyle style)
+std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::string_view workDir,
+                                           PathStyle style)
 {
     if (workDir.empty())
         return std::nullopt;
@@ -176,8 +178,7 @@ std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::strin
 bool FolderIsWithin(std::string_view folder, std::string_view workDir, PathStyle style)
 {
     if (style == PathStyle::Windows)
-        return !workDir.empty()
-            && startsWith(partsOf(folder, style), partsOf(workDir, style), style);
+        return !workDir.empty() && startsWith(partsOf(folder, style), partsOf(workDir, style), style);
     return !workDir.empty() && withSeparator(folder).starts_with(withSeparator(workDir));
 }
 
@@ -212,7 +213,7 @@ ResponseLineMaker::ResponseLineMaker(std::string_view workDir, PathStyle style)
 
 ResponseLine ResponseLineMaker::ForPath(std::string_view fullPath) const
 {
-    auto relative = folder_.empty()         ? std::nullopt
+    auto relative = folder_.empty()    ? std::nullopt
         : style_ == PathStyle::Windows ? windowsRelativePart(fullPath, folder_)
                                        : relativePart(fullPath, folder_);
     if (!relative)

@@ -27,12 +27,12 @@ bool FolderIsWithin(std::string_view folder, std::string_view workDir, PathStyle
 enum class LineRefusal {
     None,
     OutsideWorkDir,
-    LineBreak,      // the line would end there
+    LineBreak, // the line would end there
     CarriageReturn, // read back as a line break
-    Backslash,      // read back as a folder separator
+    Backslash, // read back as a folder separator
     NotWindows1252, // the line is Windows-1252 text, and the name holds a character it has not
     NotRegularFile, // a folder, device, FIFO, socket or dangling link: a build cannot pack it
-    PathTooLong,    // longer than the system opens
+    PathTooLong, // longer than the system opens
 };
 
 // What the refusal means, in English, to follow a file's path: "its name holds a line break".

@@ -93,7 +93,7 @@ private:
     std::vector<std::uint32_t> attributes_;
     std::vector<UnreadFolder> unreadFolders_;
     bool inSubFolders_ = false;
-    TFileAttr fileAttr_{ffaAnyFile};
+    TFileAttr fileAttr_ {ffaAnyFile};
     std::string path_;
     std::string fileMask_ = "*.*";
 };

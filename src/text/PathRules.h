@@ -22,8 +22,7 @@ char PathSeparator(PathStyle style);
 std::string_view ExtractFileExt(std::string_view path, PathStyle style = kNativePathStyle);
 
 // The path with its extension replaced by newExt (appended when the file name has no '.').
-std::string ChangeFileExt(std::string_view path, std::string_view newExt,
-                          PathStyle style = kNativePathStyle);
+std::string ChangeFileExt(std::string_view path, std::string_view newExt, PathStyle style = kNativePathStyle);
 
 // The folder that holds a file: the path up to its last delimiter, without that delimiter when it
 // is a separator that does not directly follow a drive colon or another separator.

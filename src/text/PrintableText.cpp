@@ -11,8 +11,8 @@ namespace {
 bool isControl(char32_t code)
 {
     return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029
-        || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)
-        || code == 0x200E || code == 0x200F || code == 0x061C;
+        || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) || code == 0x200E
+        || code == 0x200F || code == 0x061C;
 }
 
 bool isPrintableAscii(char c)

@@ -9,7 +9,6 @@ namespace morvane {
 // other locale (or none), so that nothing the terminal might misread reaches it.
 enum class TerminalEncoding { Utf8, Ascii };
 
-
 // Every text that comes from data (an archive, a response file, a file name) goes through one of
 // these two before it is printed or put into a message. The result is valid text in the given
 // encoding in which every control character (C0, DEL, C1 U+0080 to U+009F, the line and paragraph

@@ -1,6 +1,6 @@
-#include "QtText.h"
-#include "CaseName.h"
 #include "ArchiveFixture.h"
+#include "CaseName.h"
+#include "QtText.h"
 
 #include "app/CommandLineFile.h"
 
@@ -41,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
                     KindCase {"MixedEpd", "/data/old.Epd", CommandLineFileKind::Archive},
                     KindCase {"Text", "/data/list.txt", CommandLineFileKind::ResponseList},
                     KindCase {"UpperText", "LIST.TXT", CommandLineFileKind::ResponseList},
-                    KindCase {"OnlyTheLastSuffixCounts", "/data/list.pod.txt", CommandLineFileKind::ResponseList},
+                    KindCase {"OnlyTheLastSuffixCounts", "/data/list.pod.txt",
+                              CommandLineFileKind::ResponseList},
                     KindCase {"FolderNameIsNotAnExtension", "/data.pod/list", CommandLineFileKind::Unknown},
                     KindCase {"OtherExtension", "/data/list.bin", CommandLineFileKind::Unknown},
                     KindCase {"NoExtension", "/data/list", CommandLineFileKind::Unknown},
@@ -175,7 +176,8 @@ TEST_F(OpenedFromTheDesktop, AnyOtherFileIsRefusedWithItsName)
 
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
-    EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(other)) + "\n")) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(other)) + "\n"))
+        << user.messages[0].text.toStdString();
     EXPECT_TRUE(user.messages[0].text.contains(".POD")) << user.messages[0].text.toStdString();
     EXPECT_TRUE(user.dialogsShown.empty());
     EXPECT_TRUE(user.fileRequests.empty());
@@ -198,7 +200,8 @@ TEST_F(OpenedFromTheDesktop, OnlyTheFirstOfSeveralFilesIsOpened)
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
-    EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(response)) + "\n")) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(response)) + "\n"))
+        << user.messages[0].text.toStdString();
 }
 
 TEST_F(OpenedFromTheDesktop, NoFileLeavesTheMainWindowAlone)

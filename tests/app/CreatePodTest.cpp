@@ -1,6 +1,6 @@
-#include "QtText.h"
-#include "CaseName.h"
 #include "ArchiveFixture.h"
+#include "CaseName.h"
+#include "QtText.h"
 
 #include <QLineEdit>
 
@@ -70,8 +70,11 @@ TEST_F(CreatePod, BuildsTheArchiveBesideTheResponseFileWithTheDialogsValues)
     const std::string response = WriteResponseFile("my.list.txt");
     WriteFile(dir / "data/my.list.POD", std::string(10000, 'x'));
     user.ChooseFiles({Q(response)});
-    ConfirmProperties({{"edDescription", "Décor"}, {"edVersion", " $1F"}, {"edPriorite", "-5"},
-                       {"edAuthor", "René"}, {"edCopyright", "© 2026"}});
+    ConfirmProperties({{"edDescription", "Décor"},
+                       {"edVersion", " $1F"},
+                       {"edPriorite", "-5"},
+                       {"edAuthor", "René"},
+                       {"edCopyright", "© 2026"}});
     Click(windows.Form_main, "CreatePOD");
 
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
@@ -80,7 +83,10 @@ TEST_F(CreatePod, BuildsTheArchiveBesideTheResponseFileWithTheDialogsValues)
     EXPECT_FALSE(Busy());
     const std::string archive = dir / "data/my.list.POD";
     const TPODHeader header = HeaderOf(archive);
-    EXPECT_EQ(HeaderToTexts(header), (HeaderTexts {"D\xE9" "cor", "31", "-5", "Ren\xE9", "\xA9 2026"}));
+    EXPECT_EQ(HeaderToTexts(header),
+              (HeaderTexts {"D\xE9"
+                            "cor",
+                            "31", "-5", "Ren\xE9", "\xA9 2026"}));
     EXPECT_EQ(header.EntryCount(), 2u);
     const std::string bytes = ReadFile(archive);
     EXPECT_EQ(bytes.substr(288, 5000), test::PatternBytes(5000, 1));
@@ -94,11 +100,12 @@ TEST_F(CreatePod, FirstUseShowsTheInitialTextsAndLongDescriptionIsCut)
     ConfirmProperties({{"edDescription", QString(100, QChar('d'))}});
     Click(windows.Form_main, "CreatePOD");
 
-    EXPECT_EQ(shownTexts, (std::map<QString, QString> {{"edDescription", "Description du fichier"},
-                                                         {"edVersion", "1000"},
-                                                         {"edPriorite", "1000"},
-                                                         {"edAuthor", ""},
-                                                         {"edCopyright", ""}}));
+    EXPECT_EQ(shownTexts,
+              (std::map<QString, QString> {{"edDescription", "Description du fichier"},
+                                           {"edVersion", "1000"},
+                                           {"edPriorite", "1000"},
+                                           {"edAuthor", ""},
+                                           {"edCopyright", ""}}));
     const TPODHeader header = HeaderOf(dir / "data/list.POD");
     EXPECT_EQ(header.Description(), std::string(80, 'd'));
     EXPECT_EQ(header.Version(), 1000);
@@ -125,7 +132,7 @@ struct FailureCase
     const char *name;
     std::function<std::string(test::TempDir &)> prepare; // returns the chosen response file
     const char *version;
-    const char *cause;          // part of the details shown behind the warning
+    const char *cause; // part of the details shown behind the warning
     std::int64_t archiveLength; // -1 when no archive file remains
 };
 

@@ -84,7 +84,8 @@ void ChooseFile(const std::string &folder)
     FileDialogRequest request;
     request.directory = QString::fromStdString(folder);
     request.filter = QStringLiteral("Tous fichiers (*)");
-    EXPECT_EQ(QtInteraction().ChooseFiles(nullptr, request), QStringList {QString::fromStdString(folder + "/list")});
+    EXPECT_EQ(QtInteraction().ChooseFiles(nullptr, request),
+              QStringList {QString::fromStdString(folder + "/list")});
 }
 
 class DialogSettings : public testing::TestWithParam<DialogCase>
@@ -94,7 +95,8 @@ class DialogSettings : public testing::TestWithParam<DialogCase>
 TEST_P(DialogSettings, LeaveTheUsersQtSettingsAsTheyWere)
 {
 #ifdef _WIN32
-    GTEST_SKIP() << "Qt keeps the user's settings in the registry on Windows, which a test cannot give a folder of its own";
+    GTEST_SKIP() << "Qt keeps the user's settings in the registry on Windows, which a test cannot give a "
+                    "folder of its own";
 #endif
     const QString settingsFile = UserQtSettingsFile();
     const QString configHome = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));

@@ -1,5 +1,5 @@
-#include "QtText.h"
 #include "ArchiveFixture.h"
+#include "QtText.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -36,7 +36,8 @@ void ReadAndEscapeBox(SeenBox &seen)
     WhenModalShows([&seen](QWidget &modal) {
         auto &box = dynamic_cast<QMessageBox &>(modal);
         seen = {box.windowTitle(), box.text(), box.icon(), int(box.buttons().size()),
-                box.defaultButton() == box.button(QMessageBox::Ok) && box.escapeButton() == box.button(QMessageBox::Ok)};
+                box.defaultButton() == box.button(QMessageBox::Ok)
+                    && box.escapeButton() == box.button(QMessageBox::Ok)};
         QTest::keyClick(&box, Qt::Key_Escape);
     });
 }

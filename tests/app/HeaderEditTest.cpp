@@ -1,6 +1,6 @@
-#include "QtText.h"
-#include "CaseName.h"
 #include "ArchiveFixture.h"
+#include "CaseName.h"
+#include "QtText.h"
 
 #include <QLineEdit>
 
@@ -42,11 +42,12 @@ TEST_F(HeaderEdit, ShowsTheArchivesValuesAndRewritesOnlyTheHeader)
     });
     Click(windows.Form_main, "Button1");
 
-    EXPECT_EQ(shown, (std::map<QString, QString> {{"edDescription", "Ancienne description"},
-                                                   {"edVersion", "7"},
-                                                   {"edPriorite", "1200"},
-                                                   {"edAuthor", "René"},
-                                                   {"edCopyright", "(c) 2025"}}));
+    EXPECT_EQ(shown,
+              (std::map<QString, QString> {{"edDescription", "Ancienne description"},
+                                           {"edVersion", "7"},
+                                           {"edPriorite", "1200"},
+                                           {"edAuthor", "René"},
+                                           {"edCopyright", "(c) 2025"}}));
     EXPECT_TRUE(user.messages.empty());
     const std::string after = ReadFile(archive);
     ASSERT_EQ(after.size(), before.size());
@@ -105,7 +106,7 @@ TEST_F(HeaderEdit, CancelledPropertiesLeaveTheFileAndKeepTheTypedTexts)
 struct RefusalCase
 {
     const char *name;
-    bool builtArchive;     // edit the archive the fixture built, else a file of these bytes
+    bool builtArchive; // edit the archive the fixture built, else a file of these bytes
     std::string fileBytes; // empty: the file does not exist
     const char *priority;
     MessageKind kind;
@@ -152,15 +153,17 @@ TEST_P(HeaderEditRefusal, ReportsAndLeavesTheFileByteForByte)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HeaderEditRefusal,
-    testing::Values(
-        RefusalCase {"PriorityNotANumber", true, "", "abc", MessageKind::Error, "Morvane",
-                     "'abc' is not a valid integer value.", true},
-        RefusalCase {"LowerCaseSignature", false, "pod3" + std::string(400, '\0'), "", MessageKind::Error, "Error",
-                     QStringLiteral("Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file."), false},
-        RefusalCase {"ShorterThanTheHeader", false, "POD3" + std::string(150, '\0'), "", MessageKind::Error, "Morvane",
-                     "Stream read error.", false},
-        RefusalCase {"ShorterThanTheFirstHalf", false, "POD3", "", MessageKind::Error, "Morvane", "Stream read error.", false},
-        RefusalCase {"Missing", false, "", "", MessageKind::Error, "Morvane", "", false}),
+    testing::Values(RefusalCase {"PriorityNotANumber", true, "", "abc", MessageKind::Error, "Morvane",
+                                 "'abc' is not a valid integer value.", true},
+                    RefusalCase {"LowerCaseSignature", false, "pod3" + std::string(400, '\0'), "",
+                                 MessageKind::Error, "Error",
+                                 QStringLiteral("Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file."),
+                                 false},
+                    RefusalCase {"ShorterThanTheHeader", false, "POD3" + std::string(150, '\0'), "",
+                                 MessageKind::Error, "Morvane", "Stream read error.", false},
+                    RefusalCase {"ShorterThanTheFirstHalf", false, "POD3", "", MessageKind::Error, "Morvane",
+                                 "Stream read error.", false},
+                    RefusalCase {"Missing", false, "", "", MessageKind::Error, "Morvane", "", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

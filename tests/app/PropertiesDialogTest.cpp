@@ -54,18 +54,25 @@ TEST(PropertiesDialog, TabOrderRunsThroughTheTextsThenTheNumbers)
         while (!(widget->focusPolicy() & Qt::TabFocus))
             widget = widget->nextInFocusChain();
     }
-    EXPECT_EQ(order, QStringList({"edDescription", "edAuthor", "edCopyright", "edVersion", "edPriorite", "Button1", "Button2"}));
+    EXPECT_EQ(order,
+              QStringList({"edDescription", "edAuthor", "edCopyright", "edVersion", "edPriorite", "Button1",
+                           "Button2"}));
 }
 
 TEST(PropertiesDialog, TextsConvertToWindows1252AndBack)
 {
     Tform_Dialog dialog;
     Box(dialog, "edDescription")->setText(QStringLiteral("Décor à 100 €"));
-    EXPECT_EQ(dialog.Texts().Description, "D\xE9" "cor \xE0 100 \x80");
+    EXPECT_EQ(dialog.Texts().Description,
+              "D\xE9"
+              "cor \xE0 100 \x80");
     dialog.SetTexts({"Caf\xE9", "-5", "31", "Ren\xE9", "\xA9 2026"});
     EXPECT_EQ(LineEditTexts(dialog),
-              (std::map<QString, QString> {{"edDescription", "Café"}, {"edVersion", "-5"}, {"edPriorite", "31"},
-                                           {"edAuthor", "René"}, {"edCopyright", "© 2026"}}));
+              (std::map<QString, QString> {{"edDescription", "Café"},
+                                           {"edVersion", "-5"},
+                                           {"edPriorite", "31"},
+                                           {"edAuthor", "René"},
+                                           {"edCopyright", "© 2026"}}));
 }
 
 struct CloseCase

@@ -84,9 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
     Places, SettingsChoice,
     testing::Values(
         ChoiceCase {"WritableProgramFolder", false, true, "/home/u/.config", "/opt/morvane/bin/Morvane.ini"},
-        ChoiceCase {"FileBesideReadOnlyProgram", true, false, "/home/u/.config", "/opt/morvane/bin/Morvane.ini"},
-        ChoiceCase {"FileBesideWritableProgram", true, true, "/home/u/.config", "/opt/morvane/bin/Morvane.ini"},
-        ChoiceCase {"InstalledReadOnly", false, false, "/home/u/.config", "/home/u/.config/Morvane/Morvane.ini"},
+        ChoiceCase {"FileBesideReadOnlyProgram", true, false, "/home/u/.config",
+                    "/opt/morvane/bin/Morvane.ini"},
+        ChoiceCase {"FileBesideWritableProgram", true, true, "/home/u/.config",
+                    "/opt/morvane/bin/Morvane.ini"},
+        ChoiceCase {"InstalledReadOnly", false, false, "/home/u/.config",
+                    "/home/u/.config/Morvane/Morvane.ini"},
         ChoiceCase {"InstalledWithOtherConfigHome", false, false, "/srv/cfg", "/srv/cfg/Morvane/Morvane.ini"},
         // Without any configuration folder the program's folder stays, and its write reports why.
         ChoiceCase {"NoUserConfigFolder", false, false, "", "/opt/morvane/bin/Morvane.ini"}),
@@ -140,7 +143,7 @@ struct ConfigHomeCase
 {
     const char *name;
     std::optional<std::string> xdgConfigHome; // relative to the test folder when it starts with '@'
-    std::string expected;                     // relative to the test folder
+    std::string expected; // relative to the test folder
 };
 
 class UserConfigFolder : public SettingsPlacesOnDisk, public testing::WithParamInterface<ConfigHomeCase>
@@ -150,7 +153,8 @@ class UserConfigFolder : public SettingsPlacesOnDisk, public testing::WithParamI
 TEST_P(UserConfigFolder, FollowsTheXdgRules)
 {
 #ifdef _WIN32
-    GTEST_SKIP() << "the XDG configuration folder is a POSIX convention; on Windows Qt names the AppData folder";
+    GTEST_SKIP()
+        << "the XDG configuration folder is a POSIX convention; on Windows Qt names the AppData folder";
 #else
     std::optional<std::string> value = GetParam().xdgConfigHome;
     if (value && value->starts_with('@'))
@@ -160,14 +164,13 @@ TEST_P(UserConfigFolder, FollowsTheXdgRules)
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Variables, UserConfigFolder,
-    testing::Values(ConfigHomeCase {"Unset", std::nullopt, "home/.config"},
-                    ConfigHomeCase {"Empty", "", "home/.config"},
-                    ConfigHomeCase {"Absolute", "@xdg", "xdg"},
-                    // A relative value is invalid and ignored.
-                    ConfigHomeCase {"Relative", "xdg", "home/.config"}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Variables, UserConfigFolder,
+                         testing::Values(ConfigHomeCase {"Unset", std::nullopt, "home/.config"},
+                                         ConfigHomeCase {"Empty", "", "home/.config"},
+                                         ConfigHomeCase {"Absolute", "@xdg", "xdg"},
+                                         // A relative value is invalid and ignored.
+                                         ConfigHomeCase {"Relative", "xdg", "home/.config"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 class SettingsFolder : public testing::Test
 {
@@ -195,7 +198,8 @@ TEST_F(SettingsFolder, AnExistingFolderIsLeftAsItIs)
     GTEST_SKIP() << "checks POSIX permission bits, which Windows folders have not";
 #else
     fs::create_directory(dir.path() / "config");
-    fs::permissions(dir.path() / "config", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    fs::permissions(dir.path() / "config",
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     CreateSettingsFolder(Q(dir / "config/Morvane.ini"));
     EXPECT_EQ(fs::status(dir.path() / "config").permissions(),
               fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
@@ -220,7 +224,8 @@ TEST_F(InstalledSettings, InitialisationCreatesTheConfigurationFolderAndStoresTh
     Click(windows.Form_main, "btnInit");
 
     EXPECT_TRUE(user.messages.empty());
-    EXPECT_EQ(ReadFile(dir / "home/.config/Morvane/Morvane.ini"), test::NewFileLines("[dir]\nworkdir=" + (dir / "work") + "\n"));
+    EXPECT_EQ(ReadFile(dir / "home/.config/Morvane/Morvane.ini"),
+              test::NewFileLines("[dir]\nworkdir=" + (dir / "work") + "\n"));
     EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "work"));
 }
 
@@ -234,7 +239,8 @@ TEST_F(InstalledSettings, AFolderThatCannotBeMadeEndsInTheWriteFailure)
 
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].title, "Morvane");
-    EXPECT_TRUE(user.messages[0].text.contains("Unable to write to " + test::Shown(settings))) << user.messages[0].text.toStdString();
+    EXPECT_TRUE(user.messages[0].text.contains("Unable to write to " + test::Shown(settings)))
+        << user.messages[0].text.toStdString();
     EXPECT_EQ(windows.Form_main.WorkDir, "");
     EXPECT_EQ(ReadFile(dir / "home"), "a file where the home folder should be");
 }

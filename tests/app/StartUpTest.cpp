@@ -94,7 +94,8 @@ TEST_F(StartUp, PicturesShowTheirCaptionsAndOnlyTheButtonsTakeTheKeyboard)
         EXPECT_EQ(picture->focusPolicy(), Qt::NoFocus);
         // The caption lies beneath the picture.
         const QObjectList siblings = picture->parent()->children();
-        EXPECT_LT(siblings.indexOf(picture->parent()->findChild<QLabel *>(name == std::string("CreatePOD") ? "Label2" : "Label1")),
+        EXPECT_LT(siblings.indexOf(picture->parent()->findChild<QLabel *>(
+                      name == std::string("CreatePOD") ? "Label2" : "Label1")),
                   siblings.indexOf(picture));
     }
     QStringList keyboard;

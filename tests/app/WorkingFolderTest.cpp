@@ -1,6 +1,6 @@
 #include "CaseName.h"
-#include "QtText.h"
 #include "MainWindowDriver.h"
+#include "QtText.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 
@@ -18,8 +18,8 @@ namespace {
 using test::PrintTo;
 
 using test::Click;
-using test::ReadFile;
 using test::NewFileLines;
+using test::ReadFile;
 using test::ScriptedInteraction;
 using test::TempDir;
 using test::WriteFile;
@@ -113,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(StoredCase {"Stored", "[dir]\r\nworkdir=/stored\r\n", "/current", "/stored"},
                     StoredCase {"StoredEmpty", "[dir]\nworkdir=\n", "/current", ""},
                     StoredCase {"NoSection", "[other]\nk=v\n", "", ""},
-                    StoredCase {"NoSectionKeepsCurrent", "[other]\nk=v\n", "/current", test::Shown("/current")},
+                    StoredCase {"NoSectionKeepsCurrent", "[other]\nk=v\n", "/current",
+                                test::Shown("/current")},
                     StoredCase {"NoKey", "[dir]\nother=1\n", "/current", test::Shown("/current")},
                     StoredCase {"Malformed", "\x01\x02 garbage", "/current", test::Shown("/current")}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -154,13 +155,15 @@ protected:
             WriteFile(folder.string(), "not a folder");
         } else {
 #ifdef _WIN32
-            GTEST_SKIP() << "needs POSIX folder permissions; Windows folders have ACLs, which Wine does not apply";
+            GTEST_SKIP()
+                << "needs POSIX folder permissions; Windows folders have ACLs, which Wine does not apply";
 #else
             if (geteuid() == 0)
                 GTEST_SKIP() << "permissions do not bind the superuser";
 #endif
             std::filesystem::create_directories(folder);
-            std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+            std::filesystem::permissions(
+                folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         }
         path = (folder / "Morvane.ini").string();
         windows.Form_main.SettingsPath = Q(path);
@@ -201,9 +204,11 @@ TEST_P(UnwritableSettings, InitialisationReportsAndKeepsTheFolder)
     ExpectOneReport();
 }
 
-INSTANTIATE_TEST_SUITE_P(Places, UnwritableSettings, testing::Values(Unwritable::FolderIsAFile, Unwritable::ReadOnlyFolder),
+INSTANTIATE_TEST_SUITE_P(Places, UnwritableSettings,
+                         testing::Values(Unwritable::FolderIsAFile, Unwritable::ReadOnlyFolder),
                          [](const auto &info) {
-                             return info.param == Unwritable::FolderIsAFile ? "FolderIsAFile" : "ReadOnlyFolder";
+                             return info.param == Unwritable::FolderIsAFile ? "FolderIsAFile"
+                                                                            : "ReadOnlyFolder";
                          });
 
 } // namespace

@@ -75,8 +75,8 @@ TEST_F(ArchiveCommands, CreateStoresTheTexts)
 }
 
 // Runs a creation that must fail and returns its BuildError.
-BuildError failedCreation(const std::string &response, const std::string &archive, const HeaderTexts &texts = {},
-                          BuildObserver *observer = nullptr)
+BuildError failedCreation(const std::string &response, const std::string &archive,
+                          const HeaderTexts &texts = {}, BuildObserver *observer = nullptr)
 {
     try {
         CreateArchive(response, archive, texts, observer);
@@ -105,7 +105,8 @@ TEST_F(ArchiveCommands, AFailedCopySaysHowMuchOfTheArchiveIsLeft)
     WriteFile(dir / "list.txt", "A.BIN\r\nMISSING.BIN\r\n");
     const BuildError error = failedCreation(dir / "list.txt", dir / "list.POD");
     EXPECT_EQ(std::string(error.what()), "Cannot open file " + (dir / "MISSING.BIN"));
-    EXPECT_EQ(error.Leftover(), "the archive file " + (dir / "list.POD") + " was left incomplete (293 bytes)");
+    EXPECT_EQ(error.Leftover(),
+              "the archive file " + (dir / "list.POD") + " was left incomplete (293 bytes)");
 }
 
 // A refused creation changed nothing, so it says nothing about the file, which keeps its bytes.
@@ -113,7 +114,7 @@ struct UntouchedCase
 {
     const char *name;
     std::function<std::string(TempDir &)> prepare; // returns the archive path
-    std::string expectedMessagePrefix;             // followed by the archive path
+    std::string expectedMessagePrefix; // followed by the archive path
     bool heldByAnotherBuild = false;
 };
 
@@ -129,8 +130,9 @@ TEST_P(ArchiveCommandsUntouched, SaysNothingAboutTheArchiveFile)
     const std::string archive = GetParam().prepare(dir);
     const bool existed = std::filesystem::is_regular_file(archive);
     const std::string before = existed ? ReadFile(archive) : "";
-    auto holder = GetParam().heldByAnotherBuild ? std::make_unique<FileStream>(archive, OpenMode::ReadExclusive)
-                                                : nullptr;
+    auto holder = GetParam().heldByAnotherBuild
+        ? std::make_unique<FileStream>(archive, OpenMode::ReadExclusive)
+        : nullptr;
     const BuildError error = failedCreation(dir / "list.txt", archive);
     EXPECT_EQ(std::string(error.what()), GetParam().expectedMessagePrefix + archive);
     EXPECT_EQ(error.Leftover(), "");

@@ -1,6 +1,6 @@
-#include "archive/ArchiveCommands.h"
-#include "CaseName.h"
 #include "archive/ArchiveReader.h"
+#include "CaseName.h"
+#include "archive/ArchiveCommands.h"
 #include "platform/Errors.h"
 #include "text/PrintableText.h"
 
@@ -165,12 +165,11 @@ TEST_P(EntryData, IsEveryEntrysOwnBytesInAnyReadingOrder)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ArchiveReader, EntryData,
-    testing::Values(DataOrderCase {"InArchiveOrder", {0, 1, 2, 3, 4, 5, 6, 7}},
-                    DataOrderCase {"Backwards", {7, 6, 5, 4, 3, 2, 1, 0}},
-                    DataOrderCase {"SkippingAndRepeating", {3, 1, 6, 6, 2, 3, 7, 4}}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ArchiveReader, EntryData,
+                         testing::Values(DataOrderCase {"InArchiveOrder", {0, 1, 2, 3, 4, 5, 6, 7}},
+                                         DataOrderCase {"Backwards", {7, 6, 5, 4, 3, 2, 1, 0}},
+                                         DataOrderCase {"SkippingAndRepeating", {3, 1, 6, 6, 2, 3, 7, 4}}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ArchiveReader, AFileThatCannotBeOpenedIsAnError)
 {
@@ -183,7 +182,7 @@ struct DamageCase
     std::string label;
     std::function<void(std::string &)> damage;
     std::string problem; // what one of the problems says
-    bool readable;       // whether the entries can still be read
+    bool readable; // whether the entries can still be read
 };
 
 void PrintTo(const DamageCase &c, std::ostream *os)
@@ -228,18 +227,21 @@ constexpr std::size_t kEntry2 = 323;
 INSTANTIATE_TEST_SUITE_P(
     Blocking, DamagedArchive,
     testing::Values(
-        DamageCase {"Empty", [](std::string &b) { b.clear(); }, "not a POD3 archive: the file is empty", false},
+        DamageCase {"Empty", [](std::string &b) { b.clear(); }, "not a POD3 archive: the file is empty",
+                    false},
         DamageCase {"TruncatedInHeader", [](std::string &b) { b.resize(100); },
                     "too short for a POD3 header: 100 bytes, 288 needed", false},
         DamageCase {"WrongSignature", [](std::string &b) { b.replace(0, 4, "pod3"); },
                     "not a POD3 archive: it starts with the bytes 70 6F 64 33, not \"POD3\"", false},
         DamageCase {"TruncatedInContents", [](std::string &b) { b.resize(295); },
                     "the directory offset 303 lies past the end of the file (295 bytes)", false},
-        DamageCase {"TruncatedInDirectory", [](std::string &b) { b.resize(330); },
-                    "the directory of 2 entries (40 bytes at offset 303) runs past the end of the file (330 bytes)",
-                    false},
+        DamageCase {
+            "TruncatedInDirectory", [](std::string &b) { b.resize(330); },
+            "the directory of 2 entries (40 bytes at offset 303) runs past the end of the file (330 bytes)",
+            false},
         DamageCase {"TruncatedInNames", [](std::string &b) { b.resize(350); },
-                    "the names block (16 bytes at offset 343) runs past the end of the file (350 bytes)", false},
+                    "the names block (16 bytes at offset 343) runs past the end of the file (350 bytes)",
+                    false},
         DamageCase {"DirectoryOffsetPastTheEnd", [](std::string &b) { PutLE32(b, 264, 100000); },
                     "the directory offset 100000 lies past the end of the file (359 bytes)", false},
         DamageCase {"DirectoryOffsetInTheHeader", [](std::string &b) { PutLE32(b, 264, 100); },
@@ -250,7 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "the directory of 268435456 entries (5368709120 bytes at offset 303) runs past the end",
                     false},
         DamageCase {"NameWithoutItsZeroByte", [](std::string &b) { b.back() = 'X'; },
-                    "entry 2: its name at offset 6 has no zero byte before the end of the names block", false},
+                    "entry 2: its name at offset 6 has no zero byte before the end of the names block",
+                    false},
         DamageCase {"NameOffsetOutsideTheNames", [](std::string &b) { PutLE32(b, kEntry2, 16); },
                     "entry 2: its name offset 16 lies outside the names block (16 bytes)", false},
         DamageCase {"DataRunningPastTheDirectory", [](std::string &b) { PutLE32(b, kEntry2 + 4, 11); },
@@ -276,18 +279,19 @@ INSTANTIATE_TEST_SUITE_P(
                         PutLE32(b, kEntry2, 0);
                     },
                     "entry 1 (SUB\\B.BIN): its name starts at offset 6 of the names block, not at 0", true},
-        DamageCase {"GapInTheNames", [](std::string &b) { PutLE32(b, kEntry2, 7); },
-                    "entry 2 (UB\\B.BIN): its name starts at offset 7 of the names block, not at 6, right after "
-                    "the previous name",
-                    true},
-        DamageCase {"DataNotRightAfterThePrevious", [](std::string &b) { PutLE32(b, kEntry2 + 8, 292); },
-                    "entry 2 (SUB\\B.BIN): its data starts at offset 292, not at 293, right after the previous "
-                    "entry's data",
-                    true},
+        DamageCase {
+            "GapInTheNames", [](std::string &b) { PutLE32(b, kEntry2, 7); },
+            "entry 2 (UB\\B.BIN): its name starts at offset 7 of the names block, not at 6, right after "
+            "the previous name",
+            true},
+        DamageCase {
+            "DataNotRightAfterThePrevious", [](std::string &b) { PutLE32(b, kEntry2 + 8, 292); },
+            "entry 2 (SUB\\B.BIN): its data starts at offset 292, not at 293, right after the previous "
+            "entry's data",
+            true},
         DamageCase {"DataEndingBeforeTheDirectory", [](std::string &b) { PutLE32(b, kEntry2 + 4, 9); },
                     "the stored data ends at offset 302 but the directory starts at 303", true},
-        DamageCase {"TimestampThatIsNoDate",
-                    [](std::string &b) { PutLE32(b, kEntry1 + 12, 0x102A5543); },
+        DamageCase {"TimestampThatIsNoDate", [](std::string &b) { PutLE32(b, kEntry1 + 12, 0x102A5543); },
                     "entry 1 (A.BIN): its timestamp invalid (0x102A5543) is not a date and time", true}),
     [](const auto &info) { return info.param.label; });
 
@@ -358,8 +362,9 @@ TEST(ArchiveReader, ALongNameIsShortenedInMessagesButKeptWholeInItsEntry)
 
     const ArchiveReader reader(dir / "x.POD");
     ASSERT_EQ(reader.Problems().size(), 2u);
-    EXPECT_EQ(reader.Problems()[1], dir / "x.POD" + ": entry 1 (" + std::string(100, 'L')
-                                        + "... 300 bytes): its timestamp invalid (0x00000005) is not a date and time");
+    EXPECT_EQ(reader.Problems()[1],
+              dir / "x.POD" + ": entry 1 (" + std::string(100, 'L')
+                  + "... 300 bytes): its timestamp invalid (0x00000005) is not a date and time");
     EXPECT_EQ(reader.Entries().at(0).Name, name);
     EXPECT_EQ(reader.EntryLabel(reader.Entries()[0]), "entry 1 (" + std::string(100, 'L') + "... 300 bytes)");
 }
@@ -367,16 +372,20 @@ TEST(ArchiveReader, ALongNameIsShortenedInMessagesButKeptWholeInItsEntry)
 TEST(ArchiveReader, ControlCharactersInANameAreShownAsQuestionMarksInItsLabel)
 {
     TempDir dir;
-    WriteFile(dir / "x.POD", CraftArchive({{"a\x1B[2J\x9B" "b\x81", "data"}}));
+    WriteFile(dir / "x.POD",
+              CraftArchive({{"a\x1B[2J\x9B"
+                             "b\x81",
+                             "data"}}));
     const ArchiveReader reader(dir / "x.POD");
-    EXPECT_EQ(reader.EntryLabel(reader.Entries().at(0)), "entry 1 (a?[2J" + PrintableCp1252("\x9B", UserTerminalEncoding()) + "b?)");
+    EXPECT_EQ(reader.EntryLabel(reader.Entries().at(0)),
+              "entry 1 (a?[2J" + PrintableCp1252("\x9B", UserTerminalEncoding()) + "b?)");
 }
 
 std::uint32_t stored(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
                      unsigned secondsHalved)
 {
-    const std::uint32_t dos = ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11)
-        | (minute << 5) | secondsHalved;
+    const std::uint32_t dos
+        = ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) | secondsHalved;
     return dos + 0x102A5543;
 }
 
@@ -398,13 +407,13 @@ class StoredTimestamp : public testing::TestWithParam<TimestampCase>
 TEST_P(StoredTimestamp, IsShownAsALocalDateAndTime)
 {
     EXPECT_EQ(FormatTimestamp(GetParam().stored), GetParam().shown);
-    EXPECT_EQ(DecodeTimestamp(GetParam().stored).has_value(), !GetParam().shown.starts_with("invalid") && GetParam().shown != "unknown");
+    EXPECT_EQ(DecodeTimestamp(GetParam().stored).has_value(),
+              !GetParam().shown.starts_with("invalid") && GetParam().shown != "unknown");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, StoredTimestamp,
-    testing::Values(TimestampCase {1285134595, "2010-03-15 08:30:00"},
-                    TimestampCase {271209794, "unknown"},
+    testing::Values(TimestampCase {1285134595, "2010-03-15 08:30:00"}, TimestampCase {271209794, "unknown"},
                     TimestampCase {stored(1980, 1, 1, 0, 0, 0), "1980-01-01 00:00:00"},
                     TimestampCase {stored(2107, 12, 31, 23, 59, 29), "2107-12-31 23:59:58"},
                     TimestampCase {stored(2024, 2, 29, 12, 0, 0), "2024-02-29 12:00:00"},

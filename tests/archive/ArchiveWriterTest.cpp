@@ -119,8 +119,9 @@ TEST_P(ArchiveWriterShrunkSource, FailsNamingTheSourceAndKeepsOnlyItsRealBytes)
         FAIL() << "the copy of a source shorter than its size succeeded";
     } catch (const Error &error) {
         const std::string message = error.what();
-        EXPECT_EQ(message, "Stream read error: " + (dir / "source")
-                               + " ended before its size was reached (it changed while it was copied)");
+        EXPECT_EQ(message,
+                  "Stream read error: " + (dir / "source")
+                      + " ended before its size was reached (it changed while it was copied)");
     }
     // No filler from the pages past the source's end: the archive holds its bytes and no more.
     writer.FlushQuietly();

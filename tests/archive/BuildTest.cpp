@@ -1,5 +1,5 @@
-#include "archive/Varnel_utility.h"
 #include "CaseName.h"
+#include "archive/Varnel_utility.h"
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
@@ -29,7 +29,7 @@ constexpr std::uint32_t kMarch2010Stored = 0x4C999903;
 
 struct Source
 {
-    std::string line;     // as written in the response file
+    std::string line; // as written in the response file
     std::string contents; // written to the file the line names
 };
 
@@ -223,8 +223,8 @@ struct FailureCase
 {
     const char *name;
     std::vector<Source> sources;
-    std::string extraResponseText;      // lines naming files that are not written
-    std::string expectedMessageSuffix;  // the message is "<prefix><dir>/<suffix>"
+    std::string extraResponseText; // lines naming files that are not written
+    std::string expectedMessageSuffix; // the message is "<prefix><dir>/<suffix>"
     const char *expectedMessagePrefix;
     std::size_t sourcesCopiedBeforeFailure;
 };
@@ -239,8 +239,8 @@ TEST_P(BuildFailure, ReportsTheSourceAndKeepsWhatWasWritten)
     writeSources(c.sources, c.extraResponseText);
     EXPECT_EQ(build(), c.expectedMessagePrefix + (dir / c.expectedMessageSuffix));
 
-    std::string expected = provisionalHeader(static_cast<std::uint32_t>(
-        c.sources.size() + (c.extraResponseText.empty() ? 0 : 1)));
+    std::string expected = provisionalHeader(
+        static_cast<std::uint32_t>(c.sources.size() + (c.extraResponseText.empty() ? 0 : 1)));
     for (std::size_t i = 0; i < c.sourcesCopiedBeforeFailure; ++i)
         expected += c.sources[i].contents;
     EXPECT_EQ(ReadFile(archive()), expected);
@@ -248,14 +248,22 @@ TEST_P(BuildFailure, ReportsTheSourceAndKeepsWhatWasWritten)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BuildFailure,
-    testing::Values(FailureCase {"missing_source", {{"A.BIN", "12345"}}, "MISSING.BIN\r\n", "MISSING.BIN",
-                                 "Cannot open file ", 1},
-                    FailureCase {"empty_line_names_the_folder", {{"A.BIN", "12345"}}, "\r\n", "",
-                                 "Cannot open file ", 1},
-                    FailureCase {"line_naming_a_folder", {{"A.BIN", "12345"}, {"SUB\\X", "x"}}, "SUB\r\n",
-                                 "SUB", "Cannot open file ", 2},
-                    FailureCase {"line_naming_the_archive_itself", {{"A.BIN", "12345"}}, "list.POD\r\n",
-                                 "list.POD", "Cannot open file ", 1}),
+    testing::Values(
+        FailureCase {
+            "missing_source", {{"A.BIN", "12345"}}, "MISSING.BIN\r\n", "MISSING.BIN", "Cannot open file ", 1},
+        FailureCase {"empty_line_names_the_folder", {{"A.BIN", "12345"}}, "\r\n", "", "Cannot open file ", 1},
+        FailureCase {"line_naming_a_folder",
+                     {{"A.BIN", "12345"}, {"SUB\\X", "x"}},
+                     "SUB\r\n",
+                     "SUB",
+                     "Cannot open file ",
+                     2},
+        FailureCase {"line_naming_the_archive_itself",
+                     {{"A.BIN", "12345"}},
+                     "list.POD\r\n",
+                     "list.POD",
+                     "Cannot open file ",
+                     1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A line finds its file as Windows would: by its bytes, by its Windows-1252 text, or without
@@ -300,11 +308,32 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         LookupCase {"upper_case_line", {{"a.txt", "a"}}, "A.TXT", "a"},
         LookupCase {"every_component", {{"Sub/Deep/b.Bin", "b"}}, "SUB\\DEEP\\B.BIN", "b"},
-        LookupCase {"windows1252_line", {{"pi\xC3\xA8" "ce.txt", "p"}}, "pi\xE8" "ce.txt", "p"},
-        LookupCase {"windows1252_upper_case_line", {{"Liste des pi\xC3\xA8" "ces.txt", "l"}},
-                    "LISTE DES PI\xC8" "CES.TXT", "l"},
-        LookupCase {"oe_and_euro", {{"\xC5\x92uvre/\xE2\x82\xAC.dat", "e"}}, "\x9C" "UVRE\\\x80.DAT", "e"},
-        LookupCase {"utf8_line_from_another_tool", {{"pi\xC3\xA8" "ce.txt", "u"}}, "pi\xC3\xA8" "ce.txt", "u"},
+        LookupCase {"windows1252_line",
+                    {{"pi\xC3\xA8"
+                      "ce.txt",
+                      "p"}},
+                    "pi\xE8"
+                    "ce.txt",
+                    "p"},
+        LookupCase {"windows1252_upper_case_line",
+                    {{"Liste des pi\xC3\xA8"
+                      "ces.txt",
+                      "l"}},
+                    "LISTE DES PI\xC8"
+                    "CES.TXT",
+                    "l"},
+        LookupCase {"oe_and_euro",
+                    {{"\xC5\x92uvre/\xE2\x82\xAC.dat", "e"}},
+                    "\x9C"
+                    "UVRE\\\x80.DAT",
+                    "e"},
+        LookupCase {"utf8_line_from_another_tool",
+                    {{"pi\xC3\xA8"
+                      "ce.txt",
+                      "u"}},
+                    "pi\xC3\xA8"
+                    "ce.txt",
+                    "u"},
         LookupCase {"exact_name_wins", {{"a.txt", "lower"}, {"A.TXT", "upper"}}, "a.txt", "lower"},
         LookupCase {"two_candidates", {{"a.txt", "1"}, {"A.txt", "2"}}, "A.TXT", ""},
         LookupCase {"two_candidate_folders", {{"sub/b.bin", "1"}, {"SUB/c.bin", "2"}}, "Sub\\B.BIN", ""},
@@ -313,8 +342,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Builds of many small sources read them ahead of the writer; a failure among them must still
 // stop the build at that source, with exactly the sources before it in the archive.
-enum class Fault
-{
+enum class Fault {
     Missing,
     Held,
     Folder,
@@ -324,7 +352,7 @@ struct ManySourcesFailureCase
 {
     const char *name;
     std::size_t before; // sources listed before the faulty one
-    std::size_t after;  // and after it
+    std::size_t after; // and after it
     Fault fault;
 };
 
@@ -362,13 +390,13 @@ TEST_P(BuildFailureAmongMany, StopsAtTheFaultySourceWithWhatCameBefore)
     EXPECT_TRUE(ReadFile(archive()) == expected) << "the archive does not hold exactly the sources before";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BuildFailureAmongMany,
-    testing::Values(ManySourcesFailureCase {"missing_first", 0, 300, Fault::Missing},
-                    ManySourcesFailureCase {"missing_in_the_middle", 150, 300, Fault::Missing},
-                    ManySourcesFailureCase {"held_in_the_middle", 201, 300, Fault::Held},
-                    ManySourcesFailureCase {"folder_last", 400, 0, Fault::Folder}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, BuildFailureAmongMany,
+                         testing::Values(ManySourcesFailureCase {"missing_first", 0, 300, Fault::Missing},
+                                         ManySourcesFailureCase {"missing_in_the_middle", 150, 300,
+                                                                 Fault::Missing},
+                                         ManySourcesFailureCase {"held_in_the_middle", 201, 300, Fault::Held},
+                                         ManySourcesFailureCase {"folder_last", 400, 0, Fault::Folder}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(BuildFixture, OneFileNamedByManyLinesIsStoredForEachLine)
 {
@@ -383,7 +411,8 @@ TEST_F(BuildFixture, OneFileNamedByManyLinesIsStoredForEachLine)
         else if (i % 10 == 1)
             sources.push_back({"BIG.BIN", large});
         else
-            sources.push_back({"F" + std::to_string(i), test::PatternBytes(10 + i, static_cast<unsigned>(i))});
+            sources.push_back(
+                {"F" + std::to_string(i), test::PatternBytes(10 + i, static_cast<unsigned>(i))});
     }
     writeSources(sources);
     ASSERT_EQ(build(), "");

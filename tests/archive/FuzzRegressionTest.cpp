@@ -21,7 +21,7 @@ std::vector<fs::path> inputsOf(const std::string &target)
 {
     std::vector<fs::path> inputs;
     for (const fs::path &folder : {fs::path(MORVANE_SOURCE_DIR) / "tests/archive/fuzz_regressions" / target,
-                                  fs::path(MORVANE_SOURCE_DIR) / "fuzz/seeds"})
+                                   fs::path(MORVANE_SOURCE_DIR) / "fuzz/seeds"})
         if (fs::is_directory(folder))
             for (const auto &entry : fs::directory_iterator(folder))
                 inputs.push_back(entry.path());

@@ -1,5 +1,5 @@
-#include "archive/Varnel_utility.h"
 #include "CaseName.h"
+#include "archive/Varnel_utility.h"
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
@@ -92,7 +92,11 @@ TEST(TPODHeader, TextFieldsFollowTheEightyByteRule)
     header.SetCopyright("abc");
     EXPECT_EQ(header.Copyright(), "abc");
     const std::string field(reinterpret_cast<const char *>(header.Bytes.data() + 184), 10);
-    EXPECT_EQ(field, std::string("abc\0" "456789", 10)) << "old bytes after the zero stay";
+    EXPECT_EQ(field,
+              std::string("abc\0"
+                          "456789",
+                          10))
+        << "old bytes after the zero stay";
 }
 
 TEST(TPODHeader, NumbersAreLittleEndianAtTheirOffsets)

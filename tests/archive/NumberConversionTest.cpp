@@ -36,8 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Converts {"hex_high_bit_is_negative", "$FFFFFFFF", -1},
                     Converts {"hex_leading_zeros", "$000000010", 16},
                     Converts {"largest", "2147483647", 2147483647},
-                    Converts {"smallest", "-2147483648", -2147483647 - 1},
-                    Converts {"zero", "0", 0}, Converts {"minus_zero", "-0", 0}),
+                    Converts {"smallest", "-2147483648", -2147483647 - 1}, Converts {"zero", "0", 0},
+                    Converts {"minus_zero", "-0", 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 class NumberConversionFailure : public testing::TestWithParam<const char *>
@@ -56,9 +56,9 @@ TEST_P(NumberConversionFailure, NamesTheWholeText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Invalid, NumberConversionFailure,
-                         testing::Values("", "   ", "12 ", "abc", "-$5", "+0x5", "$", "0x", "x",
-                                         "\t12", "1.5", "2147483648", "-2147483649",
-                                         "$100000000", "$1G", "--5", "1e3", "12abc"));
+                         testing::Values("", "   ", "12 ", "abc", "-$5", "+0x5", "$", "0x", "x", "\t12",
+                                         "1.5", "2147483648", "-2147483649", "$100000000", "$1G", "--5",
+                                         "1e3", "12abc"));
 
 } // namespace
 } // namespace morvane

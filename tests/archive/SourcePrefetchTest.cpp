@@ -46,9 +46,9 @@ TEST(SourcePrefetch, HandsOutEverySourceInOrderWithItsWholeContents)
     std::vector<std::string> contents;
     for (std::size_t i = 0; i < 500; ++i) {
         const std::size_t size = i % 50 == 7 ? static_cast<std::size_t>(kLargest) + i
-                                 : i % 50 == 8 ? static_cast<std::size_t>(kLargest)
-                                 : i % 13 == 0 ? 0
-                                               : 100 + i * 37 % 9000;
+            : i % 50 == 8                    ? static_cast<std::size_t>(kLargest)
+            : i % 13 == 0                    ? 0
+                                             : 100 + i * 37 % 9000;
         contents.push_back(PatternBytes(size, static_cast<unsigned>(i)));
         WriteFile(dir / std::to_string(i), contents.back());
     }

@@ -42,8 +42,9 @@ TEST(BuildProgress, ShowsFilesAndBytesOutOfTheTotalAtMostFourTimesASecond)
 
         clock.now += 250ms;
         progress.Progress(1000, 1000, 288 + 4 * 1024 * 1024);
-        EXPECT_EQ(out.str(), "\r0/1000 files, 0.0 MiB of 4.0 MiB (0%)"
-                             "\r1000/1000 files, 4.0 MiB of 4.0 MiB (100%)");
+        EXPECT_EQ(out.str(),
+                  "\r0/1000 files, 0.0 MiB of 4.0 MiB (0%)"
+                  "\r1000/1000 files, 4.0 MiB of 4.0 MiB (100%)");
     }
     EXPECT_EQ(out.str().back(), '\n') << "the line is ended when the build ends";
 }
@@ -63,7 +64,9 @@ TEST(BuildProgress, ShowsTheLastStateWhenItEndsAndBlanksALongerLine)
 TEST(BuildProgress, ABuildThatReportsNothingPrintsNothing)
 {
     std::ostringstream out;
-    { BuildProgress progress(out, 100); }
+    {
+        BuildProgress progress(out, 100);
+    }
     EXPECT_EQ(out.str(), "");
 }
 

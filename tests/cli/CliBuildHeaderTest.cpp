@@ -1,5 +1,5 @@
-#include "RunProcess.h"
 #include "CaseName.h"
+#include "RunProcess.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -52,28 +52,36 @@ TEST_F(CliBuildHeader, BuildsBesideTheResponseFileWithTheDialogsInitialValues)
 
     const auto shown = cli({"header", archive});
     EXPECT_EQ(shown.exitCode, 0) << shown.err;
-    EXPECT_EQ(shown.out, "description: Description du fichier\nversion: 1000\npriority: 1000\n"
-                         "author: \ncopyright: \n");
+    EXPECT_EQ(shown.out,
+              "description: Description du fichier\nversion: 1000\npriority: 1000\n"
+              "author: \ncopyright: \n");
 }
 
 TEST_F(CliBuildHeader, StoresGivenValuesInWindows1252AndShowsThemInUtf8)
 {
     const std::string other = dir / "other.POD";
-    const auto built = cli({"build", response, "-o", other, "--description", "Donn\xC3\xA9" "es",
+    const auto built = cli({"build", response, "-o", other, "--description",
+                            "Donn\xC3\xA9"
+                            "es",
                             "--version", "$1F", "--priority=-5", "--author", "Zo\xC3\xAB", "--copyright",
                             "\xE2\x82\xAC 2026"});
     ASSERT_EQ(built.exitCode, 0) << built.err;
     EXPECT_FALSE(std::filesystem::exists(archive));
 
     const std::string bytes = ReadFile(other);
-    EXPECT_EQ(bytes.substr(8, 8), std::string("Donn\xE9" "es\0", 8));
+    EXPECT_EQ(bytes.substr(8, 8),
+              std::string("Donn\xE9"
+                          "es\0",
+                          8));
     EXPECT_EQ(bytes.substr(104, 4), std::string("Zo\xEB\0", 4));
     EXPECT_EQ(bytes.substr(184, 7), std::string("\x80 2026\0", 7));
 
 #ifndef _WIN32
     // On Windows the output's encoding is the console's code page.
-    EXPECT_EQ(cli({"header", other}).out, "description: Donn\xC3\xA9" "es\nversion: 31\npriority: -5\n"
-                                          "author: Zo\xC3\xAB\ncopyright: \xE2\x82\xAC 2026\n");
+    EXPECT_EQ(cli({"header", other}).out,
+              "description: Donn\xC3\xA9"
+              "es\nversion: 31\npriority: -5\n"
+              "author: Zo\xC3\xAB\ncopyright: \xE2\x82\xAC 2026\n");
 #endif
 }
 
@@ -128,7 +136,8 @@ TEST_F(CliBuildHeader, AResponseFileNamedLikeAnArchiveIsNeverOverwritten)
     // No archive beside it (on Windows list.POD is the response file itself).
     const auto named = [](const std::filesystem::directory_entry &entry) {
         std::string name = entry.path().filename().string();
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         return name == "list.pod";
     };
     EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(dir.path()), {}, named), 1);
@@ -165,13 +174,22 @@ TEST_P(CliFailedBuild, SaysWhatWentWrongAndWhatWasLeft)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliFailedBuild,
-    testing::Values(
-        FailedBuild {"missing_source", {}, "A.BIN\r\nNOPE.BIN\r\n", "Cannot open file ", "was left incomplete (293 bytes)"},
-        FailedBuild {"bad_version", {"--version", "abc"}, "A.BIN\r\n", "'abc' is not a valid integer value",
-                     "was left empty"},
-        FailedBuild {"archive_cannot_be_created", {"-o", "/nonexistent-folder/x.POD"}, "A.BIN\r\n",
-                     "Cannot create file /nonexistent-folder/x.POD", ""},
-        FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip", ""}),
+    testing::Values(FailedBuild {"missing_source",
+                                 {},
+                                 "A.BIN\r\nNOPE.BIN\r\n",
+                                 "Cannot open file ",
+                                 "was left incomplete (293 bytes)"},
+                    FailedBuild {"bad_version",
+                                 {"--version", "abc"},
+                                 "A.BIN\r\n",
+                                 "'abc' is not a valid integer value",
+                                 "was left empty"},
+                    FailedBuild {"archive_cannot_be_created",
+                                 {"-o", "/nonexistent-folder/x.POD"},
+                                 "A.BIN\r\n",
+                                 "Cannot create file /nonexistent-folder/x.POD",
+                                 ""},
+                    FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct Usage
@@ -191,14 +209,15 @@ TEST_P(CliUsage, IsAUsageError)
     EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CliUsage,
-    testing::Values(Usage {"nothing", {}}, Usage {"unknown_command", {"pack"}}, Usage {"build_alone", {"build"}},
-                    Usage {"two_responses", {"build", "a.txt", "b.txt"}},
-                    Usage {"unknown_option", {"build", "a.txt", "--colour", "red"}},
-                    Usage {"missing_value", {"build", "a.txt", "--version"}},
-                    Usage {"header_alone", {"header"}}, Usage {"header_with_output", {"header", "a.POD", "-o", "b"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CliUsage,
+                         testing::Values(Usage {"nothing", {}}, Usage {"unknown_command", {"pack"}},
+                                         Usage {"build_alone", {"build"}},
+                                         Usage {"two_responses", {"build", "a.txt", "b.txt"}},
+                                         Usage {"unknown_option", {"build", "a.txt", "--colour", "red"}},
+                                         Usage {"missing_value", {"build", "a.txt", "--version"}},
+                                         Usage {"header_alone", {"header"}},
+                                         Usage {"header_with_output", {"header", "a.POD", "-o", "b"}}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // An empty or unusable response-file argument is refused before anything is created.
 struct UnusableResponse
@@ -271,8 +290,8 @@ TEST_F(CliBuildHeader, AFileSizeLimitIsAWriteError)
 #endif
     WriteFile(dir / "A.BIN", test::PatternBytes(64 * 1024));
     // ulimit -f counts blocks of 512 bytes: the archive may not pass 4 KiB.
-    const auto built = test::RunProcess("/bin/sh", {"-c", "ulimit -f 8; exec \"$0\" build \"$1\"", MORVANE_CLI,
-                                                    response});
+    const auto built
+        = test::RunProcess("/bin/sh", {"-c", "ulimit -f 8; exec \"$0\" build \"$1\"", MORVANE_CLI, response});
     EXPECT_EQ(built.exitCode, 1);
     EXPECT_NE(built.err.find("Stream write error"), std::string::npos) << built.err;
 }
@@ -306,19 +325,21 @@ TEST_F(CliBuildHeader, ABuildAndAHeaderEditExcludeEachOther)
 TEST_F(CliBuildHeader, ShowingTheHeaderWorksOnAnArchiveTheUserMayNotWrite)
 {
     ASSERT_EQ(cli({"build", response, "--priority", "42"}).exitCode, 0);
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read
-                                                 | std::filesystem::perms::group_exec
-                                                 | std::filesystem::perms::others_read
-                                                 | std::filesystem::perms::others_exec);
-    std::filesystem::permissions(archive, std::filesystem::perms::owner_read | std::filesystem::perms::group_read
-                                              | std::filesystem::perms::others_read);
+    std::filesystem::permissions(dir.path(),
+                                 std::filesystem::perms::owner_all | std::filesystem::perms::group_read
+                                     | std::filesystem::perms::group_exec
+                                     | std::filesystem::perms::others_read
+                                     | std::filesystem::perms::others_exec);
+    std::filesystem::permissions(archive,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read
+                                     | std::filesystem::perms::others_read);
 #ifdef _WIN32
     const auto shown = cli({"header", archive});
 #else
-    const auto shown = ::geteuid() == 0
-        ? test::RunProcess("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", MORVANE_CLI,
-                                                 "header", archive})
-        : cli({"header", archive});
+    const auto shown = ::geteuid() == 0 ? test::RunProcess("/usr/bin/setpriv",
+                                                           {"--reuid=65534", "--regid=65534",
+                                                            "--clear-groups", MORVANE_CLI, "header", archive})
+                                        : cli({"header", archive});
 #endif
     EXPECT_EQ(shown.exitCode, 0) << shown.err;
     EXPECT_NE(shown.out.find("priority: 42\n"), std::string::npos) << shown.out;

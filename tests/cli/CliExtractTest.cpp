@@ -61,7 +61,8 @@ TEST_P(CliExtractUnsafeName, IsRefusedAndNothingIsWrittenOutsideTheFolder)
     EXPECT_NE(result.err.find("entry 2 (" + GetParam().name + ") refused: " + GetParam().refusal),
               std::string::npos)
         << result.err;
-    EXPECT_EQ(test::PathsBelow(sandbox), (std::set<std::string> {"a.POD", "out", "out/ok.txt", "out/last.txt"}));
+    EXPECT_EQ(test::PathsBelow(sandbox),
+              (std::set<std::string> {"a.POD", "out", "out/ok.txt", "out/last.txt"}));
     EXPECT_EQ(test::ReadFile((out / "last.txt").string()), "after");
 }
 
@@ -69,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
     Names, CliExtractUnsafeName,
     testing::Values(UnsafeName {"ParentFolder", "..\\evil.txt", "its name has a '..' component"},
                     UnsafeName {"ParentFolderDeeper", "a\\..\\..\\evil.txt", "its name has a '..' component"},
-                    UnsafeName {"ParentFolderWithSlashes", "a/../../evil.txt", "its name has a '..' component"},
+                    UnsafeName {"ParentFolderWithSlashes", "a/../../evil.txt",
+                                "its name has a '..' component"},
                     UnsafeName {"AbsoluteBackslash", "\\evil.txt", "its name is an absolute path"},
                     UnsafeName {"AbsoluteSlash", "/tmp/evil.txt", "its name is an absolute path"},
                     UnsafeName {"UncPath", "\\\\server\\share\\evil.txt", "its name is an absolute path"},
@@ -105,7 +107,8 @@ TEST_F(CliExtract, OnlyTheNamedEntriesAreWrittenEitherSeparatorMatching)
     makeArchive({{"a.txt", "A"}, {"SUB\\b.txt", "B"}, {"SUB\\c.txt", "C"}});
     const auto result = Cli({"extract", archive, out.string(), "SUB/b.txt", "a.txt"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(test::FilesBelow(out), (std::map<std::string, std::string> {{"a.txt", "A"}, {"SUB/b.txt", "B"}}));
+    EXPECT_EQ(test::FilesBelow(out),
+              (std::map<std::string, std::string> {{"a.txt", "A"}, {"SUB/b.txt", "B"}}));
 }
 
 TEST_F(CliExtract, ANameNotInTheArchiveWritesNothing)
@@ -162,8 +165,8 @@ struct ManyEntriesCase
     const char *name;
     std::vector<std::pair<std::size_t, test::CraftedEntry>> special; // placed among 200 others
     bool overwrite;
-    std::map<std::string, std::string> expectedFiles;   // of the special names, "/"-separated
-    std::vector<std::string> expectedMessages;          // parts of standard error's lines, in order
+    std::map<std::string, std::string> expectedFiles; // of the special names, "/"-separated
+    std::vector<std::string> expectedMessages; // parts of standard error's lines, in order
     bool caseCounts = true; // the expectations hold only where letter case tells names apart
 };
 
@@ -201,47 +204,52 @@ TEST_P(CliExtractMany, EndsAsWritingInArchiveOrderWould)
     std::size_t from = 0;
     for (const std::string &message : c.expectedMessages) {
         const std::size_t at = result.err.find(message, from);
-        ASSERT_NE(at, std::string::npos) << "\"" << message << "\" missing or out of order in:\n" << result.err;
+        ASSERT_NE(at, std::string::npos) << "\"" << message << "\" missing or out of order in:\n"
+                                         << result.err;
         from = at + message.size();
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliExtractMany,
-    testing::Values(
-        ManyEntriesCase {"same_name_kept",
-                         {{5, {"dup.txt", "first"}}, {40, {"dup.txt", "second"}}},
-                         false,
-                         {{"dup.txt", "first"}},
-                         {"entry 41 (dup.txt) not extracted:", "exists and was kept"}},
-        ManyEntriesCase {"same_name_overwritten",
-                         {{5, {"dup.txt", "first"}}, {150, {"dup.txt", "second"}}, {151, {"dup.txt", "third"}}},
-                         true,
-                         {{"dup.txt", "third"}},
-                         {}},
-        ManyEntriesCase {"file_then_folder_of_that_name",
-                         {{10, {"x", "a file"}}, {45, {"x\\y", "below"}}},
-                         false,
-                         {{"x", "a file"}},
-                         {"entry 46 (x\\y) not extracted:"}},
-        ManyEntriesCase {"folder_then_file_of_that_name",
-                         {{10, {"x\\y", "below"}}, {45, {"x", "a file"}}},
-                         false,
-                         {{"x/y", "below"}},
-                         {"entry 46 (x) not extracted:"}},
-        ManyEntriesCase {"messages_in_archive_order",
-                         {{3, {"..\\evil", "no"}}, {60, {"dup.txt", "1"}}, {61, {"x", "a file"}},
-                          {150, {"dup.txt", "2"}}, {190, {"x\\y", "below"}}},
-                         false,
-                         {{"dup.txt", "1"}, {"x", "a file"}},
-                         {"entry 4 (..\\evil) refused:", "entry 151 (dup.txt) not extracted:",
-                          "entry 191 (x\\y) not extracted:"}},
-        ManyEntriesCase {"names_differing_by_case",
-                         {{10, {"x", "a file"}}, {100, {"X\\y", "below"}}},
-                         false,
-                         {{"x", "a file"}, {"X/y", "below"}},
-                         {},
-                         false}),
+    testing::Values(ManyEntriesCase {"same_name_kept",
+                                     {{5, {"dup.txt", "first"}}, {40, {"dup.txt", "second"}}},
+                                     false,
+                                     {{"dup.txt", "first"}},
+                                     {"entry 41 (dup.txt) not extracted:", "exists and was kept"}},
+                    ManyEntriesCase {"same_name_overwritten",
+                                     {{5, {"dup.txt", "first"}},
+                                      {150, {"dup.txt", "second"}},
+                                      {151, {"dup.txt", "third"}}},
+                                     true,
+                                     {{"dup.txt", "third"}},
+                                     {}},
+                    ManyEntriesCase {"file_then_folder_of_that_name",
+                                     {{10, {"x", "a file"}}, {45, {"x\\y", "below"}}},
+                                     false,
+                                     {{"x", "a file"}},
+                                     {"entry 46 (x\\y) not extracted:"}},
+                    ManyEntriesCase {"folder_then_file_of_that_name",
+                                     {{10, {"x\\y", "below"}}, {45, {"x", "a file"}}},
+                                     false,
+                                     {{"x/y", "below"}},
+                                     {"entry 46 (x) not extracted:"}},
+                    ManyEntriesCase {"messages_in_archive_order",
+                                     {{3, {"..\\evil", "no"}},
+                                      {60, {"dup.txt", "1"}},
+                                      {61, {"x", "a file"}},
+                                      {150, {"dup.txt", "2"}},
+                                      {190, {"x\\y", "below"}}},
+                                     false,
+                                     {{"dup.txt", "1"}, {"x", "a file"}},
+                                     {"entry 4 (..\\evil) refused:", "entry 151 (dup.txt) not extracted:",
+                                      "entry 191 (x\\y) not extracted:"}},
+                    ManyEntriesCase {"names_differing_by_case",
+                                     {{10, {"x", "a file"}}, {100, {"X\\y", "below"}}},
+                                     false,
+                                     {{"x", "a file"}, {"X/y", "below"}},
+                                     {},
+                                     false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CliExtract, ManyFilesOfEverySizeKeepTheirContentsAndTimes)
@@ -252,11 +260,12 @@ TEST_F(CliExtract, ManyFilesOfEverySizeKeepTheirContentsAndTimes)
     std::vector<test::CraftedEntry> entries;
     for (int i = 0; i < 300; ++i) {
         // Around the size written by the helpers, and a few far larger.
-        const std::size_t size = i % 50 == 7   ? 300000 + i
-                                 : i % 50 == 8 ? 65536
-                                 : i % 50 == 9 ? 65537
-                                               : 1 + i * 97 % 5000;
-        test::CraftedEntry entry {"t\\f" + std::to_string(i), test::PatternBytes(size, static_cast<unsigned>(i))};
+        const std::size_t size = i % 50 == 7 ? 300000 + i
+            : i % 50 == 8                    ? 65536
+            : i % 50 == 9                    ? 65537
+                                             : 1 + i * 97 % 5000;
+        test::CraftedEntry entry {"t\\f" + std::to_string(i),
+                                  test::PatternBytes(size, static_cast<unsigned>(i))};
         if (i % 2 == 0)
             entry.timestamp = kMarch2010;
         entries.push_back(entry);
@@ -265,14 +274,16 @@ TEST_F(CliExtract, ManyFilesOfEverySizeKeepTheirContentsAndTimes)
     const auto result = Cli({"extract", archive, out.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "300 of 300 files extracted to " + out.string() + "\n");
-    const auto timeOf = [&](int i) { return test::ModificationTime(test::Utf8Of(out / "t" / ("f" + std::to_string(i)))); };
+    const auto timeOf
+        = [&](int i) { return test::ModificationTime(test::Utf8Of(out / "t" / ("f" + std::to_string(i)))); };
     for (int i = 0; i < 300; ++i) {
         const std::string path = test::Utf8Of(out / "t" / ("f" + std::to_string(i)));
         EXPECT_TRUE(test::ReadFile(path) == entries[static_cast<std::size_t>(i)].data) << path;
         if (i % 2 == 0)
             EXPECT_EQ(timeOf(i), timeOf(0)) << path << " lacks its stored time";
         else
-            EXPECT_GT(timeOf(i), timeOf(0) + 86400 * 365) << path << " was given a stored time it does not have";
+            EXPECT_GT(timeOf(i), timeOf(0) + 86400 * 365)
+                << path << " was given a stored time it does not have";
     }
 }
 
@@ -280,7 +291,7 @@ struct DamageCase
 {
     std::string name;
     std::function<void(std::string &)> damage; // of an archive holding "a.txt" (A) and "b.txt" (BB)
-    std::string problem;                        // the line standard error shows first
+    std::string problem; // the line standard error shows first
 };
 
 class CliExtractDamaged : public CliExtract, public testing::WithParamInterface<DamageCase>
@@ -301,8 +312,7 @@ TEST_P(CliExtractDamaged, IsRefusedWithItsProblemsBeforeAnythingIsWritten)
     const auto lines = test::Lines(result.err);
     ASSERT_GE(lines.size(), 2u) << result.err;
     EXPECT_EQ(lines.front(), "morvane-cli: " + archive + ": " + GetParam().problem);
-    EXPECT_TRUE(lines.back().starts_with("morvane-cli: " + archive + " is damaged ("))
-        << lines.back();
+    EXPECT_TRUE(lines.back().starts_with("morvane-cli: " + archive + " is damaged (")) << lines.back();
     EXPECT_TRUE(lines.back().ends_with(" found); nothing was extracted")) << lines.back();
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(Cli({"verify", archive}).exitCode, 1) << "extraction refuses exactly what verification refuses";
@@ -338,30 +348,49 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliExtract, StoredNamesAreWrittenDecodedFromWindows1252)
 {
-    makeArchive({{"pi\xE8" "ce.txt", "piece"}, {"\x8C" "uvre.bin", "oeuvre"}, {"\x80.dat", "euro"},
+    makeArchive({{"pi\xE8"
+                  "ce.txt",
+                  "piece"},
+                 {"\x8C"
+                  "uvre.bin",
+                  "oeuvre"},
+                 {"\x80.dat", "euro"},
                  {"SUB\\\xE9t\xE9.txt", "summer"}});
     const auto result = Cli({"extract", archive, out.string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(test::FilesBelow(out), (std::map<std::string, std::string> {
-                                         {"pi\xC3\xA8" "ce.txt", "piece"},
-                                         {"\xC5\x92uvre.bin", "oeuvre"},
-                                         {"\xE2\x82\xAC.dat", "euro"},
-                                         {"SUB/\xC3\xA9t\xC3\xA9.txt", "summer"}}));
+    EXPECT_EQ(test::FilesBelow(out),
+              (std::map<std::string, std::string> {{"pi\xC3\xA8"
+                                                    "ce.txt",
+                                                    "piece"},
+                                                   {"\xC5\x92uvre.bin", "oeuvre"},
+                                                   {"\xE2\x82\xAC.dat", "euro"},
+                                                   {"SUB/\xC3\xA9t\xC3\xA9.txt", "summer"}}));
 }
 
 TEST_F(CliExtract, ANamedEntryIsFoundByItsDecodedName)
 {
-    makeArchive({{"pi\xE8" "ce.txt", "piece"}, {"SUB\\\xE9t\xE9.txt", "summer"}, {"other.txt", "no"}});
-    const auto result = Cli({"extract", archive, out.string(), "pi\xC3\xA8" "ce.txt", "SUB/\xC3\xA9t\xC3\xA9.txt"});
+    makeArchive({{"pi\xE8"
+                  "ce.txt",
+                  "piece"},
+                 {"SUB\\\xE9t\xE9.txt", "summer"},
+                 {"other.txt", "no"}});
+    const auto result = Cli({"extract", archive, out.string(),
+                             "pi\xC3\xA8"
+                             "ce.txt",
+                             "SUB/\xC3\xA9t\xC3\xA9.txt"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(test::FilesBelow(out), (std::map<std::string, std::string> {{"pi\xC3\xA8" "ce.txt", "piece"},
-                                                                         {"SUB/\xC3\xA9t\xC3\xA9.txt", "summer"}}));
+    EXPECT_EQ(test::FilesBelow(out),
+              (std::map<std::string, std::string> {{"pi\xC3\xA8"
+                                                    "ce.txt",
+                                                    "piece"},
+                                                   {"SUB/\xC3\xA9t\xC3\xA9.txt", "summer"}}));
 }
 
 TEST_F(CliExtract, NamesUpToTheFileSystemsLongestAreExtractedAndOverwritten)
 {
 #ifdef _WIN32
-    GTEST_SKIP() << "a 255-byte name below the temporary folder passes the 260-character path limit of Windows";
+    GTEST_SKIP()
+        << "a 255-byte name below the temporary folder passes the 260-character path limit of Windows";
 #endif
     const std::string longest(255, 'L');
     const std::string shorter(239, 's');

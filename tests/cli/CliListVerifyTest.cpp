@@ -29,9 +29,11 @@ TEST(CliVerify, AnArchiveLeftByAFailedBuildIsReportedAsSuch)
 
     const auto verified = Cli({"verify", dir / "list.POD"});
     EXPECT_EQ(verified.exitCode, 1);
-    EXPECT_EQ(verified.out, dir / "list.POD" + ": left incomplete by a failed build: its directory offset is "
-                                             "still 0 (13 bytes of contents follow the header, no directory "
-                                             "and no names)\n1 problem found\n");
+    EXPECT_EQ(verified.out,
+              dir / "list.POD"
+                  + ": left incomplete by a failed build: its directory offset is "
+                    "still 0 (13 bytes of contents follow the header, no directory "
+                    "and no names)\n1 problem found\n");
 
     const auto listed = Cli({"list", dir / "list.POD"});
     EXPECT_EQ(listed.exitCode, 1);
@@ -108,9 +110,15 @@ TEST_P(CliListRefuses, WithAClearError)
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliListRefuses,
     testing::Values(
-        Refused {"NotAnArchive", {"list", "@"}, "hello, world", 1,
+        Refused {"NotAnArchive",
+                 {"list", "@"},
+                 "hello, world",
+                 1,
                  "f.POD: not a POD3 archive: it starts with the bytes 68 65 6C 6C, not \"POD3\""},
-        Refused {"TruncatedHeader", {"list", "-l", "@"}, "POD3" + std::string(100, '\0'), 1,
+        Refused {"TruncatedHeader",
+                 {"list", "-l", "@"},
+                 "POD3" + std::string(100, '\0'),
+                 1,
                  "f.POD: too short for a POD3 header: 104 bytes, 288 needed"},
         Refused {"MissingFile", {"list", "/nonexistent/x.POD"}, "", 1, "Cannot open file /nonexistent/x.POD"},
         Refused {"NoArchive", {"list"}, "", 2, "list takes exactly one archive"},
@@ -173,7 +181,13 @@ TEST_P(CliListInLocale, ShowsStoredNamesDecodedFromWindows1252)
     GTEST_SKIP() << "on Windows the output's encoding is the console's code page, not the locale";
 #endif
     TempDir dir;
-    WriteFile(dir / "x.POD", CraftArchive({{"pi\xE8" "ce.txt", "A"}, {"\x80\\\x8C" "uvre\x9D.bin", "B"}}));
+    WriteFile(dir / "x.POD",
+              CraftArchive({{"pi\xE8"
+                             "ce.txt",
+                             "A"},
+                            {"\x80\\\x8C"
+                             "uvre\x9D.bin",
+                             "B"}}));
     ScopedLocale locale(GetParam().locale);
     const auto listed = Cli({"list", dir / "x.POD"});
     EXPECT_EQ(listed.exitCode, 0) << listed.err;
@@ -183,11 +197,12 @@ TEST_P(CliListInLocale, ShowsStoredNamesDecodedFromWindows1252)
               test::Lines(GetParam().listed).at(0));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Locales, CliListInLocale,
-    testing::Values(LocaleCase {"Utf8", "C.UTF-8", "pi\xC3\xA8" "ce.txt\n\xE2\x82\xAC\\\xC5\x92uvre?.bin\n"},
-                    LocaleCase {"Ascii", "C", "pi?ce.txt\n?\\?uvre?.bin\n"}),
-    [](const auto &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Locales, CliListInLocale,
+                         testing::Values(LocaleCase {"Utf8", "C.UTF-8",
+                                                     "pi\xC3\xA8"
+                                                     "ce.txt\n\xE2\x82\xAC\\\xC5\x92uvre?.bin\n"},
+                                         LocaleCase {"Ascii", "C", "pi?ce.txt\n?\\?uvre?.bin\n"}),
+                         [](const auto &info) { return info.param.name; });
 
 TEST(CliHeader, PrintsTheTextsInTheLocaleWithControlsShown)
 {
@@ -197,15 +212,18 @@ TEST(CliHeader, PrintsTheTextsInTheLocaleWithControlsShown)
     TempDir dir;
     WriteFile(dir / "x.POD", CraftArchive({}));
     ASSERT_EQ(Cli({"header", dir / "x.POD", "--description", "a\x1B[2Jb\x07", "--author",
-                   "\xC3\xA9t\xC3\xA9\r", "--copyright", "\xC2\x9B" "1m"})
+                   "\xC3\xA9t\xC3\xA9\r", "--copyright",
+                   "\xC2\x9B"
+                   "1m"})
                   .exitCode,
               0);
     {
         ScopedLocale locale("C.UTF-8");
         const auto shown = Cli({"header", dir / "x.POD"});
         EXPECT_EQ(shown.exitCode, 0) << shown.err;
-        EXPECT_EQ(shown.out, "description: a?[2Jb?\nversion: 0\npriority: 0\nauthor: \xC3\xA9t\xC3\xA9?\n"
-                             "copyright: ?1m\n");
+        EXPECT_EQ(shown.out,
+                  "description: a?[2Jb?\nversion: 0\npriority: 0\nauthor: \xC3\xA9t\xC3\xA9?\n"
+                  "copyright: ?1m\n");
     }
     ScopedLocale locale("C");
     EXPECT_EQ(test::Lines(Cli({"header", dir / "x.POD"}).out).at(3), "author: ?t??");
@@ -231,13 +249,15 @@ TEST_P(CliErrorQuoting, ShowsControlCharactersOfArgumentsAsQuestionMarks)
     EXPECT_EQ(result.err.find("\xC2\x9B"), std::string::npos) << result.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Messages, CliErrorQuoting,
-    testing::Values(QuotedCase {"MissingArchive", {"list", "/nonexistent/\x1B[2Jx\xC2\x9B.POD"},
-                                "Cannot open file /nonexistent/?[2Jx?.POD"},
-                    QuotedCase {"UnknownCommand", {"li\x1Bst"}, "unknown command li?st"},
-                    QuotedCase {"InvalidUtf8", {"verify", "/nonexistent/\xE9\x1B.POD"}, "/nonexistent/??.POD"}),
-    [](const auto &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Messages, CliErrorQuoting,
+                         testing::Values(QuotedCase {"MissingArchive",
+                                                     {"list", "/nonexistent/\x1B[2Jx\xC2\x9B.POD"},
+                                                     "Cannot open file /nonexistent/?[2Jx?.POD"},
+                                         QuotedCase {"UnknownCommand", {"li\x1Bst"}, "unknown command li?st"},
+                                         QuotedCase {"InvalidUtf8",
+                                                     {"verify", "/nonexistent/\xE9\x1B.POD"},
+                                                     "/nonexistent/??.POD"}),
+                         [](const auto &info) { return info.param.name; });
 
 // 2,000 entries sharing one name of 64 KiB: a 104 KiB archive whose names, copied once for each
 // entry, would take 128 MiB.
@@ -254,9 +274,10 @@ TEST(CliVerify, KeepsTheFirstHundredProblemsAndCountsTheRest)
     EXPECT_EQ(verified.exitCode, 1);
     const auto lines = test::Lines(verified.out);
     ASSERT_EQ(lines.size(), 102u);
-    EXPECT_EQ(lines[0], dir / "x.POD" + ": entry 2 (" + std::string(100, 'A')
-                            + "... 65536 bytes): its name starts at offset 0 of the names block, not at 65537, "
-                              "right after the previous name");
+    EXPECT_EQ(lines[0],
+              dir / "x.POD" + ": entry 2 (" + std::string(100, 'A')
+                  + "... 65536 bytes): its name starts at offset 0 of the names block, not at 65537, "
+                    "right after the previous name");
     EXPECT_TRUE(lines[99].starts_with(dir / "x.POD" + ": entry 101 (")) << lines[99];
     EXPECT_EQ(lines[100], "... and 1899 more problems");
     EXPECT_EQ(lines[101], "1999 problems found");
@@ -317,10 +338,12 @@ void makeSparseDirectory(const std::string &path)
 // reader that looks for each name's end afresh scans 1.6 TB.
 void makeUnterminatedNames(const std::string &path)
 {
-    WriteFile(path, test::CraftRawArchive("", std::vector<CraftedRecord>(200'000), std::string(8u << 20, 'A')));
+    WriteFile(path,
+              test::CraftRawArchive("", std::vector<CraftedRecord>(200'000), std::string(8u << 20, 'A')));
 }
 
-const std::string kNoZero = "entry 1: its name at offset 0 has no zero byte before the end of the names block";
+const std::string kNoZero
+    = "entry 1: its name at offset 0 has no zero byte before the end of the names block";
 const std::string kSparse = "entry 1: its name offset 0 lies outside the names block (0 bytes)";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -328,7 +351,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(HostileCase {"SharedLongNameList", makeSharedLongName, {"list"}, 0, ""},
                     HostileCase {"SharedLongNameListLong", makeSharedLongName, {"list", "-l"}, 0, ""},
                     HostileCase {"SharedLongNameVerify", makeSharedLongName, {"verify"}, 1, ""},
-                    HostileCase {"SharedLongNameExtract", makeSharedLongName, {"extract"}, 1,
+                    HostileCase {"SharedLongNameExtract",
+                                 makeSharedLongName,
+                                 {"extract"},
+                                 1,
                                  "is damaged (1999 problems found); nothing was extracted"},
                     HostileCase {"SparseDirectoryList", makeSparseDirectory, {"list"}, 1, kSparse},
                     HostileCase {"SparseDirectoryVerify", makeSparseDirectory, {"verify"}, 1, ""},

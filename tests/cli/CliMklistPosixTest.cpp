@@ -3,8 +3,8 @@
 #include "CaseName.h"
 #include "CliFiles.h"
 #include "DeepFolders.h"
-#include "text/PrintableText.h"
 #include "platform/TerminalEncoding.h"
+#include "text/PrintableText.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ using test::WriteFile;
 struct LeftOutCase
 {
     const char *name;
-    std::string entry;                                 // its name in the folder
+    std::string entry; // its name in the folder
     std::function<void(const std::string &path)> make; // makes it at path
     std::string reason;
 };
@@ -49,7 +49,7 @@ void MakeSocket(const std::string &path)
 {
     const int handle = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(handle, 0);
-    sockaddr_un address{};
+    sockaddr_un address {};
     address.sun_family = AF_UNIX;
     ASSERT_LT(path.size(), sizeof address.sun_path);
     path.copy(address.sun_path, path.size());
@@ -65,7 +65,9 @@ void MakeDanglingLink(const std::string &path)
 const std::string kNotRegular = "it is not a regular file";
 const std::string kNot1252 = "its name holds a character that Windows-1252 cannot hold";
 
-class CliMklistLeftOut : public testing::TestWithParam<LeftOutCase> {};
+class CliMklistLeftOut : public testing::TestWithParam<LeftOutCase>
+{
+};
 
 TEST_P(CliMklistLeftOut, WritesTheRestAndNamesWhatItLeftOut)
 {
@@ -78,26 +80,35 @@ TEST_P(CliMklistLeftOut, WritesTheRestAndNamesWhatItLeftOut)
     const auto result = Cli({"mklist", tree.string(), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(test::ReadFile(dir / "list.txt"), "good.txt\r\n");
-    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName((tree / GetParam().entry).string(), UserTerminalEncoding()) + ": "
-                              + GetParam().reason + "\nmorvane-cli: the list is incomplete: 1 entry left out, "
-                              "0 folders not read\n");
+    EXPECT_EQ(result.err,
+              "morvane-cli: left out "
+                  + PrintableFileName((tree / GetParam().entry).string(), UserTerminalEncoding()) + ": "
+                  + GetParam().reason
+                  + "\nmorvane-cli: the list is incomplete: 1 entry left out, "
+                    "0 folders not read\n");
     EXPECT_EQ(std::count_if(result.err.begin(), result.err.end(),
                             [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\n'; }),
               0)
         << "no control character of a name reaches the terminal";
 }
 
-INSTANTIATE_TEST_SUITE_P(Entries, CliMklistLeftOut, testing::Values(
-    LeftOutCase{"Fifo", "fifo", MakeFifo, kNotRegular},
-    LeftOutCase{"Socket", "socket", MakeSocket, kNotRegular},
-    LeftOutCase{"DanglingLink", "dangling", MakeDanglingLink, kNotRegular},
-    LeftOutCase{"LineBreak", "two\nlines", MakeFile, "its name holds a line break, which a response file cannot hold"},
-    LeftOutCase{"CarriageReturn", "cr\rname", MakeFile,
-                "its name holds a carriage return, which a response file reads as a line break"},
-    LeftOutCase{"Backslash", "back\\slash.bin", MakeFile,
-                "its name holds a backslash, which a response file reads as a folder separator"},
-    LeftOutCase{"NotUtf8", "caf\xE9", MakeFile, kNot1252},
-    LeftOutCase{"TerminalControlsInAFifoName", "\x1b]0;title\x07\xC2\x9B" "2J", MakeFifo, kNotRegular}),
+INSTANTIATE_TEST_SUITE_P(
+    Entries, CliMklistLeftOut,
+    testing::Values(
+        LeftOutCase {"Fifo", "fifo", MakeFifo, kNotRegular},
+        LeftOutCase {"Socket", "socket", MakeSocket, kNotRegular},
+        LeftOutCase {"DanglingLink", "dangling", MakeDanglingLink, kNotRegular},
+        LeftOutCase {"LineBreak", "two\nlines", MakeFile,
+                     "its name holds a line break, which a response file cannot hold"},
+        LeftOutCase {"CarriageReturn", "cr\rname", MakeFile,
+                     "its name holds a carriage return, which a response file reads as a line break"},
+        LeftOutCase {"Backslash", "back\\slash.bin", MakeFile,
+                     "its name holds a backslash, which a response file reads as a folder separator"},
+        LeftOutCase {"NotUtf8", "caf\xE9", MakeFile, kNot1252},
+        LeftOutCase {"TerminalControlsInAFifoName",
+                     "\x1b]0;title\x07\xC2\x9B"
+                     "2J",
+                     MakeFifo, kNotRegular}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliMklistPosix, ALinkToAFileIsListedButNotALinkToItsOwnList)
@@ -110,7 +121,8 @@ TEST(CliMklistPosix, ALinkToAFileIsListedButNotALinkToItsOwnList)
     fs::create_directory_symlink(dir.path(), dir / "folder link");
     const auto result = Cli({"mklist", dir.path().string(), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(dir / "list.txt")), (std::vector<std::string>{"data link", "data.bin"}));
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(dir / "list.txt")),
+              (std::vector<std::string> {"data link", "data.bin"}));
 }
 
 // Folders too long to open and files whose path is too long are named; the list, here on
@@ -128,10 +140,11 @@ TEST(CliMklistPosix, PathsLongerThanTheSystemAllowsAreNamed)
     EXPECT_EQ(result.exitCode, 1);
     std::string nearLine = (deep.LastPath() + "near").substr(dir.path().string().size() + 1);
     std::replace(nearLine.begin(), nearLine.end(), '/', '\\');
-    EXPECT_EQ(test::SortedCrLfLines(result.out), (std::vector<std::string>{nearLine, "top.txt"}));
+    EXPECT_EQ(test::SortedCrLfLines(result.out), (std::vector<std::string> {nearLine, "top.txt"}));
     EXPECT_EQ(test::Lines(result.err),
-              (std::vector<std::string>{
-                  "morvane-cli: left out " + deep.LastPath() + tooLong + ": its path is longer than the system allows",
+              (std::vector<std::string> {
+                  "morvane-cli: left out " + deep.LastPath() + tooLong
+                      + ": its path is longer than the system allows",
                   "morvane-cli: cannot read folder " + deep.TooDeep() + "/: File name too long",
                   "morvane-cli: the list is incomplete: 1 entry left out, 1 folder not read"}));
 }
@@ -148,7 +161,8 @@ TEST(CliMklistPosix, AnOutputThatIsALinkIsReplacedAndItsTargetLeftAlone)
     EXPECT_FALSE(fs::is_symlink(dir / "list.txt"));
     EXPECT_EQ(test::ReadFile(dir / "list.txt"), "a.txt\r\n");
     EXPECT_EQ(test::ReadFile(dir / "victim"), "victim");
-    EXPECT_EQ(test::PathsBelow(dir.path()), (std::set<std::string> {"tree", "tree/a.txt", "victim", "list.txt"}));
+    EXPECT_EQ(test::PathsBelow(dir.path()),
+              (std::set<std::string> {"tree", "tree/a.txt", "victim", "list.txt"}));
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include "CliFiles.h"
 #include "HiddenName.h"
 #include "SystemState.h"
-#include "text/PrintableText.h"
 #include "platform/TerminalEncoding.h"
+#include "text/PrintableText.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,10 @@ public:
     }
 
     // A path below the tree, given with '/', in UTF-8 and the system's separators.
-    std::string at(const std::string &relative) const { return Utf8Of((tree / PathOf(relative)).make_preferred()); }
+    std::string at(const std::string &relative) const
+    {
+        return Utf8Of((tree / PathOf(relative)).make_preferred());
+    }
     std::string folder() const { return Utf8Of(tree); }
 
     TempDir dir;
@@ -62,7 +65,9 @@ struct FolderCase
 
 const std::vector<FolderCase> kFolders = {
     {"Ascii", "tree"},
-    {"Latin", "Donn\xC3\xA9" "es"},
+    {"Latin",
+     "Donn\xC3\xA9"
+     "es"},
     {"Cjk", "\xE4\xB8\xAD\xE6\x96\x87"},
 };
 
@@ -183,13 +188,20 @@ TEST(CliMklistEdges, NamesAreWrittenInWindows1252)
 {
     TempDir dir;
     fs::create_directory(PathOf(dir / "\xC3\xA9t\xC3\xA9"));
-    WriteFile(dir / "pi\xC3\xA8" "ce.txt", "p");
+    WriteFile(dir
+                  / "pi\xC3\xA8"
+                    "ce.txt",
+              "p");
     WriteFile(Utf8Of(dir.path() / PathOf("\xC3\xA9t\xC3\xA9") / PathOf("\xC5\x92uvre.bin")), "o");
     WriteFile(dir / "\xE2\x82\xAC.dat", "e");
     const auto result = Cli({"mklist", Utf8Of(dir.path())});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(test::SortedCrLfLines(result.out),
-              (std::vector<std::string>{"pi\xE8" "ce.txt", "\x80.dat", "\xE9t\xE9\\\x8C" "uvre.bin"}));
+              (std::vector<std::string> {"pi\xE8"
+                                         "ce.txt",
+                                         "\x80.dat",
+                                         "\xE9t\xE9\\\x8C"
+                                         "uvre.bin"}));
 }
 
 // A name Windows-1252 cannot hold is left out, named, and the list says it is incomplete.
@@ -205,9 +217,10 @@ TEST(CliMklistEdges, ANameOutsideWindows1252IsLeftOutAndNamed)
     const auto result = Cli({"mklist", Utf8Of(tree), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(test::ReadFile(dir / "list.txt"), "good.txt\r\n");
-    EXPECT_EQ(result.err, "morvane-cli: left out " + PrintableFileName(cjk, UserTerminalEncoding())
-                              + ": its name holds a character that Windows-1252 cannot hold\n"
-                                "morvane-cli: the list is incomplete: 1 entry left out, 0 folders not read\n");
+    EXPECT_EQ(result.err,
+              "morvane-cli: left out " + PrintableFileName(cjk, UserTerminalEncoding())
+                  + ": its name holds a character that Windows-1252 cannot hold\n"
+                    "morvane-cli: the list is incomplete: 1 entry left out, 0 folders not read\n");
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "CliFiles.h"
 #include "CraftedArchive.h"
+#include "platform/TerminalEncoding.h"
 #include "text/Cp1252.h"
 #include "text/PrintableText.h"
-#include "platform/TerminalEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -58,9 +58,9 @@ TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
     const std::vector<std::string> lines = test::CrLfLines(test::ReadFile(list));
     std::vector<std::string> sorted = lines;
     std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, (std::vector<std::string> {".hidden", "Sub\\Deeper\\empty", "Sub\\b.bin",
-                                                 "Sub\\with space.dat", "Sub\\\xE9t\xE9.txt",
-                                                 "a.txt"}));
+    EXPECT_EQ(sorted,
+              (std::vector<std::string> {".hidden", "Sub\\Deeper\\empty", "Sub\\b.bin", "Sub\\with space.dat",
+                                         "Sub\\\xE9t\xE9.txt", "a.txt"}));
 
     const auto built = Cli({"build", list});
     ASSERT_EQ(built.exitCode, 0) << built.err;

@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
                     MeetingCase {"a_file_where_a_deep_folder_is", {{"d", "x", "y"}}, {"d", "x"}, true},
                     MeetingCase {"a_file_named_like_a_folder_elsewhere", {{"d", "x", "y"}}, {"x"}, false},
                     MeetingCase {"a_prefix_of_a_name_is_not_a_folder", {{"ab"}}, {"a", "b"}, false},
-                    MeetingCase {"names_differing_by_case", {{"Sub", "A.txt"}}, {"SUB", "a.TXT"}, false, false},
+                    MeetingCase {
+                        "names_differing_by_case", {{"Sub", "A.txt"}}, {"SUB", "a.TXT"}, false, false},
                     MeetingCase {"below_a_file_differing_by_case", {{"x"}}, {"X", "y"}, false, false}),
     [](const auto &info) { return std::string(info.param.name); });
 

@@ -1,5 +1,5 @@
-#include "editor/Morvane_response.h"
 #include "QtText.h"
+#include "editor/Morvane_response.h"
 
 #include "DeepFolders.h"
 #include "ScriptedInteraction.h"
@@ -82,7 +82,7 @@ protected:
     const std::string work = dir / "work";
     QString workDir = Q(work);
     ScriptedInteraction user;
-    Tform_response editor{nullptr, [this] { return workDir; }};
+    Tform_response editor {nullptr, [this] { return workDir; }};
 };
 
 TEST_F(Editor, CreateFileTwiceAppendsThenCreateDirReplaces)
@@ -152,7 +152,8 @@ TEST_F(Editor, CreateFileLeavesOutNamesNoLineCanHoldAndSaysWhy)
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(user.messages[0].details,
-              Q(At(cjk)) + ": its name holds a character that Windows-1252 cannot hold\n" + Q(At("back\\slash"))
+              Q(At(cjk)) + ": its name holds a character that Windows-1252 cannot hold\n"
+                  + Q(At("back\\slash"))
                   + ": its name holds a backslash, which a response file reads as a folder separator");
 }
 
@@ -184,8 +185,9 @@ TEST_F(Editor, CreateDirOnTheWorkingFolderGivesRelativeNamesInTheirCase)
     WriteFile(At(".hiddensub/w"), "w");
     user.ChooseFolder(Q(work));
     Click("tbCreerDir");
-    EXPECT_EQ(ListLines(), (std::multiset<std::string>{"a.txt", "Mixed.Bin", ".hidden", "sub\\b.bin",
-                                                       "sub\\Deep\\z.DAT"}));
+    EXPECT_EQ(
+        ListLines(),
+        (std::multiset<std::string> {"a.txt", "Mixed.Bin", ".hidden", "sub\\b.bin", "sub\\Deep\\z.DAT"}));
     EXPECT_TRUE(ListBytes().ends_with("\r\n"));
     EXPECT_FALSE(List().isHidden());
 }
@@ -208,17 +210,19 @@ TEST_F(Editor, CreateDirListsWhatABuildCanOpenAndNamesTheRest)
     user.ChooseFolder(Q(work));
     Click("tbCreerDir");
 
-    EXPECT_EQ(ListLines(), (std::multiset<std::string>{"a.txt", "sub\\b.bin", "\xe9t\xe9\\\x8cuvre.bin", "\x80.dat"}));
+    EXPECT_EQ(ListLines(),
+              (std::multiset<std::string> {"a.txt", "sub\\b.bin", "\xe9t\xe9\\\x8cuvre.bin", "\x80.dat"}));
     EXPECT_TRUE(ListBytes().ends_with("\r\n"));
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(user.messages[0].title, "Warning");
     const QStringList named = user.messages[0].details.split('\n');
     EXPECT_EQ(std::set<QString>(named.begin(), named.end()),
-              (std::set<QString>{
+              (std::set<QString> {
                   Q(At("two?lines")) + ": its name holds a line break, which a response file cannot hold",
-                  Q(At("sub/back\\slash.bin")) + ": its name holds a backslash, which a response file reads as a "
-                                                  "folder separator",
+                  Q(At("sub/back\\slash.bin"))
+                      + ": its name holds a backslash, which a response file reads as a "
+                        "folder separator",
                   Q(At("\xe4\xb8\xad.txt")) + ": its name holds a character that Windows-1252 cannot hold",
                   Q(At("fifo")) + ": it is not a regular file",
                   Q(At("dangling")) + ": it is not a regular file",
@@ -286,7 +290,9 @@ void PrintTo(const CreateDirMessageCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class EditorCreateDirMessage : public Editor, public testing::WithParamInterface<CreateDirMessageCase> {};
+class EditorCreateDirMessage : public Editor, public testing::WithParamInterface<CreateDirMessageCase>
+{
+};
 
 // The text area is hidden while the folder is chosen and searched; a message about the outcome is
 // read over the list shown again.
@@ -301,14 +307,14 @@ TEST_P(EditorCreateDirMessage, ComesWithTheListShownAgain)
     Click("tbCreerDir");
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].title, GetParam().title);
-    EXPECT_EQ(listHidden, (std::vector<bool>{true, false}));
+    EXPECT_EQ(listHidden, (std::vector<bool> {true, false}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Outcomes, EditorCreateDirMessage, testing::Values(
-    CreateDirMessageCase{"FilesLeftOut", "work", "Warning"},
-    CreateDirMessageCase{"FolderOutside", "elsewhere", "Warning"},
-    CreateDirMessageCase{"FolderGone", "work/gone", "Morvane"}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Outcomes, EditorCreateDirMessage,
+                         testing::Values(CreateDirMessageCase {"FilesLeftOut", "work", "Warning"},
+                                         CreateDirMessageCase {"FolderOutside", "elsewhere", "Warning"},
+                                         CreateDirMessageCase {"FolderGone", "work/gone", "Morvane"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Editor, ToolBarAndStatusBarStayInPlaceWhileTheListIsHidden)
 {
@@ -346,7 +352,9 @@ void PrintTo(const LoadCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class EditorLoad : public Editor, public testing::WithParamInterface<LoadCase> {};
+class EditorLoad : public Editor, public testing::WithParamInterface<LoadCase>
+{
+};
 
 TEST_P(EditorLoad, ShowsTheLinesAndSavesThemWithCrLf)
 {
@@ -361,18 +369,18 @@ TEST_P(EditorLoad, ShowsTheLinesAndSavesThemWithCrLf)
     EXPECT_EQ(Status(), test::Shown(Q(file)) + Q(" - " + std::to_string(GetParam().count) + " lignes/lines"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, EditorLoad, testing::Values(
-    LoadCase{"CrLf", "A\r\nB\r\n", 2, "A\r\nB\r\n"},
-    LoadCase{"LfOnly", "A\nB\n", 2, "A\r\nB\r\n"},
-    LoadCase{"CrOnly", "A\rB\r", 2, "A\r\nB\r\n"},
-    LoadCase{"Mixed", "A\r\nB\nC\rD", 4, "A\r\nB\r\nC\r\nD"},
-    LoadCase{"LfThenCrIsTwoBreaks", "A\n\rB", 3, "A\r\n\r\nB"},
-    LoadCase{"LastLineWithoutBreak", "A\r\nB", 2, "A\r\nB"},
-    LoadCase{"EmptyLastLine", "A\r\n\r\n", 2, "A\r\n\r\n"},
-    LoadCase{"JustABreak", "\r\n", 1, "\r\n"},
-    LoadCase{"Empty", "", 0, ""},
-    LoadCase{"EndsAtZeroByte", std::string("A\r\nB\0C\r\n", 8), 2, "A\r\nB"},
-    LoadCase{"TrailingBlanksKept", "A \r\n\tB\r\n", 2, "A \r\n\tB\r\n"}),
+INSTANTIATE_TEST_SUITE_P(
+    Files, EditorLoad,
+    testing::Values(LoadCase {"CrLf", "A\r\nB\r\n", 2, "A\r\nB\r\n"},
+                    LoadCase {"LfOnly", "A\nB\n", 2, "A\r\nB\r\n"},
+                    LoadCase {"CrOnly", "A\rB\r", 2, "A\r\nB\r\n"},
+                    LoadCase {"Mixed", "A\r\nB\nC\rD", 4, "A\r\nB\r\nC\r\nD"},
+                    LoadCase {"LfThenCrIsTwoBreaks", "A\n\rB", 3, "A\r\n\r\nB"},
+                    LoadCase {"LastLineWithoutBreak", "A\r\nB", 2, "A\r\nB"},
+                    LoadCase {"EmptyLastLine", "A\r\n\r\n", 2, "A\r\n\r\n"},
+                    LoadCase {"JustABreak", "\r\n", 1, "\r\n"}, LoadCase {"Empty", "", 0, ""},
+                    LoadCase {"EndsAtZeroByte", std::string("A\r\nB\0C\r\n", 8), 2, "A\r\nB"},
+                    LoadCase {"TrailingBlanksKept", "A \r\n\tB\r\n", 2, "A \r\n\tB\r\n"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Editor, LoadStatusShowsControlCharactersOfTheFileNameAsQuestionMarks)
@@ -388,9 +396,9 @@ TEST_F(Editor, LoadStatusShowsControlCharactersOfTheFileNameAsQuestionMarks)
 
 TEST_F(Editor, LoadThenSaveKeepsEveryByte)
 {
-    const std::string bytes = "CAF\xc9.TXT\r\n"                   // Windows-1252
-                              "caf\xc3\xa9\\\xe6\x97\xa5.bin\r\n"   // UTF-8
-                              "bad\x80\xff\xc3(\xed\xa0\x80\r\n"    // not UTF-8
+    const std::string bytes = "CAF\xc9.TXT\r\n" // Windows-1252
+                              "caf\xc3\xa9\\\xe6\x97\xa5.bin\r\n" // UTF-8
+                              "bad\x80\xff\xc3(\xed\xa0\x80\r\n" // not UTF-8
                               "nb\xc2\xa0sp\xef\xbb\xbf\xe2\x80\xa8\r\n"
                               "\xef\x9e\x80\xef\x9f\xbf private\r\n"
                               "\xef\xbb\xbflast";
@@ -403,14 +411,17 @@ TEST_F(Editor, LoadThenSaveKeepsEveryByte)
 
 TEST_F(Editor, ShowsLinesAsWindows1252)
 {
-    const std::string bytes = "PI\xc8" "CE.TXT\r\n"
+    const std::string bytes = "PI\xc8"
+                              "CE.TXT\r\n"
                               "\x80.dat\r\n"
-                              "\x8c" "uvre\\\x81\x90.bin\r\n"
+                              "\x8c"
+                              "uvre\\\x81\x90.bin\r\n"
                               "utf8 caf\xc3\xa9";
     WriteFile(At("list.txt"), bytes);
     Load(At("list.txt"));
-    EXPECT_EQ(List().toPlainText(), QString::fromUtf16(u"PI\u00c8CE.TXT\n\u20ac.dat\n\u0152uvre\\\uf781\uf790.bin\n"
-                                                       u"utf8 caf\u00c3\u00a9"));
+    EXPECT_EQ(List().toPlainText(),
+              QString::fromUtf16(u"PI\u00c8CE.TXT\n\u20ac.dat\n\u0152uvre\\\uf781\uf790.bin\n"
+                                 u"utf8 caf\u00c3\u00a9"));
     Save(At("copy.txt"));
     EXPECT_EQ(ReadFile(At("copy.txt")), bytes);
 }
@@ -430,7 +441,8 @@ TEST_F(Editor, CharacterWindows1252CannotHoldStopsTheSaveAndKeepsTheFile)
     Save(At("out.txt"));
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].title, "Morvane");
-    EXPECT_TRUE(user.messages[0].text.startsWith(QString::fromUtf16(u"Line 3 holds the character \u201c\u4e2d\u201d (U+4E2D)")))
+    EXPECT_TRUE(user.messages[0].text.startsWith(
+        QString::fromUtf16(u"Line 3 holds the character \u201c\u4e2d\u201d (U+4E2D)")))
         << user.messages[0].text.toStdString();
     EXPECT_EQ(ReadFile(At("out.txt")), "old\r\n");
 }
@@ -450,7 +462,9 @@ void PrintTo(const SoftBreakCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class EditorSoftBreak : public Editor, public testing::WithParamInterface<SoftBreakCase> {};
+class EditorSoftBreak : public Editor, public testing::WithParamInterface<SoftBreakCase>
+{
+};
 
 TEST_P(EditorSoftBreak, CountsWhatSaveWrites)
 {
@@ -467,11 +481,12 @@ TEST_P(EditorSoftBreak, CountsWhatSaveWrites)
     EXPECT_EQ(Status(), Q(std::to_string(GetParam().count) + " lignes/lines"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Typed, EditorSoftBreak, testing::Values(
-    SoftBreakCase{"BetweenTwoNames", {{"X", true}, {"Y", false}}, 3, "X\r\nY\r\nA.TXT"},
-    SoftBreakCase{"AfterTheLastName", {{"X", true}}, 2, "X\r\nA.TXT\r\n"},
-    SoftBreakCase{"Twice", {{"X", true}, {"", true}}, 3, "X\r\n\r\nA.TXT\r\n"},
-    SoftBreakCase{"None", {{"X", false}}, 2, "X\r\nA.TXT"}),
+INSTANTIATE_TEST_SUITE_P(
+    Typed, EditorSoftBreak,
+    testing::Values(SoftBreakCase {"BetweenTwoNames", {{"X", true}, {"Y", false}}, 3, "X\r\nY\r\nA.TXT"},
+                    SoftBreakCase {"AfterTheLastName", {{"X", true}}, 2, "X\r\nA.TXT\r\n"},
+                    SoftBreakCase {"Twice", {{"X", true}, {"", true}}, 3, "X\r\n\r\nA.TXT\r\n"},
+                    SoftBreakCase {"None", {{"X", false}}, 2, "X\r\nA.TXT"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Editor, OpensWhereItsFormPlacesIt)
@@ -568,7 +583,7 @@ public:
     {
         ::getrlimit(RLIMIT_FSIZE, &old_);
         oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, old_.rlim_max};
+        const rlimit limit {bytes, old_.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~ScopedFileSizeLimit()
@@ -578,7 +593,7 @@ public:
     }
 
 private:
-    rlimit old_{};
+    rlimit old_ {};
     void (*oldHandler_)(int) = nullptr;
 };
 
@@ -596,7 +611,7 @@ TEST_F(Editor, FailedSaveKeepsTheOldFile)
     std::set<std::string> left;
     for (const auto &entry : fs::directory_iterator(work))
         left.insert(entry.path().filename().string());
-    EXPECT_EQ(left, (std::set<std::string>{"a.txt", "sub", "out.txt"}));
+    EXPECT_EQ(left, (std::set<std::string> {"a.txt", "sub", "out.txt"}));
 }
 #else
 TEST_F(Editor, FailedSaveKeepsTheOldFile)
@@ -626,9 +641,10 @@ TEST_F(Editor, FileOutsideTheWorkingFolderIsNotAdded)
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_EQ(user.messages[0].title, "Warning");
     EXPECT_TRUE(user.messages[0].text.contains("These files were not added to the list."));
-    EXPECT_EQ(user.messages[0].details, test::Shown(Q(dir / "outside.txt")) + ": it does not lie inside the working folder\n"
-                                            + test::Shown(Q(dir / "work2/sibling.txt"))
-                                            + ": it does not lie inside the working folder");
+    EXPECT_EQ(user.messages[0].details,
+              test::Shown(Q(dir / "outside.txt")) + ": it does not lie inside the working folder\n"
+                  + test::Shown(Q(dir / "work2/sibling.txt"))
+                  + ": it does not lie inside the working folder");
 }
 
 TEST_F(Editor, CreateDirOutsideTheWorkingFolderLeavesTheList)
@@ -654,7 +670,9 @@ TEST_F(Editor, RootWorkingFolderGivesPathsBelowTheRoot)
     EXPECT_EQ(Q(ListBytes()), expected + "\r\n");
 }
 
-class EditorWithoutWorkDir : public Editor, public testing::WithParamInterface<const char *> {};
+class EditorWithoutWorkDir : public Editor, public testing::WithParamInterface<const char *>
+{
+};
 
 TEST_P(EditorWithoutWorkDir, RefusesBeforeAskingAnything)
 {
@@ -694,9 +712,9 @@ TEST_F(Editor, ListMadeWithCreateDirBuildsAnArchiveOfTheWholeTree)
     Click("tbCreerDir");
     Save(At("list.txt"));
 
-    CreateArchive(At("list.txt"), ArchivePathFor(At("list.txt")), HeaderTexts{});
+    CreateArchive(At("list.txt"), ArchivePathFor(At("list.txt")), HeaderTexts {});
     EXPECT_EQ(ArchiveNames(ReadFile(At("list.POD"))),
-              (std::multiset<std::string>{"a.txt", ".hidden", "sub\\b.bin", "sub\\deep er\\c d.bin"}));
+              (std::multiset<std::string> {"a.txt", ".hidden", "sub\\b.bin", "sub\\deep er\\c d.bin"}));
 }
 
 } // namespace

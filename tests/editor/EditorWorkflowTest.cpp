@@ -69,7 +69,7 @@ TEST(EditorWorkflow, FirstSessionFromWorkingFolderToArchive)
     EXPECT_TRUE(user.messages.empty());
     EXPECT_TRUE(user.AllAnswersUsed());
     EXPECT_EQ(StoredNames(ReadFile(work + "/list.POD")),
-              (std::set<std::string>{"readme.txt", "data\\sound.wav", "data\\textures\\Hull.raw"}));
+              (std::set<std::string> {"readme.txt", "data\\sound.wav", "data\\textures\\Hull.raw"}));
 }
 
 // Each stored name with the bytes stored for it.
@@ -97,7 +97,10 @@ TEST(EditorWorkflow, CreateFileSaveAndCreatePodOnLowerCaseAndAccentedNames)
     fs::create_directories(fs::path(work) / "Sub");
     WriteFile(work + "/a.txt", "first");
     WriteFile(work + "/Sub/b.Bin", "second");
-    WriteFile(work + "/Liste des pi\xc3\xa8" "ces.txt", "third");
+    WriteFile(work
+                  + "/Liste des pi\xc3\xa8"
+                    "ces.txt",
+              "third");
     WriteFile(dir / "Morvane.ini", "[dir]\r\nworkdir=" + work + "\r\n");
 
     ScriptedInteraction user;
@@ -107,7 +110,10 @@ TEST(EditorWorkflow, CreateFileSaveAndCreatePodOnLowerCaseAndAccentedNames)
 
     user.AnswerDialog([&](QDialog &editor) {
         const auto click = [&](const char *name) { editor.findChild<QAbstractButton *>(name)->click(); };
-        user.ChooseFiles({Q(work + "/a.txt"), Q(work + "/Sub/b.Bin"), Q(work + "/Liste des pi\xc3\xa8" "ces.txt")});
+        user.ChooseFiles({Q(work + "/a.txt"), Q(work + "/Sub/b.Bin"),
+                          Q(work
+                            + "/Liste des pi\xc3\xa8"
+                              "ces.txt")});
         click("tbCreer");
         user.ChooseFiles({Q(work + "/list.txt")});
         click("tbEnregistrer");
@@ -115,18 +121,23 @@ TEST(EditorWorkflow, CreateFileSaveAndCreatePodOnLowerCaseAndAccentedNames)
         return editor.result();
     });
     test::Click(windows.Form_main, "CreateResponse");
-    EXPECT_EQ(ReadFile(work + "/list.txt"), "A.TXT\r\nSUB\\B.BIN\r\nLISTE DES PI\xe8" "CES.TXT\r\n");
+    EXPECT_EQ(ReadFile(work + "/list.txt"),
+              "A.TXT\r\nSUB\\B.BIN\r\nLISTE DES PI\xe8"
+              "CES.TXT\r\n");
 
     user.ChooseFiles({Q(work + "/list.txt")});
     user.CloseDialog(1);
     test::Click(windows.Form_main, "CreatePOD");
 
-    ASSERT_TRUE(user.messages.empty()) << (user.messages.empty() ? "" : user.messages[0].details.toStdString());
+    ASSERT_TRUE(user.messages.empty())
+        << (user.messages.empty() ? "" : user.messages[0].details.toStdString());
     EXPECT_TRUE(user.AllAnswersUsed());
     EXPECT_EQ(StoredFiles(ReadFile(work + "/list.POD")),
-              (std::map<std::string, std::string>{{"A.TXT", "first"},
-                                                  {"SUB\\B.BIN", "second"},
-                                                  {"LISTE DES PI\xe8" "CES.TXT", "third"}}));
+              (std::map<std::string, std::string> {{"A.TXT", "first"},
+                                                   {"SUB\\B.BIN", "second"},
+                                                   {"LISTE DES PI\xe8"
+                                                    "CES.TXT",
+                                                    "third"}}));
 }
 
 } // namespace

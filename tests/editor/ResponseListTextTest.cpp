@@ -21,7 +21,9 @@ void PrintTo(const AppendCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class AppendTest : public testing::TestWithParam<AppendCase> {};
+class AppendTest : public testing::TestWithParam<AppendCase>
+{
+};
 
 TEST_P(AppendTest, PlacesLinesAsTheLastLine)
 {
@@ -32,14 +34,15 @@ TEST_P(AppendTest, PlacesLinesAsTheLastLine)
     EXPECT_EQ(ResponseLineCount(list), GetParam().count);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, AppendTest, testing::Values(
-    AppendCase{"IntoEmpty", "", {"A"}, "A\r\n", 1},
-    AppendCase{"SeveralIntoEmpty", "", {"A", "B"}, "A\r\nB\r\n", 2},
-    AppendCase{"AfterFinalBreak", "X\n", {"A"}, "X\r\nA\r\n", 2},
-    AppendCase{"AfterLineWithoutBreak", "X", {"A", "B"}, "X\r\nA\r\nB", 3},
-    AppendCase{"AfterEmptyLines", "\n\n", {"A"}, "\r\n\r\nA\r\n", 3},
-    AppendCase{"EmptyLineAdded", "", {""}, "\r\n", 1},
-    AppendCase{"NothingAdded", "X", {}, "X", 1}));
+INSTANTIATE_TEST_SUITE_P(Lists, AppendTest,
+                         testing::Values(AppendCase {"IntoEmpty", "", {"A"}, "A\r\n", 1},
+                                         AppendCase {"SeveralIntoEmpty", "", {"A", "B"}, "A\r\nB\r\n", 2},
+                                         AppendCase {"AfterFinalBreak", "X\n", {"A"}, "X\r\nA\r\n", 2},
+                                         AppendCase {
+                                             "AfterLineWithoutBreak", "X", {"A", "B"}, "X\r\nA\r\nB", 3},
+                                         AppendCase {"AfterEmptyLines", "\n\n", {"A"}, "\r\n\r\nA\r\n", 3},
+                                         AppendCase {"EmptyLineAdded", "", {""}, "\r\n", 1},
+                                         AppendCase {"NothingAdded", "X", {}, "X", 1}));
 
 struct CountCase
 {
@@ -53,7 +56,9 @@ void PrintTo(const CountCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class CountTest : public testing::TestWithParam<CountCase> {};
+class CountTest : public testing::TestWithParam<CountCase>
+{
+};
 
 TEST_P(CountTest, IgnoresOnlyTheEmptyLineAfterAFinalBreak)
 {
@@ -62,13 +67,12 @@ TEST_P(CountTest, IgnoresOnlyTheEmptyLineAfterAFinalBreak)
     EXPECT_EQ(ResponseLineCount(list), GetParam().count);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, CountTest, testing::Values(
-    CountCase{"Empty", "", 0},
-    CountCase{"OneWithoutBreak", "A", 1},
-    CountCase{"TwoWithBreaks", "A\nB\n", 2},
-    CountCase{"TwoWithoutFinalBreak", "A\nB", 2},
-    CountCase{"OnlyABreak", "\n", 1},
-    CountCase{"TwoEmptyLines", "\n\n", 2}));
+INSTANTIATE_TEST_SUITE_P(Texts, CountTest,
+                         testing::Values(CountCase {"Empty", "", 0}, CountCase {"OneWithoutBreak", "A", 1},
+                                         CountCase {"TwoWithBreaks", "A\nB\n", 2},
+                                         CountCase {"TwoWithoutFinalBreak", "A\nB", 2},
+                                         CountCase {"OnlyABreak", "\n", 1},
+                                         CountCase {"TwoEmptyLines", "\n\n", 2}));
 
 std::string Utf8(char32_t code)
 {

@@ -1,5 +1,5 @@
-#include "CaseName.h"
 #include "gui/FailureReport.h"
+#include "CaseName.h"
 #include "platform/Errors.h"
 
 #include "ScriptedInteraction.h"
@@ -31,16 +31,16 @@ TEST_P(ReportText, GetsAFullStopOnlyAfterACharacterSortingAfterIt)
     EXPECT_EQ(FailureReportText(GetParam().message), GetParam().shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(Messages, ReportText,
-                         testing::Values(TextCase {"Letter", "Stream read error", "Stream read error."},
-                                         TextCase {"Quote", "'abc' is not a valid integer value", "'abc' is not a valid integer value."},
-                                         TextCase {"FullStop", "Done.", "Done."},
-                                         TextCase {"Exclamation", "Stop!", "Stop!"},
-                                         TextCase {"Parenthesis", "(x)", "(x)"},
-                                         TextCase {"Slash", "/tmp/", "/tmp/."},
-                                         TextCase {"Accented", QStringLiteral("Échec é"), QStringLiteral("Échec é.")},
-                                         TextCase {"Empty", "", ""}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Messages, ReportText,
+    testing::Values(TextCase {"Letter", "Stream read error", "Stream read error."},
+                    TextCase {"Quote", "'abc' is not a valid integer value",
+                              "'abc' is not a valid integer value."},
+                    TextCase {"FullStop", "Done.", "Done."}, TextCase {"Exclamation", "Stop!", "Stop!"},
+                    TextCase {"Parenthesis", "(x)", "(x)"}, TextCase {"Slash", "/tmp/", "/tmp/."},
+                    TextCase {"Accented", QStringLiteral("Échec é"), QStringLiteral("Échec é.")},
+                    TextCase {"Empty", "", ""}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 struct MessageCase
 {
@@ -49,7 +49,9 @@ struct MessageCase
     QString shown;
 };
 
-class FailureMessageText : public testing::TestWithParam<MessageCase> {};
+class FailureMessageText : public testing::TestWithParam<MessageCase>
+{
+};
 
 TEST_P(FailureMessageText, ReadsUtf8OrWindows1252AndShowsControlsAsQuestionMarks)
 {
@@ -58,14 +60,14 @@ TEST_P(FailureMessageText, ReadsUtf8OrWindows1252AndShowsControlsAsQuestionMarks
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, FailureMessageText,
-    testing::Values(
-        MessageCase {"Utf8", "Cannot open file /tmp/caf\xC3\xA9.txt", QStringLiteral("Cannot open file /tmp/café.txt")},
-        MessageCase {"Windows1252", "'caf\xE9' is not a valid integer value",
-                     QStringLiteral("'café' is not a valid integer value")},
-        MessageCase {"ControlsInAName", "Cannot open file /tmp/bad\x1B[2J\x07\r\nx\xC2\x9B.bin",
-                     QStringLiteral("Cannot open file /tmp/bad?[2J???x?.bin")},
-        MessageCase {"ControlsInAWindows1252Text", "'\x1B\xE9\x81' is not a valid integer value",
-                     QStringLiteral("'?é?' is not a valid integer value")}),
+    testing::Values(MessageCase {"Utf8", "Cannot open file /tmp/caf\xC3\xA9.txt",
+                                 QStringLiteral("Cannot open file /tmp/café.txt")},
+                    MessageCase {"Windows1252", "'caf\xE9' is not a valid integer value",
+                                 QStringLiteral("'café' is not a valid integer value")},
+                    MessageCase {"ControlsInAName", "Cannot open file /tmp/bad\x1B[2J\x07\r\nx\xC2\x9B.bin",
+                                 QStringLiteral("Cannot open file /tmp/bad?[2J???x?.bin")},
+                    MessageCase {"ControlsInAWindows1252Text", "'\x1B\xE9\x81' is not a valid integer value",
+                                 QStringLiteral("'?é?' is not a valid integer value")}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RunCommand, EveryFailureEndsInTheReport)

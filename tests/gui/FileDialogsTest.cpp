@@ -1,6 +1,6 @@
-#include "QtText.h"
-#include "CaseName.h"
 #include "gui/FileDialogs.h"
+#include "CaseName.h"
+#include "QtText.h"
 
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
@@ -39,14 +39,15 @@ TEST_P(FilterConversion, BecomesQtsForm)
 
 INSTANTIATE_TEST_SUITE_P(
     Filters, FilterConversion,
-    testing::Values(
-        FilterCase {"TwoPairs", "Fichiers textes|*.txt|Tous fichiers|*.*", "Fichiers textes (*.txt);;Tous fichiers (*)"},
-        FilterCase {"AnyFileInAPatternList", "Some|*.txt;*.*", "Some (*.txt *)"},
-        FilterCase {"DotStarIsNoAnyFile", "Names with a suffix|*.?*", "Names with a suffix (*.?*)"},
-        FilterCase {"OnePair", "POD Files|*.POD", "POD Files (*.POD)"},
-        FilterCase {"PatternList", "Data|*.bin;*.dat", "Data (*.bin *.dat)"},
-        FilterCase {"DescriptionWithoutPattern", "Everything", "Everything (*)"},
-        FilterCase {"Empty", "", ""}),
+    testing::Values(FilterCase {"TwoPairs", "Fichiers textes|*.txt|Tous fichiers|*.*",
+                                "Fichiers textes (*.txt);;Tous fichiers (*)"},
+                    FilterCase {"AnyFileInAPatternList", "Some|*.txt;*.*", "Some (*.txt *)"},
+                    FilterCase {"DotStarIsNoAnyFile", "Names with a suffix|*.?*",
+                                "Names with a suffix (*.?*)"},
+                    FilterCase {"OnePair", "POD Files|*.POD", "POD Files (*.POD)"},
+                    FilterCase {"PatternList", "Data|*.bin;*.dat", "Data (*.bin *.dat)"},
+                    FilterCase {"DescriptionWithoutPattern", "Everything", "Everything (*)"},
+                    FilterCase {"Empty", "", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct SuffixCase
@@ -66,9 +67,10 @@ TEST_P(SuffixConversion, KeepsOnlyAPlainSuffix)
 }
 
 INSTANTIATE_TEST_SUITE_P(Suffixes, SuffixConversion,
-                         testing::Values(SuffixCase {"Pattern", "*.txt", "txt"}, SuffixCase {"AnyFile", "*.*", ""},
-                                         SuffixCase {"Bare", "txt", "txt"}, SuffixCase {"Dotted", ".pod", "pod"},
-                                         SuffixCase {"Empty", "", ""}, SuffixCase {"Wildcard", "*.t?t", ""}),
+                         testing::Values(SuffixCase {"Pattern", "*.txt", "txt"},
+                                         SuffixCase {"AnyFile", "*.*", ""}, SuffixCase {"Bare", "txt", "txt"},
+                                         SuffixCase {"Dotted", ".pod", "pod"}, SuffixCase {"Empty", "", ""},
+                                         SuffixCase {"Wildcard", "*.t?t", ""}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 struct TypedNameCase
@@ -102,7 +104,8 @@ TEST_P(TypedNameCompletion, GetsTheSuffixOnlyWhenNothingExistsAsTyped)
         GTEST_SKIP() << "needs a symbolic link, which this Windows toolchain cannot make";
 #endif
     const QString typed = QString::fromStdString(dir / GetParam().typed);
-    EXPECT_EQ(WithDefaultSuffix(typed, GetParam().suffix), QString::fromStdString(dir / GetParam().completed));
+    EXPECT_EQ(WithDefaultSuffix(typed, GetParam().suffix),
+              QString::fromStdString(dir / GetParam().completed));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -60,7 +60,8 @@ TEST_P(MessageBoxes, HaveOneOkButtonTheDetailsBelowAndCloseWithTheKey)
         seen.seen = true;
         for (QAbstractButton *button : box->buttons())
             seen.buttons << button->text().remove(QLatin1Char('&'));
-        seen.okIsDefaultAndEscape = box->buttons().size() == 1 && box->defaultButton() == box->buttons().first()
+        seen.okIsDefaultAndEscape = box->buttons().size() == 1
+            && box->defaultButton() == box->buttons().first()
             && box->escapeButton() == box->buttons().first();
         seen.hasFocus = box->buttons().size() == 1 && box->focusWidget() == box->buttons().first();
         seen.title = box->windowTitle();
@@ -78,7 +79,8 @@ TEST_P(MessageBoxes, HaveOneOkButtonTheDetailsBelowAndCloseWithTheKey)
         if (box->isVisible())
             box->done(0);
     });
-    QtInteraction().ShowMessage(nullptr, GetParam().kind, QStringLiteral("Warning"), GetParam().text, GetParam().details);
+    QtInteraction().ShowMessage(nullptr, GetParam().kind, QStringLiteral("Warning"), GetParam().text,
+                                GetParam().details);
 
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.buttons, QStringList {QStringLiteral("OK")});
@@ -93,26 +95,28 @@ TEST_P(MessageBoxes, HaveOneOkButtonTheDetailsBelowAndCloseWithTheKey)
     EXPECT_TRUE(seen.closedByKey);
     const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE((seen.centre - screenCentre).manhattanLength(), 2)
-        << "box centre " << seen.centre.x() << "," << seen.centre.y() << ", screen centre " << screenCentre.x()
-        << "," << screenCentre.y();
+        << "box centre " << seen.centre.x() << "," << seen.centre.y() << ", screen centre "
+        << screenCentre.x() << "," << screenCentre.y();
 }
 
 const QString kBuildFailed = QStringLiteral("Erreur durant la génération du fichier POD");
-const QString kCause = QStringLiteral("Cannot open file /data/<b>missing</b>.bin.\nThe archive file /data/list.POD was "
-                                      "left incomplete (288 bytes).");
+const QString kCause
+    = QStringLiteral("Cannot open file /data/<b>missing</b>.bin.\nThe archive file /data/list.POD was "
+                     "left incomplete (288 bytes).");
 
 INSTANTIATE_TEST_SUITE_P(
     Boxes, MessageBoxes,
-    testing::Values(BoxCase {"FailureWithCauseClosedByEnter", MessageKind::Warning, kBuildFailed, kCause, Qt::Key_Return,
-                             QMessageBox::Warning, kBuildFailed},
+    testing::Values(BoxCase {"FailureWithCauseClosedByEnter", MessageKind::Warning, kBuildFailed, kCause,
+                             Qt::Key_Return, QMessageBox::Warning, kBuildFailed},
                     BoxCase {"FailureWithCauseClosedByEscape", MessageKind::Warning, kBuildFailed, kCause,
                              Qt::Key_Escape, QMessageBox::Warning, kBuildFailed},
                     BoxCase {"CancelClosedByKeypadEnter", MessageKind::Warning,
-                             QStringLiteral("Génération POD annulée.\r\nPOD buld cancel."), QString(), Qt::Key_Enter,
-                             QMessageBox::Warning, QStringLiteral("Génération POD annulée.\nPOD buld cancel.")},
+                             QStringLiteral("Génération POD annulée.\r\nPOD buld cancel."), QString(),
+                             Qt::Key_Enter, QMessageBox::Warning,
+                             QStringLiteral("Génération POD annulée.\nPOD buld cancel.")},
                     BoxCase {"ErrorClosedByEscape", MessageKind::Error,
-                             QStringLiteral("Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file."), QString(),
-                             Qt::Key_Escape, QMessageBox::Critical,
+                             QStringLiteral("Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file."),
+                             QString(), Qt::Key_Escape, QMessageBox::Critical,
                              QStringLiteral("Ce n'est pas un fichier POD3.\nThis is not a POD3 file.")},
                     BoxCase {"LongTextStaysCentred", MessageKind::Information, QString(400, QLatin1Char('x')),
                              QStringLiteral("a\nb\nc\nd\ne\nf"), Qt::Key_Return, QMessageBox::Information,

@@ -1,7 +1,7 @@
+#include "gui/SelectFolder.h"
 #include "CaseName.h"
 #include "QtText.h"
 #include "gui/FolderChooserDialog.h"
-#include "gui/SelectFolder.h"
 
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
@@ -63,8 +63,10 @@ TEST_P(DirectoryOnEntry, IsKeptOnlyWhenItNamesAFolder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, DirectoryOnEntry,
-                         testing::Values(EntryCase {"Folder", "work", true}, EntryCase {"File", "file.txt", false},
-                                         EntryCase {"Missing", "gone", false}, EntryCase {"Empty", "", false}),
+                         testing::Values(EntryCase {"Folder", "work", true},
+                                         EntryCase {"File", "file.txt", false},
+                                         EntryCase {"Missing", "gone", false},
+                                         EntryCase {"Empty", "", false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 struct RootCase
@@ -82,13 +84,16 @@ TEST_P(RootOfTheChooser, IsUsedOnlyWhenItNamesAFolder)
 {
     QString directory;
     user.CancelFolder();
-    SelectFolder("Select a directory", *GetParam().root ? Q(dir / GetParam().root) + "/" : QString(), directory);
+    SelectFolder("Select a directory", *GetParam().root ? Q(dir / GetParam().root) + "/" : QString(),
+                 directory);
     ASSERT_EQ(user.folderRequests.size(), 1u);
-    EXPECT_EQ(user.folderRequests[0].root, GetParam().rooted ? test::QtForm(Q(dir / GetParam().root)) : QString());
+    EXPECT_EQ(user.folderRequests[0].root,
+              GetParam().rooted ? test::QtForm(Q(dir / GetParam().root)) : QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Roots, RootOfTheChooser,
-                         testing::Values(RootCase {"Folder", "work", true}, RootCase {"Missing", "gone", false},
+                         testing::Values(RootCase {"Folder", "work", true},
+                                         RootCase {"Missing", "gone", false},
                                          RootCase {"File", "file.txt", false}, RootCase {"None", "", false}),
                          [](const auto &info) { return std::string(info.param.name); });
 

@@ -82,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TypeCase {"EmptyArchiveByName", "new.POD", "", "application/x-morvane-pod"},
                     // Perl's documentation shares the extension and keeps its own type.
                     TypeCase {"PerlDocumentation", "Module.pod", kPerlDocumentation, "application/x-perl"},
-                    TypeCase {"LowerCaseSignatureIsText", "notes.txt", "pod3 is not an archive\n", "text/plain"}),
+                    TypeCase {"LowerCaseSignatureIsText", "notes.txt", "pod3 is not an archive\n",
+                              "text/plain"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct CommentCase

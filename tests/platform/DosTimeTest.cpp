@@ -38,16 +38,16 @@ TEST_P(DosEncoding, Encodes)
     EXPECT_EQ(EncodeDosDateTime(GetParam().time), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Times, DosEncoding,
-    testing::Values(DosCase {"march_2010", makeTm(2010, 3, 15, 8, 30, 0), 0x3C6F43C0},
-                    DosCase {"odd_seconds_halved", makeTm(2010, 3, 15, 8, 30, 59), 0x3C6F43DD},
-                    DosCase {"first_day", makeTm(1980, 1, 1, 0, 0, 0), 0x00210000},
-                    DosCase {"last_day", makeTm(2107, 12, 31, 23, 59, 58),
-                             static_cast<std::int32_t>(0xFF9FBF7Du)},
-                    DosCase {"before_1980", makeTm(1979, 12, 31, 23, 59, 59), -1},
-                    DosCase {"after_2107", makeTm(2108, 1, 1, 0, 0, 0), -1}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Times, DosEncoding,
+                         testing::Values(DosCase {"march_2010", makeTm(2010, 3, 15, 8, 30, 0), 0x3C6F43C0},
+                                         DosCase {"odd_seconds_halved", makeTm(2010, 3, 15, 8, 30, 59),
+                                                  0x3C6F43DD},
+                                         DosCase {"first_day", makeTm(1980, 1, 1, 0, 0, 0), 0x00210000},
+                                         DosCase {"last_day", makeTm(2107, 12, 31, 23, 59, 58),
+                                                  static_cast<std::int32_t>(0xFF9FBF7Du)},
+                                         DosCase {"before_1980", makeTm(1979, 12, 31, 23, 59, 59), -1},
+                                         DosCase {"after_2107", makeTm(2108, 1, 1, 0, 0, 0), -1}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(DosTime, ConvertsAFileTimeThroughLocalTime)
 {

@@ -18,8 +18,7 @@ using test::TempDir;
 using test::WriteFile;
 
 // Runs code that must throw an Error, and returns its message.
-template <typename F>
-std::string errorOf(F &&code)
+template <typename F> std::string errorOf(F &&code)
 {
     try {
         code();
@@ -79,20 +78,20 @@ TEST_P(FileStreamOpenFailure, NamesThePath)
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "folder");
     const std::string path = dir / GetParam().target;
-    EXPECT_EQ(errorOf([&] { FileStream stream(path, GetParam().mode); }),
-              GetParam().messagePrefix + path);
+    EXPECT_EQ(errorOf([&] { FileStream stream(path, GetParam().mode); }), GetParam().messagePrefix + path);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileStreamOpenFailure,
-    testing::Values(OpenFailure {"read_missing", OpenMode::ReadExclusive, "missing.bin", "Cannot open file "},
-                    OpenFailure {"read_folder", OpenMode::ReadExclusive, "folder", "Cannot open file "},
-                    OpenFailure {"shared_folder", OpenMode::ReadShared, "folder", "Cannot open file "},
-                    OpenFailure {"update_missing", OpenMode::UpdateShared, "missing.POD", "Cannot open file "},
-                    OpenFailure {"update_folder", OpenMode::UpdateShared, "folder", "Cannot open file "},
-                    OpenFailure {"create_in_missing_folder", OpenMode::CreateExclusive, "no/such.POD",
-                                 "Cannot create file "},
-                    OpenFailure {"create_over_folder", OpenMode::CreateExclusive, "folder", "Cannot create file "}),
+    testing::Values(
+        OpenFailure {"read_missing", OpenMode::ReadExclusive, "missing.bin", "Cannot open file "},
+        OpenFailure {"read_folder", OpenMode::ReadExclusive, "folder", "Cannot open file "},
+        OpenFailure {"shared_folder", OpenMode::ReadShared, "folder", "Cannot open file "},
+        OpenFailure {"update_missing", OpenMode::UpdateShared, "missing.POD", "Cannot open file "},
+        OpenFailure {"update_folder", OpenMode::UpdateShared, "folder", "Cannot open file "},
+        OpenFailure {"create_in_missing_folder", OpenMode::CreateExclusive, "no/such.POD",
+                     "Cannot create file "},
+        OpenFailure {"create_over_folder", OpenMode::CreateExclusive, "folder", "Cannot create file "}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(FileStream, AFileBeingCreatedAdmitsNoOtherOpener)
@@ -128,7 +127,8 @@ TEST(FileStream, AnUpdateAndACreationExcludeEachOther)
     WriteFile(path, "archive bytes");
     {
         FileStream edit(path, OpenMode::UpdateShared);
-        EXPECT_EQ(errorOf([&] { FileStream s(path, OpenMode::CreateExclusive); }), "Cannot create file " + path);
+        EXPECT_EQ(errorOf([&] { FileStream s(path, OpenMode::CreateExclusive); }),
+                  "Cannot create file " + path);
         EXPECT_EQ(errorOf([&] { FileStream s(path, OpenMode::ReadExclusive); }), "Cannot open file " + path);
 #ifdef _WIN32
         // A reader admits other readers only, and the edit writes.
@@ -158,7 +158,8 @@ TEST_P(FileStreamNotRegular, FifoIsRefusedWithoutBlocking)
     TempDir dir;
     const std::string path = dir / "x.POD";
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    const std::string expected = (GetParam() == OpenMode::CreateExclusive ? "Cannot create file " : "Cannot open file ") + path;
+    const std::string expected
+        = (GetParam() == OpenMode::CreateExclusive ? "Cannot create file " : "Cannot open file ") + path;
     EXPECT_EQ(errorOf([&] { FileStream s(path, GetParam()); }), expected);
 #endif
 }
@@ -168,10 +169,14 @@ INSTANTIATE_TEST_SUITE_P(Modes, FileStreamNotRegular,
                                          OpenMode::ReadShared, OpenMode::ReadExclusive),
                          [](const auto &info) {
                              switch (info.param) {
-                             case OpenMode::CreateExclusive: return std::string("create");
-                             case OpenMode::UpdateShared: return std::string("update");
-                             case OpenMode::ReadShared: return std::string("read_shared");
-                             case OpenMode::ReadExclusive: return std::string("read_exclusive");
+                             case OpenMode::CreateExclusive:
+                                 return std::string("create");
+                             case OpenMode::UpdateShared:
+                                 return std::string("update");
+                             case OpenMode::ReadShared:
+                                 return std::string("read_shared");
+                             case OpenMode::ReadExclusive:
+                                 return std::string("read_exclusive");
                              }
                              return std::string("unknown");
                          });

@@ -9,10 +9,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace morvane {
 namespace {
@@ -87,7 +87,8 @@ TEST(IniFilePosix, WritersAtOnceLoseNoKeyAndReadersSeeWholeFiles)
     EXPECT_EQ(partial, 0);
     for (const char *prefix : {"a", "b"})
         for (int i = 0; i < kKeys; ++i)
-            EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"), "value" + std::to_string(i))
+            EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"),
+                      "value" + std::to_string(i))
                 << prefix << i;
 }
 
@@ -122,7 +123,9 @@ protected:
     void MakeReadOnly()
     {
         namespace fs = std::filesystem;
-        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(folder,
+                        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read
+                            | fs::perms::others_exec);
     }
 
     TempDir dir;
@@ -163,7 +166,8 @@ TEST_F(ReadOnlyFolder, ReadOnlySettingsFileIsNotReplaced)
     // A folder anybody may write in, where the file could be replaced by renaming over it.
     std::filesystem::permissions(folder, std::filesystem::perms::all);
     WriteFile(path, "[dir]\nworkdir=/old\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
     EXPECT_TRUE(AsOrdinaryUser([this] {
         try {
             IniFile(path).WriteString("dir", "workdir", "/new");

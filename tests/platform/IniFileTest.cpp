@@ -1,7 +1,7 @@
 // The settings file as it behaves on every system: the edit rule, reading, writing and refusals.
+#include "platform/IniFile.h"
 #include "CaseName.h"
 #include "platform/Errors.h"
-#include "platform/IniFile.h"
 #include "platform/SettingsFileAccess.h"
 
 #include "TestFiles.h"
@@ -44,16 +44,20 @@ constexpr const char *kSystemLineEnd = "\n";
 std::tuple<unsigned long long, unsigned long long> FileIdentity(const std::string &path)
 {
 #ifdef _WIN32
-    const HANDLE file = ::CreateFileW(WideFromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file
+        = ::CreateFileW(WideFromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     BY_HANDLE_FILE_INFORMATION info {};
     const bool known = file != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(file, &info);
     if (file != INVALID_HANDLE_VALUE)
         ::CloseHandle(file);
     EXPECT_TRUE(known) << path;
-    return {info.dwVolumeSerialNumber, (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return {info.dwVolumeSerialNumber,
+            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 #else
-    struct stat status {};
+    struct stat status
+    {
+    };
     EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
     return {status.st_dev, status.st_ino};
 #endif
@@ -75,7 +79,7 @@ public:
         holder_ = std::thread([this, path] {
             SettingsFileAccess access(path, true);
             tookTurn_.set_value(access.State() == SettingsFileAccess::Opened::File
-                                     && access.TryLockExclusive() == SettingsFileAccess::Lock::Taken);
+                                && access.TryLockExclusive() == SettingsFileAccess::Lock::Taken);
             release_.get_future().wait();
         });
         taken_ = tookIt.get();
@@ -118,18 +122,22 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, IniEdit,
     testing::Values(
         // A new file takes the system's line end.
-        EditCase {"NewFile", "", std::string("[dir]") + kSystemLineEnd + "workdir=/home/me/data" + kSystemLineEnd},
+        EditCase {"NewFile", "",
+                  std::string("[dir]") + kSystemLineEnd + "workdir=/home/me/data" + kSystemLineEnd},
         EditCase {"KeyReplacedInPlace", "; mine\r\n[other]\r\na = 1\r\n[dir]\r\nworkdir=/old\r\nlast=x\r\n",
                   "; mine\r\n[other]\r\na = 1\r\n[dir]\r\nworkdir=/home/me/data\r\nlast=x\r\n"},
         EditCase {"NamesMatchWithoutCase", "[DIR]\nWorkDir = /old\n", "[DIR]\nworkdir=/home/me/data\n"},
         EditCase {"KeyAddedAfterSectionsLastEntry", "[dir]\nother=1\n\n[next]\nk=v\n",
                   "[dir]\nother=1\nworkdir=/home/me/data\n\n[next]\nk=v\n"},
-        EditCase {"SectionAppendedWithFilesLineEnd", "[other]\r\nk=v", "[other]\r\nk=v\r\n[dir]\r\nworkdir=/home/me/data\r\n"},
+        EditCase {"SectionAppendedWithFilesLineEnd", "[other]\r\nk=v",
+                  "[other]\r\nk=v\r\n[dir]\r\nworkdir=/home/me/data\r\n"},
         EditCase {"LastLineWithoutEnd", "[dir]\nk=v", "[dir]\nk=v\nworkdir=/home/me/data\n"},
         EditCase {"OnlyFirstMatchingSection", "[dir]\nworkdir=a\n[dir]\nworkdir=b\n",
                   "[dir]\nworkdir=/home/me/data\n[dir]\nworkdir=b\n"},
-        EditCase {"KeyOfAnotherSectionUntouched", "[other]\nworkdir=a\n", "[other]\nworkdir=a\n[dir]\nworkdir=/home/me/data\n"},
-        EditCase {"CommentedKeyIgnored", "[dir]\n;workdir=a\n", "[dir]\n;workdir=a\nworkdir=/home/me/data\n"}),
+        EditCase {"KeyOfAnotherSectionUntouched", "[other]\nworkdir=a\n",
+                  "[other]\nworkdir=a\n[dir]\nworkdir=/home/me/data\n"},
+        EditCase {"CommentedKeyIgnored", "[dir]\n;workdir=a\n",
+                  "[dir]\n;workdir=a\nworkdir=/home/me/data\n"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct ReadCase
@@ -152,14 +160,15 @@ TEST_P(IniRead, FindsTheValueOrTheDefault)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, IniRead,
-    testing::Values(ReadCase {"Plain", "[dir]\nworkdir=/data\n", "/data"},
-                    ReadCase {"BlanksAroundTrimmed", "  [ Dir ]  \r\n  WORKDIR \t=  /my data  \r\n", "/my data"},
-                    ReadCase {"EqualsInValue", "[dir]\nworkdir=a=b\n", "a=b"},
-                    ReadCase {"EmptyValue", "[dir]\nworkdir=\n", ""},
-                    ReadCase {"MissingSection", "[other]\nworkdir=/x\n", "default"},
-                    ReadCase {"MissingKey", "[dir]\nother=/x\n", "default"},
-                    ReadCase {"KeyAfterSectionEnds", "[dir]\n[next]\nworkdir=/x\n", "default"},
-                    ReadCase {"LongValueCut", "[dir]\nworkdir=" + std::string(3000, 'a') + "\n", std::string(2047, 'a')}),
+    testing::Values(
+        ReadCase {"Plain", "[dir]\nworkdir=/data\n", "/data"},
+        ReadCase {"BlanksAroundTrimmed", "  [ Dir ]  \r\n  WORKDIR \t=  /my data  \r\n", "/my data"},
+        ReadCase {"EqualsInValue", "[dir]\nworkdir=a=b\n", "a=b"},
+        ReadCase {"EmptyValue", "[dir]\nworkdir=\n", ""},
+        ReadCase {"MissingSection", "[other]\nworkdir=/x\n", "default"},
+        ReadCase {"MissingKey", "[dir]\nother=/x\n", "default"},
+        ReadCase {"KeyAfterSectionEnds", "[dir]\n[next]\nworkdir=/x\n", "default"},
+        ReadCase {"LongValueCut", "[dir]\nworkdir=" + std::string(3000, 'a') + "\n", std::string(2047, 'a')}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(IniFile, MissingFileGivesTheDefault)
@@ -181,7 +190,9 @@ TEST(IniFile, FirstWriteCreatesTheFileAndRewritesKeepOtherBytes)
     WriteFile(file.Path(), "[ui]\r\ncolour=blue\r\n[dir]\r\nworkdir=/first\r\n; note\r\n");
     file.WriteString("dir", "workdir", "");
     EXPECT_EQ(ReadFile(file.Path()), "[ui]\r\ncolour=blue\r\n[dir]\r\nworkdir=\r\n; note\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+        1)
         << "nothing but the settings file is left in its folder";
 }
 
@@ -218,7 +229,8 @@ TEST_P(IniUnstorableValue, IsRefusedWithItsReasonAndTheFileIsUnchanged)
         file.WriteString("dir", "workdir", GetParam().value);
         FAIL() << "stored";
     } catch (const Error &failure) {
-        EXPECT_EQ(std::string(failure.what()), "Cannot store workdir in " + file.Path() + ": " + GetParam().reason);
+        EXPECT_EQ(std::string(failure.what()),
+                  "Cannot store workdir in " + file.Path() + ": " + GetParam().reason);
     }
     EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/old\n");
 }
@@ -226,10 +238,14 @@ TEST_P(IniUnstorableValue, IsRefusedWithItsReasonAndTheFileIsUnchanged)
 INSTANTIATE_TEST_SUITE_P(
     Values, IniUnstorableValue,
     testing::Values(
-        UnstorableCase {"LineFeed", "/data\n[dir]", "it holds a line break, and the settings file keeps each value on one line"},
-        UnstorableCase {"CarriageReturn", "/da\rta", "it holds a line break, and the settings file keeps each value on one line"},
-        UnstorableCase {"LeadingBlank", " /data", "it starts or ends with a blank, which reading the settings file drops"},
-        UnstorableCase {"TrailingTab", "/data\t", "it starts or ends with a blank, which reading the settings file drops"},
+        UnstorableCase {"LineFeed", "/data\n[dir]",
+                        "it holds a line break, and the settings file keeps each value on one line"},
+        UnstorableCase {"CarriageReturn", "/da\rta",
+                        "it holds a line break, and the settings file keeps each value on one line"},
+        UnstorableCase {"LeadingBlank", " /data",
+                        "it starts or ends with a blank, which reading the settings file drops"},
+        UnstorableCase {"TrailingTab", "/data\t",
+                        "it starts or ends with a blank, which reading the settings file drops"},
         UnstorableCase {"LongerThanReadKeeps", "/" + std::string(2047, 'a'),
                         "it is longer than the 2047 bytes that reading the settings file keeps"}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -268,8 +284,9 @@ TEST(IniFile, APathOutsideTheAnsiCodePageIsReadAndWritten)
     file.WriteString("ui", "colour", "blue");
     EXPECT_TRUE(file.Exists());
     EXPECT_EQ(file.ReadString("dir", "workdir", ""), "C:\\\xE4\xB8\xAD");
-    EXPECT_EQ(ReadFile(file.Path()), std::string("[dir]") + kSystemLineEnd + "workdir=C:\\\xE4\xB8\xAD" + kSystemLineEnd
-                                         + "[ui]" + kSystemLineEnd + "colour=blue" + kSystemLineEnd);
+    EXPECT_EQ(ReadFile(file.Path()),
+              std::string("[dir]") + kSystemLineEnd + "workdir=C:\\\xE4\xB8\xAD" + kSystemLineEnd + "[ui]"
+                  + kSystemLineEnd + "colour=blue" + kSystemLineEnd);
 }
 
 // The new text goes to a new file that takes the settings file's name: the file is never
@@ -391,7 +408,8 @@ TEST(IniFile, WritersTakingTurnsLoseNoKeyAndReadersSeeWholeFiles)
     EXPECT_EQ(partial, 0);
     for (const char *prefix : {"a", "b"})
         for (int i = 0; i < kKeys; ++i)
-            EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"), "value" + std::to_string(i))
+            EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"),
+                      "value" + std::to_string(i))
                 << prefix << i;
     EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
 }
@@ -408,8 +426,8 @@ TEST(IniFileWindows, AProgramSharingTheFileOnlyForReadingHoldsUpTheWrite)
         TempDir dir;
         const IniFile file(dir / "Morvane.ini");
         WriteFile(file.Path(), "[dir]\r\nworkdir=/old\r\n");
-        const HANDLE other = ::CreateFileW(WideFromUtf8(file.Path()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE other = ::CreateFileW(WideFromUtf8(file.Path()).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(other, INVALID_HANDLE_VALUE);
         std::string failure;
         std::thread writer([&] {

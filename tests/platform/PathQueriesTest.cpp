@@ -1,6 +1,6 @@
+#include "platform/PathQueries.h"
 #include "CaseName.h"
 #include "platform/DirectoryListing.h"
-#include "platform/PathQueries.h"
 #include "text/PathRules.h"
 
 #include "TestFiles.h"
@@ -43,7 +43,8 @@ const std::string kDevice = "/dev/null";
 
 // Names in Windows-1252 and outside every Western ANSI code page, which a narrow path on Windows
 // would turn into question marks.
-const std::string kLatinName = "Donn\xC3\xA9" "es";
+const std::string kLatinName = "Donn\xC3\xA9"
+                               "es";
 const std::string kCjkName = "\xE4\xB8\xAD\xE6\x96\x87";
 
 struct KindCase
@@ -93,7 +94,8 @@ std::vector<KindCase> KindCases()
         {"Folder", [](const fs::path &f) { return MakeFolder(f, "folder"); }, PathKind::Folder},
         {"FolderWithItsSeparator", [](const fs::path &f) { return MakeFolder(f, "folder") + kSeparator; },
          PathKind::Folder},
-        {"FolderOutsideTheAnsiCodePage", [](const fs::path &f) { return MakeFolder(f, kCjkName); }, PathKind::Folder},
+        {"FolderOutsideTheAnsiCodePage", [](const fs::path &f) { return MakeFolder(f, kCjkName); },
+         PathKind::Folder},
         {"Missing", [](const fs::path &f) { return Below(f, "missing"); }, PathKind::Missing},
         {"InAMissingFolder", [](const fs::path &f) { return Below(f, "missing/below"); }, PathKind::Missing},
         {"BelowAFile", [](const fs::path &f) { return MakeFile(f, "file.txt") + kSeparator + "below"; },
@@ -176,12 +178,16 @@ std::vector<SpellingCase> Spellings()
     const std::string name = kCjkName + ".bin";
     std::vector<SpellingCase> cases = {
         {"AsMade", [=](const std::string &f) { return f + kSeparator + "Sub" + kSeparator + name; }},
-        {"DotFolders", [=](const std::string &f) { return f + kSeparator + "." + kSeparator + "Sub" + kSeparator + "."
-                                                      + kSeparator + name; }},
-        {"IntoAFolderAndBack", [=](const std::string &f) {
+        {"DotFolders",
+         [=](const std::string &f) {
+             return f + kSeparator + "." + kSeparator + "Sub" + kSeparator + "." + kSeparator + name;
+         }},
+        {"IntoAFolderAndBack",
+         [=](const std::string &f) {
              return f + kSeparator + "Sub" + kSeparator + "other" + kSeparator + ".." + kSeparator + name;
          }},
-        {"HardLink", [=](const std::string &f) {
+        {"HardLink",
+         [=](const std::string &f) {
              const std::string link = f + kSeparator + "link " + kCjkName;
              fs::create_hard_link(PathOf(f + kSeparator + "Sub" + kSeparator + name), PathOf(link));
              return link;
@@ -194,10 +200,10 @@ std::vector<SpellingCase> Spellings()
         return path;
     };
     cases.push_back({"OtherLetterCase", [=](const std::string &f) { return f + "\\SUB\\" + name; }});
-    cases.push_back({"ForwardSlashes", [=](const std::string &f) { return WithSlashes(f) + "/Sub/" + name; }});
-    cases.push_back({"MixedSeparatorsAndDots", [=](const std::string &f) {
-                         return WithSlashes(f) + "/sub\\OTHER/..\\" + name;
-                     }});
+    cases.push_back(
+        {"ForwardSlashes", [=](const std::string &f) { return WithSlashes(f) + "/Sub/" + name; }});
+    cases.push_back({"MixedSeparatorsAndDots",
+                     [=](const std::string &f) { return WithSlashes(f) + "/sub\\OTHER/..\\" + name; }});
 #endif
     return cases;
 }
@@ -272,13 +278,14 @@ std::string MakeSized(const fs::path &folder, const std::string &name, std::size
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, SizeOfFileTable,
-    testing::Values(
-        SizeCase {"EmptyFile", [](const fs::path &f) { return MakeSized(f, "empty", 0); }, 0},
-        SizeCase {"File", [](const fs::path &f) { return MakeSized(f, "file", 70001); }, 70001},
-        SizeCase {"FileOutsideTheAnsiCodePage", [](const fs::path &f) { return MakeSized(f, kCjkName, 3); }, 3},
-        SizeCase {"Folder", [](const fs::path &f) { return MakeFolder(f, "folder"); }, std::nullopt},
-        SizeCase {"Missing", [](const fs::path &f) { return Below(f, "missing"); }, std::nullopt},
-        SizeCase {"Device", [](const fs::path &) { return kDevice; }, std::nullopt}),
+    testing::Values(SizeCase {"EmptyFile", [](const fs::path &f) { return MakeSized(f, "empty", 0); }, 0},
+                    SizeCase {"File", [](const fs::path &f) { return MakeSized(f, "file", 70001); }, 70001},
+                    SizeCase {"FileOutsideTheAnsiCodePage",
+                              [](const fs::path &f) { return MakeSized(f, kCjkName, 3); }, 3},
+                    SizeCase {"Folder", [](const fs::path &f) { return MakeFolder(f, "folder"); },
+                              std::nullopt},
+                    SizeCase {"Missing", [](const fs::path &f) { return Below(f, "missing"); }, std::nullopt},
+                    SizeCase {"Device", [](const fs::path &) { return kDevice; }, std::nullopt}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Enters a folder for the life of the object and goes back to the one before.
@@ -360,7 +367,8 @@ TEST_P(CurrentFolderNamed, RelativePathsAreMadeWholeAgainstIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, CurrentFolderNamed,
-                         testing::Values(FolderNameCase {"Ascii", "plain"}, FolderNameCase {"Latin", kLatinName},
+                         testing::Values(FolderNameCase {"Ascii", "plain"},
+                                         FolderNameCase {"Latin", kLatinName},
                                          FolderNameCase {"Cjk", kCjkName},
                                          FolderNameCase {"Spaces", "with  two spaces"}),
                          [](const auto &info) { return std::string(info.param.name); });
@@ -374,8 +382,8 @@ TEST(PathQueries, AnAbsolutePathStaysAsItIsAndIsNormalisedByItsText)
     EXPECT_EQ(AbsolutePath(file, error), file);
     EXPECT_FALSE(error);
     // Nothing below needs to exist: "." and ".." are taken out by the text alone.
-    EXPECT_EQ(NormalAbsolutePath(folder + kSeparator + "." + kSeparator + "missing" + kSeparator + ".." + kSeparator
-                                     + kLatinName,
+    EXPECT_EQ(NormalAbsolutePath(folder + kSeparator + "." + kSeparator + "missing" + kSeparator + ".."
+                                     + kSeparator + kLatinName,
                                  error),
               file);
     EXPECT_FALSE(error);

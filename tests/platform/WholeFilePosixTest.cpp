@@ -20,9 +20,9 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::NamesIn;
 using test::PrintTo;
 using test::ReadFile;
-using test::NamesIn;
 using test::TempDir;
 using test::WriteFile;
 
@@ -50,8 +50,12 @@ TEST_P(WholeFileOverALink, ReplacesOrKeepsItAndNeverWritesThroughIt)
     const LinkCase &row = GetParam();
     WriteFile(victim, "victim");
     switch (row.before) {
-    case Before::LinkToFile: fs::create_symlink(victim, target); break;
-    case Before::DanglingLink: fs::create_symlink(dir / "nowhere", target); break;
+    case Before::LinkToFile:
+        fs::create_symlink(victim, target);
+        break;
+    case Before::DanglingLink:
+        fs::create_symlink(dir / "nowhere", target);
+        break;
     }
     WholeFileOptions options;
     options.ifExists = row.ifExists;
@@ -65,7 +69,8 @@ TEST_P(WholeFileOverALink, ReplacesOrKeepsItAndNeverWritesThroughIt)
             FAIL() << "written over what was there";
         } catch (const WholeFileError &error) {
             EXPECT_EQ(error.cause(), WholeFileError::Cause::TargetExists);
-            EXPECT_EQ(std::string(error.what()).rfind("Cannot create file " + target + ": ", 0), 0u) << error.what();
+            EXPECT_EQ(std::string(error.what()).rfind("Cannot create file " + target + ": ", 0), 0u)
+                << error.what();
         }
         EXPECT_TRUE(fs::is_symlink(target));
     }
@@ -76,7 +81,8 @@ TEST_P(WholeFileOverALink, ReplacesOrKeepsItAndNeverWritesThroughIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Links, WholeFileOverALink,
-    testing::Values(LinkCase {"LinkReplacedItsTargetLeftAlone", Before::LinkToFile, IfTargetExists::Replace, true},
+    testing::Values(LinkCase {"LinkReplacedItsTargetLeftAlone", Before::LinkToFile, IfTargetExists::Replace,
+                              true},
                     LinkCase {"LinkKept", Before::LinkToFile, IfTargetExists::Keep, false},
                     LinkCase {"DanglingLinkReplacedNothingCreatedThrough", Before::DanglingLink,
                               IfTargetExists::Replace, true},
@@ -113,7 +119,9 @@ TEST(WholeFilePosix, ContentsInChunksModificationTimeAndKeptPermissions)
         },
         options);
     EXPECT_EQ(ReadFile(target), chunk + chunk + chunk);
-    struct stat status {};
+    struct stat status
+    {
+    };
     ASSERT_EQ(::stat(target.c_str(), &status), 0);
     EXPECT_EQ(status.st_mtime, 1000000000);
     EXPECT_EQ(status.st_mode & 0777, 0640u);

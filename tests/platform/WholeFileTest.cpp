@@ -1,10 +1,10 @@
 // Whole-file writes and the output folder as they behave on every system.
+#include "platform/WholeFile.h"
 #include "CaseName.h"
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
 #include "platform/OutputFolder.h"
 #include "platform/SettingsFileAccess.h"
-#include "platform/WholeFile.h"
 
 #include "TestFiles.h"
 
@@ -17,10 +17,10 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::NamesIn;
 using test::PathOf;
 using test::PrintTo;
 using test::ReadFile;
-using test::NamesIn;
 using test::TempDir;
 using test::Utf8Of;
 using test::WriteFile;
@@ -68,13 +68,13 @@ TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsTheOldOne)
     EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"target.txt"})) << "no temporary file is left";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Targets, WholeFilePlacement,
-    testing::Values(PlacementCase {"NewFile", false, IfTargetExists::Replace, true},
-                    PlacementCase {"NewFileWhenKeeping", false, IfTargetExists::Keep, true},
-                    PlacementCase {"FileReplaced", true, IfTargetExists::Replace, true},
-                    PlacementCase {"FileKept", true, IfTargetExists::Keep, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Targets, WholeFilePlacement,
+                         testing::Values(PlacementCase {"NewFile", false, IfTargetExists::Replace, true},
+                                         PlacementCase {"NewFileWhenKeeping", false, IfTargetExists::Keep,
+                                                        true},
+                                         PlacementCase {"FileReplaced", true, IfTargetExists::Replace, true},
+                                         PlacementCase {"FileKept", true, IfTargetExists::Keep, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(WholeFile, ANameOutsideTheAnsiCodePageIsWrittenAndReplacedUnderThatName)
 {
@@ -247,13 +247,15 @@ TEST(OutputFolder, FilesOfFoldersInAnyOrderLandInTheirOwnFolders)
     TempDir dir;
     const fs::path out = dir.path() / "out";
     const std::vector<std::vector<std::string>> names {
-        {"top.txt"}, {"a", "1"}, {"b", "2"}, {"a", "3"}, {"a", "c", "4"}, {"a", "5"}, {"b", "c", "6"}, {"7"},
-        {"\xC3\xA9t\xC3\xA9", "\xE4\xB8\xAD.txt"}};
+        {"top.txt"},     {"a", "1"},      {"b", "2"},
+        {"a", "3"},      {"a", "c", "4"}, {"a", "5"},
+        {"b", "c", "6"}, {"7"},           {"\xC3\xA9t\xC3\xA9", "\xE4\xB8\xAD.txt"}};
     {
         OutputFolder folder(Utf8Of(out));
         for (const auto &components : names)
-            folder.WriteFile(components, false, std::nullopt,
-                             [&](const ChunkSink &sink) { sink(components.back().data(), components.back().size()); });
+            folder.WriteFile(components, false, std::nullopt, [&](const ChunkSink &sink) {
+                sink(components.back().data(), components.back().size());
+            });
     }
     std::set<std::string> found;
     for (const auto &entry : fs::recursive_directory_iterator(out))
@@ -262,8 +264,9 @@ TEST(OutputFolder, FilesOfFoldersInAnyOrderLandInTheirOwnFolders)
             found.emplace(relative.begin(), relative.end());
             EXPECT_EQ(ReadFile(Utf8Of(entry.path())), Utf8Of(entry.path().filename()));
         }
-    EXPECT_EQ(found, (std::set<std::string> {"top.txt", "a/1", "b/2", "a/3", "a/c/4", "a/5", "b/c/6", "7",
-                                             "\xC3\xA9t\xC3\xA9/\xE4\xB8\xAD.txt"}));
+    EXPECT_EQ(found,
+              (std::set<std::string> {"top.txt", "a/1", "b/2", "a/3", "a/c/4", "a/5", "b/c/6", "7",
+                                      "\xC3\xA9t\xC3\xA9/\xE4\xB8\xAD.txt"}));
 }
 
 TEST(OutputFolder, AFileIsNotOverwrittenUnlessAllowed)
@@ -271,9 +274,8 @@ TEST(OutputFolder, AFileIsNotOverwrittenUnlessAllowed)
     TempDir dir;
     const fs::path out = dir.path() / "out";
     OutputFolder folder(Utf8Of(out));
-    const auto contents = [](std::string text) {
-        return [text](const ChunkSink &sink) { sink(text.data(), text.size()); };
-    };
+    const auto contents
+        = [](std::string text) { return [text](const ChunkSink &sink) { sink(text.data(), text.size()); }; };
     folder.WriteFile({"a", "f.txt"}, false, std::nullopt, contents("first"));
     EXPECT_THROW(folder.WriteFile({"a", "f.txt"}, false, std::nullopt, contents("second")), ExistingFileKept);
     EXPECT_EQ(ReadFile(Utf8Of(out / "a" / "f.txt")), "first");

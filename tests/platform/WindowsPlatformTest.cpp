@@ -1,12 +1,12 @@
 // Behaviour only Windows has: share modes, attribute words set by the user, drive paths, and the
 // zone rules applied to file times.
+#include "CaseName.h"
+#include "DosTime_win32.h"
+#include "WideText_win32.h"
 #include "platform/DirectoryListing.h"
 #include "platform/DosTime.h"
-#include "DosTime_win32.h"
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
-#include "WideText_win32.h"
-#include "CaseName.h"
 
 #include "TestFiles.h"
 
@@ -61,21 +61,22 @@ TEST_P(ShareModes, DecideWhoElseMayOpenTheFile)
 
 INSTANTIATE_TEST_SUITE_P(
     Pairs, ShareModes,
-    testing::Values(ShareCase {"create_then_read", OpenMode::CreateExclusive, OpenMode::ReadShared, false},
-                    ShareCase {"create_then_update", OpenMode::CreateExclusive, OpenMode::UpdateShared, false},
-                    ShareCase {"create_then_create", OpenMode::CreateExclusive, OpenMode::CreateExclusive, false},
-                    ShareCase {"update_then_update", OpenMode::UpdateShared, OpenMode::UpdateShared, true},
-                    ShareCase {"update_then_create", OpenMode::UpdateShared, OpenMode::CreateExclusive, false},
-                    ShareCase {"update_then_source", OpenMode::UpdateShared, OpenMode::ReadExclusive, false},
-                    // A reader admits only readers, and the edit writes.
-                    ShareCase {"update_then_reader", OpenMode::UpdateShared, OpenMode::ReadShared, false},
-                    ShareCase {"reader_then_reader", OpenMode::ReadShared, OpenMode::ReadShared, true},
-                    ShareCase {"reader_then_update", OpenMode::ReadShared, OpenMode::UpdateShared, false},
-                    ShareCase {"reader_then_create", OpenMode::ReadShared, OpenMode::CreateExclusive, false},
-                    ShareCase {"reader_then_source", OpenMode::ReadShared, OpenMode::ReadExclusive, false},
-                    ShareCase {"source_then_reader", OpenMode::ReadExclusive, OpenMode::ReadShared, false},
-                    ShareCase {"source_then_source", OpenMode::ReadExclusive, OpenMode::ReadExclusive, false},
-                    ShareCase {"source_then_create", OpenMode::ReadExclusive, OpenMode::CreateExclusive, false}),
+    testing::Values(
+        ShareCase {"create_then_read", OpenMode::CreateExclusive, OpenMode::ReadShared, false},
+        ShareCase {"create_then_update", OpenMode::CreateExclusive, OpenMode::UpdateShared, false},
+        ShareCase {"create_then_create", OpenMode::CreateExclusive, OpenMode::CreateExclusive, false},
+        ShareCase {"update_then_update", OpenMode::UpdateShared, OpenMode::UpdateShared, true},
+        ShareCase {"update_then_create", OpenMode::UpdateShared, OpenMode::CreateExclusive, false},
+        ShareCase {"update_then_source", OpenMode::UpdateShared, OpenMode::ReadExclusive, false},
+        // A reader admits only readers, and the edit writes.
+        ShareCase {"update_then_reader", OpenMode::UpdateShared, OpenMode::ReadShared, false},
+        ShareCase {"reader_then_reader", OpenMode::ReadShared, OpenMode::ReadShared, true},
+        ShareCase {"reader_then_update", OpenMode::ReadShared, OpenMode::UpdateShared, false},
+        ShareCase {"reader_then_create", OpenMode::ReadShared, OpenMode::CreateExclusive, false},
+        ShareCase {"reader_then_source", OpenMode::ReadShared, OpenMode::ReadExclusive, false},
+        ShareCase {"source_then_reader", OpenMode::ReadExclusive, OpenMode::ReadShared, false},
+        ShareCase {"source_then_source", OpenMode::ReadExclusive, OpenMode::ReadExclusive, false},
+        ShareCase {"source_then_create", OpenMode::ReadExclusive, OpenMode::CreateExclusive, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(WindowsFileStream, DevicesAreRefused)
@@ -126,11 +127,12 @@ TEST_F(WindowsAttributes, AreTheWordsTheSystemKeeps)
     auto entries = listed(dir.path().string(), kFaExcludable);
     for (auto &[name, attributes] : entries)
         attributes &= kTold;
-    EXPECT_EQ(entries, (std::map<std::string, std::uint32_t> {{"plain.txt", 0},
-                                                              {"hidden.txt", kFaHidden},
-                                                              {"system.txt", kFaSysFile},
-                                                              {"readonly.txt", kFaReadOnly},
-                                                              {"folder", kFaDirectory}}));
+    EXPECT_EQ(entries,
+              (std::map<std::string, std::uint32_t> {{"plain.txt", 0},
+                                                     {"hidden.txt", kFaHidden},
+                                                     {"system.txt", kFaSysFile},
+                                                     {"readonly.txt", kFaReadOnly},
+                                                     {"folder", kFaDirectory}}));
 }
 
 TEST_F(WindowsAttributes, KeepHiddenSystemAndFoldersOutUnlessAsked)
@@ -221,11 +223,11 @@ TEST_P(TimeRule, FollowsTheRulesInForceAtTheFilesMoment)
     EXPECT_EQ(FileTimeOfLocalTime(local), GetParam().moment) << "the way back, as extraction sets times";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Moments, TimeRule,
-    // 2010-01-15 12:00 UTC is 13:00 local; 2010-07-15 12:00 UTC is 14:00 local.
-    testing::Values(ZoneCase {"winter", 1263556800, 0x3C2F6800}, ZoneCase {"summer", 1279195200, 0x3CEF7000}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Moments, TimeRule,
+                         // 2010-01-15 12:00 UTC is 13:00 local; 2010-07-15 12:00 UTC is 14:00 local.
+                         testing::Values(ZoneCase {"winter", 1263556800, 0x3C2F6800},
+                                         ZoneCase {"summer", 1279195200, 0x3CEF7000}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace morvane

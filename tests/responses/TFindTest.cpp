@@ -46,7 +46,9 @@ void PrintTo(const AttributeValueCase &c, std::ostream *out)
     *out << c.name;
 }
 
-class AttributeValueTest : public testing::TestWithParam<AttributeValueCase> {};
+class AttributeValueTest : public testing::TestWithParam<AttributeValueCase>
+{
+};
 
 TEST_P(AttributeValueTest, AddsEachMembersContribution)
 {
@@ -54,17 +56,18 @@ TEST_P(AttributeValueTest, AddsEachMembersContribution)
     EXPECT_EQ(AttributeValue(GetParam().set), GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sets, AttributeValueTest, testing::Values(
-    AttributeValueCase{"Empty", {}, 0, 0},
-    AttributeValueCase{"ReadOnly", {ffaReadOnly}, 1, 1},
-    AttributeValueCase{"Hidden", {ffaHidden}, 2, 2},
-    AttributeValueCase{"SysFile", {ffaSysFile}, 4, 4},
-    AttributeValueCase{"VolumeID", {ffaVolumeID}, 8, 8},
-    AttributeValueCase{"Directory", {ffaDirectory}, 16, 16},
-    AttributeValueCase{"Archive", {ffaArchive}, 32, 32},
-    AttributeValueCase{"AnyFile", {ffaAnyFile}, 64, 63},
-    AttributeValueCase{"EditorSetting", {ffaDirectory, ffaAnyFile}, 80, 79},
-    AttributeValueCase{"AllSix", {ffaReadOnly, ffaHidden, ffaSysFile, ffaVolumeID, ffaDirectory, ffaArchive}, 63, 63}),
+INSTANTIATE_TEST_SUITE_P(
+    Sets, AttributeValueTest,
+    testing::Values(
+        AttributeValueCase {"Empty", {}, 0, 0}, AttributeValueCase {"ReadOnly", {ffaReadOnly}, 1, 1},
+        AttributeValueCase {"Hidden", {ffaHidden}, 2, 2}, AttributeValueCase {"SysFile", {ffaSysFile}, 4, 4},
+        AttributeValueCase {"VolumeID", {ffaVolumeID}, 8, 8},
+        AttributeValueCase {"Directory", {ffaDirectory}, 16, 16},
+        AttributeValueCase {"Archive", {ffaArchive}, 32, 32},
+        AttributeValueCase {"AnyFile", {ffaAnyFile}, 64, 63},
+        AttributeValueCase {"EditorSetting", {ffaDirectory, ffaAnyFile}, 80, 79},
+        AttributeValueCase {
+            "AllSix", {ffaReadOnly, ffaHidden, ffaSysFile, ffaVolumeID, ffaDirectory, ffaArchive}, 63, 63}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct MaskCase
@@ -79,7 +82,9 @@ void PrintTo(const MaskCase &c, std::ostream *out)
     *out << '"' << c.mask << "\" against \"" << c.name << '"';
 }
 
-class MaskTest : public testing::TestWithParam<MaskCase> {};
+class MaskTest : public testing::TestWithParam<MaskCase>
+{
+};
 
 TEST_P(MaskTest, MatchesLikeWindows)
 {
@@ -87,22 +92,16 @@ TEST_P(MaskTest, MatchesLikeWindows)
         << GetParam().mask << " against " << GetParam().name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Masks, MaskTest, testing::Values(
-    MaskCase{"*.*", "noextension", true},
-    MaskCase{"*.*", ".hidden", true},
-    MaskCase{"*", "", true},
-    MaskCase{"*.txt", "LIST.TXT", true},
-    MaskCase{"*.TXT", "list.txt", true},
-    MaskCase{"*.txt", "list.txt.bak", false},
-    MaskCase{"*.txt", "listtxt", false},
-    MaskCase{"?.bin", "a.bin", true},
-    MaskCase{"?.bin", "ab.bin", false},
-    MaskCase{"?.bin", ".bin", false},
-    MaskCase{"a*b*c", "aXXbYYbc", true},
-    MaskCase{"a*b*c", "aXXbYYd", false},
-    MaskCase{"data", "DATA", true},
-    MaskCase{"caf\xc3\xa9", "CAF\xc3\xa9", true},
-    MaskCase{"caf\xc3\xa9", "CAF\xc3\x89", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Masks, MaskTest,
+    testing::Values(MaskCase {"*.*", "noextension", true}, MaskCase {"*.*", ".hidden", true},
+                    MaskCase {"*", "", true}, MaskCase {"*.txt", "LIST.TXT", true},
+                    MaskCase {"*.TXT", "list.txt", true}, MaskCase {"*.txt", "list.txt.bak", false},
+                    MaskCase {"*.txt", "listtxt", false}, MaskCase {"?.bin", "a.bin", true},
+                    MaskCase {"?.bin", "ab.bin", false}, MaskCase {"?.bin", ".bin", false},
+                    MaskCase {"a*b*c", "aXXbYYbc", true}, MaskCase {"a*b*c", "aXXbYYd", false},
+                    MaskCase {"data", "DATA", true}, MaskCase {"caf\xc3\xa9", "CAF\xc3\xa9", true},
+                    MaskCase {"caf\xc3\xa9", "CAF\xc3\x89", false}));
 
 // A folder holding one entry of each kind the attribute filter tells apart.
 class ListingKindsTest : public testing::Test
@@ -144,28 +143,30 @@ protected:
 TEST_F(ListingKindsTest, EditorSettingListsEveryEntryButFolders)
 {
     EXPECT_EQ(Listed({ffaDirectory, ffaAnyFile}),
-              (std::multiset<std::string>{"plain.txt", "readonly.txt", ".hidden", "fifo", "dangling"}));
+              (std::multiset<std::string> {"plain.txt", "readonly.txt", ".hidden", "fifo", "dangling"}));
 }
 
 TEST_F(ListingKindsTest, AnyFileListsEverythingWithDotEntries)
 {
-    EXPECT_EQ(Listed({ffaAnyFile}), (std::multiset<std::string>{".", "..", "plain.txt", "readonly.txt", ".hidden",
-                                                               "fifo", "dangling", "sub", ".hiddensub"}));
+    EXPECT_EQ(Listed({ffaAnyFile}),
+              (std::multiset<std::string> {".", "..", "plain.txt", "readonly.txt", ".hidden", "fifo",
+                                           "dangling", "sub", ".hiddensub"}));
 }
 
 TEST_F(ListingKindsTest, DirectoryListsWhatIsNeitherHiddenNorSystem)
 {
-    EXPECT_EQ(Listed({ffaDirectory}), (std::multiset<std::string>{".", "..", "plain.txt", "readonly.txt", "sub"}));
+    EXPECT_EQ(Listed({ffaDirectory}),
+              (std::multiset<std::string> {".", "..", "plain.txt", "readonly.txt", "sub"}));
 }
 
 TEST_F(ListingKindsTest, EmptySetListsOnlyPlainFiles)
 {
-    EXPECT_EQ(Listed({}), (std::multiset<std::string>{"plain.txt", "readonly.txt"}));
+    EXPECT_EQ(Listed({}), (std::multiset<std::string> {"plain.txt", "readonly.txt"}));
 }
 
 TEST_F(ListingKindsTest, HiddenAddsHiddenFilesButNoFolders)
 {
-    EXPECT_EQ(Listed({ffaHidden}), (std::multiset<std::string>{"plain.txt", "readonly.txt", ".hidden"}));
+    EXPECT_EQ(Listed({ffaHidden}), (std::multiset<std::string> {"plain.txt", "readonly.txt", ".hidden"}));
 }
 
 TEST_F(ListingKindsTest, EachResultComesWithItsWordWithoutTheReadOnlyBit)
@@ -179,12 +180,13 @@ TEST_F(ListingKindsTest, EachResultComesWithItsWordWithoutTheReadOnlyBit)
     std::map<std::string, std::uint32_t> words;
     for (std::size_t i = 0; i < found.size(); ++i)
         words[found[i].substr(finder.Path().size())] = finder.Attributes()[i];
-    EXPECT_EQ(words, (std::map<std::string, std::uint32_t>{{"plain.txt", kFaArchive},
-                                                           {"readonly.txt", kFaArchive},
-                                                           {".hidden", kFaArchive | kFaHidden},
-                                                           {"fifo", kFaSysFile},
-                                                           {"dangling", kFaSysFile | kFaSymLink},
-                                                           {"link", kFaArchive | kFaSymLink}}));
+    EXPECT_EQ(words,
+              (std::map<std::string, std::uint32_t> {{"plain.txt", kFaArchive},
+                                                     {"readonly.txt", kFaArchive},
+                                                     {".hidden", kFaArchive | kFaHidden},
+                                                     {"fifo", kFaSysFile},
+                                                     {"dangling", kFaSysFile | kFaSymLink},
+                                                     {"link", kFaArchive | kFaSymLink}}));
 }
 
 // root: a.txt .h.txt sub/{b.txt deeper/{c.txt}} .hiddensub/{x.txt} empty/
@@ -222,13 +224,14 @@ protected:
 TEST_F(TreeTest, EditorSettingsListEveryFileOutsideHiddenFolders)
 {
     EXPECT_EQ(AsSet(finder.Execute()),
-              (std::multiset<std::string>{Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"), Full("sub/deeper/c.txt")}));
+              (std::multiset<std::string> {Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
+                                           Full("sub/deeper/c.txt")}));
 }
 
 TEST_F(TreeTest, WithoutSubFoldersOnlyTheFolderItself)
 {
     finder.SetInSubFolders(false);
-    EXPECT_EQ(AsSet(finder.Execute()), (std::multiset<std::string>{Full("a.txt"), Full(".h.txt")}));
+    EXPECT_EQ(AsSet(finder.Execute()), (std::multiset<std::string> {Full("a.txt"), Full(".h.txt")}));
 }
 
 TEST_F(TreeTest, MaskAppliesToTheFirstPassOnly)
@@ -237,8 +240,9 @@ TEST_F(TreeTest, MaskAppliesToTheFirstPassOnly)
     WriteFile(dir / "sub/UPPER.TXT", "b");
     WriteFile(dir / "sub/b.bin", "b");
     finder.SetFileMask("*.txt");
-    EXPECT_EQ(AsSet(finder.Execute()), (std::multiset<std::string>{Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
-                                                                   Full("sub/UPPER.TXT"), Full("sub/deeper/c.txt")}));
+    EXPECT_EQ(AsSet(finder.Execute()),
+              (std::multiset<std::string> {Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
+                                           Full("sub/UPPER.TXT"), Full("sub/deeper/c.txt")}));
 }
 
 TEST_F(TreeTest, FolderOfOnlySubFoldersGivesTheirFiles)
@@ -250,7 +254,7 @@ TEST_F(TreeTest, FolderOfOnlySubFoldersGivesTheirFiles)
     WriteFile(dir / "onlyfolders/two/2", "2");
     finder.SetPath(Full("onlyfolders"));
     EXPECT_EQ(AsSet(finder.Execute()),
-              (std::multiset<std::string>{Full("onlyfolders/one/1"), Full("onlyfolders/two/2")}));
+              (std::multiset<std::string> {Full("onlyfolders/one/1"), Full("onlyfolders/two/2")}));
     finder.SetPath(Full("empty"));
     EXPECT_TRUE(finder.Execute().empty());
 }
@@ -268,7 +272,7 @@ TEST_F(TreeTest, ResultsAreInDepthFirstPreOrder)
     const std::vector<std::string> results = finder.Execute();
     ASSERT_FALSE(results.empty());
 
-    std::vector<std::string> searched{dir.path().string() + kSeparator};
+    std::vector<std::string> searched {dir.path().string() + kSeparator};
     for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
         if (entry.is_directory() && entry.path().filename().string()[0] != '.'
             && entry.path().string().find(std::string {kSeparator, '.'}) == std::string::npos)
@@ -286,7 +290,8 @@ TEST_F(TreeTest, ResultsAreInDepthFirstPreOrder)
         }
         SCOPED_TRACE(folder);
         ASSERT_FALSE(under.empty());
-        EXPECT_EQ(under.back() - under.front() + 1, under.size()) << "results under the folder are not contiguous";
+        EXPECT_EQ(under.back() - under.front() + 1, under.size())
+            << "results under the folder are not contiguous";
         // "." and ".." and every sub-folder's own path come before anything found inside them.
         EXPECT_EQ(direct.front(), under.front());
         EXPECT_EQ(direct.back() - direct.front() + 1, direct.size());
@@ -303,7 +308,8 @@ TEST_F(TreeTest, SymbolicLinkToAFolderIsNeverDescendedInto)
     fs::create_directory_symlink(dir.path(), dir.path() / "sub" / "loop");
     fs::create_directory_symlink(dir.path() / "sub" / "deeper", dir.path() / "shortcut");
     EXPECT_EQ(AsSet(finder.Execute()),
-              (std::multiset<std::string>{Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"), Full("sub/deeper/c.txt")}));
+              (std::multiset<std::string> {Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
+                                           Full("sub/deeper/c.txt")}));
 
     finder.SetFileAttr({ffaAnyFile});
     const auto all = AsSet(finder.Execute());
@@ -318,7 +324,7 @@ TEST_F(TreeTest, TwoExecutesReturnTheSameListHoldingOnlyTheLastSearch)
     finder.SetPath(Full("sub/deeper"));
     const std::vector<std::string> *second = &finder.Execute();
     EXPECT_EQ(first, second);
-    EXPECT_EQ(*second, std::vector<std::string>{Full("sub/deeper/c.txt")});
+    EXPECT_EQ(*second, std::vector<std::string> {Full("sub/deeper/c.txt")});
 }
 
 TEST_F(TreeTest, VanishedFolderGivesAnEmptyList)
@@ -398,7 +404,7 @@ TEST(TFindFileTest, ConstructorDefaults)
     TFindFile finder;
     EXPECT_EQ(finder.Path(), fs::current_path().string() + kSeparator);
     EXPECT_EQ(finder.FileMask(), "*.*");
-    EXPECT_EQ(finder.FileAttr(), TFileAttr{ffaAnyFile});
+    EXPECT_EQ(finder.FileAttr(), TFileAttr {ffaAnyFile});
     EXPECT_FALSE(finder.InSubFolders());
 }
 
@@ -413,7 +419,9 @@ TEST(TFindFileTest, PathSetterAddsTheSeparatorToAnExistingFolder)
     EXPECT_EQ(finder.Path(), dir / "other/");
 }
 
-class PathRefusalTest : public testing::TestWithParam<const char *> {};
+class PathRefusalTest : public testing::TestWithParam<const char *>
+{
+};
 
 TEST_P(PathRefusalTest, KeepsTheOldPath)
 {

@@ -27,7 +27,8 @@ public:
     static constexpr std::size_t kMaxPath = PATH_MAX - 1;
 
     DeepFolders(const std::filesystem::path &base, std::string_view top, std::size_t lastLength)
-        : base_(base), top_(top)
+        : base_(base)
+        , top_(top)
     {
         std::string path = base.string() + '/';
         int folder = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

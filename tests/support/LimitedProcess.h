@@ -5,13 +5,13 @@
 
 #include "TestFiles.h"
 
+#include <string>
+#include <vector>
 #include <fcntl.h>
 #include <signal.h>
-#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace morvane::test {
 
@@ -25,9 +25,9 @@ struct ResourceLimits
 
 struct LimitedResult
 {
-    int exitCode = -1;  // -1 when the process did not exit by itself
-    int signal = 0;     // the signal that ended it, if one did
-    std::string err;    // its standard error; its standard output is thrown away
+    int exitCode = -1; // -1 when the process did not exit by itself
+    int signal = 0; // the signal that ended it, if one did
+    std::string err; // its standard error; its standard output is thrown away
 };
 
 // Runs a program with arguments (no shell) under the limits, standard input empty.

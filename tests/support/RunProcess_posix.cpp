@@ -2,9 +2,9 @@
 
 #include "TestFiles.h"
 
+#include <stdexcept>
 #include <fcntl.h>
 #include <spawn.h>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -54,7 +54,7 @@ HANDLE inheritable(const std::wstring &path, DWORD access, DWORD disposition)
 {
     SECURITY_ATTRIBUTES security {sizeof security, nullptr, TRUE};
     const HANDLE handle = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
-                                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot open a standard stream of the child");
     return handle;

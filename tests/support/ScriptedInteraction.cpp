@@ -91,8 +91,8 @@ std::optional<QString> ScriptedInteraction::ChooseFolder(QWidget *, const Folder
     return folder;
 }
 
-void ScriptedInteraction::ShowMessage(QWidget *, MessageKind kind, const QString &title,
-                                      const QString &text, const QString &details)
+void ScriptedInteraction::ShowMessage(QWidget *, MessageKind kind, const QString &title, const QString &text,
+                                      const QString &details)
 {
     if (whileAsked)
         whileAsked();

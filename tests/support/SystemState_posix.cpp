@@ -9,7 +9,8 @@ namespace morvane::test {
 std::size_t OpenHandleCount()
 {
     namespace fs = std::filesystem;
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 }
 
 void MarkHidden(const std::string &path)

@@ -20,7 +20,8 @@ void MarkHidden(const std::string &path)
 {
     const std::wstring wide = WideFromUtf8(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !::SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN))
+    if (attributes == INVALID_FILE_ATTRIBUTES
+        || !::SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN))
         throw std::runtime_error("cannot hide " + path);
 }
 

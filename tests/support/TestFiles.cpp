@@ -16,7 +16,8 @@ TempDir::TempDir()
     std::mt19937_64 generator(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
         char name[32];
-        std::snprintf(name, sizeof name, "morvane-test-%016llx", static_cast<unsigned long long>(generator()));
+        std::snprintf(name, sizeof name, "morvane-test-%016llx",
+                      static_cast<unsigned long long>(generator()));
         const auto candidate = std::filesystem::temp_directory_path() / name;
         std::error_code error;
         if (std::filesystem::create_directory(candidate, error)) {
@@ -38,8 +39,8 @@ TempDir::~TempDir()
         if (it->is_directory(ignored) && !it->is_symlink(ignored))
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add, ignored);
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
     std::filesystem::remove_all(path_, ignored);
 }
 
@@ -118,8 +119,7 @@ void SetModificationTime(const std::string &path, std::int64_t seconds)
 {
     const std::chrono::sys_seconds moment {std::chrono::seconds(seconds)};
     std::error_code error;
-    std::filesystem::last_write_time(PathOf(path),
-                                     std::chrono::file_clock::from_sys(moment), error);
+    std::filesystem::last_write_time(PathOf(path), std::chrono::file_clock::from_sys(moment), error);
     if (error)
         throw std::runtime_error("cannot set the time of " + path);
 }

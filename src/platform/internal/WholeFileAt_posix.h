@@ -11,7 +11,6 @@
 
 namespace morvane::posix {
 
-
 // Writes the file name (one component, never followed) inside the open folder whole, as
 // WriteWholeFile does; shown is the path messages give for it.
 void WriteWholeFileAt(int folder, const std::string &name, const std::string &shown,
