@@ -4,6 +4,7 @@
 
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveReader.h"
+#include "archive/PodTimestamp.h"
 #include "platform/Errors.h"
 #include "text/PrintableText.h"
 #include "text/Utf8.h"
@@ -96,7 +97,9 @@ void readEverything(const std::string &path, std::size_t size)
     ArchiveReader reader(path);
     for (const std::string &problem : reader.Problems()) {
         require(problem.starts_with(path + ": "), "a problem that does not name the archive");
-        require(safeToPrint(problem), "a problem message that is not safe to print");
+        require(IsValidUtf8(problem), "a problem message that is not UTF-8");
+        require(safeToPrint(PrintableFileName(problem, TerminalEncoding::Utf8)),
+                "a problem message that printing does not make safe");
     }
     require(reader.Problems().size() <= ArchiveReader::kKeptProblems, "more problems kept than the limit");
     require(reader.ProblemCount() >= reader.Problems().size(), "problems kept but not counted");
@@ -117,7 +120,7 @@ void readEverything(const std::string &path, std::size_t size)
         require(got == entry.Size, "data of another size than stored");
         require(!FormatTimestamp(entry.Timestamp).empty(), "a timestamp shown as nothing");
         require(safeToPrint(PrintableCp1252(entry.Name, TerminalEncoding::Utf8)), "a name not safe to print");
-        require(safeToPrint(reader.EntryLabel(entry)), "an entry label not safe to print");
+        require(IsValidUtf8(reader.EntryLabel(entry)), "an entry label that is not UTF-8");
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/Varnel_utility.h"
+#include "archive/BuildObserver.h"
 
 #include <QDialog>
 

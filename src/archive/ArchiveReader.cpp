@@ -1,33 +1,21 @@
 #include "archive/ArchiveReader.h"
 
+#include "archive/LittleEndian.h"
+#include "archive/PodRecords.h"
+#include "archive/PodTimestamp.h"
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
-#include "platform/TerminalEncoding.h"
-#include "text/PrintableText.h"
+#include "text/Cp1252.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 namespace morvane {
 namespace {
 
-// The layout is spelled out here again, on purpose apart from the writer's records, so that a
-// mistake in one is caught by the other.
-constexpr std::uint32_t kHeaderSize = 288;
-constexpr std::size_t kEntryCountAt = 88;
-constexpr std::size_t kDirOffsetAt = 264;
-constexpr std::size_t kNamesSizeAt = 272;
-constexpr std::size_t kMarkerAt = 280;
-constexpr std::uint32_t kDirectoryEntrySize = 20;
-constexpr std::uint32_t kTimestampOffset = 0x102A5543;
-
-std::uint32_t le32(const unsigned char *p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8
-        | static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+constexpr std::uint32_t kHeaderSize = TPODHeader::kSize;
+constexpr std::uint32_t kDirectoryEntrySize = TPODEntry::kSize;
 
 std::string hexBytes(const unsigned char *p, std::size_t n)
 {
@@ -46,42 +34,6 @@ std::string str(std::uint64_t value)
 }
 
 } // namespace
-
-std::optional<StoredTime> DecodeTimestamp(std::uint32_t stored)
-{
-    if (stored == kStoredTimeUnknown)
-        return std::nullopt;
-    const std::uint32_t dos = stored - kTimestampOffset;
-    const std::uint32_t date = dos >> 16;
-    const std::uint32_t time = dos & 0xFFFF;
-    StoredTime t;
-    t.Year = 1980 + static_cast<int>(date >> 9);
-    t.Month = static_cast<int>((date >> 5) & 15);
-    t.Day = static_cast<int>(date & 31);
-    t.Hour = static_cast<int>(time >> 11);
-    t.Minute = static_cast<int>((time >> 5) & 63);
-    t.Second = static_cast<int>(time & 31) * 2;
-    const std::chrono::year_month_day day {std::chrono::year(t.Year),
-                                           std::chrono::month(static_cast<unsigned>(t.Month)),
-                                           std::chrono::day(static_cast<unsigned>(t.Day))};
-    if (!day.ok() || t.Hour > 23 || t.Minute > 59 || t.Second > 59)
-        return std::nullopt;
-    return t;
-}
-
-std::string FormatTimestamp(std::uint32_t stored)
-{
-    char text[32];
-    if (stored == kStoredTimeUnknown)
-        return "unknown";
-    if (const auto t = DecodeTimestamp(stored)) {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->Year, t->Month, t->Day, t->Hour,
-                      t->Minute, t->Second);
-        return text;
-    }
-    std::snprintf(text, sizeof text, "invalid (0x%08X)", static_cast<unsigned>(stored));
-    return text;
-}
 
 struct ArchiveReader::Layout
 {
@@ -102,7 +54,7 @@ public:
     }
 
     // The next record's 20 bytes, or nullptr after the last one.
-    const unsigned char *next()
+    const std::uint8_t *next()
     {
         if (at_ == chunk_.size()) {
             if (left_ == 0)
@@ -115,7 +67,7 @@ public:
             left_ -= records;
             at_ = 0;
         }
-        const unsigned char *record = chunk_.data() + at_;
+        const std::uint8_t *record = chunk_.data() + at_;
         at_ += kDirectoryEntrySize;
         return record;
     }
@@ -126,19 +78,24 @@ private:
     FileStream &file_;
     std::int64_t next_ = 0;
     std::uint32_t left_ = 0;
-    std::vector<unsigned char> chunk_;
+    std::vector<std::uint8_t> chunk_;
     std::size_t at_ = 0;
 };
 
 ArchiveReader::ArchiveReader(const std::string &path, ArchiveCheck check)
-    : path_(path)
-    , file_(std::make_unique<FileStream>(path, OpenMode::ReadShared))
+    : ArchiveReader(std::make_unique<FileStream>(path, OpenMode::ReadShared), check)
+{
+}
+
+ArchiveReader::ArchiveReader(std::unique_ptr<FileStream> file, ArchiveCheck check)
+    : path_(file->Path())
+    , file_(std::move(file))
 {
     try {
         read(check);
     } catch (const Error &error) {
         // The file changed under us between taking its length and reading it.
-        throw Error(PrintableFileName(path_, UserTerminalEncoding()) + ": " + error.what());
+        throw Error(path_ + ": " + error.what());
     }
 }
 
@@ -160,6 +117,11 @@ std::vector<std::string> ArchiveReader::Problems() const
     for (const ArchiveProblem &problem : problems_)
         messages.push_back(describe(problem));
     return messages;
+}
+
+std::string ArchiveReader::ProblemTotal() const
+{
+    return str(problemCount_) + (problemCount_ == 1 ? " problem" : " problems") + " found";
 }
 
 const std::vector<ArchiveEntry> &ArchiveReader::Entries() const
@@ -184,10 +146,10 @@ std::string ArchiveReader::entryLabel(std::uint32_t index, std::uint32_t nameOff
         // A label repeats in many messages; a name of any length must not make them huge.
         constexpr std::size_t kLongName = 120, kShownOfLongName = 100;
         if (name->size() > kLongName)
-            label += " (" + PrintableCp1252(name->substr(0, kShownOfLongName), UserTerminalEncoding())
-                + "... " + str(name->size()) + " bytes)";
+            label += " (" + Cp1252ToUtf8(name->substr(0, kShownOfLongName)) + "... " + str(name->size())
+                + " bytes)";
         else
-            label += " (" + PrintableCp1252(*name, UserTerminalEncoding()) + ")";
+            label += " (" + Cp1252ToUtf8(*name) + ")";
     }
     return label;
 }
@@ -274,7 +236,7 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "the stored data ends at offset " + str(a) + " but the directory starts at " + str(b);
         break;
     }
-    return PrintableFileName(path_, UserTerminalEncoding()) + ": " + what;
+    return path_ + ": " + what;
 }
 
 void ArchiveReader::read(ArchiveCheck check)
@@ -287,30 +249,31 @@ void ArchiveReader::read(ArchiveCheck check)
 
     fileSize_ = file_->Size();
     const auto size = static_cast<std::uint64_t>(fileSize_);
-    unsigned char header[kHeaderSize];
+    TPODHeader header;
     const std::size_t got = size < kHeaderSize ? static_cast<std::size_t>(size) : kHeaderSize;
     file_->Seek(0);
-    file_->ReadBuffer(header, got);
+    file_->ReadBuffer(header.Bytes.data(), got);
 
-    if (got >= 4 && std::memcmp(header, "POD3", 4) != 0)
-        return fault(Kind::BadSignature, true, le32(header));
+    const std::string_view magic = TPODHeader::kPod3Magic;
+    if (got >= magic.size() && std::memcmp(header.Bytes.data(), magic.data(), magic.size()) != 0)
+        return fault(Kind::BadSignature, true, header.U32(TPODHeader::MagicAt));
     if (size == 0)
         return fault(Kind::EmptyFile, true);
     if (got < kHeaderSize)
         return fault(Kind::ShortHeader, true, size);
 
-    entryCount_ = le32(header + kEntryCountAt);
+    entryCount_ = header.EntryCount();
     Layout layout;
-    layout.dirOffset = le32(header + kDirOffsetAt);
-    layout.namesSize = le32(header + kNamesSizeAt);
-    const std::uint32_t marker = le32(header + kMarkerAt);
+    layout.dirOffset = header.DirOffset();
+    layout.namesSize = header.NamesSize();
+    const std::int32_t marker = header.Marker();
     const std::uint32_t dirOffset = layout.dirOffset;
     const std::uint32_t namesSize = layout.namesSize;
 
     if (dirOffset == 0)
         return fault(Kind::LeftByFailedBuild, true, size - kHeaderSize);
-    if (marker != 0xFFFFFFFF)
-        fault(Kind::BadMarker, false, marker);
+    if (marker != TPODHeader::kMarkerOfCompleteBuild)
+        fault(Kind::BadMarker, false, static_cast<std::uint32_t>(marker));
     if (dirOffset < kHeaderSize)
         return fault(Kind::DirectoryInHeader, true, dirOffset);
     if (dirOffset > size)
@@ -351,11 +314,11 @@ void ArchiveReader::checkEntries(const Layout &layout, ArchiveCheck check)
     for (std::uint32_t i = 0; i < entryCount_; ++i) {
         if (check == ArchiveCheck::UntilUnreadable && !Readable())
             return;
-        const unsigned char *record = directory.next();
-        const std::uint32_t nameOffset = le32(record);
-        const std::uint32_t size = le32(record + 4);
-        const std::uint32_t dataOffset = le32(record + 8);
-        const std::uint32_t timestamp = le32(record + 12);
+        const TPODEntry record = TPODEntry::Load(directory.next());
+        const std::uint32_t nameOffset = record.NameOffset;
+        const std::uint32_t size = record.Size;
+        const std::uint32_t dataOffset = record.DataOffset;
+        const std::uint32_t timestamp = record.Timestamp;
         const auto fault
             = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
                   add({what, isBlocking, i, nameOffset, {a, b, c}});
@@ -407,13 +370,13 @@ void ArchiveReader::collectEntries(const Layout &layout)
     entries_.reserve(entryCount_);
     DirectoryCursor directory(*file_, layout.dirOffset, entryCount_);
     for (std::uint32_t i = 0; i < entryCount_; ++i) {
-        const unsigned char *record = directory.next();
+        const TPODEntry record = TPODEntry::Load(directory.next());
         ArchiveEntry entry;
         entry.Index = i;
-        entry.NameOffset = le32(record);
-        entry.Size = le32(record + 4);
-        entry.DataOffset = le32(record + 8);
-        entry.Timestamp = le32(record + 12);
+        entry.NameOffset = record.NameOffset;
+        entry.Size = record.Size;
+        entry.DataOffset = record.DataOffset;
+        entry.Timestamp = record.Timestamp;
         entry.Name = *nameAt(entry.NameOffset);
         entries_.push_back(entry);
     }
@@ -428,12 +391,11 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
         const std::int64_t end = readAheadStart_ + static_cast<std::int64_t>(readAheadSize_);
         // An entry that a block can hold is passed on in one piece, never split across two.
         if (at < readAheadStart_ || at >= end || (at + left > end && left <= kReadAhead)) {
-            try {
-                fillReadAhead(at);
-            } catch (const Error &error) {
-                throw Error(PrintableFileName(path_, UserTerminalEncoding()) + ": " + EntryLabel(entry) + ": "
-                            + error.what());
-            }
+            // Where a block could not be read whole, the bytes at fault may be another entry's:
+            // this entry's own bytes are read alone, so that only an entry whose bytes cannot
+            // be read fails.
+            if ((at >= unreadableStart_ && at < unreadableEnd_) || !fillReadAhead(at, left))
+                return readAlone(at, left, sink);
         }
         const std::size_t offset = static_cast<std::size_t>(at - readAheadStart_);
         const std::size_t n = std::min<std::size_t>(left, readAheadSize_ - offset);
@@ -443,22 +405,40 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
     }
 }
 
-void ArchiveReader::fillReadAhead(std::int64_t at)
+bool ArchiveReader::fillReadAhead(std::int64_t at, std::uint32_t wanted)
 {
     // No larger than the archive, so that a small archive costs no more memory than its size.
     readAhead_.resize(static_cast<std::size_t>(std::min<std::int64_t>(kReadAhead, fileSize_)));
+    const std::size_t block = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(readAhead_.size()), fileSize_ - at));
     readAheadStart_ = at;
     readAheadSize_ = 0;
     file_->Seek(at);
-    while (readAheadSize_ < readAhead_.size()) {
-        const std::size_t got
-            = file_->Read(readAhead_.data() + readAheadSize_, readAhead_.size() - readAheadSize_);
+    while (readAheadSize_ < block) {
+        const std::size_t got = file_->Read(readAhead_.data() + readAheadSize_, block - readAheadSize_);
         if (got == 0)
             break;
         readAheadSize_ += got;
     }
-    if (readAheadSize_ == 0)
-        throw Error(kStreamReadError);
+    if (readAheadSize_ < block) {
+        unreadableStart_ = at + static_cast<std::int64_t>(readAheadSize_);
+        unreadableEnd_ = at + static_cast<std::int64_t>(block);
+    }
+    return readAheadSize_ >= std::min<std::size_t>(wanted, block) && readAheadSize_ > 0;
+}
+
+void ArchiveReader::readAlone(std::int64_t at, std::uint32_t left,
+                              const std::function<void(const char *, std::size_t)> &sink)
+{
+    readAheadSize_ = 0;
+    readAhead_.resize(static_cast<std::size_t>(std::min<std::int64_t>(kReadAhead, fileSize_)));
+    file_->Seek(at);
+    while (left > 0) {
+        const std::size_t n = std::min<std::size_t>(left, readAhead_.size());
+        file_->ReadBuffer(readAhead_.data(), n);
+        sink(readAhead_.data(), n);
+        left -= static_cast<std::uint32_t>(n);
+    }
 }
 
 } // namespace morvane

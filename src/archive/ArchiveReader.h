@@ -24,25 +24,6 @@ struct ArchiveEntry
     std::uint32_t Timestamp = 0; // as stored
 };
 
-// The local date and time a stored timestamp encodes.
-struct StoredTime
-{
-    int Year = 0;
-    int Month = 0;
-    int Day = 0;
-    int Hour = 0;
-    int Minute = 0;
-    int Second = 0;
-};
-
-// The value stored for a file whose time could not be obtained.
-inline constexpr std::uint32_t kStoredTimeUnknown = 271209794;
-
-// The date and time, or nullopt when the value is the "unknown" one or encodes no real date.
-std::optional<StoredTime> DecodeTimestamp(std::uint32_t stored);
-// "2010-03-15 08:30:00", "unknown", or "invalid (0x........)".
-std::string FormatTimestamp(std::uint32_t stored);
-
 // How far the reader looks into a damaged archive.
 enum class ArchiveCheck {
     Complete, // every problem is counted, as a verification needs
@@ -95,6 +76,8 @@ public:
     // refused) and reads its header, directory and names. Throws Error only when it cannot be
     // opened; a damaged archive is described by Problems().
     explicit ArchiveReader(const std::string &path, ArchiveCheck check = ArchiveCheck::Complete);
+    // The same on a file already open (its Path() names it in messages).
+    explicit ArchiveReader(std::unique_ptr<FileStream> file, ArchiveCheck check = ArchiveCheck::Complete);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader &) = delete;
     ArchiveReader &operator=(const ArchiveReader &) = delete;
@@ -104,11 +87,15 @@ public:
     // As the header states it; 0 when there is no readable header.
     std::uint32_t EntryCount() const { return entryCount_; }
 
-    // The first kKeptProblems problems found, one printable message each ("<archive>: <what>"),
-    // in the order found. Empty for a sound archive.
+    // The first kKeptProblems problems found, one message each ("<archive>: <what>"), in the order
+    // found. Empty for a sound archive. Like every message of the reader they are UTF-8: stored
+    // names are decoded from Windows-1252, and nothing is left out or replaced, so whoever shows
+    // them makes them printable for where they go.
     std::vector<std::string> Problems() const;
     // Every problem found, kept or not.
     std::uint64_t ProblemCount() const { return problemCount_; }
+    // "3 problems found".
+    std::string ProblemTotal() const;
     // Whether every entry's name and data can be found safely (other problems may remain).
     bool Readable() const { return !firstBlocking_.has_value(); }
 
@@ -116,10 +103,12 @@ public:
     // being read when the archive is not Readable().
     const std::vector<ArchiveEntry> &Entries() const;
 
-    // Passes the entry's stored bytes to sink, in order, a chunk at a time.
+    // Passes the entry's stored bytes to sink, in order, a chunk at a time. Throws
+    // Error("Stream read error") when they cannot all be read (the message names neither the
+    // archive nor the entry; the caller knows both).
     void ReadData(const ArchiveEntry &entry, const std::function<void(const char *, std::size_t)> &sink);
 
-    // "entry 3 (SUB\FILE.BIN)", the name printable and shortened when long, for messages.
+    // "entry 3 (SUB\FILE.BIN)", the name decoded and shortened when long, for messages.
     std::string EntryLabel(const ArchiveEntry &entry) const;
 
 private:
@@ -133,7 +122,10 @@ private:
     void add(const ArchiveProblem &problem);
     std::string describe(const ArchiveProblem &problem) const;
     std::string entryLabel(std::uint32_t index, std::uint32_t nameOffset) const;
-    void fillReadAhead(std::int64_t at);
+    // Reads a block from at; returns whether it holds the wanted bytes (or a block's worth).
+    bool fillReadAhead(std::int64_t at, std::uint32_t wanted);
+    void readAlone(std::int64_t at, std::uint32_t left,
+                   const std::function<void(const char *, std::size_t)> &sink);
 
     std::string path_;
     std::unique_ptr<FileStream> file_;
@@ -153,6 +145,9 @@ private:
     std::vector<char> readAhead_;
     std::int64_t readAheadStart_ = 0;
     std::size_t readAheadSize_ = 0;
+    // The part of the last block that could not be read: entries there are read one by one.
+    std::int64_t unreadableStart_ = 0;
+    std::int64_t unreadableEnd_ = 0;
 };
 
 } // namespace morvane

@@ -1,6 +1,7 @@
 #include "archive/NumberConversion.h"
 
 #include "platform/Errors.h"
+#include "text/Cp1252.h"
 
 #include <algorithm>
 #include <string>
@@ -78,7 +79,7 @@ std::int32_t StrToInt(std::string_view text)
     const std::size_t prefix = hexPrefixLength(rest);
     const bool ok = prefix > 0 ? parseHex(rest.substr(prefix), value) : parseDecimal(rest, value);
     if (!ok)
-        throw Error("'" + std::string(text) + "' is not a valid integer value");
+        throw Error("'" + Cp1252ToUtf8(text) + "' is not a valid integer value");
     return value;
 }
 

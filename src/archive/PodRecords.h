@@ -16,6 +16,9 @@ struct TPODHeader
     static constexpr std::size_t kFirstHalf = 96;
     static constexpr std::size_t kSecondHalf = kSize - kFirstHalf;
     static constexpr std::size_t kTextFieldSize = 80;
+    static constexpr std::string_view kPod3Magic = "POD3";
+    // What a completed build leaves at MarkerAt; a build that failed leaves 0 there.
+    static constexpr std::int32_t kMarkerOfCompleteBuild = -1;
 
     enum Offset : std::size_t {
         MagicAt = 0,
@@ -35,7 +38,7 @@ struct TPODHeader
     // The signature as a text: up to the first zero byte, at most 4 bytes.
     std::string Magic() const;
     void SetMagic(std::string_view fourBytes);
-    bool IsPOD3() const { return Magic() == "POD3"; }
+    bool IsPOD3() const { return Magic() == kPod3Magic; }
 
     std::string Description() const { return TextField(DescriptionAt); }
     std::string Author() const { return TextField(AuthorAt); }
@@ -76,7 +79,7 @@ struct TPODEntry
     std::uint32_t NameOffset = 0; // from the first byte of the names block
     std::uint32_t Size = 0;
     std::uint32_t DataOffset = 0; // absolute
-    std::uint32_t Timestamp = 0; // MS-DOS date and time plus kTimestampBias
+    std::uint32_t Timestamp = 0; // as PodTimestamp.h encodes it
     std::uint32_t Reserved = 0;
 
     void Store(std::uint8_t *out) const;
@@ -84,14 +87,7 @@ struct TPODEntry
 };
 static_assert(sizeof(TPODEntry) == TPODEntry::kSize);
 
-// Added to the MS-DOS date and time (modulo 2^32) before it is stored.
-inline constexpr std::uint32_t kTimestampBias = 0x102A5543;
-// What a file whose time cannot be obtained is stored with: -1 plus the bias.
-inline constexpr std::uint32_t kUnknownTimestamp = kTimestampBias - 1;
-
-inline std::uint32_t PodTimestamp(std::int32_t dosDateTime)
-{
-    return static_cast<std::uint32_t>(dosDateTime) + kTimestampBias;
-}
+// Contents must end below 2^31 bytes: the directory is reached with a signed 32-bit offset.
+inline constexpr std::int64_t kMaxContentsEnd = std::int64_t {1} << 31;
 
 } // namespace morvane

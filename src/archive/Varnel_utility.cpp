@@ -1,42 +1,74 @@
 #include "archive/Varnel_utility.h"
 
 #include "archive/ArchiveWriter.h"
+#include "archive/PodTimestamp.h"
 #include "archive/SourcePrefetch.h"
 #include "platform/CaseLookup.h"
-#include "platform/DosTime.h"
 #include "platform/Errors.h"
 #include "platform/PathQueries.h"
 #include "responses/ResponseFile.h"
 #include "text/PathRules.h"
 
+#include <optional>
 #include <system_error>
 
 namespace morvane {
 namespace {
 
-// Opens the file a response line names, looked for as FindSourceFile() looks for it. A file that
-// exists but cannot be opened (held by another program, not a regular file) is refused under its
-// own path; one that is not found, under the line's own path. sourcePath is set to the path
+// The source at path, or nullptr when nothing at all is there. A file that exists but cannot be
+// opened (held by another program, not a regular file) is refused under its own path.
+std::unique_ptr<FileStream> openIfPresent(const std::string &path)
+{
+    try {
+        return std::make_unique<FileStream>(path, OpenMode::ReadExclusive);
+    } catch (const Error &) {
+        if (PathEntryExists(path))
+            throw;
+        return nullptr;
+    }
+}
+
+// Opens the file a response line names, looked for as LocateSource() looks for it, or at located
+// when the build has found it already (and it is still there). sourcePath is set to the path
 // tried, so that later messages name the file really read.
 std::unique_ptr<FileStream> openSource(const std::string &folder, const std::string &line,
+                                       CaseLookupIndex &index, const std::optional<std::string> &located,
                                        std::string &sourcePath)
 {
-    const std::vector<std::string> spellings = SourceSpellings(line);
-    const std::string separator(1, PathSeparator(kNativePathStyle));
-    for (const std::string &spelling : spellings) {
-        sourcePath = folder + separator + spelling;
-        try {
-            return std::make_unique<FileStream>(sourcePath, OpenMode::ReadExclusive);
-        } catch (const Error &) {
-            if (PathEntryExists(sourcePath))
-                throw;
-        }
+    std::unique_ptr<FileStream> opened;
+    if (located) {
+        sourcePath = *located;
+        if ((opened = openIfPresent(*located)))
+            return opened;
     }
-    const CaseLookup found = FindIgnoringCase(folder, spellings);
-    if (found.outcome != CaseLookup::Outcome::Found)
-        throw Error(cannotOpenFileMessage(folder + separator + spellings.front()));
-    sourcePath = found.path;
-    return std::make_unique<FileStream>(sourcePath, OpenMode::ReadExclusive);
+    const auto found = LocateSource(folder, line, index, [&](const std::string &path) {
+        sourcePath = path;
+        opened = openIfPresent(path);
+        return opened != nullptr;
+    });
+    if (!found) {
+        sourcePath = MissingSourcePath(folder, line);
+        throw Error(cannotOpenFileMessage(sourcePath));
+    }
+    return opened;
+}
+
+// Where each line's file lies, found before anything is copied, and their total size. The search
+// stops at the first line whose file is not found, where the build will stop.
+std::vector<std::optional<std::string>> locateAll(const std::string &folder,
+                                                  const std::vector<std::string> &lines,
+                                                  CaseLookupIndex &index, std::uint64_t &totalBytes)
+{
+    std::vector<std::optional<std::string>> located(lines.size());
+    totalBytes = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        located[i] = LocateSource(folder, lines[i], index);
+        if (!located[i])
+            break;
+        if (const auto size = SizeOfFile(*located[i]))
+            totalBytes += *size;
+    }
+    return located;
 }
 
 } // namespace
@@ -135,17 +167,25 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
         throw Error(cannotOpenFileMessage(responseFile));
     const std::vector<std::string> lines = LoadResponseFile(responsePath);
 
-    Header.SetMagic("POD3");
+    Header.SetMagic(TPODHeader::kPod3Magic);
     Header.SetEntryCount(static_cast<std::uint32_t>(lines.size()));
     archive.WriteBuffer(Header.Bytes.data(), TPODHeader::kFirstHalf);
     archive.WriteBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
 
     Entries.assign(lines.size(), TPODEntry {});
     const std::string folder = ExtractFileFolder(responsePath);
-    ArchiveWriter writer(archive, TPODHeader::kSize);
     const std::size_t count = lines.size();
-    SourcePrefetch prefetch(
-        count, [&](std::size_t index, std::string &path) { return openSource(folder, lines[index], path); });
+    CaseLookupIndex index;
+    std::vector<std::optional<std::string>> located(count);
+    if (observer && observer->WantsTotal()) {
+        std::uint64_t totalBytes = 0;
+        located = locateAll(folder, lines, index, totalBytes);
+        observer->Planned(count, totalBytes);
+    }
+    ArchiveWriter writer(archive, TPODHeader::kSize);
+    SourcePrefetch prefetch(count, [&](std::size_t i, std::string &path) {
+        return openSource(folder, lines[i], index, located[i], path);
+    });
     try {
         for (std::size_t i = 0; i < count; ++i) {
             const PreparedSource &prepared = prefetch.Take(i);
@@ -153,12 +193,12 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
             std::unique_ptr<FileStream> opened;
             if (!prepared.ready) {
                 try {
-                    opened = openSource(folder, lines[i], sourcePath);
+                    opened = openSource(folder, lines[i], index, located[i], sourcePath);
                 } catch (const Error &) {
                     // A helper may have held the same file for an instant: try again without them.
                     if (!prefetch.Stop())
                         throw;
-                    opened = openSource(folder, lines[i], sourcePath);
+                    opened = openSource(folder, lines[i], index, located[i], sourcePath);
                 }
             }
             const FileStatus &status = prepared.ready ? prepared.status : opened->StatusWhenOpened();
@@ -183,7 +223,7 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
                 throw Error("The archive cannot hold " + sourcePath
                             + ": it grew while it was copied, past the 2 GiB a POD3 archive can hold");
             entry.Size = static_cast<std::uint32_t>(copied);
-            entry.Timestamp = PodTimestamp(DosDateTimeOf(status.modified));
+            entry.Timestamp = StoredTimestampOfFileTime(status.modified);
             if (observer)
                 observer->Progress(i + 1, count, writer.Position());
         }
@@ -193,29 +233,26 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
         throw;
     }
 
+    // Every name's place in the names block is known from the lines, so the directory is
+    // written once, complete, and the names after it.
     Header.SetDirOffset(static_cast<std::uint32_t>(writer.Position()));
-    Header.SetMarker(-1);
+    Header.SetMarker(TPODHeader::kMarkerOfCompleteBuild);
+    std::uint64_t nameOffset = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        Entries[i].NameOffset = static_cast<std::uint32_t>(nameOffset);
+        nameOffset += lines[i].size() + 1;
+    }
     std::uint8_t record[TPODEntry::kSize];
     for (const TPODEntry &entry : Entries) {
         entry.Store(record);
         writer.Append(record, sizeof record);
     }
-    const std::int64_t namesStart = writer.Position();
-    for (std::size_t i = 0; i < count; ++i) {
-        Entries[i].NameOffset = static_cast<std::uint32_t>(writer.Position() - namesStart);
-        writer.Append(lines[i]);
+    for (const std::string &line : lines) {
+        writer.Append(line);
         writer.Append("\0", 1);
     }
-    Header.SetNamesSize(static_cast<std::uint32_t>(writer.Position() - namesStart));
+    Header.SetNamesSize(static_cast<std::uint32_t>(nameOffset));
     writer.Flush();
-
-    archive.Seek(static_cast<std::int32_t>(Header.DirOffset()));
-    ArchiveWriter directory(archive, Header.DirOffset());
-    for (const TPODEntry &entry : Entries) {
-        entry.Store(record);
-        directory.Append(record, sizeof record);
-    }
-    directory.Flush();
 
     archive.Seek(TPODHeader::kFirstHalf);
     archive.WriteBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/BuildObserver.h"
 #include "archive/PodRecords.h"
 #include "platform/FileStream.h"
 
@@ -11,26 +12,6 @@
 #include <vector>
 
 namespace morvane {
-
-// Told how an archive build advances, so that a window or a terminal can show it.
-class BuildObserver
-{
-public:
-    virtual ~BuildObserver() = default;
-    // A source has been opened and is about to be copied.
-    virtual void SourceStarted(std::size_t /*index*/, std::size_t /*count*/,
-                               const std::string & /*sourcePath*/, std::uint64_t /*size*/)
-    {
-    }
-    // Sources copied so far and the archive's length so far; called after every source and
-    // now and then while a large one is copied.
-    virtual void Progress(std::size_t /*sourcesDone*/, std::size_t /*count*/, std::int64_t /*archiveBytes*/)
-    {
-    }
-};
-
-// Contents must end below 2^31 bytes: the directory is reached with a signed 32-bit offset.
-inline constexpr std::int64_t kMaxContentsEnd = std::int64_t {1} << 31;
 
 // One open POD3 (or EPD) archive file with its in-memory header and directory.
 class TPOD

@@ -48,7 +48,7 @@ int RunBuild(const std::vector<std::string> &args)
     ApplyHeaderOptions(arguments, texts);
     std::unique_ptr<BuildProgress> progress;
     if (!arguments.has("--quiet") && IsTerminal(StandardStream::Error))
-        progress = std::make_unique<BuildProgress>(std::cerr, TotalSourceBytes(responsePath));
+        progress = std::make_unique<BuildProgress>(std::cerr, 0);
     try {
         CreateArchive(responsePath, archivePath, texts, progress.get());
     } catch (const BuildError &error) {

@@ -1,17 +1,11 @@
 #include "cli/BuildProgress.h"
 
-#include "platform/Errors.h"
-#include "platform/PathQueries.h"
-#include "responses/ResponseFile.h"
-#include "text/PathRules.h"
+#include "archive/PodRecords.h"
 
 #include <cstdio>
-#include <system_error>
 
 namespace morvane::cli {
 namespace {
-
-constexpr std::uint64_t kHeaderBytes = 288;
 
 std::string mebibytes(std::uint64_t bytes)
 {
@@ -34,13 +28,17 @@ BuildProgress::~BuildProgress()
     Finish();
 }
 
+void BuildProgress::Planned(std::size_t, std::uint64_t totalBytes)
+{
+    totalBytes_ = totalBytes;
+}
+
 void BuildProgress::Progress(std::size_t sourcesDone, std::size_t count, std::int64_t archiveBytes)
 {
     done_ = sourcesDone;
     count_ = count;
-    bytes_ = archiveBytes > static_cast<std::int64_t>(kHeaderBytes)
-        ? static_cast<std::uint64_t>(archiveBytes) - kHeaderBytes
-        : 0;
+    constexpr auto kHeaderBytes = static_cast<std::int64_t>(TPODHeader::kSize);
+    bytes_ = archiveBytes > kHeaderBytes ? static_cast<std::uint64_t>(archiveBytes - kHeaderBytes) : 0;
     latestShown_ = false;
     const auto now = clock_();
     if (!shownAny_ || now - lastShown_ >= kInterval) {
@@ -74,30 +72,6 @@ void BuildProgress::show()
     out_ << '\r' << line << std::flush;
     shownAny_ = true;
     latestShown_ = true;
-}
-
-std::uint64_t TotalSourceBytes(const std::string &responsePath)
-{
-    std::vector<std::string> lines;
-    std::error_code error;
-    const std::string absolute = AbsolutePath(responsePath, error);
-    if (error)
-        return 0;
-    try {
-        lines = LoadResponseFile(absolute);
-    } catch (const Error &) {
-        return 0;
-    }
-    const std::string folder = ExtractFileFolder(absolute);
-    std::uint64_t total = 0;
-    for (const std::string &line : lines) {
-        const auto path = FindSourceFile(folder, line);
-        if (!path)
-            continue;
-        if (const auto size = SizeOfFile(*path))
-            total += *size;
-    }
-    return total;
 }
 
 } // namespace morvane::cli

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive/Varnel_utility.h"
+#include "archive/BuildObserver.h"
 
 #include <chrono>
 #include <cstdint>
@@ -18,9 +18,12 @@ public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     static constexpr std::chrono::milliseconds kInterval {250};
 
-    // totalBytes is the sum of the sources' sizes, 0 when unknown.
+    // totalBytes is the sum of the sources' sizes, 0 when unknown; the build tells it (Planned).
     BuildProgress(std::ostream &out, std::uint64_t totalBytes, Clock clock = std::chrono::steady_clock::now);
     ~BuildProgress() override;
+
+    bool WantsTotal() const override { return true; }
+    void Planned(std::size_t count, std::uint64_t totalBytes) override;
 
     void Progress(std::size_t sourcesDone, std::size_t count, std::int64_t archiveBytes) override;
     // Shows the last state and ends the line, so that what is printed next starts on its own.
@@ -41,9 +44,5 @@ private:
     std::uint64_t bytes_ = 0;
     std::size_t lineLength_ = 0;
 };
-
-// The sum of the sizes of the files a response file lists, resolved as a build resolves them;
-// files that cannot be found count as 0. Returns 0 when the response file cannot be read.
-std::uint64_t TotalSourceBytes(const std::string &responsePath);
 
 } // namespace morvane::cli

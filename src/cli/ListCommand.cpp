@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveReader.h"
+#include "archive/PodTimestamp.h"
 #include "platform/TerminalEncoding.h"
 #include "text/PrintableText.h"
 

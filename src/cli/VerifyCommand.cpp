@@ -1,6 +1,8 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveReader.h"
+#include "platform/TerminalEncoding.h"
+#include "text/PrintableText.h"
 
 #include <iostream>
 
@@ -19,7 +21,7 @@ int RunVerify(const std::vector<std::string> &args)
         return 0;
     }
     for (const std::string &line : DescribeProblems(reader))
-        std::cout << line << '\n';
+        std::cout << PrintableFileName(line, UserTerminalEncoding()) << '\n';
     return 1;
 }
 
@@ -31,7 +33,7 @@ std::vector<std::string> DescribeProblems(const ArchiveReader &reader)
         const std::uint64_t more = count - lines.size();
         lines.push_back("... and " + std::to_string(more) + (more == 1 ? " more problem" : " more problems"));
     }
-    lines.push_back(std::to_string(count) + (count == 1 ? " problem" : " problems") + " found");
+    lines.push_back(reader.ProblemTotal());
     return lines;
 }
 

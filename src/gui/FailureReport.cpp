@@ -1,28 +1,9 @@
 #include "gui/FailureReport.h"
 
+#include "gui/FileSystemNames.h"
 #include "gui/ModalInteraction.h"
-#include "text/PrintableText.h"
-#include "text/Utf8.h"
-
-#include <string_view>
 
 namespace morvane {
-
-namespace {
-
-bool IsUtf8(std::string_view bytes)
-{
-    char32_t code = 0;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t length = DecodeUtf8(bytes.substr(at), code);
-        if (length == 0)
-            return false;
-        at += length;
-    }
-    return true;
-}
-
-} // namespace
 
 QString FailureReportText(const QString &message)
 {
@@ -33,10 +14,7 @@ QString FailureReportText(const QString &message)
 
 QString FailureMessage(const std::exception &failure)
 {
-    // Messages quote file names and texts read from files: their control characters show as '?'.
-    const std::string_view bytes(failure.what());
-    return QString::fromStdString(IsUtf8(bytes) ? PrintableFileName(bytes, TerminalEncoding::Utf8)
-                                                : PrintableCp1252(bytes, TerminalEncoding::Utf8));
+    return PrintableText(failure.what());
 }
 
 void ShowFailureReport(QWidget *parent, const QString &message)

@@ -16,8 +16,8 @@ inline constexpr const char *kApplicationTitle = "Morvane";
 // The message with a full stop added when its last character sorts after ".".
 QString FailureReportText(const QString &message);
 
-// A failure's message as the user reads it. Messages are UTF-8, except those that quote
-// a header text, which is Windows-1252; control characters show as '?'.
+// A failure's message as the user reads it. Messages are UTF-8 (texts from archives and response
+// files are decoded where the message is made); control characters show as '?'.
 QString FailureMessage(const std::exception &failure);
 
 // The box every failure that a command does not handle itself ends in: titled with the

@@ -1,7 +1,6 @@
 #include "platform/CaseLookup.h"
 
 #include "platform/DirectoryListing.h"
-#include "platform/PathQueries.h"
 #include "text/CaseFolding.h"
 
 namespace morvane {
@@ -27,7 +26,43 @@ bool isFixedComponent(std::string_view part)
 
 } // namespace
 
-CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::string> &spellings)
+// A folder's names by their folded form; a form that two or more names share holds none.
+struct CaseLookupIndex::Folder
+{
+    bool readable = false;
+    std::unordered_map<std::string, std::optional<std::string>> byFoldedName;
+};
+
+CaseLookupIndex::CaseLookupIndex() = default;
+CaseLookupIndex::~CaseLookupIndex() = default;
+
+std::shared_ptr<const CaseLookupIndex::Folder> CaseLookupIndex::folderAt(const std::string &path,
+                                                                         Listing listing)
+{
+    if (listing == Listing::Kept) {
+        const std::lock_guard lock(mutex_);
+        if (const auto kept = folders_.find(path); kept != folders_.end())
+            return kept->second;
+    }
+    // Listed without the lock held: another thread may list the same folder meanwhile, which
+    // costs time, never a wrong answer.
+    auto folder = std::make_shared<Folder>();
+    if (const auto names = FolderEntryNames(path)) {
+        folder->readable = true;
+        folder->byFoldedName.reserve(names->size());
+        for (const std::string &name : *names) {
+            const auto [slot, fresh] = folder->byFoldedName.emplace(FoldCase(name), name);
+            if (!fresh)
+                slot->second.reset();
+        }
+    }
+    const std::lock_guard lock(mutex_);
+    folders_[path] = folder;
+    return folder;
+}
+
+CaseLookup CaseLookupIndex::Find(const std::string &folder, const std::vector<std::string> &spellings,
+                                 Listing listing)
 {
     if (spellings.empty())
         return {};
@@ -37,8 +72,18 @@ CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::st
         if (parts.back().size() != parts.front().size())
             return {};
     }
+    const CaseLookup found = find(folder, parts, listing);
+    // What the folders held when they were listed may be out of date: nothing is refused on it.
+    if (found.outcome != CaseLookup::Outcome::Found && listing == Listing::Kept)
+        return find(folder, parts, Listing::Fresh);
+    return found;
+}
 
+CaseLookup CaseLookupIndex::find(const std::string &folder,
+                                 const std::vector<std::vector<std::string_view>> &parts, Listing listing)
+{
     std::string path = folder;
+    std::vector<std::string> wanted;
     for (std::size_t c = 0; c < parts.front().size(); ++c) {
         const std::string_view first = parts.front()[c];
         if (isFixedComponent(first)) {
@@ -46,23 +91,20 @@ CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::st
             path += first;
             continue;
         }
-        std::vector<std::string> wanted;
+        wanted.clear();
         for (const auto &spelling : parts)
             wanted.push_back(FoldCase(spelling[c]));
-        const auto names = FolderEntryNames(path);
-        if (!names)
+        const std::shared_ptr<const Folder> listed = folderAt(path, listing);
+        if (!listed->readable)
             return {};
         const std::string *match = nullptr;
-        for (const std::string &name : *names) {
-            const std::string folded = FoldCase(name);
-            bool matches = false;
-            for (const std::string &form : wanted)
-                matches = matches || folded == form;
-            if (!matches)
+        for (const std::string &form : wanted) {
+            const auto slot = listed->byFoldedName.find(form);
+            if (slot == listed->byFoldedName.end())
                 continue;
-            if (match)
+            if (!slot->second || (match && *match != *slot->second))
                 return {CaseLookup::Outcome::Ambiguous, {}};
-            match = &name;
+            match = &*slot->second;
         }
         if (!match)
             return {};
@@ -70,6 +112,12 @@ CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::st
         path += *match;
     }
     return {CaseLookup::Outcome::Found, path};
+}
+
+CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::string> &spellings)
+{
+    CaseLookupIndex index;
+    return index.Find(folder, spellings);
 }
 
 } // namespace morvane

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace morvane {
@@ -19,11 +22,42 @@ struct CaseLookup
     std::string path;
 };
 
-// Finds the file that a relative path names below folder, matching each component against its
+// Finds the files that relative paths name below a folder, matching each component against its
 // folder's entries without regard to letter case. spellings holds one or more ways of writing the
 // same relative path ('/' between components, every spelling with the same components); an entry
 // matches a component when it matches that component in any spelling. "", "." and ".." components
 // are kept as they are. Two matching entries for one component are never resolved by a guess.
+//
+// Each folder is listed once and its names kept in an index folded to one case, so that looking up
+// many names in one folder costs one listing, not one per name. An answer that finds nothing or two
+// names is given only after the folder has been listed again, and Find(..., Listing::Fresh) lists
+// every folder on the way again, for an answer that names an entry which has gone meanwhile: so
+// files that appear or vanish while a build runs are seen as the user would expect. Answers can be
+// given to several threads at once.
+class CaseLookupIndex
+{
+public:
+    enum class Listing { Kept, Fresh };
+
+    CaseLookupIndex();
+    ~CaseLookupIndex();
+    CaseLookupIndex(const CaseLookupIndex &) = delete;
+    CaseLookupIndex &operator=(const CaseLookupIndex &) = delete;
+
+    CaseLookup Find(const std::string &folder, const std::vector<std::string> &spellings,
+                    Listing listing = Listing::Kept);
+
+private:
+    struct Folder;
+    std::shared_ptr<const Folder> folderAt(const std::string &path, Listing listing);
+    CaseLookup find(const std::string &folder, const std::vector<std::vector<std::string_view>> &parts,
+                    Listing listing);
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::shared_ptr<const Folder>> folders_;
+};
+
+// One lookup with a listing of its own.
 CaseLookup FindIgnoringCase(const std::string &folder, const std::vector<std::string> &spellings);
 
 } // namespace morvane

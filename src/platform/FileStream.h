@@ -35,12 +35,13 @@ class FileStream
 public:
     // Throws Error("Cannot open file <path>") or, for CreateExclusive, "Cannot create file <path>".
     FileStream(const std::string &path, OpenMode mode);
-    ~FileStream();
+    virtual ~FileStream();
     FileStream(const FileStream &) = delete;
     FileStream &operator=(const FileStream &) = delete;
 
     // Up to n bytes; 0 at the end of the file or on an error (then ReadFailed() is true).
-    std::size_t Read(void *buffer, std::size_t n);
+    // Virtual so that tests can make part of a file unreadable, as a failing disk does.
+    virtual std::size_t Read(void *buffer, std::size_t n);
     bool ReadFailed() const { return readFailed_; }
     // Up to n bytes; 0 on an error.
     std::size_t Write(const void *buffer, std::size_t n);

@@ -2,6 +2,7 @@
 
 #include "platform/WholeFile.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +21,11 @@ public:
     OutputFolder(const OutputFolder &) = delete;
     OutputFolder &operator=(const OutputFolder &) = delete;
 
-    // The path shown to the user for components below the folder.
-    std::string Shown(const std::vector<std::string> &components) const;
+    // The path shown to the user for the first count components below the folder (all of them
+    // by default), with the system's separator.
+    std::string Shown(const std::vector<std::string> &components, std::size_t count = SIZE_MAX) const;
+    // Its length in bytes, without making it.
+    std::size_t ShownLength(const std::vector<std::string> &components) const;
 
     // Writes a file at components (folders created as needed) whole, as WriteWholeFile does:
     // produce passes the contents to the sink it is given. Without overwrite anything already at
@@ -32,11 +36,16 @@ public:
 
 private:
     struct Handles;
+    // The system's part of WriteFile.
+    void write(const std::vector<std::string> &components, const ContentProducer &produce,
+               const WholeFileOptions &options);
+
     std::string path_;
     std::unique_ptr<Handles> handles_;
 };
 
-// A file that extraction would have overwritten without being allowed to.
+// A file that extraction would have overwritten without being allowed to; what() is
+// "<path> exists and was kept".
 class ExistingFileKept : public Error
 {
 public:

@@ -5,11 +5,48 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 namespace morvane {
+namespace {
+
+// Folders kept open from one file to the next, counted from the output folder. Folders deeper
+// than this are opened for one file at a time, each closed once the next is open, so that a name
+// of any depth holds only a few handles.
+constexpr std::size_t kHeldFolders = 64;
+
+std::string reason(int error)
+{
+    return std::strerror(error);
+}
+
+// shown gives the folder's path for a message; it is made only when one is needed.
+int openSubfolder(int parent, const std::string &name, const std::function<std::string()> &shown)
+{
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(parent, name.c_str(), kFlags);
+    if (fd < 0 && errno == ENOENT) {
+        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+            throw Error("Cannot create folder " + shown() + ": " + reason(errno));
+        fd = ::openat(parent, name.c_str(), kFlags);
+    }
+    if (fd < 0) {
+        const int error = errno;
+        struct stat st
+        {
+        };
+        if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            throw Error("Cannot write below " + shown()
+                        + ": it is a symbolic link, which extraction does not follow");
+        throw Error("Cannot write below " + shown() + ": " + reason(error));
+    }
+    return fd;
+}
+
+} // namespace
 
 // The folder's own handle, and the handles of the folders below it that the last file was written
 // in: files come in archive order, which keeps the files of one folder together, so each folder
@@ -20,37 +57,6 @@ struct OutputFolder::Handles
     std::vector<std::string> openNames;
     std::vector<posix::Descriptor> open;
 };
-
-namespace {
-
-std::string reason(int error)
-{
-    return std::strerror(error);
-}
-
-int openSubfolder(int parent, const std::string &name, const std::string &shown)
-{
-    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::openat(parent, name.c_str(), kFlags);
-    if (fd < 0 && errno == ENOENT) {
-        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
-            throw Error("Cannot create folder " + shown + ": " + reason(errno));
-        fd = ::openat(parent, name.c_str(), kFlags);
-    }
-    if (fd < 0) {
-        const int error = errno;
-        struct stat st
-        {
-        };
-        if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-            throw Error("Cannot write below " + shown
-                        + ": it is a symbolic link, which extraction does not follow");
-        throw Error("Cannot write below " + shown + ": " + reason(error));
-    }
-    return fd;
-}
-
-} // namespace
 
 OutputFolder::OutputFolder(const std::string &path)
     : path_(path)
@@ -66,19 +72,8 @@ OutputFolder::OutputFolder(const std::string &path)
 
 OutputFolder::~OutputFolder() = default;
 
-std::string OutputFolder::Shown(const std::vector<std::string> &components) const
-{
-    std::string shown = path_;
-    for (const std::string &component : components) {
-        if (!shown.empty() && shown.back() != '/')
-            shown += '/';
-        shown += component;
-    }
-    return shown;
-}
-
-void OutputFolder::WriteFile(const std::vector<std::string> &components, bool overwrite,
-                             std::optional<std::int64_t> modified, const ContentProducer &produce)
+void OutputFolder::write(const std::vector<std::string> &components, const ContentProducer &produce,
+                         const WholeFileOptions &options)
 {
     const std::size_t depth = components.size() - 1;
     std::vector<std::string> &names = handles_->openNames;
@@ -88,25 +83,19 @@ void OutputFolder::WriteFile(const std::vector<std::string> &components, bool ov
         ++kept;
     names.resize(kept);
     open.resize(kept);
+    posix::Descriptor passing;
+    int parent = kept == 0 ? handles_->root.get() : open.back().get();
     for (std::size_t i = kept; i < depth; ++i) {
-        const int parent = i == 0 ? handles_->root.get() : open.back().get();
-        const std::vector<std::string> upTo(components.begin(), components.begin() + i + 1);
-        open.emplace_back(openSubfolder(parent, components[i], Shown(upTo)));
-        names.push_back(components[i]);
+        const int fd = openSubfolder(parent, components[i], [&] { return Shown(components, i + 1); });
+        if (i < kHeldFolders) {
+            open.emplace_back(fd);
+            names.push_back(components[i]);
+        } else {
+            passing.reset(fd);
+        }
+        parent = fd;
     }
-
-    const std::string shown = Shown(components);
-    WholeFileOptions options;
-    options.ifExists = overwrite ? IfTargetExists::Replace : IfTargetExists::Keep;
-    options.modified = modified;
-    try {
-        posix::WriteWholeFileAt(depth == 0 ? handles_->root.get() : open.back().get(), components.back(),
-                                shown, produce, options);
-    } catch (const WholeFileError &error) {
-        if (error.cause() == WholeFileError::Cause::TargetExists)
-            throw ExistingFileKept(shown + " exists and was kept (give --overwrite to replace it)");
-        throw;
-    }
+    posix::WriteWholeFileAt(parent, components.back(), Shown(components), produce, options);
 }
 
 } // namespace morvane

@@ -1,6 +1,6 @@
 #include "platform/OutputFolder.h"
 
-#include "DosTime_win32.h"
+#include "WholeFileAt_win32.h"
 #include "WideText_win32.h"
 #include "Win32Handle_win32.h"
 #include "platform/Errors.h"
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace morvane {
@@ -19,6 +20,27 @@ std::wstring joined(const std::wstring &folder, const std::string &name)
     return folder + L'\\' + WideFromUtf8(name);
 }
 
+// The folder's whole path in the form that lifts the 260-character limit of paths ("\\?\C:\...",
+// "\\?\UNC\server\share\..."), so that every name the file system holds can be written below it.
+std::wstring longPathOf(const std::wstring &path)
+{
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return path;
+    full.resize(length);
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    if (full.rfind(L"\\\\?\\", 0) == 0)
+        return full;
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 // Opens a folder itself, never what a link or junction points to, and keeps it from being
 // renamed or removed while it is held, so that the path below it stays inside the output folder.
 HANDLE openFolder(const std::wstring &path)
@@ -27,16 +49,16 @@ HANDLE openFolder(const std::wstring &path)
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
-void checkIsPlainFolder(HANDLE folder, const std::string &shown)
+void checkIsPlainFolder(HANDLE folder, const std::function<std::string()> &shown)
 {
     FILE_BASIC_INFO info {};
     if (!::GetFileInformationByHandleEx(folder, FileBasicInfo, &info, sizeof info))
-        throw Error("Cannot write below " + shown + ": " + SystemErrorText(::GetLastError()));
+        throw Error("Cannot write below " + shown() + ": " + SystemErrorText(::GetLastError()));
     if (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        throw Error("Cannot write below " + shown
+        throw Error("Cannot write below " + shown()
                     + ": it is a symbolic link or junction, which extraction does not follow");
     if (!(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        throw Error("Cannot write below " + shown + ": it is not a folder");
+        throw Error("Cannot write below " + shown() + ": it is not a folder");
 }
 
 } // namespace
@@ -44,10 +66,12 @@ void checkIsPlainFolder(HANDLE folder, const std::string &shown)
 // Windows resolves the path anew for each file, each folder on the way held while it is written.
 struct OutputFolder::Handles
 {
+    std::wstring root;
 };
 
 OutputFolder::OutputFolder(const std::string &path)
     : path_(path)
+    , handles_(std::make_unique<Handles>())
 {
     std::error_code error;
     const std::wstring wide = WideFromUtf8(path);
@@ -58,49 +82,29 @@ OutputFolder::OutputFolder(const std::string &path)
                     + (error ? error.message()
                              : SystemErrorText(attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError()
                                                                                      : ERROR_DIRECTORY)));
+    handles_->root = longPathOf(wide);
 }
 
 OutputFolder::~OutputFolder() = default;
 
-std::string OutputFolder::Shown(const std::vector<std::string> &components) const
+void OutputFolder::write(const std::vector<std::string> &components, const ContentProducer &produce,
+                         const WholeFileOptions &options)
 {
-    std::string shown = path_;
-    for (const std::string &component : components) {
-        if (!shown.empty() && shown.back() != '/' && shown.back() != '\\')
-            shown += '\\';
-        shown += component;
-    }
-    return shown;
-}
-
-void OutputFolder::WriteFile(const std::vector<std::string> &components, bool overwrite,
-                             std::optional<std::int64_t> modified, const ContentProducer &produce)
-{
-    const std::string shown = Shown(components);
-    std::wstring folder = WideFromUtf8(path_);
+    std::wstring folder = handles_->root;
     // Each folder on the way is held open, so that it cannot be swapped for a link meanwhile.
     std::vector<std::unique_ptr<Win32Handle>> held;
     for (std::size_t i = 0; i + 1 < components.size(); ++i) {
-        const std::string shownFolder = Shown({components.begin(), components.begin() + i + 1});
+        const auto shownFolder = [&] { return Shown(components, i + 1); };
         folder = joined(folder, components[i]);
         if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            throw Error("Cannot create folder " + shownFolder + ": " + SystemErrorText(::GetLastError()));
+            throw Error("Cannot create folder " + shownFolder() + ": " + SystemErrorText(::GetLastError()));
         auto handle = std::make_unique<Win32Handle>(openFolder(folder));
         if (!handle->valid())
-            throw Error("Cannot write below " + shownFolder + ": " + SystemErrorText(::GetLastError()));
+            throw Error("Cannot write below " + shownFolder() + ": " + SystemErrorText(::GetLastError()));
         checkIsPlainFolder(handle->get(), shownFolder);
         held.push_back(std::move(handle));
     }
-    WholeFileOptions options;
-    options.ifExists = overwrite ? IfTargetExists::Replace : IfTargetExists::Keep;
-    options.modified = modified;
-    try {
-        WriteWholeFile(Utf8FromWide(joined(folder, components.back())), produce, options);
-    } catch (const WholeFileError &error) {
-        if (error.cause() == WholeFileError::Cause::TargetExists)
-            throw ExistingFileKept(shown + " exists and was kept (give --overwrite to replace it)");
-        throw;
-    }
+    WriteWholeFileAt(joined(folder, components.back()), Shown(components), produce, options);
 }
 
 } // namespace morvane

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace morvane {
@@ -45,6 +46,10 @@ std::string NormalAbsolutePath(const std::string &path, std::error_code &error);
 
 // The current folder, or empty with error set.
 std::string CurrentFolder(std::error_code &error);
+
+// A file name as this system compares names: two names with the same key name one file. Windows
+// finds names without regard to letter case; POSIX systems tell every byte apart.
+std::string FileSystemNameKey(std::string_view name);
 
 // Whether anything (a file, a folder, even a dangling symbolic link) exists at path.
 bool PathEntryExists(const std::string &path);

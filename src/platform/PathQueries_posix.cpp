@@ -79,4 +79,9 @@ bool PathEntryExists(const std::string &path)
     return ::lstat(path.c_str(), &status) == 0;
 }
 
+std::string FileSystemNameKey(std::string_view name)
+{
+    return std::string(name);
+}
+
 } // namespace morvane

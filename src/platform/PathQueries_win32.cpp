@@ -2,6 +2,7 @@
 
 #include "WideText_win32.h"
 #include "Win32Handle_win32.h"
+#include "text/CaseFolding.h"
 
 #include <windows.h>
 
@@ -117,6 +118,11 @@ std::string CurrentFolder(std::error_code &error)
 bool PathEntryExists(const std::string &path)
 {
     return ::GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string FileSystemNameKey(std::string_view name)
+{
+    return FoldCase(name);
 }
 
 } // namespace morvane

@@ -1,3 +1,4 @@
+#include "TemporaryName.h"
 #include "WholeFileAt_posix.h"
 #include "platform/WholeFile.h"
 
@@ -5,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,19 +30,6 @@ WholeFileError failure(const std::string &shown, int error)
 WholeFileError exists(const std::string &shown)
 {
     return failure(Cause::TargetExists, shown, "something already exists at that name");
-}
-
-// Its length does not depend on the target's, so every name that fits the file system can be
-// written; it is only ever created exclusively, so guessing it gains another user nothing.
-std::string temporaryName()
-{
-    static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 generator {std::random_device {}()};
-    std::string name = ".morvane-";
-    std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
-    for (int i = 0; i < 10; ++i)
-        name += kLetters[pick(generator)];
-    return name;
 }
 
 void writeAll(int fd, const char *data, std::size_t n, const std::string &shown)
@@ -123,7 +110,7 @@ void nameUnnamed(int fd, int folder, const std::string &name, const std::string 
     if (options.ifExists == IfTargetExists::Keep)
         throw exists(shown);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary = temporaryName();
+        const std::string temporary = TemporaryName();
         if (linkUnnamed(fd, folder, temporary) != 0) {
             if (errno == EEXIST)
                 continue;
@@ -169,7 +156,7 @@ void writeNamed(int folder, const std::string &name, const std::string &shown, c
     Descriptor file;
     std::string temporary;
     for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-        temporary = temporaryName();
+        temporary = TemporaryName();
         file.reset(
             ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!file.valid() && errno != EEXIST)

@@ -1,13 +1,14 @@
 #include "platform/WholeFile.h"
 
 #include "DosTime_win32.h"
+#include "TemporaryName.h"
+#include "WholeFileAt_win32.h"
 #include "WideText_win32.h"
 #include "Win32Handle_win32.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <random>
 
 namespace morvane {
 namespace {
@@ -40,22 +41,28 @@ WholeFileError replaceFailure(const std::string &shown, const std::wstring &targ
     return WholeFileError(cause, cannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
 }
 
-// A new name in the target's folder, created exclusively, so guessing it gains nobody anything.
+// A new name in the target's folder (its part up to the last separator or drive colon).
 std::wstring temporaryBeside(const std::wstring &target)
 {
-    static std::mt19937_64 generator {std::random_device {}()};
-    return target + L"." + std::to_wstring(generator() % 1'000'000'000'000ull) + L".tmp";
+    const std::size_t folderEnd = target.find_last_of(L"\\/:");
+    const std::wstring folder = folderEnd == std::wstring::npos ? L"" : target.substr(0, folderEnd + 1);
+    return folder + WideFromUtf8(TemporaryName());
 }
 
 } // namespace
 
-// The contents go to a new file beside the target, never followed, which takes the target's
-// name in one step once complete.
 void WriteWholeFile(const std::string &path, const ContentProducer &produce, const WholeFileOptions &options)
 {
     if (path.empty() || path.back() == '\\' || path.back() == '/')
         throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": it names a folder");
-    const std::wstring target = WideFromUtf8(path);
+    WriteWholeFileAt(WideFromUtf8(path), path, produce, options);
+}
+
+// The contents go to a new file beside the target, never followed, which takes the target's
+// name in one step once complete.
+void WriteWholeFileAt(const std::wstring &target, const std::string &path, const ContentProducer &produce,
+                      const WholeFileOptions &options)
+{
     std::wstring temporary;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {

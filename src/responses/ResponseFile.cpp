@@ -5,6 +5,7 @@
 #include "platform/PathQueries.h"
 #include "text/Cp1252.h"
 #include "text/PathRules.h"
+#include "text/Utf8.h"
 
 namespace morvane {
 
@@ -32,7 +33,11 @@ std::vector<std::string> LoadResponseFile(const std::string &path)
     return SplitResponseText(ReadWholeFile(path, OpenMode::ReadShared));
 }
 
-std::vector<std::string> SourceSpellings(std::string_view line)
+namespace {
+
+// The paths to try, in order, before the search without regard to case: the line's bytes and,
+// when it differs, its Windows-1252 reading in UTF-8; both with the host's separators.
+std::vector<std::string> sourceSpellings(std::string_view line)
 {
     std::vector<std::string> spellings {NativeRelativePath(line)};
     if (std::string decoded = NativeRelativePath(Cp1252ToUtf8(line)); decoded != spellings.front())
@@ -40,19 +45,37 @@ std::vector<std::string> SourceSpellings(std::string_view line)
     return spellings;
 }
 
-std::optional<std::string> FindSourceFile(const std::string &folder, std::string_view line)
+std::string inFolder(const std::string &folder, const std::string &relative)
 {
-    const std::vector<std::string> spellings = SourceSpellings(line);
-    const std::string separator(1, PathSeparator(kNativePathStyle));
-    for (const std::string &spelling : spellings) {
-        const std::string path = folder + separator + spelling;
-        if (PathEntryExists(path))
+    return folder + PathSeparator(kNativePathStyle) + relative;
+}
+
+} // namespace
+
+std::optional<std::string> LocateSource(const std::string &folder, std::string_view line,
+                                        CaseLookupIndex &index, const SourceProbe &probe)
+{
+    const auto accepts = [&](const std::string &path) { return probe ? probe(path) : PathEntryExists(path); };
+    const std::vector<std::string> spellings = sourceSpellings(line);
+    for (const std::string &spelling : spellings)
+        if (std::string path = inFolder(folder, spelling); accepts(path))
             return path;
-    }
-    const CaseLookup found = FindIgnoringCase(folder, spellings);
+    CaseLookup found = index.Find(folder, spellings);
+    if (found.outcome == CaseLookup::Outcome::Found && accepts(found.path))
+        return found.path;
     if (found.outcome != CaseLookup::Outcome::Found)
         return std::nullopt;
-    return found.path;
+    // Gone since its folder was listed: perhaps there under another case now.
+    found = index.Find(folder, spellings, CaseLookupIndex::Listing::Fresh);
+    if (found.outcome == CaseLookup::Outcome::Found && accepts(found.path))
+        return found.path;
+    return std::nullopt;
+}
+
+std::string MissingSourcePath(const std::string &folder, std::string_view line)
+{
+    const std::vector<std::string> spellings = sourceSpellings(line);
+    return inFolder(folder, IsValidUtf8(spellings.front()) ? spellings.front() : spellings.back());
 }
 
 } // namespace morvane

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/CaseLookup.h"
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,15 +19,20 @@ std::vector<std::string> SplitResponseText(std::string_view text);
 // Throws Error("Cannot open file <path>") when it cannot be opened.
 std::vector<std::string> LoadResponseFile(const std::string &path);
 
+// Tells whether a candidate is the line's file: by default, whether anything at all is there.
+using SourceProbe = std::function<bool(const std::string &path)>;
+
 // Where the file a response line names lies below folder (the response file's folder), as the
 // build looks for it: the line's own bytes first (lists written by other tools), then the line
 // read as Windows-1252 and written in UTF-8, then either of them matched component by component
-// without regard to letter case. nullopt when no file matches, or when a component matches two
-// entries of its folder (never a guess). Each try stops at the first path where something exists.
-std::optional<std::string> FindSourceFile(const std::string &folder, std::string_view line);
+// without regard to letter case (through index, one per build). Each candidate in turn is put to
+// probe, and the first it accepts is the answer. nullopt when none is, or when a component matches
+// two entries of its folder (never a guess).
+std::optional<std::string> LocateSource(const std::string &folder, std::string_view line,
+                                        CaseLookupIndex &index, const SourceProbe &probe = {});
 
-// The paths to try, in order, before the search without regard to case: the line's bytes and,
-// when it differs, its Windows-1252 reading in UTF-8; both with the host's separators.
-std::vector<std::string> SourceSpellings(std::string_view line);
+// The path that a message names for a line whose file is not found: the line as its own bytes,
+// or, when those are not UTF-8, as read in Windows-1252, so that every message is UTF-8.
+std::string MissingSourcePath(const std::string &folder, std::string_view line);
 
 } // namespace morvane

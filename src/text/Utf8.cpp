@@ -61,6 +61,18 @@ std::size_t DecodeUtf8(std::string_view bytes, char32_t &code)
     return length;
 }
 
+bool IsValidUtf8(std::string_view bytes)
+{
+    char32_t code = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = DecodeUtf8(bytes.substr(at), code);
+        if (length == 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
 void AppendUtf8(std::string &bytes, char32_t code)
 {
     const auto put = [&](std::uint32_t value) { bytes.push_back(static_cast<char>(value)); };

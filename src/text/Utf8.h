@@ -10,6 +10,9 @@ namespace morvane {
 // nothing above U+10FFFF). Returns its length, or 0 when the bytes there are not well-formed.
 std::size_t DecodeUtf8(std::string_view bytes, char32_t &code);
 
+// Whether the whole text is well-formed UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+
 // Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string &bytes, char32_t code);
 

@@ -1,12 +1,12 @@
 #include "archive/ArchiveReader.h"
 #include "CaseName.h"
 #include "archive/ArchiveCommands.h"
+#include "archive/PodTimestamp.h"
 #include "platform/Errors.h"
 #include "text/PrintableText.h"
 
 #include "CraftedArchive.h"
 #include "TestFiles.h"
-#include "platform/TerminalEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +102,8 @@ TEST(ArchiveReader, GivesBackWhatTheBuildStored)
     EXPECT_EQ(entries[2].Name, "deep\\x y.txt");
 }
 
-TEST(ArchiveReader, ADataReadCutShortNamesTheArchiveAndTheEntry)
+// The message names neither the archive nor the entry: whoever reads the entry names both once.
+TEST(ArchiveReader, ADataReadCutShortIsAReadError)
 {
 #ifdef _WIN32
     GTEST_SKIP() << "the reader admits no writer on Windows, so the archive cannot shrink under it";
@@ -116,7 +117,7 @@ TEST(ArchiveReader, ADataReadCutShortNamesTheArchiveAndTheEntry)
         dataOf(reader, reader.Entries()[1]);
         FAIL() << "no error";
     } catch (const Error &error) {
-        EXPECT_EQ(std::string(error.what()), path + ": entry 2 (SUB\\B.BIN): Stream read error");
+        EXPECT_STREQ(error.what(), "Stream read error");
     }
 }
 
@@ -369,16 +370,24 @@ TEST(ArchiveReader, ALongNameIsShortenedInMessagesButKeptWholeInItsEntry)
     EXPECT_EQ(reader.EntryLabel(reader.Entries()[0]), "entry 1 (" + std::string(100, 'L') + "... 300 bytes)");
 }
 
-TEST(ArchiveReader, ControlCharactersInANameAreShownAsQuestionMarksInItsLabel)
+// Messages carry a name's real characters, decoded from Windows-1252; what prints them makes the
+// control characters visible.
+TEST(ArchiveReader, ALabelHoldsTheDecodedNameThatPrintingMakesSafe)
 {
     TempDir dir;
     WriteFile(dir / "x.POD",
               CraftArchive({{"a\x1B[2J\x9B"
-                             "b\x81",
+                             "b\x81\xE9",
                              "data"}}));
     const ArchiveReader reader(dir / "x.POD");
-    EXPECT_EQ(reader.EntryLabel(reader.Entries().at(0)),
-              "entry 1 (a?[2J" + PrintableCp1252("\x9B", UserTerminalEncoding()) + "b?)");
+    const std::string label = reader.EntryLabel(reader.Entries().at(0));
+    EXPECT_EQ(label,
+              "entry 1 (a\x1B[2J\xE2\x80\xBA"
+              "b\xC2\x81\xC3\xA9)");
+    EXPECT_EQ(PrintableFileName(label, TerminalEncoding::Utf8),
+              "entry 1 (a?[2J\xE2\x80\xBA"
+              "b?\xC3\xA9)");
+    EXPECT_EQ(PrintableFileName(label, TerminalEncoding::Ascii), "entry 1 (a?[2J?b??)");
 }
 
 std::uint32_t stored(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,

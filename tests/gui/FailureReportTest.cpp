@@ -1,5 +1,6 @@
 #include "gui/FailureReport.h"
 #include "CaseName.h"
+#include "archive/NumberConversion.h"
 #include "platform/Errors.h"
 
 #include "ScriptedInteraction.h"
@@ -53,7 +54,7 @@ class FailureMessageText : public testing::TestWithParam<MessageCase>
 {
 };
 
-TEST_P(FailureMessageText, ReadsUtf8OrWindows1252AndShowsControlsAsQuestionMarks)
+TEST_P(FailureMessageText, ShowsUtf8WithControlsAndStrayBytesAsQuestionMarks)
 {
     EXPECT_EQ(FailureMessage(Error(GetParam().what)), GetParam().shown);
 }
@@ -62,13 +63,23 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, FailureMessageText,
     testing::Values(MessageCase {"Utf8", "Cannot open file /tmp/caf\xC3\xA9.txt",
                                  QStringLiteral("Cannot open file /tmp/café.txt")},
-                    MessageCase {"Windows1252", "'caf\xE9' is not a valid integer value",
-                                 QStringLiteral("'café' is not a valid integer value")},
+                    // A file name whose bytes are not UTF-8: shown, never guessed at.
+                    MessageCase {"NotUtf8", "Cannot open file /tmp/caf\xE9.txt",
+                                 QStringLiteral("Cannot open file /tmp/caf?.txt")},
                     MessageCase {"ControlsInAName", "Cannot open file /tmp/bad\x1B[2J\x07\r\nx\xC2\x9B.bin",
-                                 QStringLiteral("Cannot open file /tmp/bad?[2J???x?.bin")},
-                    MessageCase {"ControlsInAWindows1252Text", "'\x1B\xE9\x81' is not a valid integer value",
-                                 QStringLiteral("'?é?' is not a valid integer value")}),
+                                 QStringLiteral("Cannot open file /tmp/bad?[2J???x?.bin")}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A header text is Windows-1252; the failure that quotes it carries its real characters.
+TEST(FailureMessage, QuotesAWindows1252BoxTextWithItsCharacters)
+{
+    try {
+        StrToInt("caf\xE9\x1B");
+        FAIL() << "converted";
+    } catch (const Error &failure) {
+        EXPECT_EQ(FailureMessage(failure), QStringLiteral("'café?' is not a valid integer value"));
+    }
+}
 
 TEST(RunCommand, EveryFailureEndsInTheReport)
 {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace morvane::cli {
+namespace morvane {
 
 // Where a stored name may be written below an extraction folder: its folder names and file name
 // (decoded from Windows-1252 to UTF-8, so a stored "pi\xE8ce.txt" is written as "pièce.txt"), or,
@@ -25,4 +25,4 @@ struct ExtractionPath
 // or space (dropped), or a device name such as CON or LPT1, with or without an extension.
 ExtractionPath ExtractionPathFor(std::string_view storedName, PathStyle style = kNativePathStyle);
 
-} // namespace morvane::cli
+} // namespace morvane

@@ -1,9 +1,9 @@
-#include "cli/ExtractionPath.h"
+#include "archive/ExtractionPath.h"
 #include "CaseName.h"
 
 #include <gtest/gtest.h>
 
-namespace morvane::cli {
+namespace morvane {
 namespace {
 
 using test::PrintTo;
@@ -62,4 +62,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
-} // namespace morvane::cli
+} // namespace morvane

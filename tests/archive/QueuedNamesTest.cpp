@@ -1,11 +1,11 @@
-#include "cli/ExtractionWriters.h"
+#include "archive/ExtractionWriters.h"
 
 #include "CaseName.h"
 #include "text/PathRules.h"
 
 #include <gtest/gtest.h>
 
-namespace morvane::cli {
+namespace morvane {
 namespace {
 
 using test::PrintTo;
@@ -33,9 +33,9 @@ TEST_P(QueuedNamesMeeting, TellsWhenAFileCouldMeetAnEarlierOne)
     for (const Path &path : c.queued)
         names.Add(path);
     const bool expected = c.caseCounts || kNativePathStyle == PathStyle::Posix ? c.meets : true;
-    EXPECT_EQ(names.Meets(c.next), expected);
+    EXPECT_EQ(names.MustWait(c.next), expected);
     names.Clear();
-    EXPECT_FALSE(names.Meets(c.next)) << "nothing is queued after Clear";
+    EXPECT_FALSE(names.MustWait(c.next)) << "nothing is queued after Clear";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -56,4 +56,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
-} // namespace morvane::cli
+} // namespace morvane

@@ -1,11 +1,11 @@
-#include "cli/ExtractionPath.h"
+#include "archive/ExtractionPath.h"
 
 #include "text/Cp1252.h"
 
 #include <algorithm>
 #include <array>
 
-namespace morvane::cli {
+namespace morvane {
 namespace {
 
 bool isSeparator(char c)
@@ -95,4 +95,4 @@ ExtractionPath ExtractionPathFor(std::string_view name, PathStyle style)
     }
 }
 
-} // namespace morvane::cli
+} // namespace morvane

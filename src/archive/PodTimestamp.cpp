@@ -1,0 +1,69 @@
+#include "archive/PodTimestamp.h"
+
+#include "platform/DosTime.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace morvane {
+
+std::uint32_t StoredTimestampOfFileTime(std::time_t fileTime)
+{
+    return StoredTimestamp(DosDateTimeOf(fileTime));
+}
+
+std::optional<StoredTime> DecodeTimestamp(std::uint32_t stored)
+{
+    if (stored == kStoredTimeUnknown)
+        return std::nullopt;
+    const std::uint32_t dos = stored - kTimestampBias;
+    const std::uint32_t date = dos >> 16;
+    const std::uint32_t time = dos & 0xFFFF;
+    StoredTime t;
+    t.Year = 1980 + static_cast<int>(date >> 9);
+    t.Month = static_cast<int>((date >> 5) & 15);
+    t.Day = static_cast<int>(date & 31);
+    t.Hour = static_cast<int>(time >> 11);
+    t.Minute = static_cast<int>((time >> 5) & 63);
+    t.Second = static_cast<int>(time & 31) * 2;
+    const std::chrono::year_month_day day {std::chrono::year(t.Year),
+                                           std::chrono::month(static_cast<unsigned>(t.Month)),
+                                           std::chrono::day(static_cast<unsigned>(t.Day))};
+    if (!day.ok() || t.Hour > 23 || t.Minute > 59 || t.Second > 59)
+        return std::nullopt;
+    return t;
+}
+
+std::string FormatTimestamp(std::uint32_t stored)
+{
+    char text[32];
+    if (stored == kStoredTimeUnknown)
+        return "unknown";
+    if (const auto t = DecodeTimestamp(stored)) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->Year, t->Month, t->Day, t->Hour,
+                      t->Minute, t->Second);
+        return text;
+    }
+    std::snprintf(text, sizeof text, "invalid (0x%08X)", static_cast<unsigned>(stored));
+    return text;
+}
+
+std::optional<std::int64_t> FileTimeOfTimestamp(std::uint32_t stored)
+{
+    const auto time = DecodeTimestamp(stored);
+    if (!time)
+        return std::nullopt;
+    std::tm local {};
+    local.tm_year = time->Year - 1900;
+    local.tm_mon = time->Month - 1;
+    local.tm_mday = time->Day;
+    local.tm_hour = time->Hour;
+    local.tm_min = time->Minute;
+    local.tm_sec = time->Second;
+    const auto fileTime = FileTimeOfLocalTime(local);
+    if (!fileTime)
+        return std::nullopt;
+    return static_cast<std::int64_t>(*fileTime);
+}
+
+} // namespace morvane
