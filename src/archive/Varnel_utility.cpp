@@ -15,19 +15,6 @@
 namespace morvane {
 namespace {
 
-// The source at path, or nullptr when nothing at all is there. A file that exists but cannot be
-// opened (held by another program, not a regular file) is refused under its own path.
-std::unique_ptr<FileStream> openIfPresent(const std::string &path)
-{
-    try {
-        return std::make_unique<FileStream>(path, OpenMode::ReadExclusive);
-    } catch (const Error &) {
-        if (PathEntryExists(path))
-            throw;
-        return nullptr;
-    }
-}
-
 // Opens the file a response line names, looked for as LocateSource() looks for it, or at located
 // when the build has found it already (and it is still there). sourcePath is set to the path
 // tried, so that later messages name the file really read.
@@ -38,12 +25,12 @@ std::unique_ptr<FileStream> openSource(const std::string &folder, const std::str
     std::unique_ptr<FileStream> opened;
     if (located) {
         sourcePath = *located;
-        if ((opened = openIfPresent(*located)))
+        if ((opened = FileStream::OpenIfPresent(*located, OpenMode::ReadExclusive)))
             return opened;
     }
     const auto found = LocateSource(folder, line, index, [&](const std::string &path) {
         sourcePath = path;
-        opened = openIfPresent(path);
+        opened = FileStream::OpenIfPresent(path, OpenMode::ReadExclusive);
         return opened != nullptr;
     });
     if (!found) {

@@ -29,11 +29,11 @@ struct CaseLookup
 // are kept as they are. Two matching entries for one component are never resolved by a guess.
 //
 // Each folder is listed once and its names kept in an index folded to one case, so that looking up
-// many names in one folder costs one listing, not one per name. An answer that finds nothing or two
-// names is given only after the folder has been listed again, and Find(..., Listing::Fresh) lists
-// every folder on the way again, for an answer that names an entry which has gone meanwhile: so
-// files that appear or vanish while a build runs are seen as the user would expect. Answers can be
-// given to several threads at once.
+// many names in one folder costs one listing, not one per name: a folder is taken as it was when
+// first needed. Only an answer that finds nothing or two names is given after listing the folder
+// again, and Find(..., Listing::Fresh) lists every folder on the way again, for an answer that
+// named an entry which has gone meanwhile. So files that appear or vanish while a build runs are
+// seen as the user would expect. Answers can be given to several threads at once.
 class CaseLookupIndex
 {
 public:

@@ -4,6 +4,34 @@
 
 namespace morvane {
 
+FileStream::FileStream(const std::string &path)
+    : path_(path)
+{
+}
+
+FileStream::FileStream(const std::string &path, OpenMode mode)
+    : path_(path)
+{
+    if (open(mode) != Opening::Opened)
+        throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
+                                                      : cannotOpenFileMessage(path));
+}
+
+std::unique_ptr<FileStream> FileStream::OpenIfPresent(const std::string &path, OpenMode mode)
+{
+    std::unique_ptr<FileStream> stream(new FileStream(path));
+    switch (stream->open(mode)) {
+    case Opening::Opened:
+        return stream;
+    case Opening::Absent:
+        return nullptr;
+    case Opening::Refused:
+        break;
+    }
+    throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
+                                                  : cannotOpenFileMessage(path));
+}
+
 // Full reads and writes, and reading a whole file, are the same on every system, built on each
 // system's Read and Write.
 void FileStream::ReadBuffer(void *buffer, std::size_t n)

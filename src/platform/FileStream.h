@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,9 @@ class FileStream
 public:
     // Throws Error("Cannot open file <path>") or, for CreateExclusive, "Cannot create file <path>".
     FileStream(const std::string &path, OpenMode mode);
+    // The same, except that nothing to open at path (no entry, or a link to nothing) gives
+    // nullptr, not a failure: looking for a file in several places costs no exception per place.
+    static std::unique_ptr<FileStream> OpenIfPresent(const std::string &path, OpenMode mode);
     virtual ~FileStream();
     FileStream(const FileStream &) = delete;
     FileStream &operator=(const FileStream &) = delete;
@@ -63,6 +67,12 @@ public:
     const std::string &Path() const { return path_; }
 
 private:
+    enum class Opening { Opened, Absent, Refused };
+
+    explicit FileStream(const std::string &path);
+    // Opens path_ in the system's way.
+    Opening open(OpenMode mode);
+
     std::string path_;
     std::intptr_t handle_ = -1;
     FileStatus opened_;

@@ -85,19 +85,19 @@ bool setUp(int fd, OpenMode mode, FileStatus &status)
 
 } // namespace
 
-FileStream::FileStream(const std::string &path, OpenMode mode)
-    : path_(path)
+FileStream::Opening FileStream::open(OpenMode mode)
 {
     if (mode == OpenMode::CreateExclusive || mode == OpenMode::UpdateShared)
         reportFileSizeLimitAsWriteError();
-    const int fd = ::open(path.c_str(), openFlags(mode), 0666);
-    if (fd < 0 || !setUp(fd, mode, opened_)) {
-        if (fd >= 0)
-            ::close(fd);
-        throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
-                                                      : cannotOpenFileMessage(path));
+    const int fd = ::open(path_.c_str(), openFlags(mode), 0666);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? Opening::Absent : Opening::Refused;
+    if (!setUp(fd, mode, opened_)) {
+        ::close(fd);
+        return Opening::Refused;
     }
     handle_ = fd;
+    return Opening::Opened;
 }
 
 FileStream::~FileStream()

@@ -76,20 +76,23 @@ bool setUp(HANDLE file, OpenMode mode, FileStatus &status)
 
 } // namespace
 
-FileStream::FileStream(const std::string &path, OpenMode mode)
-    : path_(path)
+FileStream::Opening FileStream::open(OpenMode mode)
 {
     const Access access = accessFor(mode);
     // Folders cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so they are refused here.
-    const HANDLE file = ::CreateFileW(WideFromUtf8(path).c_str(), access.desired, access.share, nullptr,
+    const HANDLE file = ::CreateFileW(WideFromUtf8(path_).c_str(), access.desired, access.share, nullptr,
                                       access.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE || !setUp(file, mode, opened_)) {
-        if (file != INVALID_HANDLE_VALUE)
-            ::CloseHandle(file);
-        throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
-                                                      : cannotOpenFileMessage(path));
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Opening::Absent
+                                                                              : Opening::Refused;
+    }
+    if (!setUp(file, mode, opened_)) {
+        ::CloseHandle(file);
+        return Opening::Refused;
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
+    return Opening::Opened;
 }
 
 FileStream::~FileStream()

@@ -478,6 +478,39 @@ TEST_F(BuildFixture, AnArchiveThatCouldNotBeOpenedFailsNamingIt)
     }
 }
 
+// Records what a build tells an observer that wants the total, in order.
+class PlanningObserver : public BuildObserver
+{
+public:
+    bool WantsTotal() const override { return true; }
+    void Planned(std::size_t count, std::uint64_t totalBytes) override
+    {
+        events.push_back("planned " + std::to_string(count) + " " + std::to_string(totalBytes));
+    }
+    void SourceStarted(std::size_t index, std::size_t, const std::string &, std::uint64_t size) override
+    {
+        events.push_back("source " + std::to_string(index) + " " + std::to_string(size));
+    }
+
+    std::vector<std::string> events;
+};
+
+// The sources are found once, before the first is copied, and their total told first; the count
+// stops at a line whose file is not found, where the build stops.
+TEST_F(BuildFixture, AnObserverThatWantsTheTotalIsToldItFirst)
+{
+    writeSources({{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}});
+    PlanningObserver planned;
+    EXPECT_EQ(build(&planned), "");
+    EXPECT_EQ(planned.events, (std::vector<std::string> {"planned 2 15", "source 0 5", "source 1 10"}));
+    EXPECT_EQ(ReadFile(archive()), expectedArchive({{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}}));
+
+    writeSources({{"A.BIN", "12345"}}, "MISSING.BIN\r\nA.BIN\r\n");
+    PlanningObserver stopped;
+    EXPECT_EQ(build(&stopped), "Cannot open file " + dir / "MISSING.BIN");
+    EXPECT_EQ(stopped.events, (std::vector<std::string> {"planned 3 5", "source 0 5"}));
+}
+
 // Shrinks the given source right after the build has opened it and taken its size.
 class ShrinkingObserver : public BuildObserver
 {

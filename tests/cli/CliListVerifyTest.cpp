@@ -229,6 +229,25 @@ TEST(CliHeader, PrintsTheTextsInTheLocaleWithControlsShown)
     EXPECT_EQ(test::Lines(Cli({"header", dir / "x.POD"}).out).at(3), "author: ?t??");
 }
 
+// A header text quoted in a message is decoded from Windows-1252 where the message is made, and
+// shown in the locale's encoding like any other.
+TEST(CliHeader, QuotesABadNumberWithItsCharacters)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the output's encoding is the console's code page, not the locale";
+#endif
+    TempDir dir;
+    WriteFile(dir / "x.POD", CraftArchive({}));
+    {
+        ScopedLocale locale("C.UTF-8");
+        EXPECT_EQ(Cli({"header", dir / "x.POD", "--version", "\xC3\xA9"}).err,
+                  "morvane-cli: '\xC3\xA9' is not a valid integer value\n");
+    }
+    ScopedLocale locale("C");
+    EXPECT_EQ(Cli({"header", dir / "x.POD", "--version", "\xC3\xA9"}).err,
+              "morvane-cli: '?' is not a valid integer value\n");
+}
+
 struct QuotedCase
 {
     std::string name;

@@ -3,8 +3,11 @@
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
+#include "text/PathRules.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace morvane {
 namespace {
@@ -62,6 +65,106 @@ TEST(ResponseFile, AMissingFileCannotBeOpened)
         EXPECT_EQ(std::string(error.what()), "Cannot open file " + path);
     }
 }
+
+class LocateSourceOnDisk : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+#ifdef _WIN32
+        GTEST_SKIP() << "names differing only by case: Windows finds names without regard to case itself";
+#endif
+    }
+
+    std::optional<std::string> locate(std::string_view line, const SourceProbe &probe = {})
+    {
+        return LocateSource(folder, line, index, probe);
+    }
+
+    test::TempDir dir;
+    const std::string folder = dir.path().string();
+    CaseLookupIndex index;
+};
+
+// Every candidate in turn: the line's bytes, its Windows-1252 reading, then the name found
+// without regard to case.
+TEST_F(LocateSourceOnDisk, PutsEachCandidateToTheProbeInOrder)
+{
+    test::WriteFile(dir
+                        / "PI\xC3\x88"
+                          "CE.txt",
+                    "");
+    std::vector<std::string> probed;
+    const auto found = locate("pi\xE8"
+                              "ce.txt",
+                              [&](const std::string &path) {
+                                  probed.push_back(path);
+                                  return probed.size() == 3;
+                              });
+    EXPECT_EQ(probed,
+              (std::vector<std::string> {folder
+                                             + "/pi\xE8"
+                                               "ce.txt",
+                                         folder
+                                             + "/pi\xC3\xA8"
+                                               "ce.txt",
+                                         folder
+                                             + "/PI\xC3\x88"
+                                               "CE.txt"}));
+    EXPECT_EQ(found, probed.back());
+    EXPECT_EQ(locate("PI\xC8"
+                     "CE.txt",
+                     [](const std::string &) { return false; }),
+              std::nullopt)
+        << "what the probe refuses is not found";
+}
+
+// The folders are listed once, but a file that appears, vanishes or changes case meanwhile is
+// seen as the user would expect.
+TEST_F(LocateSourceOnDisk, SeesFilesThatAppearOrChangeAfterTheirFolderWasListed)
+{
+    test::WriteFile(dir / "a.txt", "");
+    EXPECT_EQ(locate("A.TXT"), folder + "/a.txt");
+
+    test::WriteFile(dir / "b.txt", "");
+    EXPECT_EQ(locate("B.TXT"), folder + "/b.txt") << "made after the folder was listed";
+
+    std::filesystem::rename(dir / "a.txt", dir / "A.txt");
+    EXPECT_EQ(locate("a.TXT"), folder + "/A.txt") << "renamed after it was found";
+
+    test::WriteFile(dir / "c.txt", "");
+    test::WriteFile(dir / "C.txt", "");
+    EXPECT_EQ(locate("C.TXT"), std::nullopt) << "two files match";
+    std::filesystem::remove(dir / "c.txt");
+    EXPECT_EQ(locate("C.TXT"), folder + "/C.txt") << "one of the two is gone";
+
+    std::filesystem::remove(dir / "A.txt");
+    EXPECT_EQ(locate("A.TXT"), std::nullopt);
+}
+
+struct MissingCase
+{
+    const char *name;
+    std::string line;
+    std::string shown;
+};
+
+class MissingSource : public testing::TestWithParam<MissingCase>
+{
+};
+
+TEST_P(MissingSource, IsNamedInUtf8)
+{
+    const std::string separator(1, PathSeparator(kNativePathStyle));
+    EXPECT_EQ(MissingSourcePath("F", GetParam().line), "F" + separator + GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, MissingSource,
+                         testing::Values(MissingCase {"ascii", "a.txt", "a.txt"},
+                                         MissingCase {"windows_1252", "\xE9t\xE9", "\xC3\xA9t\xC3\xA9"},
+                                         MissingCase {"already_utf_8", "\xC3\xA9t\xC3\xA9",
+                                                      "\xC3\xA9t\xC3\xA9"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace morvane
