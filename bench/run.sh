@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Measures `morvane-cli build` against `tar -cf` and `cat` of the same files, the header edit
-# of a large archive against that of a small one, and `mklist`, `extract` and `list` against
-# `find`, `tar -xf` and `tar -tf` on one tree. Prints Markdown tables of medians and ratios.
+# of a large archive against that of a small one, `mklist`, `extract` and `list` against
+# `find`, `tar -xf` and `tar -tf` on one tree, and a build whose lines name their files in
+# another letter case against the same build in the files' own case. Prints Markdown tables of
+# medians and ratios.
 #
-#   bash bench/run.sh [--runs N] [--cases small,medium,large,header,tree] [--cli PATH]
+#   bash bench/run.sh [--runs N] [--cases small,medium,large,header,tree,lookup] [--cli PATH]
 #
 # Builds morvane-cli (Release, in build-bench/) unless --cli names one, makes its data in a
 # temporary folder (about 2 GiB, removed at the end), runs every command once to warm the page
@@ -14,14 +16,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=7
-cases=small,medium,large,header,tree
+cases=small,medium,large,header,tree,lookup
 cli=
 while [ $# -gt 0 ]; do
     case "$1" in
     --runs) runs=$2; shift 2 ;;
     --cases) cases=$2; shift 2 ;;
     --cli) cli=$(realpath "$2"); shift 2 ;;
-    -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -29,8 +31,8 @@ case "$runs" in '' | *[!0-9]* | 0) echo "bench/run.sh: --runs needs a positive n
 wants() { [[ ",$cases," == *",$1,"* ]]; }
 for name in ${cases//,/ }; do
     case "$name" in
-    small | medium | large | header | tree) ;;
-    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large, header and tree)" >&2; exit 2 ;;
+    small | medium | large | header | tree | lookup) ;;
+    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large, header, tree and lookup)" >&2; exit 2 ;;
     esac
 done
 
@@ -101,6 +103,27 @@ make_tree() {
     }'
     tr / '\\' <"$data/tree.list" >"$data/tree.txt"
     (cd "$data" && "$cli" build tree.txt -o "$out/tree.POD" --quiet && tar -cf "$out/tree.tar" tree)
+}
+
+# 20,000 files of 1 to 4 KiB in one folder, named in lower case, and two response files: one in
+# the files' own case, one in upper case (as the list editor's Create File writes lines), whose
+# files are found without regard to case.
+make_lookup() {
+    local blob
+    blob=$(head -c 12288 /dev/urandom | base64 -w0)
+    mkdir -p "$data/lookup"
+    awk -v blob="$blob" -v root="$data" 'BEGIN {
+        for (n = 0; n < 20000; n++) {
+            name = sprintf("lookup/f%06d.bin", n)
+            size = 1024 + (n * 7919) % 3073
+            start = 1 + (n * 131) % (length(blob) - 4096)
+            printf "%s", substr(blob, start, size) > (root "/" name)
+            close(root "/" name)
+            print name > (root "/lookup.list")
+        }
+    }'
+    tr / '\\' <"$data/lookup.list" >"$data/lookup.txt"
+    tr '/a-z' '\\A-Z' <"$data/lookup.list" >"$data/lookup-upper.txt"
 }
 
 # 2,000 files of 256 KiB.
@@ -328,8 +351,29 @@ bench_tree() {
     rm -rf "$out/x" "$out/tree-list.txt"
 }
 
+lookup_row=
+lookup_exact() { measure "$cli" build lookup.txt -o "$out/lookup.POD" --quiet; }
+lookup_upper() { measure "$cli" build lookup-upper.txt -o "$out/lookup-upper.POD" --quiet; }
+bench_lookup() {
+    bench_pair "build of upper-case lines ÷ the same build with exact-case lines" 1.5 lookup_upper lookup_exact \
+        no_preparation
+    lookup_row=${pair_rows[-1]}
+    unset 'pair_rows[-1]'
+    check_archive "$out/lookup.POD" 20000
+    check_archive "$out/lookup-upper.POD" 20000
+    local dir
+    dir=$(u32_at "$out/lookup.POD" 264)
+    if [ "$(u32_at "$out/lookup-upper.POD" 264)" != "$dir" ] \
+        || ! cmp -s -n "$dir" "$out/lookup.POD" "$out/lookup-upper.POD"; then
+        echo "CHECK FAILED: the upper-case lines did not store the files the exact-case lines did" >&2
+        failures=$((failures + 1))
+    fi
+    rm -f "$out/lookup.POD" "$out/lookup-upper.POD"
+}
+
 echo "Making the data in $work ..." >&2
 wants small && make_small
+wants lookup && make_lookup
 wants tree && make_tree
 wants medium && make_medium
 { wants large || wants header; } && make_large
@@ -351,6 +395,7 @@ wants medium && bench_case medium "2,000 files of 256 KiB" cat
 wants large && bench_case large "1 file of 1 GiB" cat
 wants header && bench_header
 wants tree && bench_tree
+wants lookup && bench_lookup
 
 echo
 echo "$(nproc) cores, $(uname -sr), load average before measuring: $load_before"
@@ -371,6 +416,12 @@ if [ ${#pair_rows[@]} -gt 0 ]; then
     echo "| 20,000 files of 1–4 KiB in 100 folders | morvane-cli | peer | ratio | CPU ratio | target | |"
     echo "|---|---|---|---|---|---|---|"
     printf '%s\n' "${pair_rows[@]}"
+fi
+if [ -n "$lookup_row" ]; then
+    echo
+    echo "| 20,000 files of 1–4 KiB in one folder | upper-case lines | exact-case lines | ratio | CPU ratio | target | |"
+    echo "|---|---|---|---|---|---|---|"
+    echo "$lookup_row"
 fi
 if [ -n "$header_row" ]; then
     echo

@@ -23,20 +23,13 @@ ExtractionPath refused(std::string why)
     return {{}, std::move(why)};
 }
 
-char asciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool isDeviceName(std::string_view component)
 {
     // The device is named by the part before the first dot, trailing blanks ignored.
     std::string_view base = component.substr(0, component.find('.'));
     while (!base.empty() && base.back() == ' ')
         base.remove_suffix(1);
-    std::string upper;
-    for (const char c : base)
-        upper += asciiUpper(c);
+    const std::string upper = AsciiUpper(base);
     static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
     if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end())
         return true;

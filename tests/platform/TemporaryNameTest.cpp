@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <latch>
+#include <condition_variable>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -32,17 +33,19 @@ TEST(TemporaryName, EachThreadDrawsFromAGeneratorOfItsOwn)
     const std::mt19937_64 *theirs[2] = {};
     // Both threads hold their generators at the same time, so that neither can be the other's
     // reused after it ended.
-    std::latch bothHold(2);
-    std::thread first([&] {
-        theirs[0] = &TemporaryNameGenerator();
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int holding = 0;
+    const auto holdUntilBoth = [&](int which) {
+        theirs[which] = &TemporaryNameGenerator();
         TemporaryName();
-        bothHold.arrive_and_wait();
-    });
-    std::thread second([&] {
-        theirs[1] = &TemporaryNameGenerator();
-        TemporaryName();
-        bothHold.arrive_and_wait();
-    });
+        std::unique_lock lock(mutex);
+        ++holding;
+        arrived.notify_all();
+        arrived.wait(lock, [&] { return holding == 2; });
+    };
+    std::thread first(holdUntilBoth, 0);
+    std::thread second(holdUntilBoth, 1);
     first.join();
     second.join();
     EXPECT_NE(theirs[0], theirs[1]);
