@@ -1,6 +1,5 @@
 #include "archive/ArchiveReader.h"
 
-#include "archive/LittleEndian.h"
 #include "archive/PodRecords.h"
 #include "archive/PodTimestamp.h"
 #include "platform/Errors.h"
@@ -13,9 +12,6 @@
 
 namespace morvane {
 namespace {
-
-constexpr std::uint32_t kHeaderSize = TPODHeader::kSize;
-constexpr std::uint32_t kDirectoryEntrySize = TPODEntry::kSize;
 
 std::string hexBytes(const unsigned char *p, std::size_t n)
 {
@@ -60,7 +56,7 @@ public:
             if (left_ == 0)
                 return nullptr;
             const std::uint32_t records = std::min<std::uint32_t>(left_, kRecordsPerChunk);
-            chunk_.resize(std::size_t {records} * kDirectoryEntrySize);
+            chunk_.resize(std::size_t {records} * TPODEntry::kSize);
             file_.Seek(next_);
             file_.ReadBuffer(chunk_.data(), chunk_.size());
             next_ += chunk_.size();
@@ -68,7 +64,7 @@ public:
             at_ = 0;
         }
         const std::uint8_t *record = chunk_.data() + at_;
-        at_ += kDirectoryEntrySize;
+        at_ += TPODEntry::kSize;
         return record;
     }
 
@@ -178,7 +174,7 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "not a POD3 archive: the file is empty";
         break;
     case Kind::ShortHeader:
-        what = "too short for a POD3 header: " + str(a) + " bytes, " + str(kHeaderSize) + " needed";
+        what = "too short for a POD3 header: " + str(a) + " bytes, " + str(TPODHeader::kSize) + " needed";
         break;
     case Kind::LeftByFailedBuild:
         what = "left incomplete by a failed build: its directory offset is still 0 (" + str(a)
@@ -188,7 +184,8 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "the field at offset 280 holds " + str(a) + ", not -1";
         break;
     case Kind::DirectoryInHeader:
-        what = "the directory offset " + str(a) + " lies inside the " + str(kHeaderSize) + "-byte header";
+        what = "the directory offset " + str(a) + " lies inside the " + str(TPODHeader::kSize)
+            + "-byte header";
         break;
     case Kind::DirectoryPastEnd:
         what = "the directory offset " + str(a) + " lies past the end of the file (" + str(b) + " bytes)";
@@ -218,8 +215,8 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         break;
     case Kind::DataOutside:
         what = label + ": its data (" + str(a) + " bytes at offset " + str(b)
-            + ") lies outside the contents, which run from " + str(kHeaderSize) + " to the directory at "
-            + str(c);
+            + ") lies outside the contents, which run from " + str(TPODHeader::kSize)
+            + " to the directory at " + str(c);
         break;
     case Kind::DataNotInOrder:
         what = label + ": its data starts at offset " + str(a) + ", not at " + str(b)
@@ -250,7 +247,7 @@ void ArchiveReader::read(ArchiveCheck check)
     fileSize_ = file_->Size();
     const auto size = static_cast<std::uint64_t>(fileSize_);
     TPODHeader header;
-    const std::size_t got = size < kHeaderSize ? static_cast<std::size_t>(size) : kHeaderSize;
+    const std::size_t got = size < TPODHeader::kSize ? static_cast<std::size_t>(size) : TPODHeader::kSize;
     file_->Seek(0);
     file_->ReadBuffer(header.Bytes.data(), got);
 
@@ -259,7 +256,7 @@ void ArchiveReader::read(ArchiveCheck check)
         return fault(Kind::BadSignature, true, header.U32(TPODHeader::MagicAt));
     if (size == 0)
         return fault(Kind::EmptyFile, true);
-    if (got < kHeaderSize)
+    if (got < TPODHeader::kSize)
         return fault(Kind::ShortHeader, true, size);
 
     entryCount_ = header.EntryCount();
@@ -271,14 +268,14 @@ void ArchiveReader::read(ArchiveCheck check)
     const std::uint32_t namesSize = layout.namesSize;
 
     if (dirOffset == 0)
-        return fault(Kind::LeftByFailedBuild, true, size - kHeaderSize);
+        return fault(Kind::LeftByFailedBuild, true, size - TPODHeader::kSize);
     if (marker != TPODHeader::kMarkerOfCompleteBuild)
         fault(Kind::BadMarker, false, static_cast<std::uint32_t>(marker));
-    if (dirOffset < kHeaderSize)
+    if (dirOffset < TPODHeader::kSize)
         return fault(Kind::DirectoryInHeader, true, dirOffset);
     if (dirOffset > size)
         return fault(Kind::DirectoryPastEnd, true, dirOffset, size);
-    const std::uint64_t directoryBytes = std::uint64_t {kDirectoryEntrySize} * entryCount_;
+    const std::uint64_t directoryBytes = std::uint64_t {TPODEntry::kSize} * entryCount_;
     if (directoryBytes > size - dirOffset)
         return fault(Kind::DirectoryRunsPastEnd, true, directoryBytes, dirOffset, size);
     const std::uint64_t namesStart = dirOffset + directoryBytes;
@@ -309,7 +306,7 @@ void ArchiveReader::checkEntries(const Layout &layout, ArchiveCheck check)
     bool namesInOrder = true;
     // Where the next entry's data should start; unknown after an entry whose data lies outside
     // the contents, so that one bad entry is not reported again as a gap at the next.
-    std::uint64_t nextData = kHeaderSize;
+    std::uint64_t nextData = TPODHeader::kSize;
     bool nextDataKnown = true;
     for (std::uint32_t i = 0; i < entryCount_; ++i) {
         if (check == ArchiveCheck::UntilUnreadable && !Readable())
@@ -341,7 +338,7 @@ void ArchiveReader::checkEntries(const Layout &layout, ArchiveCheck check)
             namesInOrder = false;
         }
 
-        const bool dataInside = dataOffset >= kHeaderSize && dataOffset <= layout.dirOffset
+        const bool dataInside = dataOffset >= TPODHeader::kSize && dataOffset <= layout.dirOffset
             && size <= layout.dirOffset - dataOffset;
         if (!dataInside) {
             fault(Kind::DataOutside, true, size, dataOffset, layout.dirOffset);

@@ -37,8 +37,9 @@ void BuildProgress::Progress(std::size_t sourcesDone, std::size_t count, std::in
 {
     done_ = sourcesDone;
     count_ = count;
-    constexpr auto kHeaderBytes = static_cast<std::int64_t>(TPODHeader::kSize);
-    bytes_ = archiveBytes > kHeaderBytes ? static_cast<std::uint64_t>(archiveBytes - kHeaderBytes) : 0;
+    // What is copied follows the header.
+    const auto contents = archiveBytes - static_cast<std::int64_t>(TPODHeader::kSize);
+    bytes_ = contents > 0 ? static_cast<std::uint64_t>(contents) : 0;
     latestShown_ = false;
     const auto now = clock_();
     if (!shownAny_ || now - lastShown_ >= kInterval) {
