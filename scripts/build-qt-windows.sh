@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Cross-builds the parts of Qt that Morvane uses (Core, Gui, Widgets, Test, the windows and
-# offscreen platform plugins) for 64-bit Windows with mingw-w64, from the Debian source of the
-# Qt version installed on this machine, and installs them into a cache folder keyed by that
-# version. Debian's own Qt serves as the host tools (moc, rcc, uic).
+# offscreen platform plugins, the windowsvista style) for 64-bit Windows with mingw-w64, from the
+# Debian source of the Qt version installed on this machine, and installs them into a cache
+# folder keyed by that version and by the configuration below. Debian's own Qt serves as the
+# host tools (moc, rcc, uic).
 #
 # A finished cache is reused at once; an interrupted run resumes where it stopped. The last line
 # printed on standard output is the Qt prefix, whose lib/cmake/Qt6/qt.toolchain.cmake a project
 # uses as its CMake toolchain file.
 #
+#   --count-steps           configure only and print the number of build steps (to compare
+#                           configurations cheaply); nothing is built or installed
 #   MORVANE_QT_JOBS         parallel compile jobs (default 2)
 #   MORVANE_QT_KEEP_BUILD=1 keep the sources and build tree after a successful install
 #   XDG_CACHE_HOME          the cache root (default ~/.cache); the Qt goes under morvane/ there
@@ -18,32 +21,59 @@ source "$repo/scripts/packages.sh"
 say() { printf 'build-qt-windows: %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
 
-ensure_packages qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev \
-    g++-mingw-w64-x86-64-posix mingw-w64-tools
+ensure_packages "${QT_WINDOWS_PACKAGES[@]}"
+
+count_only=0
+case "${1:-}" in
+    "") ;;
+    --count-steps) count_only=1 ;;
+    *) die "unknown argument '$1' (the only option is --count-steps)" ;;
+esac
 
 qt_version="$(dpkg-query -W -f='${Version}' qt6-base-dev)"
 [ -n "$qt_version" ] || die "cannot tell which qt6-base-dev is installed"
-# 6.4.2+dfsg-10 -> 6.4.2-10: the upstream version and Debian's revision, which carries patches.
-upstream="${qt_version%%+*}"
-upstream="${upstream#*:}"
-key="qt-${upstream}-${qt_version##*-}-mingw-w64-x86_64"
 
-cache="${XDG_CACHE_HOME:-$HOME/.cache}/morvane"
-prefix="$cache/$key"
-work="$cache/$key.work"
-done_stamp="$prefix/.morvane-complete"
-
-if [ -f "$done_stamp" ]; then
-    say "reusing $prefix"
-    echo "$prefix"
-    exit 0
-fi
-
-jobs="${MORVANE_QT_JOBS:-2}"
-[[ "$jobs" =~ ^[1-9][0-9]*$ ]] || die "MORVANE_QT_JOBS must be a positive number, not '$jobs'"
-mkdir -p "$work"
-say "building Qt $qt_version for Windows (mingw-w64) into $prefix"
-say "work folder: $work (about 1.5 GB while building)"
+# What Morvane and its tests use of Qt, and no more: every feature switched off here is code
+# that is neither compiled nor shipped in morvane-windows/. Before switching another one off,
+# grep src/ and tests/ for the classes it provides. Kept on purpose, for the windows planned
+# next: accessibility, the item models and views (QTreeView, QSortFilterProxyModel), drag and
+# drop, the clipboard, QFileDialog, QMessageBox, QProgressDialog, undo in the text editors,
+# QMainWindow with its menus, tool bars and status bar, PNG, BMP and ICO images.
+features=(
+    # Modules Morvane does not use.
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF
+    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
+    # No OpenGL at all: the program paints with the raster engine only. Setting the input
+    # (rather than FEATURE_opengl alone) also turns dynamic OpenGL off, without which the
+    # windows platform plugin does not compile in this version. Qt's OpenGL modules go with it.
+    -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF
+    # Debian's source package leaves out the Wintab headers tablet events need.
+    -DFEATURE_tabletevent=OFF
+    # The offscreen platform plugin, used by the tests, draws text with FreeType.
+    -DFEATURE_freetype=ON
+    -DFEATURE_icu=OFF -DFEATURE_glib=OFF -DFEATURE_zstd=OFF
+    # Nothing is taken from the mingw sysroot: Qt's bundled copies are built instead.
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_freetype=OFF
+    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
+    -DFEATURE_system_doubleconversion=OFF
+    # Images, documents and desktop services nothing in Morvane reads, writes or offers.
+    -DFEATURE_gif=OFF -DFEATURE_jpeg=OFF -DFEATURE_imageformat_ppm=OFF -DFEATURE_movie=OFF
+    -DFEATURE_picture=OFF -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF
+    -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF
+    -DFEATURE_sessionmanager=OFF -DFEATURE_systemtrayicon=OFF
+    -DFEATURE_jalalicalendar=OFF -DFEATURE_hijricalendar=OFF -DFEATURE_islamiccivilcalendar=OFF
+    -DFEATURE_sharedmemory=OFF -DFEATURE_systemsemaphore=OFF -DFEATURE_gestures=OFF
+    # Widgets and dialogs Morvane never creates.
+    -DFEATURE_calendarwidget=OFF -DFEATURE_datetimeedit=OFF -DFEATURE_colordialog=OFF
+    -DFEATURE_fontdialog=OFF -DFEATURE_fontcombobox=OFF -DFEATURE_inputdialog=OFF
+    -DFEATURE_errormessage=OFF -DFEATURE_wizard=OFF -DFEATURE_mdiarea=OFF -DFEATURE_dockwidget=OFF
+    -DFEATURE_graphicsview=OFF -DFEATURE_graphicseffect=OFF -DFEATURE_lcdnumber=OFF
+    -DFEATURE_dial=OFF -DFEATURE_splashscreen=OFF -DFEATURE_keysequenceedit=OFF
+    -DFEATURE_columnview=OFF -DFEATURE_datawidgetmapper=OFF -DFEATURE_undoview=OFF
+    -DFEATURE_undogroup=OFF -DFEATURE_textbrowser=OFF -DFEATURE_syntaxhighlighter=OFF
+    -DFEATURE_scroller=OFF -DFEATURE_toolbox=OFF -DFEATURE_commandlinkbutton=OFF
+    -DFEATURE_tablewidget=OFF -DFEATURE_treewidget=OFF -DFEATURE_listwidget=OFF
+)
 
 fetch_source() {
     local src="$work/qtbase"
@@ -122,7 +152,7 @@ patch_source() {
 }
 
 configure_qt() {
-    local build="$work/build"
+    local build="$1"
     # Shared Qt libraries with the C and C++ runtimes linked into each of them (as Morvane.exe
     # has them), so a Windows machine needs nothing from the toolchain beside the Qt DLLs.
     local runtime="-static -static-libgcc -static-libstdc++"
@@ -138,21 +168,7 @@ configure_qt() {
         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
         -DBUILD_SHARED_LIBS=ON
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
-        # Modules Morvane does not use.
-        -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF
-        -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
-        # The windows platform plugin does not compile without OpenGL in this version; the
-        # Windows default, dynamic OpenGL, loads it only when something asks for it.
-        -DFEATURE_opengl=ON -DFEATURE_opengl_dynamic=ON -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF
-        # Debian's source package leaves out the Wintab headers tablet events need.
-        -DFEATURE_tabletevent=OFF
-        # The offscreen platform plugin, used by the tests, draws text with FreeType.
-        -DFEATURE_freetype=ON
-        -DFEATURE_gif=OFF -DFEATURE_jpeg=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF -DFEATURE_zstd=OFF
-        # Nothing is taken from the mingw sysroot: Qt's bundled copies are built instead.
-        -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_freetype=OFF
-        -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
-        -DFEATURE_system_doubleconversion=OFF
+        "${features[@]}"
     )
     local wanted
     wanted="$(printf '%s\n' "${args[@]}")"
@@ -161,7 +177,7 @@ configure_qt() {
         say "configuration up to date, resuming the build"
         return 0
     fi
-    say "configuring Qt (about 30 s; log: $build/configure.log)"
+    say "configuring Qt in $build (about 30 s; log: $build/configure.log)"
     rm -rf "$build"
     mkdir -p "$build"
     if ! cmake -S "$work/qtbase" -B "$build" "${args[@]}" >"$build/configure.log" 2>&1; then
@@ -219,21 +235,61 @@ install_qt() {
     touch "$done_stamp"
 }
 
+# The cache key names the Qt version with Debian's revision (6.4.2+dfsg-10 -> 6.4.2-10: the
+# revision carries patches) and a digest of everything else that shapes the result: the
+# features, the source fix, the toolchain file and the other configure options. A change to any
+# of them builds into a new folder instead of reusing one made another way.
+upstream="${qt_version%%+*}"
+upstream="${upstream#*:}"
+shape="$(printf '%s\n' "${features[@]}"; declare -f patch_source configure_qt;
+    cat "$repo/cmake/toolchain-mingw-w64-x86_64.cmake")"
+digest="$(printf '%s' "$shape" | sha256sum | cut -c1-12)"
+key="qt-${upstream}-${qt_version##*-}-mingw-w64-x86_64-$digest"
+
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/morvane"
+prefix="$cache/$key"
+work="$cache/$key.work"
+done_stamp="$prefix/.morvane-complete"
+
+if [ "$count_only" = 0 ] && [ -f "$done_stamp" ]; then
+    say "reusing $prefix"
+    echo "$prefix"
+    exit 0
+fi
+
+jobs="${MORVANE_QT_JOBS:-2}"
+[[ "$jobs" =~ ^[1-9][0-9]*$ ]] || die "MORVANE_QT_JOBS must be a positive number, not '$jobs'"
+mkdir -p "$work"
+
 exec 9>"$cache/$key.lock"
 if ! flock -n 9; then
     say "another build of this Qt is running; waiting for it (at most an hour)"
     flock -w 3600 9 || die "gave up waiting for the other build ($cache/$key.lock)"
 fi
+
+if [ "$count_only" = 1 ]; then
+    fetch_source
+    patch_source
+    configure_qt "$work/count-steps"
+    steps="$(ninja -C "$work/count-steps" -n 2>/dev/null | grep -c '^\[' || true)"
+    rm -rf "$work/count-steps"
+    say "$steps build steps for $key"
+    echo "$steps"
+    exit 0
+fi
+
 if [ -f "$done_stamp" ]; then
     say "the other build finished: reusing $prefix"
     echo "$prefix"
     exit 0
 fi
 
+say "building Qt $qt_version for Windows (mingw-w64) into $prefix"
+say "work folder: $work (about 1.5 GB while building)"
 start_all=$SECONDS
 fetch_source
 patch_source
-configure_qt
+configure_qt "$work/build"
 build_qt
 install_qt
 if [ "${MORVANE_QT_KEEP_BUILD:-0}" != 1 ]; then

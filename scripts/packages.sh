@@ -24,6 +24,10 @@ PACKAGING_PACKAGES=(desktop-file-utils appstream shared-mime-info libxml2-utils 
 # The Windows build: the mingw-w64 cross compiler (posix threads), its tools, Wine to run the
 # programs, and GoogleTest's source to cross-build it.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest)
+# What cross-building Qt for Windows needs (scripts/build-qt-windows.sh): Debian's Qt as the host
+# tools, the tools to unpack its source package, and the cross compiler.
+QT_WINDOWS_PACKAGES=(qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev
+    g++-mingw-w64-x86-64-posix mingw-w64-tools)
 # What the Windows build of the program needs on top: the cross compiler, the icon converter,
 # Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, and a virtual
 # display for the smoke run.
