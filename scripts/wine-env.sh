@@ -1,0 +1,46 @@
+# The Wine both Windows legs run their programs under, sourced by test-windows.sh and
+# test-windows-app.sh: a private, headless prefix in the leg's build folder and one wineserver
+# kept for the whole run.
+#
+#   wine_start PREFIX   sets up the environment for PREFIX, creates the prefix when it is new and
+#                       starts its wineserver, which is stopped when the sourcing script exits
+#   wine_stop           stops the wineserver and waits until it has gone
+#   wine_retry_summary  prints how many test programs Wine failed to start and ran a second time
+#
+# Test programs run through scripts/wine-test-launcher.sh (the Windows builds' CTest emulator),
+# which gives a second start only to a program that Wine did not start at all, and writes each
+# such retry to the file named by MORVANE_WINE_RETRY_LOG.
+
+wine_start() {
+    # No display, no Mono or Gecko installers, no debug chatter.
+    export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    unset DISPLAY WAYLAND_DISPLAY
+    export MORVANE_WINE_RETRY_LOG="$WINEPREFIX.retries"
+    : >"$MORVANE_WINE_RETRY_LOG"
+    # One wineserver for the whole run: without it every test program starts Wine's services
+    # anew, and they hold ctest's output pipe open for seconds after the test has ended. It
+    # starts before the prefix is made, since a second one for the same prefix is refused.
+    mkdir -p "$WINEPREFIX"
+    wineserver -p
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot --init >/dev/null 2>&1
+    fi
+    wine cmd /c exit >/dev/null 2>&1
+}
+
+wine_stop() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+}
+
+wine_retry_summary() {
+    local count
+    count=$(grep -c . "$MORVANE_WINE_RETRY_LOG" || true)
+    if [ "$count" -eq 0 ]; then
+        echo "Wine started every test program at the first attempt."
+    else
+        echo "Wine failed to start $count test program(s) at the first attempt; each was started again:"
+        sed 's/^/  /' "$MORVANE_WINE_RETRY_LOG"
+    fi
+}
