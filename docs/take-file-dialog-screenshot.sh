@@ -6,11 +6,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
+source scripts/project-version.sh
 ensure_packages xvfb xauth openbox xdotool imagemagick fonts-dejavu-extra shared-mime-info
 
 if [ -z "${DISPLAY:-}" ] || [ "${1:-}" != "--on-display" ]; then
     exec xvfb-run -a -s "-screen 0 1024x600x24" bash "$0" --on-display
 fi
+# The main window's title carries the version.
+title="Morvane v$(project_version build)"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"; kill $(jobs -p) 2>/dev/null || true' EXIT
@@ -33,7 +36,7 @@ cp "$archives/forest.POD" "$archives/OLD_TERRAIN.POD"
 openbox &
 sleep 1
 "$work/usr/bin/Morvane" &
-main=$(xdotool search --sync --name "Morvane v1.3" | head -1)
+main=$(xdotool search --sync --name "$title" | head -1)
 sleep 1
 # "Priorité/Priority" opens the file dialog; show the folder with its details.
 xdotool mousemove --window "$main" 80 244 click 1

@@ -8,11 +8,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
+source scripts/project-version.sh
 ensure_packages xvfb xauth openbox xdotool x11-utils imagemagick fonts-dejavu-extra
 
 if [ -z "${DISPLAY:-}" ] || [ "${1:-}" != "--on-display" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --on-display
 fi
+# The main window's title carries the version.
+title="Morvane v$(project_version build)"
 
 sample=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$sample"' EXIT
@@ -61,7 +64,7 @@ take() {
 openbox &
 sleep 1
 "$sample/bin/Morvane" &
-main=$(window "Morvane v1.3")
+main=$(window "$title")
 take "$main" docs/main-window.png
 
 # "Create 'Response File'", then "Créer/Create Dir" on the working folder itself, then
