@@ -5,11 +5,13 @@
 #   wine_start PREFIX   sets up the environment for PREFIX, creates the prefix when it is new and
 #                       starts its wineserver, which is stopped when the sourcing script exits
 #   wine_stop           stops the wineserver and waits until it has gone
-#   wine_retry_summary  prints how many test programs Wine failed to start and ran a second time
+#   wine_retry_summary  prints how many times Wine failed to start a program and it was started
+#                       again
 #
 # Test programs run through scripts/wine-test-launcher.sh (the Windows builds' CTest emulator),
-# which gives a second start only to a program that Wine did not start at all, and writes each
-# such retry to the file named by MORVANE_WINE_RETRY_LOG.
+# which gives a second start only to a program that Wine did not start at all, as the tests'
+# own RunProcess does for a program Wine refused to create; each such retry is a line in the
+# file named by MORVANE_WINE_RETRY_LOG.
 
 wine_start() {
     # No display, no Mono or Gecko installers, no debug chatter.
@@ -38,9 +40,9 @@ wine_retry_summary() {
     local count
     count=$(grep -c . "$MORVANE_WINE_RETRY_LOG" || true)
     if [ "$count" -eq 0 ]; then
-        echo "Wine started every test program at the first attempt."
+        echo "Wine started every program at the first attempt."
     else
-        echo "Wine failed to start $count test program(s) at the first attempt; each was started again:"
+        echo "Wine failed to start a program $count time(s); each was started again:"
         sed 's/^/  /' "$MORVANE_WINE_RETRY_LOG"
     fi
 }

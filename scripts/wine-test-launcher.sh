@@ -8,6 +8,8 @@
 # that failed, printed nothing and never created that file is started once more, and noted in
 # the file named by MORVANE_WINE_RETRY_LOG when that is set; the test command counts those. A
 # program that started and failed, or printed anything, fails at once: it is never run again.
+# The test programs get the log's name too, as a Windows path: tests/support starts a program
+# of its own once more only when Wine refused to create its process, and notes that there.
 set -uo pipefail
 
 [ $# -ge 1 ] || { echo "usage: wine-test-launcher.sh PROGRAM [ARGUMENT...]" >&2; exit 2; }
@@ -16,7 +18,12 @@ wine=$(command -v wine64 || command -v wine) || { echo "wine-test-launcher: no w
 work=$(mktemp -d) || exit 2
 trap 'rm -rf "$work"' EXIT
 # Wine maps drive Z: to the root of the Linux file system.
-export MORVANE_TEST_STARTED="Z:${work//\//\\}\\started"
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+export MORVANE_TEST_STARTED="$(windows_path "$work/started")"
+retry_log=${MORVANE_WINE_RETRY_LOG:-}
+if [ -n "$retry_log" ]; then
+    export MORVANE_WINE_RETRY_LOG="$(windows_path "$retry_log")"
+fi
 
 for attempt in 1 2; do
     "$wine" "$@" >"$work/out" 2>"$work/err"
@@ -28,7 +35,7 @@ for attempt in 1 2; do
         exit "$status"
     fi
     echo "wine-test-launcher: Wine did not start $(basename "$1") (status $status); starting it again" >&2
-    if [ -n "${MORVANE_WINE_RETRY_LOG:-}" ]; then
-        printf '%s %s (status %d)\n' "$(basename "$1")" "${*:2}" "$status" >>"$MORVANE_WINE_RETRY_LOG"
+    if [ -n "$retry_log" ]; then
+        printf '%s %s: not started (status %d)\n' "$(basename "$1")" "${*:2}" "$status" >>"$retry_log"
     fi
 done

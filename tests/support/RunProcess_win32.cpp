@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <stdexcept>
+#include <string>
 
 namespace morvane::test {
 namespace {
@@ -60,6 +62,22 @@ HANDLE inheritable(const std::wstring &path, DWORD access, DWORD disposition)
     return handle;
 }
 
+// Under scripts/wine-test-launcher.sh, Wine has now and then refused to create a process at all.
+// There, and only there, MORVANE_WINE_RETRY_LOG names the log of such events, which the test
+// command counts: a refused start is noted in it and tried once more.
+bool NoteRefusedStart(const std::string &program, DWORD error)
+{
+    const wchar_t *log = ::_wgetenv(L"MORVANE_WINE_RETRY_LOG");
+    if (log == nullptr)
+        return false;
+    std::FILE *file = ::_wfopen(log, L"ab");
+    if (file == nullptr)
+        return false;
+    std::fprintf(file, "%s: process not created (error %lu)\n", program.c_str(), static_cast<unsigned long>(error));
+    std::fclose(file);
+    return true;
+}
+
 } // namespace
 
 ProcessResult RunProcess(const std::string &program, const std::vector<std::string> &args)
@@ -82,9 +100,14 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
         startup.hStdOutput = output.get();
         startup.hStdError = error.get();
         PROCESS_INFORMATION process {};
-        if (!::CreateProcessW(WideFromUtf8(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                              nullptr, nullptr, &startup, &process))
-            throw std::runtime_error("cannot start " + program);
+        for (int attempt = 1;; ++attempt) {
+            if (::CreateProcessW(WideFromUtf8(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                 nullptr, nullptr, &startup, &process))
+                break;
+            const DWORD error = ::GetLastError();
+            if (attempt == 2 || !NoteRefusedStart(program, error))
+                throw std::runtime_error("cannot start " + program + " (error " + std::to_string(error) + ")");
+        }
         const Handle thread(process.hThread);
         const Handle child(process.hProcess);
         ::WaitForSingleObject(child.get(), INFINITE);
