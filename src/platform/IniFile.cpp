@@ -227,8 +227,9 @@ WriteAttempt TryWrite(const std::string &path, const SetValueIn &edit)
 
 } // namespace
 
-IniFile::IniFile(std::string path)
+IniFile::IniFile(std::string path, IniWriteWait wait)
     : path_(std::move(path))
+    , wait_(std::move(wait))
 {
 }
 
@@ -260,16 +261,18 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     // that no line is lost; the turn is waited for a bounded time only. Where another program
     // having the file open can hold up its replacement, that too is waited out within the bound.
     // Nothing of ours is held open between attempts, so that the others can go on meanwhile.
-    constexpr int kAttempts = 200;
-    constexpr auto kPause = std::chrono::milliseconds(10);
     for (int attempt = 1;; ++attempt) {
         const WriteAttempt result = TryWrite(path_, SetValueIn {section, key, value});
         if (result == WriteAttempt::Done)
             return;
-        if (result == WriteAttempt::Failed || attempt == kAttempts)
+        if (result == WriteAttempt::Failed || attempt >= wait_.attempts)
             throw Error("Unable to write to " + path_);
-        if (result == WriteAttempt::AgainLater)
-            std::this_thread::sleep_for(kPause);
+        if (result == WriteAttempt::AgainLater) {
+            if (wait_.pause)
+                wait_.pause();
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
 }
 

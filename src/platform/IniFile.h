@@ -1,10 +1,20 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace morvane {
+
+// How long a write waits for its turn, when another writer has it or another program's hold on
+// the file keeps it from being replaced: at most `attempts` tries, with `pause` between two of
+// them. By default a pause sleeps 10 ms, so a write gives up after about 2 s.
+struct IniWriteWait
+{
+    int attempts = 200;
+    std::function<void()> pause; // when empty, sleeps 10 ms
+};
 
 // A Windows-style INI file, read and edited in place. Section and key names match without regard
 // to ASCII letter case; a value is the text after the first '=' with surrounding blanks removed.
@@ -17,7 +27,7 @@ public:
     // A longer value is cut to this many bytes when it is read.
     static constexpr std::size_t kMaxValueLength = 2047;
 
-    explicit IniFile(std::string path);
+    explicit IniFile(std::string path, IniWriteWait wait = {});
 
     const std::string &Path() const { return path_; }
     bool Exists() const;
@@ -32,13 +42,15 @@ public:
     // part; programs writing at once take turns, so no key is lost. Only where the folder lets
     // no file be created or the file may not be replaced (but the file itself may be written) is
     // the file rewritten in place.
-    // Throws Error("Unable to write to <path>") when the file cannot be written, and Error
+    // Throws Error("Unable to write to <path>") when the file cannot be written (or the wait for
+    // the turn ran out), and Error
     // naming the reason when the value could not be read back as given (a line break, a blank at
     // either end, more than kMaxValueLength bytes).
     void WriteString(std::string_view section, std::string_view key, std::string_view value) const;
 
 private:
     std::string path_;
+    IniWriteWait wait_;
 };
 
 // The edit WriteString makes, on the file's text: exposed so that the rule can be checked on texts.

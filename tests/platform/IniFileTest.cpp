@@ -11,7 +11,9 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <tuple>
@@ -68,9 +70,19 @@ std::ptrdiff_t FilesIn(const std::filesystem::path &folder)
     return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
 }
 
+// Something that keeps a write from going ahead for now, as another program would, until
+// Release.
+class Hold
+{
+public:
+    virtual ~Hold() = default;
+    virtual bool Held() const = 0;
+    virtual void Release() = 0;
+};
+
 // Holds a writer's turn at the settings file on a thread of its own, as another program writing
-// it would, until Release.
-class OtherWritersTurn
+// it would.
+class OtherWritersTurn : public Hold
 {
 public:
     explicit OtherWritersTurn(const std::string &path)
@@ -84,10 +96,10 @@ public:
         });
         taken_ = tookIt.get();
     }
-    ~OtherWritersTurn() { Release(); }
+    ~OtherWritersTurn() override { Release(); }
 
-    bool Taken() const { return taken_; }
-    void Release()
+    bool Held() const override { return taken_; }
+    void Release() override
     {
         if (!holder_.joinable())
             return;
@@ -101,6 +113,38 @@ private:
     std::thread holder_;
     bool taken_ = false;
 };
+
+#ifdef _WIN32
+// A program that opened the settings file letting others only read it, as many Windows programs
+// do: it shuts out every writer while it has the file open.
+class ReadOnlySharer : public Hold
+{
+public:
+    explicit ReadOnlySharer(const std::string &path)
+        : handle_(::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~ReadOnlySharer() override { Release(); }
+
+    bool Held() const override { return handle_ != INVALID_HANDLE_VALUE; }
+    void Release() override
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            ::CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_;
+};
+#endif
+
+// A wait that never sleeps: the test runs its own steps in the pauses, in a known order.
+IniWriteWait WaitOf(int attempts, std::function<void()> pause)
+{
+    return IniWriteWait {attempts, std::move(pause)};
+}
 
 struct EditCase
 {
@@ -333,43 +377,84 @@ TEST(IniFile, AWriteSucceedsWhileAnotherProgramHasTheFileOpen)
     EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
 }
 
-// A writer waits for the turn of another writer: it writes once that turn ends, and gives up
-// after a bounded wait, leaving the file as it was. Readers are not held up by the turn.
-TEST(IniFile, AWriterWaitsForAnotherWritersTurnForABoundedTime)
+struct HeldWriteCase
 {
-    for (const bool turnEnds : {true, false}) {
-        SCOPED_TRACE(turnEnds ? "the other turn ends" : "the other turn lasts");
-        TempDir dir;
-        const IniFile file(dir / "Morvane.ini");
-        WriteFile(file.Path(), "[dir]\nworkdir=/old\n");
-        OtherWritersTurn other(file.Path());
-        ASSERT_TRUE(other.Taken());
-        std::string failure;
-        std::thread writer([&] {
-            try {
-                file.WriteString("dir", "workdir", "/new");
-            } catch (const std::exception &error) {
-                failure = error.what();
-            }
-        });
-        EXPECT_EQ(file.ReadString("dir", "workdir", "unreadable"), "/old");
-        if (turnEnds) {
-            // Gives the writer a moment to find the turn taken; either way the write must land.
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            other.Release();
-        }
-        writer.join();
-        other.Release();
-        if (turnEnds) {
-            EXPECT_EQ(failure, "");
-            EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/new\n");
-        } else {
-            EXPECT_EQ(failure, "Unable to write to " + file.Path());
-            EXPECT_EQ(ReadFile(file.Path()), "[dir]\nworkdir=/old\n");
-        }
-        EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+    const char *name;
+    std::function<std::unique_ptr<Hold>(const std::string &path)> take;
+    bool endsDuringTheWait;
+};
+
+class IniHeldWrite : public testing::TestWithParam<HeldWriteCase>
+{
+};
+
+// A write that something holds up waits within its bound, trying again after each pause: it
+// lands once the hold ends, and otherwise gives up after its last attempt, leaving the file as it
+// was. Readers are not held up meanwhile.
+TEST_P(IniHeldWrite, WaitsWithinItsBound)
+{
+    const HeldWriteCase &held = GetParam();
+    TempDir dir;
+    const std::string path = dir / "Morvane.ini";
+    const std::string before = std::string("[dir]") + kSystemLineEnd + "workdir=/old" + kSystemLineEnd;
+    const std::string after = std::string("[dir]") + kSystemLineEnd + "workdir=/new" + kSystemLineEnd;
+    WriteFile(path, before);
+    const std::unique_ptr<Hold> hold = held.take(path);
+    ASSERT_TRUE(hold->Held());
+
+    constexpr int kAttempts = 4;
+    int pauses = 0;
+    std::string readMeanwhile;
+    const IniFile file(path, WaitOf(kAttempts, [&] {
+                           if (++pauses == 1)
+                               readMeanwhile = IniFile(path).ReadString("dir", "workdir", "unreadable");
+                           if (held.endsDuringTheWait)
+                               hold->Release();
+                       }));
+    std::string failure;
+    try {
+        file.WriteString("dir", "workdir", "/new");
+    } catch (const Error &error) {
+        failure = error.what();
     }
+    hold->Release();
+
+    EXPECT_EQ(readMeanwhile, "/old");
+    if (held.endsDuringTheWait) {
+        EXPECT_EQ(failure, "");
+        EXPECT_EQ(pauses, 1) << "the write goes ahead at the first attempt after the hold ends";
+        EXPECT_EQ(ReadFile(path), after);
+    } else {
+        EXPECT_EQ(failure, "Unable to write to " + path);
+        EXPECT_EQ(pauses, kAttempts - 1) << "one pause between two attempts, and no attempt beyond the bound";
+        EXPECT_EQ(ReadFile(path), before);
+    }
+    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
 }
+
+std::unique_ptr<Hold> TakeOtherWritersTurn(const std::string &path)
+{
+    return std::make_unique<OtherWritersTurn>(path);
+}
+
+#ifdef _WIN32
+std::unique_ptr<Hold> OpenSharingOnlyForReading(const std::string &path)
+{
+    return std::make_unique<ReadOnlySharer>(path);
+}
+#endif
+
+INSTANTIATE_TEST_SUITE_P(
+    Holds, IniHeldWrite,
+    testing::Values(HeldWriteCase {"OtherWritersTurnEnds", TakeOtherWritersTurn, true},
+                    HeldWriteCase {"OtherWritersTurnLasts", TakeOtherWritersTurn, false}
+#ifdef _WIN32
+                    ,
+                    HeldWriteCase {"ReadOnlySharerClosesTheFile", OpenSharingOnlyForReading, true},
+                    HeldWriteCase {"ReadOnlySharerKeepsTheFileOpen", OpenSharingOnlyForReading, false}
+#endif
+                    ),
+    [](const testing::TestParamInfo<HeldWriteCase> &info) { return std::string(info.param.name); });
 
 // Two writers setting keys at once, each with its own handle on the file as two programs would
 // have: each change lands, and a reader finds the whole file at every moment, never an empty or
@@ -415,56 +500,14 @@ TEST(IniFile, WritersTakingTurnsLoseNoKeyAndReadersSeeWholeFiles)
 }
 
 #ifdef _WIN32
-// A program that opened the settings file letting others only read it (as many Windows programs
-// do) shuts out every writer while it has the file open. The write waits for it within its
-// bound: it lands once that program closes the file, and otherwise fails, leaving the file as it
-// was.
-TEST(IniFileWindows, AProgramSharingTheFileOnlyForReadingHoldsUpTheWrite)
-{
-    for (const bool closes : {true, false}) {
-        SCOPED_TRACE(closes ? "the program closes the file" : "the program keeps the file open");
-        TempDir dir;
-        const IniFile file(dir / "Morvane.ini");
-        WriteFile(file.Path(), "[dir]\r\nworkdir=/old\r\n");
-        const HANDLE other = ::CreateFileW(WideFromUtf8(file.Path()).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(other, INVALID_HANDLE_VALUE);
-        std::string failure;
-        std::thread writer([&] {
-            try {
-                file.WriteString("dir", "workdir", "/new");
-            } catch (const std::exception &error) {
-                failure = error.what();
-            }
-        });
-        EXPECT_EQ(file.ReadString("dir", "workdir", "unreadable"), "/old");
-        if (closes) {
-            // Gives the writer a moment to meet the open file; either way the write must land.
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            ::CloseHandle(other);
-        }
-        writer.join();
-        if (!closes)
-            ::CloseHandle(other);
-        if (closes) {
-            EXPECT_EQ(failure, "");
-            EXPECT_EQ(ReadFile(file.Path()), "[dir]\r\nworkdir=/new\r\n");
-        } else {
-            EXPECT_EQ(failure, "Unable to write to " + file.Path());
-            EXPECT_EQ(ReadFile(file.Path()), "[dir]\r\nworkdir=/old\r\n");
-        }
-        EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
-    }
-}
-
 // Writers of one file take turns whatever the case its name is spelled in, since it is one file.
 TEST(IniFileWindows, WritersTakeTurnsWhateverTheCaseOfTheName)
 {
     TempDir dir;
     WriteFile(dir / "Morvane.ini", "[dir]\r\nworkdir=/old\r\n");
     OtherWritersTurn other(dir / "MORVANE.INI");
-    ASSERT_TRUE(other.Taken());
-    EXPECT_THROW(IniFile(dir / "morvane.ini").WriteString("dir", "workdir", "/new"), Error);
+    ASSERT_TRUE(other.Held());
+    EXPECT_THROW(IniFile(dir / "morvane.ini", WaitOf(2, [] {})).WriteString("dir", "workdir", "/new"), Error);
     other.Release();
     EXPECT_EQ(ReadFile(dir / "Morvane.ini"), "[dir]\r\nworkdir=/old\r\n");
 }
