@@ -3,20 +3,23 @@
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 
+#include "ChildProcess.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace morvane {
 namespace {
 
+using test::Child;
+using test::ExitedWith;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -65,25 +68,24 @@ TEST(IniFilePosix, WritersAtOnceLoseNoKeyAndReadersSeeWholeFiles)
     const IniFile file(dir / "Morvane.ini");
     file.WriteString("start", "k", "v");
     constexpr int kKeys = 15;
-    std::vector<pid_t> writers;
-    for (const char *prefix : {"a", "b"}) {
-        const pid_t child = fork();
-        if (child == 0) {
+    std::vector<std::unique_ptr<Child>> writers;
+    for (const char *prefix : {"a", "b"})
+        writers.push_back(std::make_unique<Child>([&file, prefix] {
             for (int i = 0; i < kKeys; ++i)
                 file.WriteString("keys", prefix + std::to_string(i), "value" + std::to_string(i));
-            _exit(0);
-        }
-        writers.push_back(child);
-    }
+            return 0;
+        }));
     bool running = true;
     int partial = 0;
     while (running) {
         running = false;
-        for (const pid_t writer : writers)
-            running |= waitpid(writer, nullptr, WNOHANG) == 0;
+        for (const std::unique_ptr<Child> &writer : writers)
+            running |= writer->Running();
         if (file.ReadString("start", "k", "") != "v")
             ++partial;
     }
+    for (const std::unique_ptr<Child> &writer : writers)
+        EXPECT_EQ(writer->Wait(), ExitedWith(0)) << "a writer failed";
     EXPECT_EQ(partial, 0);
     for (const char *prefix : {"a", "b"})
         for (int i = 0; i < kKeys; ++i)
@@ -93,19 +95,16 @@ TEST(IniFilePosix, WritersAtOnceLoseNoKeyAndReadersSeeWholeFiles)
 }
 
 // Runs check in a child process as an ordinary user, since permissions do not bind the superuser.
-// Returns whether check returned true there.
-bool AsOrdinaryUser(const std::function<bool()> &check)
+// The child exits with 0 when check returned true, 1 when it returned false, 2 when it could not
+// become an ordinary user.
+test::ChildEnd AsOrdinaryUser(const std::function<bool()> &check)
 {
-    const pid_t child = fork();
-    if (child == 0) {
+    return test::RunInChild([&check] {
         constexpr uid_t kNobody = 65534;
         if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(2);
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            return 2;
+        return check() ? 0 : 1;
+    });
 }
 
 class ReadOnlyFolder : public testing::Test
@@ -136,14 +135,15 @@ protected:
 TEST_F(ReadOnlyFolder, NewSettingsFileCannotBeWritten)
 {
     MakeReadOnly();
-    EXPECT_TRUE(AsOrdinaryUser([this] {
+    const auto check = [this] {
         try {
             IniFile(path).WriteString("dir", "workdir", "/x");
         } catch (const Error &failure) {
             return std::string(failure.what()) == "Unable to write to " + path;
         }
         return false;
-    }));
+    };
+    EXPECT_EQ(AsOrdinaryUser(check), ExitedWith(0));
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -154,10 +154,11 @@ TEST_F(ReadOnlyFolder, WritableSettingsFileIsStillUpdated)
         ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
     }
     MakeReadOnly();
-    EXPECT_TRUE(AsOrdinaryUser([this] {
+    const auto check = [this] {
         IniFile(path).WriteString("dir", "workdir", "/new");
         return true;
-    }));
+    };
+    EXPECT_EQ(AsOrdinaryUser(check), ExitedWith(0));
     EXPECT_EQ(ReadFile(path), "[ui]\nk=v\n[dir]\nworkdir=/new\n");
 }
 
@@ -168,14 +169,15 @@ TEST_F(ReadOnlyFolder, ReadOnlySettingsFileIsNotReplaced)
     WriteFile(path, "[dir]\nworkdir=/old\n");
     std::filesystem::permissions(path,
                                  std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
-    EXPECT_TRUE(AsOrdinaryUser([this] {
+    const auto check = [this] {
         try {
             IniFile(path).WriteString("dir", "workdir", "/new");
         } catch (const Error &) {
             return true;
         }
         return false;
-    }));
+    };
+    EXPECT_EQ(AsOrdinaryUser(check), ExitedWith(0));
     EXPECT_EQ(ReadFile(path), "[dir]\nworkdir=/old\n");
 }
 
