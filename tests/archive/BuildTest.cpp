@@ -1,15 +1,14 @@
 #include "CaseName.h"
 #include "archive/Varnel_utility.h"
 
+#include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "platform/Errors.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #ifndef _WIN32
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -558,31 +557,6 @@ TEST_F(BuildFixture, ContentsReaching2GiBAreRefusedBeforeTheSourceIsCopied)
     EXPECT_EQ(ReadFile(archive()), provisionalHeader(3) + "0123456789");
 }
 
-#ifndef _WIN32
-// Limits the size of files this process may write, as a full disk would.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = old_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_ {};
-    void (*oldHandler_)(int) = nullptr;
-};
-#endif
-
 class WriteFailure : public BuildFixture, public testing::WithParamInterface<std::size_t>
 {
 };
@@ -595,7 +569,7 @@ TEST_P(WriteFailure, IsReportedAsStreamWriteError)
 #else
     std::string message;
     {
-        FileSizeLimit limit(100000);
+        const test::FileSizeLimit limit(100000);
         message = build();
     }
     EXPECT_EQ(message, "Stream write error");

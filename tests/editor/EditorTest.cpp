@@ -1,7 +1,9 @@
 #include "QtText.h"
 #include "editor/Morvane_response.h"
 
+#include "CraftedArchive.h"
 #include "DeepFolders.h"
+#include "FileSizeLimit.h"
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 #include "archive/ArchiveCommands.h"
@@ -15,11 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <set>
 #ifndef _WIN32
-#include <sys/resource.h>
 #include <sys/stat.h>
 #endif
 
@@ -575,34 +575,12 @@ TEST_F(Editor, SaveThatCannotCreateTheFileSaysSo)
 }
 
 #ifndef _WIN32
-// Keeps writes past a size limit failing for its lifetime, as a full disk would.
-class ScopedFileSizeLimit
-{
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit {bytes, old_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~ScopedFileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_ {};
-    void (*oldHandler_)(int) = nullptr;
-};
-
 TEST_F(Editor, FailedSaveKeepsTheOldFile)
 {
     WriteFile(At("out.txt"), "old contents\r\n");
     List().setPlainText(QString(100000, QLatin1Char('x')));
     {
-        const ScopedFileSizeLimit limit(4096);
+        const test::FileSizeLimit limit(4096);
         Save(At("out.txt"));
     }
     ASSERT_EQ(user.messages.size(), 1u);
@@ -688,18 +666,12 @@ TEST_P(EditorWithoutWorkDir, RefusesBeforeAskingAnything)
 
 INSTANTIATE_TEST_SUITE_P(Commands, EditorWithoutWorkDir, testing::Values("tbCreer", "tbCreerDir"));
 
-// The names an archive stores, from its zero-terminated names block.
+// The names an archive stores.
 std::multiset<std::string> ArchiveNames(const std::string &archive)
 {
-    const std::uint32_t count = test::LE32At(archive, 88);
-    const std::uint32_t names = test::LE32At(archive, 264) + 20 * count;
     std::multiset<std::string> stored;
-    for (std::size_t at = names; at < archive.size();) {
-        const std::size_t end = archive.find('\0', at);
-        stored.insert(archive.substr(at, end - at));
-        at = end + 1;
-    }
-    EXPECT_EQ(stored.size(), count);
+    for (const test::CraftedEntry &entry : test::ArchiveEntries(archive))
+        stored.insert(entry.name);
     return stored;
 }
 

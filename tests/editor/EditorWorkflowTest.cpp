@@ -1,3 +1,4 @@
+#include "CraftedArchive.h"
 #include "MainWindowDriver.h"
 #include "QtText.h"
 #include "ScriptedInteraction.h"
@@ -22,15 +23,12 @@ using test::WriteFile;
 
 using test::Q;
 
+// The names an archive stores.
 std::set<std::string> StoredNames(const std::string &archive)
 {
-    const std::uint32_t count = test::LE32At(archive, 88);
     std::set<std::string> names;
-    for (std::size_t at = test::LE32At(archive, 264) + 20 * count; at < archive.size();) {
-        const std::size_t end = archive.find('\0', at);
-        names.insert(archive.substr(at, end - at));
-        at = end + 1;
-    }
+    for (const test::CraftedEntry &entry : test::ArchiveEntries(archive))
+        names.insert(entry.name);
     return names;
 }
 
@@ -75,16 +73,9 @@ TEST(EditorWorkflow, FirstSessionFromWorkingFolderToArchive)
 // Each stored name with the bytes stored for it.
 std::map<std::string, std::string> StoredFiles(const std::string &archive)
 {
-    const std::uint32_t count = test::LE32At(archive, 88);
-    const std::uint32_t directory = test::LE32At(archive, 264);
-    const std::size_t names = directory + 20 * std::size_t(count);
     std::map<std::string, std::string> files;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::size_t entry = directory + 20 * std::size_t(i);
-        const std::size_t nameAt = names + test::LE32At(archive, entry);
-        const std::string name = archive.substr(nameAt, archive.find('\0', nameAt) - nameAt);
-        files[name] = archive.substr(test::LE32At(archive, entry + 8), test::LE32At(archive, entry + 4));
-    }
+    for (const test::CraftedEntry &entry : test::ArchiveEntries(archive))
+        files[entry.name] = entry.data;
     return files;
 }
 

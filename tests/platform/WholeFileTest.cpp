@@ -30,10 +30,14 @@ bool StartsWith(const std::string &text, const std::string &prefix)
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// What is at the target's name before the write. The links are made on POSIX systems only:
+// mingw's std::filesystem cannot make them, nor can Wine.
+enum class Before { Nothing, File, LinkToFile, DanglingLink };
+
 struct PlacementCase
 {
     const char *name;
-    bool fileBefore;
+    Before before;
     IfTargetExists ifExists;
     bool written;
 };
@@ -43,17 +47,34 @@ class WholeFilePlacement : public testing::TestWithParam<PlacementCase>
 protected:
     TempDir dir;
     const std::string target = dir / "target.txt";
+    const std::string victim = dir / "victim.txt";
 };
 
-TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsTheOldOne)
+// The new file is written whole over what was at the name, or what was there is kept; a link at
+// the name is replaced or kept itself, never written through.
+TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsWhatWasThere)
 {
     const PlacementCase &row = GetParam();
-    if (row.fileBefore)
-        WriteFile(target, "the old contents, longer than the new");
+    const std::string old = "the old contents, longer than the new";
+    WriteFile(victim, "victim");
+    switch (row.before) {
+    case Before::Nothing:
+        break;
+    case Before::File:
+        WriteFile(target, old);
+        break;
+    case Before::LinkToFile:
+        fs::create_symlink(victim, target);
+        break;
+    case Before::DanglingLink:
+        fs::create_symlink(dir / "nowhere", target);
+        break;
+    }
     WholeFileOptions options;
     options.ifExists = row.ifExists;
     if (row.written) {
         WriteWholeFile(target, "new contents", options);
+        EXPECT_FALSE(fs::is_symlink(target));
         EXPECT_EQ(ReadFile(target), "new contents");
     } else {
         try {
@@ -63,37 +84,82 @@ TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsTheOldOne)
             EXPECT_EQ(error.cause(), WholeFileError::Cause::TargetExists);
             EXPECT_TRUE(StartsWith(error.what(), "Cannot create file " + target + ": ")) << error.what();
         }
-        EXPECT_EQ(ReadFile(target), "the old contents, longer than the new");
+        if (row.before == Before::File)
+            EXPECT_EQ(ReadFile(target), old);
+        else
+            EXPECT_TRUE(fs::is_symlink(target));
     }
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"target.txt"})) << "no temporary file is left";
+    EXPECT_EQ(ReadFile(victim), "victim");
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"target.txt", "victim.txt"}))
+        << "no temporary file is left";
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, WholeFilePlacement,
-                         testing::Values(PlacementCase {"NewFile", false, IfTargetExists::Replace, true},
-                                         PlacementCase {"NewFileWhenKeeping", false, IfTargetExists::Keep,
-                                                        true},
-                                         PlacementCase {"FileReplaced", true, IfTargetExists::Replace, true},
-                                         PlacementCase {"FileKept", true, IfTargetExists::Keep, false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Targets, WholeFilePlacement,
+    testing::Values(PlacementCase {"NewFile", Before::Nothing, IfTargetExists::Replace, true},
+                    PlacementCase {"NewFileWhenKeeping", Before::Nothing, IfTargetExists::Keep, true},
+                    PlacementCase {"FileReplaced", Before::File, IfTargetExists::Replace, true},
+                    PlacementCase {"FileKept", Before::File, IfTargetExists::Keep, false}
+#ifndef _WIN32
+                    ,
+                    PlacementCase {"LinkReplacedItsTargetLeftAlone", Before::LinkToFile,
+                                   IfTargetExists::Replace, true},
+                    PlacementCase {"LinkKept", Before::LinkToFile, IfTargetExists::Keep, false},
+                    PlacementCase {"DanglingLinkReplacedNothingCreatedThrough", Before::DanglingLink,
+                                   IfTargetExists::Replace, true},
+                    PlacementCase {"DanglingLinkKept", Before::DanglingLink, IfTargetExists::Keep, false}
+#endif
+                    ),
+    [](const auto &info) { return std::string(info.param.name); });
 
-TEST(WholeFile, ANameOutsideTheAnsiCodePageIsWrittenAndReplacedUnderThatName)
+struct NameCase
+{
+    const char *name;
+    std::string fileName;
+};
+
+class WholeFileName : public testing::TestWithParam<NameCase>
+{
+};
+
+// The file is written, and replaced, under the name given, with no other name left beside it.
+TEST_P(WholeFileName, IsWrittenAndReplacedUnderThatName)
 {
     TempDir dir;
-    const std::string name = "\xE4\xB8\xAD\xE6\x96\x87 \xCE\xB1.txt"; // "中文 α.txt"
+    const std::string &name = GetParam().fileName;
     WriteWholeFile(dir / name, "first");
+    EXPECT_EQ(ReadFile(dir / name), "first");
     WriteWholeFile(dir / name, "second");
     EXPECT_EQ(ReadFile(dir / name), "second");
     EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {name}));
 }
 
-TEST(WholeFile, ContentsInChunksAndTheModificationTime)
+INSTANTIATE_TEST_SUITE_P(Names, WholeFileName,
+                         testing::Values(NameCase {"OutsideTheAnsiCodePage",
+                                                   "\xE4\xB8\xAD\xE6\x96\x87 \xCE\xB1.txt"} // "中文 α.txt"
+#ifndef _WIN32
+                                         ,
+                                         // The longest name a POSIX file system allows, 255 bytes.
+                                         NameCase {"LongestTheFileSystemAllows", std::string(255, 'n')}
+#endif
+                                         ),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The contents come in chunks (an empty one among them); the modification time is set and, on
+// POSIX systems, the old file's permissions are kept.
+TEST(WholeFile, ContentsInChunksTheModificationTimeAndKeptPermissions)
 {
     TempDir dir;
     const std::string target = dir / "f.bin";
     WriteFile(target, "old");
+#ifndef _WIN32
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+#endif
     const std::string chunk = test::PatternBytes(100000);
     WholeFileOptions options;
     options.modified = 1000000000;
+    options.keepPermissions = true;
     options.durable = true;
     WriteWholeFile(
         target,
@@ -105,6 +171,10 @@ TEST(WholeFile, ContentsInChunksAndTheModificationTime)
         options);
     EXPECT_EQ(ReadFile(target), chunk + chunk + chunk);
     EXPECT_EQ(test::ModificationTime(target), 1000000000);
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(target).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+#endif
     EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"f.bin"}));
 }
 

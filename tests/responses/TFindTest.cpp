@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MaskCase {"caf\xc3\xa9", "CAF\xc3\x89", false}));
 
 // A folder holding one entry of each kind the attribute filter tells apart.
-class ListingKindsTest : public testing::Test
+class ListingKinds : public testing::Test
 {
 protected:
     void SetUp() override
@@ -140,36 +140,43 @@ protected:
     TempDir dir;
 };
 
-TEST_F(ListingKindsTest, EditorSettingListsEveryEntryButFolders)
+struct ListingCase
 {
-    EXPECT_EQ(Listed({ffaDirectory, ffaAnyFile}),
-              (std::multiset<std::string> {"plain.txt", "readonly.txt", ".hidden", "fifo", "dangling"}));
+    const char *name;
+    TFileAttr attributes;
+    std::multiset<std::string> listed;
+};
+
+class ListingKindsTest : public ListingKinds, public testing::WithParamInterface<ListingCase>
+{
+};
+
+TEST_P(ListingKindsTest, ListsTheKindsTheAttributesLetThrough)
+{
+    EXPECT_EQ(Listed(GetParam().attributes), GetParam().listed);
 }
 
-TEST_F(ListingKindsTest, AnyFileListsEverythingWithDotEntries)
-{
-    EXPECT_EQ(Listed({ffaAnyFile}),
-              (std::multiset<std::string> {".", "..", "plain.txt", "readonly.txt", ".hidden", "fifo",
-                                           "dangling", "sub", ".hiddensub"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Attributes, ListingKindsTest,
+    testing::Values(
+        // The editor's setting: every entry but folders.
+        ListingCase {"DirectoryAndAnyFile",
+                     {ffaDirectory, ffaAnyFile},
+                     {"plain.txt", "readonly.txt", ".hidden", "fifo", "dangling"}},
+        // Everything, with the dot entries.
+        ListingCase {
+            "AnyFile",
+            {ffaAnyFile},
+            {".", "..", "plain.txt", "readonly.txt", ".hidden", "fifo", "dangling", "sub", ".hiddensub"}},
+        // What is neither hidden nor system.
+        ListingCase {"Directory", {ffaDirectory}, {".", "..", "plain.txt", "readonly.txt", "sub"}},
+        // Only plain files.
+        ListingCase {"Nothing", {}, {"plain.txt", "readonly.txt"}},
+        // Hidden files, but no folders.
+        ListingCase {"Hidden", {ffaHidden}, {"plain.txt", "readonly.txt", ".hidden"}}),
+    [](const testing::TestParamInfo<ListingCase> &info) { return std::string(info.param.name); });
 
-TEST_F(ListingKindsTest, DirectoryListsWhatIsNeitherHiddenNorSystem)
-{
-    EXPECT_EQ(Listed({ffaDirectory}),
-              (std::multiset<std::string> {".", "..", "plain.txt", "readonly.txt", "sub"}));
-}
-
-TEST_F(ListingKindsTest, EmptySetListsOnlyPlainFiles)
-{
-    EXPECT_EQ(Listed({}), (std::multiset<std::string> {"plain.txt", "readonly.txt"}));
-}
-
-TEST_F(ListingKindsTest, HiddenAddsHiddenFilesButNoFolders)
-{
-    EXPECT_EQ(Listed({ffaHidden}), (std::multiset<std::string> {"plain.txt", "readonly.txt", ".hidden"}));
-}
-
-TEST_F(ListingKindsTest, EachResultComesWithItsWordWithoutTheReadOnlyBit)
+TEST_F(ListingKinds, EachResultComesWithItsWordWithoutTheReadOnlyBit)
 {
     fs::create_symlink(dir / "plain.txt", dir / "link");
     TFindFile finder;

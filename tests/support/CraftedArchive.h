@@ -1,6 +1,9 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -81,6 +84,31 @@ inline std::string CraftRawArchive(const std::string &contents, const std::vecto
     PutLE32(bytes, 272, static_cast<std::uint32_t>(names.size()));
     PutLE32(bytes, 280, 0xFFFFFFFF);
     return bytes;
+}
+
+// The entries of a POD3 archive in directory order, read by hand apart from the program's
+// reader, so that tests check what a build stored against the layout itself. Throws
+// std::out_of_range when a record, a name or an entry's bytes lie outside the archive.
+inline std::vector<CraftedEntry> ArchiveEntries(const std::string &bytes)
+{
+    const std::uint32_t count = LE32At(bytes, 88);
+    const std::size_t directory = LE32At(bytes, 264);
+    const std::size_t names = directory + 20 * std::size_t {count};
+    std::vector<CraftedEntry> entries;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t record = directory + 20 * i;
+        const std::size_t nameAt = names + LE32At(bytes, record);
+        const std::size_t nameEnd = bytes.find('\0', nameAt);
+        if (nameAt >= bytes.size() || nameEnd == std::string::npos)
+            throw std::out_of_range("an entry's name lies outside the archive");
+        const std::size_t dataAt = LE32At(bytes, record + 8);
+        const std::size_t size = LE32At(bytes, record + 4);
+        if (dataAt > bytes.size() || size > bytes.size() - dataAt)
+            throw std::out_of_range("an entry's bytes lie outside the archive");
+        entries.push_back(
+            {bytes.substr(nameAt, nameEnd - nameAt), bytes.substr(dataAt, size), LE32At(bytes, record + 12)});
+    }
+    return entries;
 }
 
 } // namespace morvane::test
