@@ -11,7 +11,7 @@ MorvaneApplication::MorvaneApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QString::fromLatin1(kApplicationTitle));
-    setApplicationVersion(QStringLiteral("1.3"));
+    setApplicationVersion(QStringLiteral(MORVANE_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/Morvane.png")));
     // The windows are laid out in pixels for the 8-point Windows font; at 8 points DejaVu Sans
     // Condensed has nearly its widths and the same 13-pixel line.

@@ -55,6 +55,7 @@ TForm_main::TForm_main(QWidget *parent)
     , ui(std::make_unique<Ui::TForm_main>())
 {
     ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Morvane v" MORVANE_VERSION));
     // A title bar with the system menu and the close button only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);

@@ -27,6 +27,12 @@ for file in usr/bin/Morvane usr/bin/morvane-cli \
         usr/share/doc/morvane/copyright usr/share/doc/morvane/changelog.gz; do
     [ -f "$work/root/$file" ] || fail "not in the package: /$file"
 done
+# The newest release the changelog and the AppStream metadata name is the one packaged, whose
+# version project() in CMakeLists.txt gives.
+newest=$(gzip -dc "$work/root/usr/share/doc/morvane/changelog.gz" | sed -n '1s/^morvane (\([^)]*\)).*/\1/p')
+[ "$newest" = "$version" ] || fail "the changelog's newest entry is '$newest', not $version"
+newest=$(grep -m1 -o '<release version="[^"]*"' "$work/root/usr/share/metainfo/org.morvane.Morvane.metainfo.xml" || true)
+[ "$newest" = "<release version=\"$version\"" ] || fail "the metainfo's newest release is '$newest', not $version"
 # The desktop finds the icon the entry names and the type it claims.
 grep -qx 'Icon=org.morvane.Morvane' "$work/root/usr/share/applications/org.morvane.Morvane.desktop" || fail "Icon line"
 outside=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -v '^\./usr/' || true)
