@@ -63,9 +63,9 @@ features=(
     -DFEATURE_sessionmanager=OFF -DFEATURE_systemtrayicon=OFF
     -DFEATURE_jalalicalendar=OFF -DFEATURE_hijricalendar=OFF -DFEATURE_islamiccivilcalendar=OFF
     -DFEATURE_sharedmemory=OFF -DFEATURE_systemsemaphore=OFF -DFEATURE_gestures=OFF
-    # Widgets and dialogs Morvane never creates.
+    # Widgets and dialogs Morvane never creates. (The windowsvista style needs QInputDialog.)
     -DFEATURE_calendarwidget=OFF -DFEATURE_datetimeedit=OFF -DFEATURE_colordialog=OFF
-    -DFEATURE_fontdialog=OFF -DFEATURE_fontcombobox=OFF -DFEATURE_inputdialog=OFF
+    -DFEATURE_fontdialog=OFF -DFEATURE_fontcombobox=OFF
     -DFEATURE_errormessage=OFF -DFEATURE_wizard=OFF -DFEATURE_mdiarea=OFF -DFEATURE_dockwidget=OFF
     -DFEATURE_graphicsview=OFF -DFEATURE_graphicseffect=OFF -DFEATURE_lcdnumber=OFF
     -DFEATURE_dial=OFF -DFEATURE_splashscreen=OFF -DFEATURE_keysequenceedit=OFF
