@@ -1,13 +1,82 @@
 #!/usr/bin/env bash
-# Builds Morvane with its tests and runs every test: the Linux build with CTest, then the Windows
-# build of the core and morvane-cli under Wine (scripts/test-windows.sh), then the Windows build of
-# the application, Morvane.exe, with its tests under Wine (scripts/test-windows-app.sh).
+# Builds Morvane with its tests and runs every test, in four legs:
+#   linux        the Linux build (build/) and all its tests: unit, GUI (offscreen) and packaging
+#   sanitizers   the Linux tests under AddressSanitizer + UndefinedBehaviorSanitizer and the
+#                threaded code's tests under ThreadSanitizer (scripts/test-sanitizers.sh)
+#   windows      the Windows build of the core and morvane-cli, its tests under Wine and the
+#                comparison with the Linux tool (scripts/test-windows.sh)
+#   windows-app  the Windows build of the application, its tests under Wine and the smoke run of
+#                Morvane.exe (scripts/test-windows-app.sh)
+# The Qt the last leg needs (scripts/build-qt-windows.sh) is built from the start, in the
+# background at a low priority, when it is not in the cache yet: it takes the processor time the
+# other legs leave idle. At the end the command prints where the time went.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
-cmake --build build
-ctest --test-dir build --output-on-failure -j2
-bash scripts/test-windows.sh
-bash scripts/test-windows-app.sh
+
+start_all=$SECONDS
+summary=()
+leg=""
+minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
+report() {
+    local status=$?
+    trap - EXIT
+    [ -z "${qt_pid:-}" ] || kill "$qt_pid" 2>/dev/null || true
+    echo
+    echo "== Where the time went"
+    printf '  %s\n' "${summary[@]}"
+    for retries in build-windows/wine-prefix.retries build-windows-app/wineprefix.retries; do
+        [ -f "$retries" ] || continue
+        printf '  %s: Wine failed to start a program %d time(s); each was started again\n' \
+            "${retries%%/*}" "$(grep -c . "$retries" || true)"
+    done
+    if [ "$status" -eq 0 ]; then
+        echo "  all tests passed in $(minutes $((SECONDS - start_all)))"
+    else
+        echo "  FAILED in the $leg leg after $(minutes $((SECONDS - start_all)))"
+    fi
+    exit "$status"
+}
+trap report EXIT
+
+# Runs one leg, timing it.
+run_leg() {
+    leg=$1
+    shift
+    echo "== $leg"
+    local start=$SECONDS
+    "$@"
+    summary+=("$(printf '%-12s %s' "$leg" "$(minutes $((SECONDS - start)))")")
+}
+
+install_packages() {
+    ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" \
+        "${WINDOWS_PACKAGES[@]}" "${QT_WINDOWS_PACKAGES[@]}" "${WINDOWS_APP_PACKAGES[@]}"
+}
+
+linux_leg() {
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
+    cmake --build build
+    ctest --test-dir build --output-on-failure -j2
+}
+
+# Waits for the background Qt build; should it have failed, the application leg says why when
+# it runs the build again (which resumes where this one stopped).
+wait_for_qt() {
+    wait "$qt_pid" || echo "the background Qt build failed (log: $qt_log)"
+    qt_pid=""
+    grep -h 'done in\|reusing' "$qt_log" || true
+}
+
+# Every package first, so that the background build never waits for apt.
+run_leg packages install_packages
+mkdir -p build-windows-app
+qt_log=build-windows-app/build-qt-windows.log
+nice -n 15 bash scripts/build-qt-windows.sh >"$qt_log" 2>&1 &
+qt_pid=$!
+
+run_leg linux linux_leg
+run_leg sanitizers bash scripts/test-sanitizers.sh
+run_leg windows bash scripts/test-windows.sh
+run_leg qt-wait wait_for_qt
+run_leg windows-app bash scripts/test-windows-app.sh
