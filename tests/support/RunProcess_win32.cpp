@@ -73,7 +73,8 @@ bool NoteRefusedStart(const std::string &program, DWORD error)
     std::FILE *file = ::_wfopen(log, L"ab");
     if (file == nullptr)
         return false;
-    std::fprintf(file, "%s: process not created (error %lu)\n", program.c_str(), static_cast<unsigned long>(error));
+    std::fprintf(file, "%s: process not created (error %lu)\n", program.c_str(),
+                 static_cast<unsigned long>(error));
     std::fclose(file);
     return true;
 }
@@ -106,7 +107,8 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
                 break;
             const DWORD error = ::GetLastError();
             if (attempt == 2 || !NoteRefusedStart(program, error))
-                throw std::runtime_error("cannot start " + program + " (error " + std::to_string(error) + ")");
+                throw std::runtime_error("cannot start " + program + " (error " + std::to_string(error)
+                                         + ")");
         }
         const Handle thread(process.hThread);
         const Handle child(process.hProcess);
