@@ -21,7 +21,7 @@ minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
 report() {
     local status=$?
     trap - EXIT
-    [ -z "${qt_pid:-}" ] || kill "$qt_pid" 2>/dev/null || true
+    [ -z "${qt_pid:-}" ] || kill -- "-$qt_pid" 2>/dev/null || true
     echo
     echo "== Where the time went"
     printf '  %s\n' "${summary[@]}"
@@ -60,9 +60,11 @@ linux_leg() {
     ctest --test-dir build --output-on-failure -j2
 }
 
-# Waits for the background Qt build; should it have failed, the application leg says why when
-# it runs the build again (which resumes where this one stopped).
+# Waits for the background Qt build, at the normal priority from now on where the system allows
+# it (nothing else of ours runs meanwhile). Should the build have failed, the application leg
+# says why when it runs the build again, which resumes where this one stopped.
 wait_for_qt() {
+    renice -n 0 -g "$qt_pid" >/dev/null 2>&1 || true
     wait "$qt_pid" || echo "the background Qt build failed (log: $qt_log)"
     qt_pid=""
     grep -h 'done in\|reusing' "$qt_log" || true
@@ -72,7 +74,8 @@ wait_for_qt() {
 run_leg packages install_packages
 mkdir -p build-windows-app
 qt_log=build-windows-app/build-qt-windows.log
-nice -n 15 bash scripts/build-qt-windows.sh >"$qt_log" 2>&1 &
+# In a process group of its own, so that its priority can be raised and the whole build stopped.
+setsid nice -n 15 bash scripts/build-qt-windows.sh >"$qt_log" 2>&1 &
 qt_pid=$!
 
 run_leg linux linux_leg
