@@ -39,7 +39,7 @@ for run in "${runs[@]}"; do
             echo "== ThreadSanitizer (build-tsan/)"
             cmake -S . -B build-tsan "${common[@]}" -DMORVANE_SANITIZE=thread \
                 -DMORVANE_BUILD_GUI=OFF >/dev/null
-            cmake --build build-tsan -j2 --target threads_tests
+            cmake --build build-tsan -j2 --target threads_test_programs
             ctest --test-dir build-tsan --output-on-failure -j2 -L threads
             ;;
         *)

@@ -6,6 +6,9 @@
 #
 #   build-windows-app/morvane/morvane-windows(.zip)  the folder to copy to a Windows machine
 #   build-windows-app/main-window.png                the screenshot of the smoke run
+#
+#   --gui-tests-only   build and run only the tests labelled gui: the test command passes it, as
+#                      scripts/test-windows.sh has just run the core's tests built for Windows
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$PWD"
@@ -40,6 +43,13 @@ if [ "${1:-}" = --smoke-run ]; then
     exit 0
 fi
 
+gui_tests_only=0
+case "${1:-}" in
+    "") ;;
+    --gui-tests-only) gui_tests_only=1 ;;
+    *) die "unknown argument '$1' (the only option is --gui-tests-only)" ;;
+esac
+
 qt="$(bash scripts/build-qt-windows.sh | tail -n 1)"
 top="$repo/build-windows-app"
 mkdir -p "$top"
@@ -62,13 +72,19 @@ WINEPATH="$(winepath -w "$qt/bin")"
 QT_QPA_FONTDIR="$(winepath -w /usr/share/fonts/truetype/dejavu)"
 export WINEPATH QT_QPA_FONTDIR QT_QPA_PLATFORM=offscreen
 say "building Morvane.exe and the tests"
-cmake --build "$build" -j2
+if [ "$gui_tests_only" = 1 ]; then
+    cmake --build "$build" -j2 --target Morvane morvane-cli gui_test_programs
+    tests=(-L gui)
+else
+    cmake --build "$build" -j2
+    tests=()
+fi
 cmake --build "$build" --target morvane-windows
 
 say "running the tests under Wine"
 # As in scripts/test-windows.sh: only a test program that Wine did not start at all is started a
 # second time; any test that ran and failed fails the leg.
-ctest --test-dir "$build" --output-on-failure -j2
+ctest --test-dir "$build" --output-on-failure -j2 "${tests[@]}"
 wine_retry_summary
 
 # The smoke run uses only the gathered folder, as a Windows machine with nothing installed would.

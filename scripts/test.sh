@@ -5,8 +5,8 @@
 #                threaded code's tests under ThreadSanitizer (scripts/test-sanitizers.sh)
 #   windows      the Windows build of the core and morvane-cli, its tests under Wine and the
 #                comparison with the Linux tool (scripts/test-windows.sh)
-#   windows-app  the Windows build of the application, its tests under Wine and the smoke run of
-#                Morvane.exe (scripts/test-windows-app.sh)
+#   windows-app  the Windows build of the application, the windows' tests under Wine (the core's
+#                ran in the leg before) and the smoke run of Morvane.exe (scripts/test-windows-app.sh)
 # The Qt the last leg needs (scripts/build-qt-windows.sh) is built from the start, in the
 # background at a low priority, when it is not in the cache yet: it takes the processor time the
 # other legs leave idle. At the end the command prints where the time went.
@@ -82,4 +82,4 @@ run_leg linux linux_leg
 run_leg sanitizers bash scripts/test-sanitizers.sh
 run_leg windows bash scripts/test-windows.sh
 run_leg qt-wait wait_for_qt
-run_leg windows-app bash scripts/test-windows-app.sh
+run_leg windows-app bash scripts/test-windows-app.sh --gui-tests-only
