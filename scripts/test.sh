@@ -67,9 +67,13 @@ wait_for_qt() {
     renice -n 0 -g "$qt_pid" >/dev/null 2>&1 || true
     wait "$qt_pid" || echo "the background Qt build failed (log: $qt_log)"
     qt_pid=""
-    grep -h 'done in\|reusing' "$qt_log" || true
+    local built
+    built=$(sed -n 's/^build-qt-windows: done in \(.*\): .*/\1/p' "$qt_log")
+    grep -q '^build-qt-windows: reusing' "$qt_log" && built="none, Qt was in the cache"
+    summary+=("(the Qt build in the background took ${built:-a failed run, see $qt_log})")
 }
 
+rm -f build-windows/wine-prefix.retries build-windows-app/wineprefix.retries
 # Every package first, so that the background build never waits for apt.
 run_leg packages install_packages
 mkdir -p build-windows-app
