@@ -25,13 +25,14 @@ std::uint32_t attributesOf(const WIN32_FIND_DATAW &found)
 
 } // namespace
 
-// MAX_PATH UTF-16 units, each at most three bytes in UTF-8.
-const std::size_t kMaxPathBytes = 3 * (MAX_PATH - 1);
+// The longest path the wide calls take, less its \\?\ prefix, in UTF-16 units of at most three
+// bytes of UTF-8 each.
+const std::size_t kMaxPathBytes = 3 * (UNICODE_STRING_MAX_CHARS - 1 - 4);
 
 DirectoryListing::DirectoryListing(const std::string &folder, std::string mask, std::uint32_t attributeValue)
     : filter_(std::move(mask), attributeValue)
 {
-    std::wstring pattern = WideFromUtf8(folder.empty() ? "." : folder);
+    std::wstring pattern = WidePathFromUtf8(folder.empty() ? "." : folder);
     if (pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':')
         pattern += L'\\';
     // Every entry is fetched and matched against the mask here, with the same rule on every
@@ -80,7 +81,7 @@ std::optional<DirectoryEntry> DirectoryListing::Next()
 
 std::optional<std::vector<std::string>> FolderEntryNames(const std::string &folder)
 {
-    std::wstring pattern = WideFromUtf8(folder);
+    std::wstring pattern = WidePathFromUtf8(folder);
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
         pattern += L'\\';
     pattern += L'*';

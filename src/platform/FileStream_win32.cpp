@@ -80,7 +80,7 @@ FileStream::Opening FileStream::open(OpenMode mode)
 {
     const Access access = accessFor(mode);
     // Folders cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so they are refused here.
-    const HANDLE file = ::CreateFileW(WideFromUtf8(path_).c_str(), access.desired, access.share, nullptr,
+    const HANDLE file = ::CreateFileW(WidePathFromUtf8(path_).c_str(), access.desired, access.share, nullptr,
                                       access.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -17,28 +16,8 @@ namespace {
 
 std::wstring joined(const std::wstring &folder, const std::string &name)
 {
-    return folder + L'\\' + WideFromUtf8(name);
-}
-
-// The folder's whole path in the form that lifts the 260-character limit of paths ("\\?\C:\...",
-// "\\?\UNC\server\share\..."), so that every name the file system holds can be written below it.
-std::wstring longPathOf(const std::wstring &path)
-{
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return path;
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return path;
-    full.resize(length);
-    while (full.size() > 3 && full.back() == L'\\')
-        full.pop_back();
-    if (full.rfind(L"\\\\?\\", 0) == 0)
-        return full;
-    if (full.rfind(L"\\\\", 0) == 0)
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
+    // A root keeps its separator, and a verbatim path takes no second one.
+    return (folder.ends_with(L'\\') ? folder : folder + L'\\') + WideFromUtf8(name);
 }
 
 // Opens a folder itself, never what a link or junction points to, and keeps it from being
@@ -61,6 +40,31 @@ void checkIsPlainFolder(HANDLE folder, const std::function<std::string()> &shown
         throw Error("Cannot write below " + shown() + ": it is not a folder");
 }
 
+// Makes the folder and the missing ones above it; the system's error code, or 0. std::filesystem
+// is not used here: the C library it asks whether a folder exists takes the '?' of a \\?\ path
+// for a wildcard.
+DWORD createFolders(const std::wstring &path)
+{
+    std::wstring folder = path;
+    while (folder.size() > 1 && folder.back() == L'\\')
+        folder.pop_back();
+    if (::CreateDirectoryW(folder.c_str(), nullptr))
+        return 0;
+    DWORD error = ::GetLastError();
+    if (error == ERROR_PATH_NOT_FOUND) {
+        const std::size_t parent = folder.find_last_of(L'\\');
+        if (parent == std::wstring::npos || parent == 0)
+            return error;
+        if (const DWORD above = createFolders(folder.substr(0, parent)); above != 0)
+            return above;
+        if (::CreateDirectoryW(folder.c_str(), nullptr))
+            return 0;
+        error = ::GetLastError();
+    }
+    // A folder already there is what was asked for; anything else there is reported by the caller.
+    return error == ERROR_ALREADY_EXISTS ? 0 : error;
+}
+
 } // namespace
 
 // Windows resolves the path anew for each file, each folder on the way held while it is written.
@@ -73,16 +77,16 @@ OutputFolder::OutputFolder(const std::string &path)
     : path_(path)
     , handles_(std::make_unique<Handles>())
 {
-    std::error_code error;
-    const std::wstring wide = WideFromUtf8(path);
-    std::filesystem::create_directories(std::filesystem::path(wide), error);
+    const std::wstring wide = WidePathFromUtf8(path);
+    const DWORD created = createFolders(wide);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        throw Error("Cannot use " + path + " as the folder to extract into: "
-                    + (error ? error.message()
-                             : SystemErrorText(attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError()
-                                                                                     : ERROR_DIRECTORY)));
-    handles_->root = longPathOf(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const DWORD error = created != 0            ? created
+            : attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError()
+                                                    : ERROR_DIRECTORY;
+        throw Error("Cannot use " + path + " as the folder to extract into: " + SystemErrorText(error));
+    }
+    handles_->root = wide;
 }
 
 OutputFolder::~OutputFolder() = default;

@@ -15,7 +15,7 @@ Win32Handle openToAsk(const std::string &path)
 {
     if (path.empty())
         return Win32Handle();
-    return Win32Handle(::CreateFileW(WideFromUtf8(path).c_str(), FILE_READ_ATTRIBUTES,
+    return Win32Handle(::CreateFileW(WidePathFromUtf8(path).c_str(), FILE_READ_ATTRIBUTES,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
@@ -117,7 +117,7 @@ std::string CurrentFolder(std::error_code &error)
 
 bool PathEntryExists(const std::string &path)
 {
-    return ::GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(WidePathFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string FileSystemNameKey(std::string_view name)

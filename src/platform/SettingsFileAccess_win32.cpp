@@ -23,7 +23,7 @@ bool IsPlainFile(DWORD attributes)
 HANDLE OpenShared(const std::string &path, bool forWriting)
 {
     const DWORD access = GENERIC_READ | (forWriting ? GENERIC_WRITE : 0);
-    return ::CreateFileW(WideFromUtf8(path).c_str(), access,
+    return ::CreateFileW(WidePathFromUtf8(path).c_str(), access,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
@@ -206,7 +206,7 @@ bool SettingsFileAccess::ReplaceCanMeetOpenFile()
 
 bool SettingsFileAccess::RegularFileExists(const std::string &path)
 {
-    return IsPlainFile(::GetFileAttributesW(WideFromUtf8(path).c_str()));
+    return IsPlainFile(::GetFileAttributesW(WidePathFromUtf8(path).c_str()));
 }
 
 } // namespace morvane

@@ -55,7 +55,7 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
 {
     if (path.empty() || path.back() == '\\' || path.back() == '/')
         throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": it names a folder");
-    WriteWholeFileAt(WideFromUtf8(path), path, produce, options);
+    WriteWholeFileAt(WidePathFromUtf8(path), path, produce, options);
 }
 
 // The contents go to a new file beside the target, never followed, which takes the target's

@@ -46,8 +46,9 @@ protected:
             text += source.line + "\r\n";
             const std::filesystem::path path = dir.path() / NativeName(source.line);
             std::filesystem::create_directories(path.parent_path());
-            WriteFile(path.string(), source.contents);
-            test::SetModificationTime(path.string(), kMarch2010);
+            // A name the line holds exactly, a trailing blank included.
+            WriteFile(test::Verbatim(path.string()), source.contents);
+            test::SetModificationTime(test::Verbatim(path.string()), kMarch2010);
         }
         WriteFile(response(), text + extraResponseText);
     }

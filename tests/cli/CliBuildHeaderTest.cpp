@@ -192,6 +192,16 @@ INSTANTIATE_TEST_SUITE_P(
                     FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// Windows drops a trailing dot or space from a name given to it in the ordinary form; the build
+// opens the line's name as written on every system, so such a line names no file.
+INSTANTIATE_TEST_SUITE_P(
+    ExactNames, CliFailedBuild,
+    testing::Values(
+        FailedBuild {"trailing_dot", {}, "A.BIN.\r\n", "Cannot open file ", "(288 bytes)"},
+        FailedBuild {"trailing_space", {}, "A.BIN \r\n", "Cannot open file ", "(288 bytes)"},
+        FailedBuild {"folder_with_trailing_dot", {}, "SUB.\\B.BIN\r\n", "Cannot open file ", "(288 bytes)"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 struct Usage
 {
     const char *name;

@@ -7,6 +7,7 @@
 #include "platform/DosTime.h"
 #include "platform/Errors.h"
 #include "platform/FileStream.h"
+#include "platform/PathQueries.h"
 
 #include "TestFiles.h"
 
@@ -178,6 +179,48 @@ TEST(WindowsPaths, NamesOutsideTheAnsiCodePageSurvive)
     }
     EXPECT_EQ(listed(dir.path().string(), kFaExcludable).count(name), 1u);
     EXPECT_EQ(ReadWholeFile(dir / name), "w");
+}
+
+std::wstring currentFolder()
+{
+    wchar_t current[MAX_PATH + 1] = {};
+    const DWORD length = ::GetCurrentDirectoryW(MAX_PATH + 1, current);
+    return std::wstring(current, length);
+}
+
+TEST(WindowsPaths, ReachTheWideCallsAbsoluteAndVerbatim)
+{
+    const std::wstring current = currentFolder();
+    ASSERT_EQ(current.substr(1, 2), L":\\") << "the current folder lies on a drive";
+    const std::wstring below = current.back() == L'\\' ? current : current + L'\\';
+    const std::wstring drive = current.substr(0, 2);
+    const std::map<std::string, std::wstring> expected = {
+        {"a\\b.txt", L"\\\\?\\" + below + L"a\\b.txt"},
+        {"./a/../b.txt.", L"\\\\?\\" + below + L"b.txt."},
+        {"\\x\\y ", L"\\\\?\\" + drive + L"\\x\\y "},
+        {"C:/x//y", L"\\\\?\\C:\\x\\y"},
+        {"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+        // Left to the system: a device, and a path already in a \\?\ or \\.\ form.
+        {"NUL", L"NUL"},
+        {"sub\\con.txt", L"sub\\con.txt"},
+        {"\\\\.\\pipe\\p", L"\\\\.\\pipe\\p"},
+        {"\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b"},
+    };
+    for (const auto &[path, wide] : expected)
+        EXPECT_EQ(WidePathFromUtf8(path), wide) << path;
+}
+
+// Windows drops a trailing dot or space from a name it is given in the ordinary form; the
+// program's paths reach the name as written, as on every other system.
+TEST(WindowsPaths, ATrailingDotOrSpaceIsPartOfTheName)
+{
+    TempDir dir;
+    WriteFile(dir / "readme.txt", "r");
+    for (const char *name : {"readme.txt.", "readme.txt ", "readme.txt. ."}) {
+        EXPECT_FALSE(opens(dir / name, OpenMode::ReadShared)) << name;
+        EXPECT_EQ(KindOfPath(dir / name), PathKind::Missing) << name;
+    }
+    EXPECT_TRUE(opens(dir / "readme.txt", OpenMode::ReadShared));
 }
 
 // Central European time: UTC+1, and UTC+2 from the last Sunday of March, 02:00, to the last

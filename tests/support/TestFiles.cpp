@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -42,6 +43,20 @@ TempDir::~TempDir()
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  ignored);
     std::filesystem::remove_all(path_, ignored);
+    // A name that only the verbatim form reaches (a trailing blank, a path past MAX_PATH on
+    // Windows) is removed through it.
+    if (std::filesystem::exists(path_, ignored))
+        std::filesystem::remove_all(PathOf(Verbatim(Utf8Of(path_))), ignored);
+}
+
+std::string Verbatim(std::string absolute)
+{
+#ifdef _WIN32
+    std::replace(absolute.begin(), absolute.end(), '/', '\\');
+    return "\\\\?\\" + absolute;
+#else
+    return absolute;
+#endif
 }
 
 std::filesystem::path PathOf(const std::string &utf8)

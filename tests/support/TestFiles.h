@@ -30,6 +30,9 @@ private:
 // A path given in UTF-8 (never decoded through the ANSI code page, as a narrow path would be on
 // Windows).
 std::filesystem::path PathOf(const std::string &utf8);
+// An absolute path in the form that reaches the name exactly as written (a trailing dot or blank
+// kept) whatever its length: on Windows its \\?\ form, elsewhere the path itself.
+std::string Verbatim(std::string absolute);
 std::string Utf8Of(const std::filesystem::path &path);
 void WriteFile(const std::string &path, std::string_view bytes);
 // The names (UTF-8) of what a folder holds, not looking inside its folders.
