@@ -1,8 +1,11 @@
 #include "app/SettingsLocation.h"
 
+#include "app/UserConfigFolder.h"
+#include "gui/FileSystemNames.h"
+#include "platform/FolderProbe.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QStringList>
 
 namespace morvane {
@@ -11,15 +14,6 @@ namespace {
 
 const QString kFileName = QStringLiteral("Morvane.ini");
 const QString kFolderName = QStringLiteral("Morvane");
-
-QString UserConfigFolder()
-{
-    // A relative XDG_CONFIG_HOME is invalid and must be ignored, which Qt does not do.
-    const QString xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!xdgConfigHome.isEmpty() && !QDir::isAbsolutePath(xdgConfigHome))
-        return QDir(QDir::homePath()).filePath(QStringLiteral(".config"));
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-}
 
 } // namespace
 
@@ -35,7 +29,9 @@ SettingsPlaces FindSettingsPlaces(const QString &programFolder)
     SettingsPlaces places;
     places.programFolder = programFolder;
     places.fileBesideProgram = QFileInfo::exists(QDir(programFolder).filePath(kFileName));
-    places.programFolderWritable = QFileInfo(programFolder).isWritable();
+    // Tried rather than looked up: a folder's attributes do not show Windows' access-control
+    // lists, so Program Files would look writable to a user who may not write there.
+    places.programFolderWritable = FolderTakesNewFiles(ToFileSystemPath(programFolder));
     places.userConfigFolder = UserConfigFolder();
     return places;
 }

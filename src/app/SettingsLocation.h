@@ -10,14 +10,15 @@ struct SettingsPlaces
     // The folder of the running executable.
     QString programFolder;
     bool fileBesideProgram = false;
+    // Whether the program's folder took a new file when one was tried there.
     bool programFolderWritable = false;
-    // The user's configuration folder ($XDG_CONFIG_HOME, or ~/.config).
+    // The user's own folder for settings: $XDG_CONFIG_HOME, or ~/.config; on Windows %APPDATA%.
     QString userConfigFolder;
 };
 
 // Morvane.ini beside the program when that file is there or the program's folder is writable
 // (a build folder, an unpacked copy); otherwise Morvane/Morvane.ini in the user's configuration
-// folder, for a program installed where users cannot write.
+// folder, for a program installed where users cannot write (/usr/bin, Program Files).
 QString ChooseSettingsPath(const SettingsPlaces &places);
 
 // The places as this system has them for a program in programFolder.

@@ -95,6 +95,31 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase {"NoUserConfigFolder", false, false, "", "/opt/morvane/bin/Morvane.ini"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// The same decision with Windows' places, the program's folder as the probe found it: the
+// portable copy in a writable folder keeps its file beside it, an installed program sends it to
+// the roaming application data.
+class WindowsSettingsChoice : public testing::TestWithParam<ChoiceCase>
+{
+};
+
+TEST_P(WindowsSettingsChoice, PicksTheProgramFolderOnlyWhenItTookAFile)
+{
+    const ChoiceCase &row = GetParam();
+    const SettingsPlaces places {QStringLiteral("C:/Program Files/Morvane"), row.fileBesideProgram,
+                                 row.programFolderWritable, QString::fromUtf8(row.userConfigFolder)};
+    EXPECT_EQ(ChooseSettingsPath(places), QString::fromUtf8(row.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, WindowsSettingsChoice,
+    testing::Values(ChoiceCase {"PortableInAWritableFolder", false, true, "C:/Users/u/AppData/Roaming",
+                                "C:/Program Files/Morvane/Morvane.ini"},
+                    ChoiceCase {"InstalledFolderRefusedTheProbe", false, false, "C:/Users/u/AppData/Roaming",
+                                "C:/Users/u/AppData/Roaming/Morvane/Morvane.ini"},
+                    ChoiceCase {"FileBesideAnInstalledProgram", true, false, "C:/Users/u/AppData/Roaming",
+                                "C:/Program Files/Morvane/Morvane.ini"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 class SettingsPlacesOnDisk : public testing::Test
 {
 protected:
@@ -139,6 +164,17 @@ TEST_F(SettingsPlacesOnDisk, ReadOnlyProgramFolderSendsTheFileToTheUsersConfigur
 #endif
 }
 
+TEST_F(SettingsPlacesOnDisk, OnWindowsTheUsersFolderIsTheRoamingApplicationData)
+{
+#ifdef _WIN32
+    const QString appData = qEnvironmentVariable("APPDATA");
+    ASSERT_FALSE(appData.isEmpty()) << "Windows names the roaming application data in APPDATA";
+    EXPECT_EQ(FindSettingsPlaces(Q(program.string())).userConfigFolder, test::QtForm(appData));
+#else
+    GTEST_SKIP() << "the roaming application data folder is Windows'";
+#endif
+}
+
 struct ConfigHomeCase
 {
     const char *name;
@@ -153,8 +189,7 @@ class UserConfigFolder : public SettingsPlacesOnDisk, public testing::WithParamI
 TEST_P(UserConfigFolder, FollowsTheXdgRules)
 {
 #ifdef _WIN32
-    GTEST_SKIP()
-        << "the XDG configuration folder is a POSIX convention; on Windows Qt names the AppData folder";
+    GTEST_SKIP() << "the XDG configuration folder is a POSIX convention";
 #else
     std::optional<std::string> value = GetParam().xdgConfigHome;
     if (value && value->starts_with('@'))

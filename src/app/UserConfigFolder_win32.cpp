@@ -1,0 +1,23 @@
+#include "app/UserConfigFolder.h"
+
+#include <QDir>
+
+#include <knownfolders.h>
+#include <shlobj.h>
+#include <windows.h>
+
+namespace morvane {
+
+// The roaming folder, as Windows programs keep settings that follow a user from machine to
+// machine; Qt's configuration location is the local one.
+QString UserConfigFolder()
+{
+    PWSTR path = nullptr;
+    QString folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &path)))
+        folder = QDir::fromNativeSeparators(QString::fromWCharArray(path));
+    ::CoTaskMemFree(path);
+    return folder;
+}
+
+} // namespace morvane
