@@ -3,6 +3,8 @@
 #include "platform/Errors.h"
 #include "platform/SettingsFileAccess.h"
 #include "platform/WholeFile.h"
+#include "text/Cp1252.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,8 +18,11 @@ namespace {
 
 #ifdef _WIN32
 constexpr std::string_view kNewFileLineEnd = "\r\n";
+// Windows programs write INI files in the ANSI code page, as the profile-string functions do.
+constexpr bool kStoreInWindows1252 = true;
 #else
 constexpr std::string_view kNewFileLineEnd = "\n";
+constexpr bool kStoreInWindows1252 = false;
 #endif
 
 struct Line
@@ -133,14 +138,37 @@ std::optional<std::string> ReadText(const std::string &path)
     return file.ReadAll();
 }
 
+// A value as the file holds it, in UTF-8: valid UTF-8 is taken as such, anything else as
+// Windows-1252, which is what a file written by Windows' profile-string functions (or an older
+// tool) holds. At most kMaxValueLength bytes of the file are kept, a character never cut in two.
+std::string ReadValue(std::string_view stored)
+{
+    if (IsValidUtf8(stored))
+        return std::string(stored.substr(0, WholeCharactersWithin(stored, IniFile::kMaxValueLength)));
+    return Cp1252ToUtf8(stored.substr(0, IniFile::kMaxValueLength));
+}
+
+// The bytes that stand for a value in the file. Where Windows-1252 is written, a value that it
+// holds is stored in it, unless those bytes would read as UTF-8 (as "\xC3\xA9" would): reading
+// takes valid UTF-8 as UTF-8, so such a value, like one Windows-1252 lacks, is stored in UTF-8.
+std::string StoredValue(std::string_view value)
+{
+    if (kStoreInWindows1252)
+        if (const auto cp1252 = Utf8ToCp1252Exact(value); cp1252 && !IsValidUtf8(*cp1252))
+            return *cp1252;
+    return std::string(value);
+}
+
 // Why a value cannot be stored so that it reads back unchanged, or nothing when it can.
 std::optional<std::string> UnstorableValue(std::string_view value)
 {
+    if (!IsValidUtf8(value))
+        return "it is not valid UTF-8, and the settings file would read it back as other characters";
     if (value.find_first_of("\r\n") != std::string_view::npos)
         return "it holds a line break, and the settings file keeps each value on one line";
     if (!value.empty() && (Trim(value.substr(0, 1)).empty() || Trim(value.substr(value.size() - 1)).empty()))
         return "it starts or ends with a blank, which reading the settings file drops";
-    if (value.size() > IniFile::kMaxValueLength)
+    if (StoredValue(value).size() > IniFile::kMaxValueLength)
         return "it is longer than the " + std::to_string(IniFile::kMaxValueLength)
             + " bytes that reading the settings file keeps";
     return std::nullopt;
@@ -248,21 +276,21 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
     const KeyPlace place = FindKey(lines, section, key);
     if (!place.key)
         return std::string(defaultValue);
-    const std::string_view value = ParseKeyLine(lines[*place.key].content)->value;
-    return std::string(value.substr(0, kMaxValueLength));
+    return ReadValue(ParseKeyLine(lines[*place.key].content)->value);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) const
 {
     if (const auto why = UnstorableValue(value))
         throw Error("Cannot store " + std::string(key) + " in " + path_ + ": " + *why);
+    const std::string stored = StoredValue(value);
 
     // Programs writing at once take turns, each editing the text the one before it left, so
     // that no line is lost; the turn is waited for a bounded time only. Where another program
     // having the file open can hold up its replacement, that too is waited out within the bound.
     // Nothing of ours is held open between attempts, so that the others can go on meanwhile.
     for (int attempt = 1;; ++attempt) {
-        const WriteAttempt result = TryWrite(path_, SetValueIn {section, key, value});
+        const WriteAttempt result = TryWrite(path_, SetValueIn {section, key, stored});
         if (result == WriteAttempt::Done)
             return;
         if (result == WriteAttempt::Failed || attempt >= wait_.attempts)

@@ -18,13 +18,16 @@ struct IniWriteWait
 
 // A Windows-style INI file, read and edited in place. Section and key names match without regard
 // to ASCII letter case; a value is the text after the first '=' with surrounding blanks removed.
+// Values are UTF-8 in the program. In the file, a value that is valid UTF-8 is read as UTF-8 and
+// any other as Windows-1252 (the ANSI code page Windows programs write INI files in); on Windows
+// a value is written in Windows-1252 when it holds it, elsewhere in UTF-8.
 // Writing changes only the line of the key (or adds the key, or the section and the key) and
 // leaves every other byte of the file as it was. The settings file is the regular file at its
 // path: a symbolic link there is neither read nor written through, and a write replaces it.
 class IniFile
 {
 public:
-    // A longer value is cut to this many bytes when it is read.
+    // A longer value is cut to this many bytes of the file when it is read.
     static constexpr std::size_t kMaxValueLength = 2047;
 
     explicit IniFile(std::string path, IniWriteWait wait = {});
@@ -45,7 +48,7 @@ public:
     // Throws Error("Unable to write to <path>") when the file cannot be written (or the wait for
     // the turn ran out), and Error
     // naming the reason when the value could not be read back as given (a line break, a blank at
-    // either end, more than kMaxValueLength bytes).
+    // either end, more than kMaxValueLength bytes in the file, text that is not valid UTF-8).
     void WriteString(std::string_view section, std::string_view key, std::string_view value) const;
 
 private:

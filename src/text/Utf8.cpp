@@ -73,6 +73,18 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
+std::size_t WholeCharactersWithin(std::string_view utf8, std::size_t limit)
+{
+    std::size_t taken = 0;
+    while (taken < utf8.size()) {
+        const std::size_t length = validSequenceLength(utf8.substr(taken));
+        if (length == 0 || taken + length > limit)
+            break;
+        taken += length;
+    }
+    return taken;
+}
+
 void AppendUtf8(std::string &bytes, char32_t code)
 {
     const auto put = [&](std::uint32_t value) { bytes.push_back(static_cast<char>(value)); };
