@@ -3,6 +3,7 @@
 
 The program's icon is the window icon of src/app/pictures/make_pictures.py, drawn by the same
 functions on a 32-unit grid, written as PNG files at the sizes a desktop asks for and as SVG.
+The same drawings are also written at the sizes Windows shows, into ../windows/icons/.
 Run it from this folder after changing a drawing; the files it writes are kept in the
 repository. Only the standard library is used.
 """
@@ -14,6 +15,9 @@ import make_pictures as pictures  # noqa: E402
 
 GRID = 32
 SIZES = (16, 32, 48, 64, 128)
+# The sizes Windows shows, from the smallest list view to the largest tiles; the build packs them
+# into one .ico file each for the executable, the installer and the archive type.
+WINDOWS_SIZES = (16, 24, 32, 48, 64, 128, 256)
 APP_ICON = "org.morvane.Morvane"
 TYPE_ICON = "application-x-morvane-pod"
 
@@ -82,6 +86,17 @@ def write(kind, name, draw):
     svg.write_svg(os.path.join(folder, name + ".svg"))
 
 
+def write_windows(name, draw):
+    folder = os.path.join("..", "windows", "icons")
+    os.makedirs(folder, exist_ok=True)
+    for size in WINDOWS_SIZES:
+        canvas = ScaledCanvas(size)
+        draw(canvas)
+        canvas.write_png(os.path.join(folder, f"{name}-{size}.png"))
+
+
 if __name__ == "__main__":
     write("apps", APP_ICON, program_icon)
     write("mimetypes", TYPE_ICON, archive_icon)
+    write_windows("Morvane", program_icon)
+    write_windows("Archive", archive_icon)

@@ -1,18 +1,7 @@
-# Windows only: the executable's icon and version resources, and the morvane-windows target that
-# gathers Morvane.exe with the Qt DLLs and plugins it loads into a folder and a zip.
+# Windows only: the executable's resources, and the morvane-windows target that gathers
+# Morvane.exe with the Qt DLLs and plugins it loads into a folder and a zip.
 
-find_program(MORVANE_ICOTOOL icotool REQUIRED)
-set(MORVANE_ICON_FILE ${CMAKE_CURRENT_BINARY_DIR}/Morvane.ico)
-add_custom_command(OUTPUT ${MORVANE_ICON_FILE}
-  COMMAND ${MORVANE_ICOTOOL} --create --output=${MORVANE_ICON_FILE}
-          ${CMAKE_CURRENT_SOURCE_DIR}/pictures/Morvane.png
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pictures/Morvane.png
-  COMMENT "Making Morvane.ico from the window icon"
-  VERBATIM)
-configure_file(windows/Morvane.rc.in ${CMAKE_CURRENT_BINARY_DIR}/Morvane.rc @ONLY)
-target_sources(Morvane PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/Morvane.rc)
-set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/Morvane.rc
-  PROPERTIES OBJECT_DEPENDS ${MORVANE_ICON_FILE})
+morvane_windows_resources(Morvane "Morvane: builds and edits POD3 archives" Morvane Archive)
 
 # Qt finds the platform and style plugins in these folders beside the executable; PNG support is
 # built into Qt6Gui. The C and C++ runtimes are linked into the executable and into each Qt DLL.
