@@ -29,7 +29,7 @@ WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools w
 QT_WINDOWS_PACKAGES=(qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools)
 # What the Windows build of the program needs on top: the cross compiler, the icon converter,
-# Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, and a virtual
-# display for the smoke run.
+# Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, a virtual
+# display for the smoke run, and the tools that make the installer and read it back.
 WINDOWS_APP_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools icoutils wine wine64 fonts-wine
-    fonts-dejavu-core googletest xvfb xauth openbox xdotool imagemagick)
+    fonts-dejavu-core googletest xvfb xauth openbox xdotool imagemagick wixl msitools)

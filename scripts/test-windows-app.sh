@@ -95,4 +95,5 @@ rm -f "$build/morvane-windows/Morvane.ini" "$top/main-window.png"
 title="Morvane v$(project_version "$build")"
 xvfb-run -a -s "-screen 0 1024x600x24" bash "$0" --smoke-run \
     "$build/morvane-windows/Morvane.exe" "$top/main-window.png" "$title"
+bash scripts/test-windows-installer.sh "$build"
 say "all passed; the Windows build is $build/morvane-windows.zip"
