@@ -52,7 +52,10 @@ for field in "Title: Installation Database" "Subject: Morvane $version" "Author:
 done
 
 work="$(mktemp -d)"
-export WINEPREFIX="$build/installer-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's menu builder is kept from copying the shortcut and the associations into the desktop
+# of the machine's own user.
+export WINEPREFIX="$build/installer-prefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -70,7 +73,7 @@ else
         -DMORVANE_BUILD_GUI=OFF >/dev/null
 fi
 cmake --build "$linux_build" --target morvane-cli >/dev/null
-linux="$repo/$linux_build/src/cli/morvane-cli"
+linux="$(cd "$linux_build" && pwd)/src/cli/morvane-cli"
 
 say "creating a fresh Wine prefix in $WINEPREFIX"
 wineserver -k 2>/dev/null || true
@@ -96,6 +99,11 @@ reg_value() {
     wine reg query "$1" "${name[@]}" 2>/dev/null | tr -d '\r' \
         | sed -n 's/^    [^ ].*    REG_[A-Z_]*    //p' | head -n 1
 }
+# The system PATH's entries, one a line; empty ones, which removing an entry may leave, are not
+# entries.
+path_entries() {
+    reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH | tr ';' '\n' | grep -v '^$' || true
+}
 # The keys of the uninstall entries named Morvane.
 morvane_entries() {
     local uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' key
@@ -104,7 +112,7 @@ morvane_entries() {
     done
 }
 snapshot before
-path_before="$(reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH)"
+path_before="$(path_entries)"
 
 say "installing silently"
 wine msiexec /i "$(winepath -w "$msi")" /qn || die "msiexec /i failed with status $?"
@@ -113,9 +121,9 @@ wine msiexec /i "$(winepath -w "$msi")" /qn || die "msiexec /i failed with statu
 diff -r "$build/morvane-windows" "$installed" || die "the installed files differ from morvane-windows/"
 # Both executables carry their version information and a manifest declaring long paths.
 for program in Morvane.exe morvane-cli.exe; do
-    wrestool -x --type=24 "$installed/$program" | grep -q '<longPathAware[^>]*>true</longPathAware>' \
+    wrestool -x --raw --type=24 "$installed/$program" | grep -q '<longPathAware[^>]*>true</longPathAware>' \
         || die "$program declares no long-path awareness"
-    information="$(wrestool -x --type=16 "$installed/$program" | strings -el)"
+    information="$(wrestool -x --raw --type=16 "$installed/$program" | strings -el -n 3)"
     for value in "The Morvane developers" "Copyright 2026 The Morvane developers" Morvane "$version"; do
         grep -qx "$value" <<<"$information" || die "$program's version information lacks '$value'"
     done
@@ -135,8 +143,8 @@ done
 command="$(reg_value 'HKCR\Morvane.Archive\shell\open\command')"
 [ "$command" = "\"$exe\" \"%1\"" ] || die "the archive type opens with '$command'"
 
-path_after="$(reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH)"
-[ "$path_after" = "$path_before;C:\\Program Files\\Morvane\\" ] || die "the system PATH is '$path_after'"
+path_after="$(path_entries)"
+[ "$path_after" = "$path_before"$'\n''C:\Program Files\Morvane\' ] || die "the system PATH is:"$'\n'"$path_after"
 help="$(wine cmd /c morvane-cli --help | tr -d '\r')"
 [[ "$help" == "Usage: morvane-cli COMMAND"* ]] || die "morvane-cli is not found on the PATH: $help"
 
@@ -180,16 +188,14 @@ entries=($(morvane_entries))
 [ "${#entries[@]}" -eq 1 ] || die "after the upgrade: ${#entries[@]} uninstall entries named Morvane"
 [ "$(reg_value "${entries[0]}" DisplayVersion)" = "$newer" ] || die "the upgrade left the old version's entry"
 diff -r "$build/morvane-windows" "$installed" || die "the upgrade left other files"
-[ "$(reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH)" = "$path_after" ] \
-    || die "the upgrade changed the PATH to something else"
+[ "$(path_entries)" = "$path_after" ] || die "the upgrade left the PATH as:"$'\n'"$(path_entries)"
 
 say "uninstalling"
 mkdir -p "$(dirname "$settings")"
 printf '[dir]\r\nworkdir=C:\\Travail\r\n' >"$settings"
 wine msiexec /x "$(winepath -w "$work/Morvane-$newer-x64.msi")" /qn || die "msiexec /x failed with status $?"
 [ "$(cat "$settings")" = $'[dir]\r\nworkdir=C:\\Travail\r' ] || die "the uninstall touched the settings file"
-[ "$(reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH)" = "$path_before" ] \
-    || die "the uninstall left the PATH changed"
+[ "$(path_entries)" = "$path_before" ] || die "the uninstall left the PATH as:"$'\n'"$(path_entries)"
 rm -r "$(dirname "$settings")"
 snapshot after
 # What may stay is Windows Installer's own bookkeeping, emptied: the folder of its cache and the
