@@ -42,11 +42,9 @@ TempDir::~TempDir()
                                          std::filesystem::perm_options::add, ignored);
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  ignored);
-    std::filesystem::remove_all(path_, ignored);
-    // A name that only the verbatim form reaches (a trailing blank, a path past MAX_PATH on
-    // Windows) is removed through it.
-    if (std::filesystem::exists(path_, ignored))
-        std::filesystem::remove_all(PathOf(Verbatim(Utf8Of(path_))), ignored);
+    // Through the verbatim form, which also reaches a name with a trailing blank or a path past
+    // MAX_PATH on Windows (where the ordinary form meets such a name, remove_all never returns).
+    std::filesystem::remove_all(PathOf(Verbatim(Utf8Of(path_))), ignored);
 }
 
 std::string Verbatim(std::string absolute)

@@ -94,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct DeviceCase
 {
+    const char *name;
     const char *path;
     bool device;
 };
@@ -107,14 +108,18 @@ TEST_P(DeviceName, IsTheLastPartBeforeAnyDot)
     EXPECT_EQ(NamesWindowsDevice(GetParam().path), GetParam().device) << GetParam().path;
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, DeviceName,
-                         testing::Values(DeviceCase {"NUL", true}, DeviceCase {"nul", true},
-                                         DeviceCase {"C:\\work\\con", true}, DeviceCase {"a/aux.txt", true},
-                                         DeviceCase {"COM1", true}, DeviceCase {"lpt9.log", true},
-                                         DeviceCase {"C:prn", true}, DeviceCase {"nul .txt", true},
-                                         DeviceCase {"COM0", false}, DeviceCase {"COM10", false},
-                                         DeviceCase {"nul\\a.txt", false}, DeviceCase {"null", false},
-                                         DeviceCase {"console.txt", false}, DeviceCase {"", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Paths, DeviceName,
+    testing::Values(DeviceCase {"Nul", "NUL", true}, DeviceCase {"LowerCase", "nul", true},
+                    DeviceCase {"InAFolder", "C:\\work\\con", true},
+                    DeviceCase {"WithAnExtension", "a/aux.txt", true}, DeviceCase {"Com1", "COM1", true},
+                    DeviceCase {"Lpt9WithAnExtension", "lpt9.log", true},
+                    DeviceCase {"AfterADrive", "C:prn", true},
+                    DeviceCase {"BlankBeforeTheExtension", "nul .txt", true},
+                    DeviceCase {"Com0", "COM0", false}, DeviceCase {"Com10", "COM10", false},
+                    DeviceCase {"DeviceAsAFolder", "nul\\a.txt", false}, DeviceCase {"Longer", "null", false},
+                    DeviceCase {"Prefix", "console.txt", false}, DeviceCase {"Empty", "", false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace morvane
