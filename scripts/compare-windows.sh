@@ -41,9 +41,9 @@ step=0
 both() {
     step=$((step + 1))
     for side in linux windows; do
-        # Text from the archives is printed in the terminal's encoding: ASCII in the C locale, as
-        # under Wine's console code page.
-        local tool=(env LC_ALL=C "$linux")
+        # Text from the archives is printed in UTF-8: in a UTF-8 locale on Linux, and always
+        # when the Windows tool's output is not a console.
+        local tool=(env LC_ALL=C.UTF-8 "$linux")
         [ $side = linux ] || tool=(wine "$exe")
         (cd "$work/$side" && "${tool[@]}" "$@" > "$work/out-$side-$step" 2> "$work/err-$side-$step"; \
             echo $? > "$work/status-$side-$step") || true

@@ -72,6 +72,7 @@ int main(int argc, char **argv)
         {"extract", morvane::cli::RunExtract}, {"mklist", morvane::cli::RunMklist},
     };
     morvane::UseBinaryStandardStreams();
+    morvane::ShowTextOnConsoles();
     const std::vector<std::string> all = morvane::CommandLineArguments(argc, argv);
     const std::vector<std::string> args(all.empty() ? all.end() : all.begin() + 1, all.end());
     if (!args.empty() && (args.front() == "--help" || args.front() == "-h" || args.front() == "help")) {

@@ -12,6 +12,12 @@ std::vector<std::string> CommandLineArguments(int argc, char **argv);
 // Standard input, output and error pass bytes unchanged: a CR LF written stays CR LF.
 void UseBinaryStandardStreams();
 
+// What the program writes to std::cout and std::cerr is UTF-8 (and response lists, Windows-1252).
+// Where either goes to a console on Windows, it is shown through the console's wide-character
+// interface, so that every character shows whatever the console's code page; everywhere else (a
+// file, a pipe, a POSIX terminal) the bytes go out unchanged.
+void ShowTextOnConsoles();
+
 enum class StandardStream { Output, Error };
 
 // Whether the stream goes to a terminal (a console window on Windows) rather than a file or pipe.

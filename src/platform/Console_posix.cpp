@@ -14,6 +14,11 @@ void UseBinaryStandardStreams()
     // POSIX streams have no text mode.
 }
 
+void ShowTextOnConsoles()
+{
+    // A POSIX terminal takes the bytes in the locale's encoding, which the printing chose.
+}
+
 bool IsTerminal(StandardStream stream)
 {
     return ::isatty(stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO) != 0;

@@ -1,6 +1,7 @@
 #include "platform/Console.h"
 
 #include "WideText_win32.h"
+#include "text/ConsoleText.h"
 
 #include <windows.h>
 
@@ -8,9 +9,67 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iostream>
+#include <streambuf>
 
 namespace morvane {
+namespace {
+
+HANDLE standardHandle(StandardStream stream)
+{
+    return ::GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+// A stream buffer that shows what is written to it on a console, in UTF-16.
+class ConsoleBuffer : public std::streambuf
+{
+public:
+    explicit ConsoleBuffer(HANDLE console)
+        : console_(console)
+    {
+        setp(buffer_, buffer_ + sizeof buffer_);
+    }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (!show())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    int sync() override { return show() ? 0 : -1; }
+
+private:
+    bool show()
+    {
+        const std::u16string text
+            = text_.Take(std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+        setp(buffer_, buffer_ + sizeof buffer_);
+        for (std::size_t done = 0; done < text.size();) {
+            const auto part = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 8192));
+            DWORD written = 0;
+            if (!::WriteConsoleW(console_, reinterpret_cast<const wchar_t *>(text.data() + done), part,
+                                 &written, nullptr)
+                || written == 0)
+                return false;
+            done += written;
+        }
+        return true;
+    }
+
+    HANDLE console_;
+    ConsoleText text_;
+    char buffer_[4096];
+};
+
+} // namespace
 
 std::vector<std::string> CommandLineArguments(int argc, char **argv)
 {
@@ -31,10 +90,18 @@ void UseBinaryStandardStreams()
         ::_setmode(::_fileno(stream), _O_BINARY);
 }
 
+void ShowTextOnConsoles()
+{
+    // The buffers live as long as the program: the streams are flushed after main returns.
+    if (IsTerminal(StandardStream::Output))
+        std::cout.rdbuf(new ConsoleBuffer(standardHandle(StandardStream::Output)));
+    if (IsTerminal(StandardStream::Error))
+        std::cerr.rdbuf(new ConsoleBuffer(standardHandle(StandardStream::Error)));
+}
+
 bool IsTerminal(StandardStream stream)
 {
-    const HANDLE handle
-        = ::GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    const HANDLE handle = standardHandle(stream);
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
 }

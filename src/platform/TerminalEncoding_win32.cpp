@@ -1,15 +1,12 @@
 #include "platform/TerminalEncoding.h"
 
-#include <windows.h>
-
 namespace morvane {
 
+// Standard output and error carry UTF-8 whatever the console's code page: a console is written
+// through its wide-character interface (ShowTextOnConsoles), and a file or a pipe gets UTF-8.
 TerminalEncoding UserTerminalEncoding()
 {
-    // Output that is not a console (a file, a pipe) is read back as the console would show it.
-    static const TerminalEncoding encoding
-        = ::GetConsoleOutputCP() == CP_UTF8 ? TerminalEncoding::Utf8 : TerminalEncoding::Ascii;
-    return encoding;
+    return TerminalEncoding::Utf8;
 }
 
 } // namespace morvane

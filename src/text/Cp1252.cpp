@@ -35,6 +35,11 @@ std::optional<char> byteOf(char32_t cp)
 
 } // namespace
 
+char32_t Cp1252CodePoint(unsigned char byte)
+{
+    return codePointOf(byte);
+}
+
 std::string Utf8ToCp1252(std::string_view utf8)
 {
     std::string out;

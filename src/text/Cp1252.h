@@ -15,4 +15,7 @@ std::string Cp1252ToUtf8(std::string_view cp1252);
 // lines: nullopt when a character has no Windows-1252 byte or the text is not valid UTF-8.
 std::optional<std::string> Utf8ToCp1252Exact(std::string_view utf8);
 
+// The character a Windows-1252 byte stands for.
+char32_t Cp1252CodePoint(unsigned char byte);
+
 } // namespace morvane

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 namespace morvane {
 namespace {
@@ -178,7 +179,8 @@ class CliListInLocale : public testing::TestWithParam<LocaleCase>
 TEST_P(CliListInLocale, ShowsStoredNamesDecodedFromWindows1252)
 {
 #ifdef _WIN32
-    GTEST_SKIP() << "on Windows the output's encoding is the console's code page, not the locale";
+    if (std::string_view(GetParam().locale) != "C.UTF-8")
+        GTEST_SKIP() << "on Windows the output is UTF-8 whatever the locale";
 #endif
     TempDir dir;
     WriteFile(dir / "x.POD",
@@ -206,9 +208,6 @@ INSTANTIATE_TEST_SUITE_P(Locales, CliListInLocale,
 
 TEST(CliHeader, PrintsTheTextsInTheLocaleWithControlsShown)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "on Windows the output's encoding is the console's code page, not the locale";
-#endif
     TempDir dir;
     WriteFile(dir / "x.POD", CraftArchive({}));
     ASSERT_EQ(Cli({"header", dir / "x.POD", "--description", "a\x1B[2Jb\x07", "--author",
@@ -225,8 +224,10 @@ TEST(CliHeader, PrintsTheTextsInTheLocaleWithControlsShown)
                   "description: a?[2Jb?\nversion: 0\npriority: 0\nauthor: \xC3\xA9t\xC3\xA9?\n"
                   "copyright: ?1m\n");
     }
+#ifndef _WIN32
     ScopedLocale locale("C");
     EXPECT_EQ(test::Lines(Cli({"header", dir / "x.POD"}).out).at(3), "author: ?t??");
+#endif
 }
 
 // A header text quoted in a message is decoded from Windows-1252 where the message is made, and

@@ -71,7 +71,7 @@ TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
     EXPECT_EQ(verified.out, "OK: 6 entries\n");
 
     // Stored names are shown, and extracted, decoded from Windows-1252.
-    // They are printed in the terminal's encoding (the console's code page on Windows).
+    // They are printed in the terminal's encoding (UTF-8 on Windows).
     std::vector<std::string> shown, printed;
     for (const std::string &line : lines) {
         shown.push_back(Cp1252ToUtf8(line));
