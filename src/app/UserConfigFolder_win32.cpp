@@ -2,9 +2,9 @@
 
 #include <QDir>
 
-#include <knownfolders.h>
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 namespace morvane {
 
