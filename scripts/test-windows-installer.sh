@@ -3,9 +3,10 @@
 # application and checks it in a fresh Wine prefix as a Windows user meets it: a silent install;
 # the files under Program Files\Morvane, the Start menu shortcut, the .pod and .epd associations,
 # morvane-cli on the PATH, the entry in "Apps & features"; the installed morvane-cli building an
-# archive byte-identical to the Linux tool's; an archive opened through its association on a
-# virtual display (screenshot beside the build folder); a higher version installed over it
-# leaving one entry; an uninstall that leaves nothing it added and the user's settings file alone.
+# archive byte-identical to the Linux tool's and listing it in a console window, where its
+# accented names must show as they are; an archive opened through its association on a virtual
+# display (screenshot beside the build folder); a higher version installed over it leaving one
+# entry; an uninstall that leaves nothing it added and the user's settings file alone.
 #
 #   scripts/test-windows-installer.sh BUILD_DIR    (the application's Windows build folder)
 #
@@ -17,12 +18,19 @@ repo="$PWD"
 say() { printf 'test-windows-installer: %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
 
-# Run on the virtual display: open the archive $2 as Explorer would (wine start), wait for the
+# Run on the virtual display, where Wine can make console windows: list the archive $2 with the
+# installed morvane-cli in a console window (through console-capture, $4) and check that its
+# names show as they are; then open the archive as Explorer would (wine start), wait for the
 # archive's header dialog, take a screenshot ($3) and check that the dialog shows and is drawn.
 if [ "${1:-}" = --open-run ]; then
-    archive="$2" shot="$3"
+    archive="$2" shot="$3" capture="$4"
     openbox >/dev/null 2>&1 &
     trap 'wineserver -k 2>/dev/null || true; kill %1 2>/dev/null || true' EXIT
+    shown="${shot%.png}-console.txt"
+    wine "$capture" "$(winepath -w "$shown")" cmd /c morvane-cli list "$(winepath -w "$archive")" \
+        || die "morvane-cli list failed in a console window (status $?)"
+    grep -qx 'Data\\Sub\\été.txt' "$shown" || die "the console showed other names:"$'\n'"$(cat "$shown")"
+    say "a console window showed the archive's names as they are ($shown)"
     wine start "$(winepath -w "$archive")" >"${shot%.png}.log" 2>&1
     title='Copyright du fichier POD'
     window="$(timeout 120 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)" \
@@ -43,6 +51,8 @@ say "making Morvane-$version-x64.msi"
 cmake --build "$build" --target morvane-msi >/dev/null
 msi="$build/Morvane-$version-x64.msi"
 [ -f "$msi" ] || die "$msi was not made"
+cmake --build "$build" --target console-capture >/dev/null
+capture="$build/tests/console-capture.exe"
 
 # The summary information a file manager shows.
 summary="$(msiinfo suminfo "$msi")"
@@ -174,12 +184,12 @@ wine cmd /c morvane-cli build "$(winepath -w "$tree/list.txt")" -o "$(winepath -
     --description Installed --quiet || die "the installed morvane-cli failed to build the archive"
 cmp "$work/linux.pod" "$work/sample.pod" || die "the installed morvane-cli built another archive"
 
-say "opening the archive through its association on a virtual display"
-wineserver -k 2>/dev/null || true
-wineserver -w
+say "listing the archive in a console window and opening it through its association"
 shot="$(dirname "$build")/installed-open.png"
 rm -f "$shot"
-xvfb-run -a -s "-screen 0 1024x600x24" bash "$0" --open-run "$work/sample.pod" "$shot"
+snapshot before-running
+xvfb-run -a -s "-screen 0 1024x600x24" bash "$0" --open-run "$work/sample.pod" "$shot" "$capture"
+snapshot after-running
 
 say "installing Morvane $newer over it"
 settings="$(winepath -u 'C:\users')/$(whoami)/AppData/Roaming/Morvane/Morvane.ini"
@@ -198,11 +208,17 @@ wine msiexec /x "$(winepath -w "$work/Morvane-$newer-x64.msi")" /qn || die "msie
 [ "$(path_entries)" = "$path_before" ] || die "the uninstall left the PATH as:"$'\n'"$(path_entries)"
 rm -r "$(dirname "$settings")"
 snapshot after
-# What may stay is Windows Installer's own bookkeeping, emptied: the folder of its cache and the
-# keys that list installed products.
+# What may stay is Windows Installer's own bookkeeping, emptied (the folder of its cache, the keys
+# that list installed products), and what running the programs made, which is not the installer's
+# (the console's settings, Windows' caches of its own driver descriptions).
+made_by_running() {
+    comm -13 "$work/$1-before-running" "$work/$1-after-running"
+}
 installer_keys='^\[Software\\\\(Classes\\\\Installer\\\\(Features|Products|UpgradeCodes)|Microsoft\\\\Windows\\\\CurrentVersion\\\\Installer\\\\(UpgradeCodes|UserData\\\\S-1-5-18\\\\(Components|Products)))\]$'
-left="$(comm -13 "$work/files-before" "$work/files-after" | grep -vx 'drive_c/windows/Installer' || true)"
+left="$(comm -13 "$work/files-before" "$work/files-after" | comm -23 - <(made_by_running files) \
+    | grep -vx 'drive_c/windows/Installer' || true)"
 [ -z "$left" ] || die "the uninstall left files behind:"$'\n'"$left"
-left="$(comm -13 "$work/keys-before" "$work/keys-after" | grep -Ev "$installer_keys" || true)"
+left="$(comm -13 "$work/keys-before" "$work/keys-after" | comm -23 - <(made_by_running keys) \
+    | grep -Ev "$installer_keys" || true)"
 [ -z "$left" ] || die "the uninstall left registry keys behind:"$'\n'"$left"
 say "the installer passed every check"
