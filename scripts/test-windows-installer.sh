@@ -13,7 +13,6 @@
 # Called by scripts/test-windows-app.sh once the build and its tests have passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo="$PWD"
 
 say() { printf 'test-windows-installer: %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
