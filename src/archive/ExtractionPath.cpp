@@ -1,9 +1,7 @@
 #include "archive/ExtractionPath.h"
 
 #include "text/Cp1252.h"
-
-#include <algorithm>
-#include <array>
+#include "text/VerbatimPath.h"
 
 namespace morvane {
 namespace {
@@ -23,20 +21,6 @@ ExtractionPath refused(std::string why)
     return {{}, std::move(why)};
 }
 
-bool isDeviceName(std::string_view component)
-{
-    // The device is named by the part before the first dot, trailing blanks ignored.
-    std::string_view base = component.substr(0, component.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.remove_suffix(1);
-    const std::string upper = AsciiUpper(base);
-    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
-    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end())
-        return true;
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1'
-        && upper[3] <= '9';
-}
-
 // Why Windows would not keep a name part as written, or empty.
 std::string windowsRefusal(std::string_view component)
 {
@@ -48,7 +32,7 @@ std::string windowsRefusal(std::string_view component)
     }
     if (component.back() == '.' || component.back() == ' ')
         return "its name has a part ending in a dot or a space, which Windows would drop";
-    if (isDeviceName(component))
+    if (NamesWindowsDevice(component))
         return "its name has a part that Windows reserves for a device (" + std::string(component) + ")";
     return {};
 }

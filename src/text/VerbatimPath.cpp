@@ -1,5 +1,7 @@
 #include "text/VerbatimPath.h"
 
+#include "text/PathRules.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -15,11 +17,6 @@ bool isSeparator(char c)
 bool isAsciiLetter(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-char asciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 // The parts of a path between its separators, "." and ".." taken out; ".." never climbs above
@@ -73,9 +70,7 @@ bool NamesWindowsDevice(std::string_view path)
     name = name.substr(0, name.find('.'));
     while (!name.empty() && name.back() == ' ')
         name.remove_suffix(1);
-    std::string upper;
-    for (const char c : name)
-        upper += asciiUpper(c);
+    const std::string upper = AsciiUpper(name);
     static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
     if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end())
         return true;
