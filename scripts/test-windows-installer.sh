@@ -13,6 +13,7 @@
 # Called by scripts/test-windows-app.sh once the build and its tests have passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/wine-env.sh
 
 say() { printf 'test-windows-installer: %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
@@ -61,12 +62,7 @@ for field in "Title: Installation Database" "Subject: Morvane $version" "Author:
 done
 
 work="$(mktemp -d)"
-# Wine's menu builder is kept from copying the shortcut and the associations into the desktop
-# of the machine's own user.
-export WINEPREFIX="$build/installer-prefix" WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 
 # The same files under a higher version, to install over the first.
 IFS=. read -r major minor patch <<<"$version"
@@ -84,22 +80,25 @@ fi
 cmake --build "$linux_build" --target morvane-cli >/dev/null
 linux="$(cd "$linux_build" && pwd)/src/cli/morvane-cli"
 
-say "creating a fresh Wine prefix in $WINEPREFIX"
-wineserver -k 2>/dev/null || true
-wineserver -w
-rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
-wineboot --init >/dev/null 2>&1
+prefix="$build/installer-prefix"
+say "creating a fresh Wine prefix in $prefix"
+if [ -d "$prefix" ]; then
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$prefix" wineserver -w
+    rm -rf "$prefix"
+fi
+wine_start "$prefix"
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 drive_c="$WINEPREFIX/drive_c"
 installed="$drive_c/Program Files/Morvane"
 # Everything in the prefix: its files and folders, and its registry keys (written out when the
 # wineserver stops).
 snapshot() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w
+    wine_stop
     (cd "$WINEPREFIX" && find drive_c | sort) >"$work/files-$1"
     grep -h '^\[' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | sed 's/\] [0-9]*$/]/' | sort >"$work/keys-$1"
+    wineserver -p
 }
 # The default value, or the named one, of a registry key; empty when there is none.
 reg_value() {

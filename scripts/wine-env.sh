@@ -1,6 +1,6 @@
-# The Wine both Windows legs run their programs under, sourced by test-windows.sh and
-# test-windows-app.sh: a private, headless prefix in the leg's build folder and one wineserver
-# kept for the whole run.
+# The Wine both Windows legs run their programs under, sourced by test-windows.sh,
+# test-windows-app.sh and the installer check it calls (test-windows-installer.sh): a private,
+# headless prefix in the leg's build folder and one wineserver kept for the whole run.
 #
 #   wine_start PREFIX   sets up the environment for PREFIX, creates the prefix when it is new and
 #                       starts its wineserver, which is stopped when the sourcing script exits
@@ -14,8 +14,9 @@
 # file named by MORVANE_WINE_RETRY_LOG.
 
 wine_start() {
-    # No display, no Mono or Gecko installers, no debug chatter.
-    export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # No display, no Mono or Gecko installers, no debug chatter, and no menu builder, which would
+    # copy the prefix's shortcuts and file associations into the desktop of the machine's user.
+    export WINEPREFIX="$1" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     unset DISPLAY WAYLAND_DISPLAY
     export MORVANE_WINE_RETRY_LOG="$WINEPREFIX.retries"
     : >"$MORVANE_WINE_RETRY_LOG"
