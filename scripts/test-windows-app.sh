@@ -3,9 +3,12 @@
 # scripts/build-qt-windows.sh cross-builds (reused once it is in the cache), runs every test under
 # Wine on Qt's offscreen platform, gathers Morvane.exe with what it needs in morvane-windows/, and
 # starts that Morvane.exe under Wine on a virtual display to check that its main window shows.
+# Last, scripts/test-windows-installer.sh makes the installer and checks it in a fresh prefix.
 #
 #   build-windows-app/morvane/morvane-windows(.zip)  the folder to copy to a Windows machine
 #   build-windows-app/main-window.png                the screenshot of the smoke run
+#   build-windows-app/morvane/Morvane-<version>-x64.msi  the installer
+#   build-windows-app/installed-open.png             the installed program opening an archive
 #
 #   --gui-tests-only   build and run only the tests labelled gui: the test command passes it, as
 #                      scripts/test-windows.sh has just run the core's tests built for Windows

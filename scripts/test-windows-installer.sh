@@ -14,6 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine-env.sh
+source scripts/project-version.sh
 
 say() { printf 'test-windows-installer: %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
@@ -45,8 +46,7 @@ if [ "${1:-}" = --open-run ]; then
 fi
 
 build="$(cd "$1" && pwd)"
-version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
-[ -n "$version" ] || die "no project version in $build/CMakeCache.txt"
+version="$(project_version "$build")"
 say "making Morvane-$version-x64.msi"
 cmake --build "$build" --target morvane-msi >/dev/null
 msi="$build/Morvane-$version-x64.msi"
