@@ -47,8 +47,9 @@ TEST(FolderProbe, AFolderThatRefusesFilesSaysSo)
     fs::create_directory(dir.path() / "locked");
     fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     const bool refused = ::access((dir / "locked").c_str(), W_OK) != 0;
-    if (refused)
+    if (refused) {
         EXPECT_FALSE(FolderTakesNewFiles(dir / "locked"));
+    }
     fs::permissions(dir.path() / "locked", fs::perms::owner_all);
     EXPECT_TRUE(NamesIn(dir.path() / "locked").empty());
     if (!refused)
