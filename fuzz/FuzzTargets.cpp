@@ -95,6 +95,15 @@ constexpr std::size_t kHeapBytesBeyondInput = 256 * 1024;
 void readEverything(const std::string &path, std::size_t size)
 {
     ArchiveReader reader(path);
+    if (reader.Readable())
+        reader.CheckData();
+    for (const std::string &line : reader.Notes())
+        require(line.starts_with(path + ": ") && IsValidUtf8(line)
+                    && safeToPrint(PrintableFileName(line, TerminalEncoding::Utf8)),
+                "a note that does not name the archive or is not safe to print");
+    require(reader.Damage().size() <= ArchiveReader::kKeptProblems, "more damage kept than the limit");
+    require(reader.DamageCount() + reader.DifferenceCount() == reader.ProblemCount(),
+            "problems counted apart from their severities");
     for (const std::string &problem : reader.Problems()) {
         require(problem.starts_with(path + ": "), "a problem that does not name the archive");
         require(IsValidUtf8(problem), "a problem message that is not UTF-8");
@@ -114,11 +123,12 @@ void readEverything(const std::string &path, std::size_t size)
     }
     require(reader.Entries().size() == reader.EntryCount(), "entries missing");
     for (const ArchiveEntry &entry : reader.Entries()) {
-        require(std::uint64_t {entry.DataOffset} + entry.Size <= size, "data past the end of the file");
+        require(std::uint64_t {entry.DataOffset} + entry.StoredSize <= size, "data past the end of the file");
         std::uint64_t got = 0;
         reader.ReadData(entry, [&](const char *, std::size_t n) { got += n; });
-        require(got == entry.Size, "data of another size than stored");
-        require(!FormatTimestamp(entry.Timestamp).empty(), "a timestamp shown as nothing");
+        require(got == entry.StoredSize, "data of another size than stored");
+        require(!reader.FormatTime(entry).empty(), "a timestamp shown as nothing");
+        require(entry.Check != ChecksumState::NotChecked, "an entry's checksum left unchecked");
         require(safeToPrint(PrintableCp1252(entry.Name, TerminalEncoding::Utf8)), "a name not safe to print");
         require(IsValidUtf8(reader.EntryLabel(entry)), "an entry label that is not UTF-8");
     }

@@ -81,7 +81,12 @@ void EditArchiveHeader(const std::string &archivePath, const std::function<bool(
     HeaderTexts texts = HeaderToTexts(pod.Header);
     if (!edit(texts))
         return;
+    // A checksum that held before the edit is made to hold after it; one that was 0 (as this
+    // program writes) or already wrong is left as it was.
+    const bool checksumHeld = HeaderChecksumHolds(pod.Header);
     TextsToHeader(texts, pod.Header);
+    if (checksumHeld)
+        pod.Header.SetU32(TPODHeader::HeaderCrcAt, pod.Header.ComputedChecksum());
     pod.Stream->Seek(0);
     pod.WriteHeader();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,22 +13,83 @@
 namespace morvane {
 
 class FileStream;
+struct TPODHeader;
 
-// One stored file as the directory and the names block describe it.
+// The archive layouts the reader knows.
+enum class ArchiveLayout : std::uint8_t { POD3 };
+
+// How an archive's entry times are encoded; decided once per archive from all its entries.
+enum class TimeEncoding : std::uint8_t {
+    DosPlusBias, // this program's: an MS-DOS local date and time plus 0x102A5543
+    UnixSeconds, // other writers': seconds since 1970-01-01 UTC
+};
+
+// A checksum as stored and, once the bytes it covers were read, whether it matches them.
+enum class ChecksumState : std::uint8_t {
+    Absent, // stored as 0: nothing to check
+    NotChecked,
+    Matches,
+    DoesNotMatch,
+};
+
+enum class Compression : std::uint8_t { None };
+
+// One stored file as the directory and the names block describe it. 48 bytes, so that a million
+// entries cost 48 MB beside the names.
 struct ArchiveEntry
 {
     std::string_view Name; // the stored bytes (Windows-1252, backslash-separated), kept by the reader
     std::uint32_t Index = 0; // position in the directory, from 0
-    std::uint32_t NameOffset = 0;
-    std::uint32_t Size = 0;
     std::uint32_t DataOffset = 0;
-    std::uint32_t Timestamp = 0; // as stored
+    std::uint32_t StoredSize = 0; // bytes in the archive
+    std::uint32_t OriginalSize = 0; // bytes once extracted; the stored size when not compressed
+    std::uint32_t Time = 0; // as stored; its meaning is the archive's TimeEncoding
+    std::uint32_t Checksum = 0; // as stored, of the stored bytes
+    ChecksumState Check = ChecksumState::Absent;
+    Compression Compressed = Compression::None;
+};
+
+// Which bytes the directory checksum was found to cover: writers disagree whether it takes the
+// names block too, and either is accepted.
+enum class DirectoryChecksumCover : std::uint8_t { Unknown, Directory, DirectoryAndNames };
+
+// The header as a layout has it: the texts and numbers it holds (those it lacks stay empty), and
+// what the reader learnt of the archive as a whole.
+struct ArchiveHeader
+{
+    ArchiveLayout Layout = ArchiveLayout::POD3;
+    std::string Description; // stored bytes (Windows-1252)
+    std::string Author;
+    std::string Copyright;
+    std::optional<std::string> NextArchive;
+    std::optional<std::int32_t> Version;
+    std::optional<std::int32_t> Priority;
+    std::uint32_t EntryCount = 0;
+    std::uint64_t TotalSize = 0; // the entries' original sizes added up (readable archives only)
+    TimeEncoding Times = TimeEncoding::DosPlusBias;
+    std::uint32_t DependencyRecords = 0;
+    std::uint32_t AuditRecords = 0;
+    ChecksumState HeaderCheck = ChecksumState::Absent;
+    ChecksumState DirectoryCheck = ChecksumState::Absent;
+    DirectoryChecksumCover DirectoryCover = DirectoryChecksumCover::Unknown;
+    ChecksumState DependencyCheck = ChecksumState::Absent;
+    ChecksumState AuditCheck = ChecksumState::Absent;
 };
 
 // How far the reader looks into a damaged archive.
 enum class ArchiveCheck {
     Complete, // every problem is counted, as a verification needs
     UntilUnreadable, // reading stops at the first problem that keeps the entries from being read
+};
+
+// What a problem means for whoever uses the archive.
+enum class ProblemSeverity : std::uint8_t {
+    // Reading is unsafe or ambiguous, or the bytes are not what was stored: nothing is extracted
+    // from such an archive, and verify fails.
+    Damage,
+    // A sound archive laid out otherwise than this program writes it: a note, unless verify is
+    // asked for this program's exact layout (--strict).
+    Difference,
 };
 
 // One problem found in an archive, kept as numbers and turned into a message only when shown, so
@@ -53,19 +115,51 @@ struct ArchiveProblem
         BadTimestamp,
         NamesEndBeforeBlockEnd,
         DataEndsBeforeDirectory,
+        // Found in archives of other writers.
+        RecordsRunPastEnd, // Values: which records (0 dependency, 1 audit), count, end, file size
+        DataOverlaps, // Values: size, offset, the other entry's index
+        HeaderChecksumWrong,
+        DirectoryChecksumWrong,
+        DependencyChecksumWrong,
+        AuditChecksumWrong,
+        EntryChecksumWrong,
+        UnixTimes,
+        TimeInNeitherEncoding,
+        EntriesWithoutChecksum, // Values: how many, out of how many
+        DependencyRecordsPresent,
+        AuditRecordsPresent,
+        RecordsEndBeforeFileEnd,
     };
+    static constexpr std::size_t kKinds = static_cast<std::size_t>(Kind::RecordsEndBeforeFileEnd) + 1;
+
     Kind What = Kind::BadSignature;
-    bool Blocking = false;
+    ProblemSeverity Severity = ProblemSeverity::Damage;
+    bool Blocking = false; // the entries cannot be read at all
     std::optional<std::uint32_t> Entry; // the entry it concerns, from 0
     std::uint32_t NameOffset = 0; // that entry's
     std::uint64_t Values[3] = {};
 };
 
-// Reads a POD3 archive without trusting it: every count, offset and size is checked against the
-// file's real length before it is used, and every problem is recorded with the archive's path
-// and, where it concerns one, the entry. Memory stays within a small multiple of the file's size:
-// one copy of the names block, a compact record per entry (only for a readable archive) and at
-// most kKeptProblems problems; time grows linearly with the file's size.
+// Follows a pass over every entry's data (the checksum check): progress and cancellation.
+class DataCheckObserver
+{
+public:
+    virtual ~DataCheckObserver() = default;
+    // Now and then: the stored bytes read so far, out of all those that carry a checksum.
+    virtual void Progress(std::uint64_t /*bytesDone*/, std::uint64_t /*bytesTotal*/) { }
+    // Asked between chunks; true stops the check, which then counts as not done.
+    virtual bool Cancelled() { return false; }
+};
+
+// Reads a POD3 archive, as this program or any other writer of the family lays it out, without
+// trusting it. The archive is seen as regions (header, entries' data, directory, names,
+// dependency and audit records), each checked against the file's real length before it is read
+// and all checked for overlap in one place. Every problem is recorded with the archive's path
+// and, where it concerns one, the entry, and with its severity: damage, or a difference from the
+// way this program writes. Memory stays within a small multiple of the file's size: one copy of
+// the names block, a compact record per entry (only for a readable archive) and at most
+// kKeptProblems problems of each severity; time grows linearly with the file's size (n log n for
+// data stored out of directory order).
 class ArchiveReader
 {
 public:
@@ -73,8 +167,9 @@ public:
     static constexpr std::size_t kKeptProblems = 100;
 
     // Opens the file read-only (others may read and edit it meanwhile; a build holding it is
-    // refused) and reads its header, directory and names. Throws Error only when it cannot be
-    // opened; a damaged archive is described by Problems().
+    // refused) and reads its header, directory, names and records, checking every checksum but
+    // the entries' (see CheckData()). Throws Error only when it cannot be opened; a damaged
+    // archive is described by Problems().
     explicit ArchiveReader(const std::string &path, ArchiveCheck check = ArchiveCheck::Complete);
     // The same on a file already open (its Path() names it in messages).
     explicit ArchiveReader(std::unique_ptr<FileStream> file, ArchiveCheck check = ArchiveCheck::Complete);
@@ -85,17 +180,29 @@ public:
     const std::string &Path() const { return path_; }
     std::int64_t FileSize() const { return fileSize_; }
     // As the header states it; 0 when there is no readable header.
-    std::uint32_t EntryCount() const { return entryCount_; }
+    std::uint32_t EntryCount() const { return header_.EntryCount; }
+    const ArchiveHeader &Header() const { return header_; }
 
     // The first kKeptProblems problems found, one message each ("<archive>: <what>"), in the order
-    // found. Empty for a sound archive. Like every message of the reader they are UTF-8: stored
-    // names are decoded from Windows-1252, and nothing is left out or replaced, so whoever shows
-    // them makes them printable for where they go.
+    // found, damage and differences alike: what a check of this program's exact layout reports.
+    // Empty for an archive exactly as this program writes it. Like every message of the reader
+    // they are UTF-8: stored names are decoded from Windows-1252, and nothing is left out or
+    // replaced, so whoever shows them makes them printable for where they go.
     std::vector<std::string> Problems() const;
     // Every problem found, kept or not.
-    std::uint64_t ProblemCount() const { return problemCount_; }
+    std::uint64_t ProblemCount() const { return counts_[0] + counts_[1]; }
     // "3 problems found".
     std::string ProblemTotal() const;
+
+    // The damage alone, as Problems() gives it, and its count. An archive without damage is
+    // sound: it is listed, verified and extracted whoever wrote it.
+    std::vector<std::string> Damage() const;
+    std::uint64_t DamageCount() const { return counts_[0]; }
+    std::string DamageTotal() const;
+    // The differences, one message per kind ("<archive>: <what>", then " (and N more like it)").
+    std::vector<std::string> Notes() const;
+    std::uint64_t DifferenceCount() const { return counts_[1]; }
+
     // Whether every entry's name and data can be found safely (other problems may remain).
     bool Readable() const { return !firstBlocking_.has_value(); }
 
@@ -103,10 +210,25 @@ public:
     // being read when the archive is not Readable().
     const std::vector<ArchiveEntry> &Entries() const;
 
+    // Reads the data of every entry that carries a checksum and compares them, setting each
+    // entry's Check and recording a damage problem for each that does not match. Done once;
+    // returns false when cancelled (nothing is then recorded, and it may be asked again).
+    // Throws Error as Entries() does, and Error("Stream read error") naming the archive and the
+    // entry when the bytes cannot be read.
+    bool CheckData(DataCheckObserver *observer = nullptr);
+    bool DataChecked() const { return dataChecked_; }
+
     // Passes the entry's stored bytes to sink, in order, a chunk at a time. Throws
     // Error("Stream read error") when they cannot all be read (the message names neither the
     // archive nor the entry; the caller knows both).
     void ReadData(const ArchiveEntry &entry, const std::function<void(const char *, std::size_t)> &sink);
+
+    // The entry's time as a file time (seconds since the epoch) in the archive's encoding; nullopt
+    // when its value decodes to none.
+    std::optional<std::int64_t> FileTimeOf(const ArchiveEntry &entry) const;
+    // "2010-03-15 08:30:00" in local time; "unknown", or for this program's encoding the value
+    // that is not a date ("invalid (0x........)").
+    std::string FormatTime(const ArchiveEntry &entry) const;
 
     // "entry 3 (SUB\FILE.BIN)", the name decoded and shortened when long, for messages.
     std::string EntryLabel(const ArchiveEntry &entry) const;
@@ -116,12 +238,15 @@ private:
     class DirectoryCursor;
 
     void read(ArchiveCheck check);
-    void checkEntries(const Layout &layout, ArchiveCheck check);
+    void checkEntries(Layout &layout, ArchiveCheck check, std::uint32_t directoryCrc);
     void collectEntries(const Layout &layout);
+    void checkRecords(Layout &layout, const TPODHeader &header);
+    void checkOverlaps(const Layout &layout);
     std::optional<std::string_view> nameAt(std::uint32_t offset) const;
     void add(const ArchiveProblem &problem);
     std::string describe(const ArchiveProblem &problem) const;
     std::string entryLabel(std::uint32_t index, std::uint32_t nameOffset) const;
+    std::uint32_t crcOfFileBytes(std::uint64_t at, std::uint64_t size);
     // Reads a block from at; returns whether it holds the wanted bytes (or a block's worth).
     bool fillReadAhead(std::int64_t at, std::uint32_t wanted);
     void readAlone(std::int64_t at, std::uint32_t left,
@@ -130,15 +255,20 @@ private:
     std::string path_;
     std::unique_ptr<FileStream> file_;
     std::int64_t fileSize_ = 0;
-    std::uint32_t entryCount_ = 0;
+    ArchiveHeader header_;
     std::vector<char> names_;
     // Where each zero byte of the names block lies, so that finding where a name ends never
     // scans the block again.
     std::vector<std::uint32_t> nameEnds_;
     std::vector<ArchiveEntry> entries_;
-    std::vector<ArchiveProblem> problems_;
-    std::uint64_t problemCount_ = 0;
+    // Kept problems with the order they were found in, per severity.
+    std::vector<std::pair<std::uint64_t, ArchiveProblem>> kept_[2];
+    std::uint64_t counts_[2] = {};
+    // The first difference of each kind and how many there were, for the notes.
+    std::array<std::optional<ArchiveProblem>, ArchiveProblem::kKinds> firstOfKind_;
+    std::array<std::uint64_t, ArchiveProblem::kKinds> countOfKind_ {};
     std::optional<ArchiveProblem> firstBlocking_;
+    bool dataChecked_ = false;
     // The data of a sound archive lies in entry order, so reading it in large blocks serves many
     // small entries per system call; an entry elsewhere refills the block from its own offset.
     static constexpr std::size_t kReadAhead = 256 * 1024;

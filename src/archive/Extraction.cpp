@@ -43,7 +43,7 @@ std::string joined(const std::vector<std::string> &components)
 
 void requireSound(const ArchiveReader &reader)
 {
-    if (reader.ProblemCount() != 0)
+    if (reader.DamageCount() != 0)
         throw DamagedArchive(reader);
 }
 
@@ -62,7 +62,7 @@ public:
     {
         progress_.FilesTotal = selection.size();
         for (const ArchiveEntry *entry : selection)
-            progress_.BytesTotal += entry->Size;
+            progress_.BytesTotal += entry->StoredSize;
         if (selection.size() >= kFewestForWriters) {
             writers_.emplace(folder, options.overwrite);
             if (!writers_->Running())
@@ -116,8 +116,8 @@ private:
         if (std::string earlier = sameFileWrittenBefore(i, path.Components); !earlier.empty())
             return settle(i, EntryOutcome::Kind::Refused,
                           "its name differs only by letter case from " + earlier + ", written before it");
-        const std::optional<std::int64_t> modified = modificationTime(entry.Timestamp);
-        if (writers_ && entry.Size <= ExtractionWriters::kLargestQueued)
+        const std::optional<std::int64_t> modified = modificationTime(entry);
+        if (writers_ && entry.StoredSize <= ExtractionWriters::kLargestQueued)
             return queue(i, std::move(path.Components), modified);
         if (writers_) {
             drain();
@@ -146,11 +146,11 @@ private:
 
     // Files packed together mostly share a stored time: each distinct one is converted once,
     // which spares a look at the time zone rules per file.
-    std::optional<std::int64_t> modificationTime(std::uint32_t stored)
+    std::optional<std::int64_t> modificationTime(const ArchiveEntry &entry)
     {
-        if (!convertedStamp_ || *convertedStamp_ != stored) {
-            convertedStamp_ = stored;
-            converted_ = FileTimeOfTimestamp(stored);
+        if (!convertedStamp_ || *convertedStamp_ != entry.Time) {
+            convertedStamp_ = entry.Time;
+            converted_ = reader_.FileTimeOf(entry);
         }
         return converted_;
     }
@@ -164,7 +164,7 @@ private:
         queued_.Add(components);
         const ArchiveEntry &entry = *selection_[i];
         ExtractionJob job {i, std::move(components), modified, {}};
-        job.data.reserve(entry.Size);
+        job.data.reserve(entry.StoredSize);
         try {
             reader_.ReadData(entry, [&](const char *bytes, std::size_t n) { job.data.append(bytes, n); });
         } catch (const Error &error) {
@@ -189,7 +189,7 @@ private:
                             throw Cancellation {};
                         sink(bytes, n);
                         written += n;
-                        if (written < entry.Size)
+                        if (written < entry.StoredSize)
                             showProgress(written);
                     });
                 });
@@ -282,7 +282,7 @@ private:
                 break;
             }
             ++progress_.FilesDone;
-            progress_.BytesDone += selection_[i]->Size;
+            progress_.BytesDone += selection_[i]->StoredSize;
             observer_.EntryDone(*selection_[i], outcome);
             showProgress(0);
         }
@@ -339,7 +339,7 @@ private:
 } // namespace
 
 DamagedArchive::DamagedArchive(const ArchiveReader &reader)
-    : Error(reader.Path() + " is damaged (" + reader.ProblemTotal() + "); nothing was extracted")
+    : Error(reader.Path() + " is damaged (" + reader.DamageTotal() + "); nothing was extracted")
 {
 }
 
@@ -382,6 +382,23 @@ ExtractionSummary ExtractEntries(ArchiveReader &reader, const std::string &folde
                                  const std::vector<const ArchiveEntry *> &selection,
                                  const ExtractionOptions &options, ExtractionObserver &observer)
 {
+    requireSound(reader);
+    // Stored bytes that do not match their checksum are damage like any other: the whole
+    // archive is checked before the first file is written.
+    struct CancelOnly : DataCheckObserver
+    {
+        ExtractionObserver &observer;
+        explicit CancelOnly(ExtractionObserver &o)
+            : observer(o)
+        {
+        }
+        bool Cancelled() override { return observer.Cancelled(); }
+    } check(observer);
+    if (!reader.CheckData(&check)) {
+        ExtractionSummary cancelled;
+        cancelled.Cancelled = true;
+        return cancelled;
+    }
     requireSound(reader);
     return Extraction(reader, folder, selection, options, observer).Run();
 }

@@ -1,5 +1,6 @@
 #include "archive/PodRecords.h"
 
+#include "archive/Crc32Mpeg2.h"
 #include "archive/LittleEndian.h"
 
 #include <algorithm>
@@ -43,13 +44,24 @@ void TPODHeader::SetU32(std::size_t offset, std::uint32_t value)
     StoreLE32(Bytes.data() + offset, value);
 }
 
+std::uint32_t TPODHeader::ComputedChecksum() const
+{
+    return Crc32Mpeg2(kCrc32Mpeg2Start, Bytes.data() + kChecksummedFrom, kSize - kChecksummedFrom);
+}
+
+bool HeaderChecksumHolds(const TPODHeader &header)
+{
+    const std::uint32_t stored = header.U32(TPODHeader::HeaderCrcAt);
+    return stored != 0 && stored == header.ComputedChecksum();
+}
+
 void TPODEntry::Store(std::uint8_t *out) const
 {
     StoreLE32(out, NameOffset);
     StoreLE32(out + 4, Size);
     StoreLE32(out + 8, DataOffset);
     StoreLE32(out + 12, Timestamp);
-    StoreLE32(out + 16, Reserved);
+    StoreLE32(out + 16, Checksum);
 }
 
 TPODEntry TPODEntry::Load(const std::uint8_t *in)

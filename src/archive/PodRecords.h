@@ -20,17 +20,30 @@ struct TPODHeader
     // What a completed build leaves at MarkerAt; a build that failed leaves 0 there.
     static constexpr std::int32_t kMarkerOfCompleteBuild = -1;
 
+    // The dependency and audit records follow the names block, in that order.
+    static constexpr std::size_t kDependencyRecordSize = 264;
+    static constexpr std::size_t kAuditRecordSize = 312;
+    // Where the header checksum's bytes start (they run to the header's end).
+    static constexpr std::size_t kChecksummedFrom = 8;
+
+    // This program writes 0 in every checksum and count that other writers fill in, and -1 at
+    // MarkerAt, which is the checksum of no dependency records.
     enum Offset : std::size_t {
         MagicAt = 0,
+        HeaderCrcAt = 4,
         DescriptionAt = 8,
         EntryCountAt = 88,
+        AuditCountAt = 92,
         VersionAt = 96,
         PriorityAt = 100,
         AuthorAt = 104,
         CopyrightAt = 184,
         DirOffsetAt = 264,
+        DirectoryCrcAt = 268,
         NamesSizeAt = 272,
-        MarkerAt = 280,
+        DependencyCountAt = 276,
+        MarkerAt = 280, // the dependency records' checksum
+        AuditCrcAt = 284,
     };
 
     std::array<std::uint8_t, kSize> Bytes {};
@@ -68,7 +81,13 @@ struct TPODHeader
 
     std::uint32_t U32(std::size_t offset) const;
     void SetU32(std::size_t offset, std::uint32_t value);
+
+    // The checksum of bytes 8 to 287, as other writers store it at HeaderCrcAt.
+    std::uint32_t ComputedChecksum() const;
 };
+
+// Whether the header carries a checksum (not 0) that its bytes give.
+bool HeaderChecksumHolds(const TPODHeader &header);
 static_assert(sizeof(TPODHeader) == TPODHeader::kSize);
 
 // One 20-byte directory entry.
@@ -79,8 +98,8 @@ struct TPODEntry
     std::uint32_t NameOffset = 0; // from the first byte of the names block
     std::uint32_t Size = 0;
     std::uint32_t DataOffset = 0; // absolute
-    std::uint32_t Timestamp = 0; // as PodTimestamp.h encodes it
-    std::uint32_t Reserved = 0;
+    std::uint32_t Timestamp = 0; // as PodTimestamp.h encodes it, or Unix seconds from other writers
+    std::uint32_t Checksum = 0; // of the stored bytes; 0 when none was computed
 
     void Store(std::uint8_t *out) const;
     static TPODEntry Load(const std::uint8_t *in);

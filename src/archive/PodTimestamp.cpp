@@ -48,6 +48,19 @@ std::string FormatTimestamp(std::uint32_t stored)
     return text;
 }
 
+std::string FormatUnixTimestamp(std::uint32_t stored)
+{
+    if (!IsUnixTimestamp(stored))
+        return "unknown";
+    const auto t = LocalTimeOfFileTime(static_cast<std::time_t>(stored));
+    if (!t)
+        return "unknown";
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->tm_year + 1900, t->tm_mon + 1, t->tm_mday,
+                  t->tm_hour, t->tm_min, t->tm_sec);
+    return text;
+}
+
 std::optional<std::int64_t> FileTimeOfTimestamp(std::uint32_t stored)
 {
     const auto time = DecodeTimestamp(stored);

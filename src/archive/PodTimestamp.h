@@ -41,4 +41,15 @@ std::string FormatTimestamp(std::uint32_t stored);
 // nullopt when it holds none.
 std::optional<std::int64_t> FileTimeOfTimestamp(std::uint32_t stored);
 
+// Other writers store seconds since 1970-01-01 UTC. A value is taken for such a time only from
+// 1980 on (the earliest this family's archives hold), which keeps apart most values of the
+// encoding above; 0 is "no time".
+inline constexpr std::uint32_t kEarliestUnixTimestamp = 315532800; // 1980-01-01 00:00:00 UTC
+inline bool IsUnixTimestamp(std::uint32_t stored)
+{
+    return stored >= kEarliestUnixTimestamp;
+}
+// "2023-11-14 22:13:20" in local time, or "unknown" for a value that is not such a time.
+std::string FormatUnixTimestamp(std::uint32_t stored);
+
 } // namespace morvane

@@ -22,9 +22,9 @@ int RunVerify(const std::vector<std::string> &args);
 int RunExtract(const std::vector<std::string> &args);
 int RunMklist(const std::vector<std::string> &args);
 
-// What verify prints about a damaged archive: each problem kept, how many more there were, and
-// the total ("3 problems found").
-std::vector<std::string> DescribeProblems(const ArchiveReader &reader);
+// What is said of a damaged archive before refusing it: each damage problem kept, then how many
+// more there were.
+std::vector<std::string> DescribeDamage(const ArchiveReader &reader);
 
 // The header texts a command line may set, and their option names.
 inline const std::set<std::string> kHeaderOptions

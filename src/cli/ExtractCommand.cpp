@@ -68,11 +68,12 @@ int RunExtract(const std::vector<std::string> &args)
     options.overwrite = arguments.has("--overwrite");
 
     ArchiveReader reader(archivePath);
-    // A damaged archive is refused whole, with its problems, before anything is written.
-    if (reader.ProblemCount() != 0) {
-        std::vector<std::string> lines = DescribeProblems(reader);
-        lines.pop_back();
-        for (const std::string &line : lines)
+    // A damaged archive is refused whole, with its problems, before anything is written; stored
+    // bytes that do not match their checksum are damage too.
+    if (reader.Readable())
+        reader.CheckData();
+    if (reader.DamageCount() != 0) {
+        for (const std::string &line : DescribeDamage(reader))
             std::cerr << "morvane-cli: " << printable(line) << '\n';
     }
     std::vector<const ArchiveEntry *> selection;

@@ -1,42 +1,65 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveReader.h"
-#include "archive/PodTimestamp.h"
 #include "platform/TerminalEncoding.h"
 #include "text/PrintableText.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iomanip>
 #include <iostream>
 
 namespace morvane::cli {
+namespace {
+
+// "0x1A2B3C4D ok      ", "0x1A2B3C4D MISMATCH" or "-          -       ": the stored checksum and
+// whether the entry's bytes give it.
+std::string checksumColumns(const ArchiveEntry &entry)
+{
+    if (entry.Check == ChecksumState::Absent)
+        return "-          -       ";
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%08X %-8s", static_cast<unsigned>(entry.Checksum),
+                  entry.Check == ChecksumState::Matches        ? "ok"
+                      : entry.Check == ChecksumState::DoesNotMatch ? "MISMATCH"
+                                                                   : "?");
+    return text;
+}
+
+} // namespace
 
 int RunList(const std::vector<std::string> &args)
 {
-    const Arguments arguments = ParseArguments(args, {}, {"-l"});
+    const Arguments arguments = ParseArguments(args, {}, {"-l", "-v"});
     if (arguments.operands.size() != 1)
         throw UsageError("list takes exactly one archive");
 
-    const ArchiveReader reader(arguments.operands.front(), ArchiveCheck::UntilUnreadable);
+    ArchiveReader reader(arguments.operands.front(), ArchiveCheck::UntilUnreadable);
     const std::vector<ArchiveEntry> &entries = reader.Entries();
-    if (!arguments.has("-l")) {
+    const bool verbose = arguments.has("-v");
+    if (!arguments.has("-l") && !verbose) {
         for (const ArchiveEntry &entry : entries)
             std::cout << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
         return 0;
     }
+    if (verbose)
+        reader.CheckData();
 
     std::size_t sizeWidth = 1;
     std::size_t offsetWidth = 1;
     for (const ArchiveEntry &entry : entries) {
-        sizeWidth = std::max(sizeWidth, std::to_string(entry.Size).size());
+        sizeWidth = std::max(sizeWidth, std::to_string(entry.StoredSize).size());
         offsetWidth = std::max(offsetWidth, std::to_string(entry.DataOffset).size());
     }
     const auto timeWidth = static_cast<int>(std::string("2010-03-15 08:30:00").size());
-    for (const ArchiveEntry &entry : entries)
-        std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.Size << ' '
+    for (const ArchiveEntry &entry : entries) {
+        std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.StoredSize << ' '
                   << std::setw(static_cast<int>(offsetWidth)) << entry.DataOffset << ' ' << std::left
-                  << std::setw(timeWidth) << FormatTimestamp(entry.Timestamp) << ' '
-                  << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
+                  << std::setw(timeWidth) << reader.FormatTime(entry) << ' ';
+        if (verbose)
+            std::cout << checksumColumns(entry) << ' ';
+        std::cout << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
+    }
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveReader.h"
+#include "archive/Verification.h"
 #include "platform/TerminalEncoding.h"
 #include "text/PrintableText.h"
 
@@ -10,30 +11,36 @@ namespace morvane::cli {
 
 int RunVerify(const std::vector<std::string> &args)
 {
-    const Arguments arguments = ParseArguments(args, {}, {});
+    const Arguments arguments = ParseArguments(args, {}, {"--strict", "-v"});
     if (arguments.operands.size() != 1)
         throw UsageError("verify takes exactly one archive");
 
-    const ArchiveReader reader(arguments.operands.front());
-    if (reader.ProblemCount() == 0) {
-        const std::uint32_t count = reader.EntryCount();
-        std::cout << "OK: " << count << (count == 1 ? " entry" : " entries") << '\n';
-        return 0;
-    }
-    for (const std::string &line : DescribeProblems(reader))
+    ArchiveReader reader(arguments.operands.front());
+    VerificationOptions options;
+    options.strict = arguments.has("--strict");
+    const Verification verification = VerifyArchive(reader, options);
+    const auto print = [](const std::string &line) {
         std::cout << PrintableFileName(line, UserTerminalEncoding()) << '\n';
-    return 1;
+    };
+    for (const std::string &line : verification.Problems)
+        print(line);
+    for (const std::string &line : verification.Notes)
+        print(line);
+    if (arguments.has("-v"))
+        for (const std::string &line : verification.Details)
+            print(line);
+    print(verification.Summary);
+    return verification.Passed ? 0 : 1;
 }
 
-std::vector<std::string> DescribeProblems(const ArchiveReader &reader)
+std::vector<std::string> DescribeDamage(const ArchiveReader &reader)
 {
-    std::vector<std::string> lines = reader.Problems();
-    const std::uint64_t count = reader.ProblemCount();
+    std::vector<std::string> lines = reader.Damage();
+    const std::uint64_t count = reader.DamageCount();
     if (count > lines.size()) {
         const std::uint64_t more = count - lines.size();
         lines.push_back("... and " + std::to_string(more) + (more == 1 ? " more problem" : " more problems"));
     }
-    lines.push_back(reader.ProblemTotal());
     return lines;
 }
 

@@ -29,16 +29,20 @@ Commands:
         [--author TEXT] [--copyright TEXT]
       Without options, print the archive's five header values. With options,
       rewrite those values in place, keeping the others.
-  morvane-cli list ARCHIVE [-l]
+  morvane-cli list ARCHIVE [-l] [-v]
       Print the stored names, one a line, in directory order. With -l, also
       each entry's size, data offset and timestamp (local date and time, or
-      "unknown").
-  morvane-cli verify ARCHIVE
-      Check the archive's layout: signature, directory, names, every entry's
-      data. Prints "OK" and the number of entries, or the first 100 problems
-      found and their number (then the exit status is 1).
+      "unknown"). With -v, also its stored checksum and whether its data
+      matches it (which reads all the data).
+  morvane-cli verify ARCHIVE [--strict] [-v]
+      Check the archive: signature, regions, directory, names, records and
+      every checksum stored. Damage (exit status 1) is printed, then notes on
+      what another writer laid out otherwise, then "OK" and the number of
+      entries, or the number of problems. --strict also fails on everything
+      this program would have written otherwise. -v adds what each checksum
+      was found to be.
   morvane-cli extract ARCHIVE FOLDER [NAME...] [--overwrite]
-      Refuse an archive that verify rejects, writing nothing. Otherwise write
+      Refuse a damaged archive, writing nothing. Otherwise write
       every entry, or only the named ones, below FOLDER (created when
       missing), turning the stored backslashes into folders and the stored
       Windows-1252 names into UTF-8. Names that are

@@ -15,6 +15,10 @@ std::int32_t EncodeDosDateTime(const std::tm &local);
 // at that moment, then encoded as above.
 std::int32_t DosDateTimeOf(std::time_t fileTime);
 
+// The local date and time of a file time, with the zone's rules in force then; nullopt when
+// there is none.
+std::optional<std::tm> LocalTimeOfFileTime(std::time_t fileTime);
+
 // The file time of a local date and time (tm_isdst ignored); nullopt when there is none.
 std::optional<std::time_t> FileTimeOfLocalTime(const std::tm &local);
 

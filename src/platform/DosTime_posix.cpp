@@ -6,10 +6,16 @@ namespace morvane {
 
 std::int32_t DosDateTimeOf(std::time_t fileTime)
 {
+    const auto local = LocalTimeOfFileTime(fileTime);
+    return local ? EncodeDosDateTime(*local) : -1;
+}
+
+std::optional<std::tm> LocalTimeOfFileTime(std::time_t fileTime)
+{
     std::tm local {};
     if (::localtime_r(&fileTime, &local) == nullptr)
-        return -1;
-    return EncodeDosDateTime(local);
+        return std::nullopt;
+    return local;
 }
 
 std::optional<std::time_t> FileTimeOfLocalTime(const std::tm &local)

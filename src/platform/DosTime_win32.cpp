@@ -56,11 +56,11 @@ const TIME_ZONE_INFORMATION *FileTimeZone()
     return zone ? &*zone : nullptr;
 }
 
-std::int32_t DosDateTimeOf(std::time_t fileTime)
+std::optional<std::tm> LocalTimeOfFileTime(std::time_t fileTime)
 {
     const auto local = LocalTimeOf(fileTime, FileTimeZone());
     if (!local)
-        return -1;
+        return std::nullopt;
     std::tm parts {};
     parts.tm_year = local->wYear - 1900;
     parts.tm_mon = local->wMonth - 1;
@@ -68,7 +68,13 @@ std::int32_t DosDateTimeOf(std::time_t fileTime)
     parts.tm_hour = local->wHour;
     parts.tm_min = local->wMinute;
     parts.tm_sec = local->wSecond;
-    return EncodeDosDateTime(parts);
+    return parts;
+}
+
+std::int32_t DosDateTimeOf(std::time_t fileTime)
+{
+    const auto local = LocalTimeOfFileTime(fileTime);
+    return local ? EncodeDosDateTime(*local) : -1;
 }
 
 std::optional<std::time_t> FileTimeOfLocalTime(const std::tm &local)

@@ -51,9 +51,11 @@ TEST(ArchiveReader, ReadsEveryEntryOfASoundArchive)
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].Name, "A.BIN");
     EXPECT_EQ(entries[0].DataOffset, 288u);
-    EXPECT_EQ(entries[0].Size, 5u);
+    EXPECT_EQ(entries[0].StoredSize, 5u);
+    EXPECT_EQ(entries[0].OriginalSize, 5u);
     EXPECT_EQ(entries[1].Name, "SUB\\B.BIN");
-    EXPECT_EQ(entries[1].NameOffset, 6u);
+    EXPECT_EQ(entries[1].Index, 1u);
+    EXPECT_EQ(entries[1].Check, ChecksumState::Absent);
     EXPECT_EQ(entries[1].DataOffset, 293u);
     EXPECT_EQ(dataOf(reader, entries[0]), "12345");
     EXPECT_EQ(dataOf(reader, entries[1]), "abcdefghij");
@@ -95,9 +97,9 @@ TEST(ArchiveReader, GivesBackWhatTheBuildStored)
     ASSERT_EQ(entries.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].first);
-        EXPECT_EQ(entries[i].Size, files[i].second.size());
+        EXPECT_EQ(entries[i].StoredSize, files[i].second.size());
         EXPECT_EQ(dataOf(reader, entries[i]), files[i].second);
-        EXPECT_EQ(FormatTimestamp(entries[i].Timestamp), "2010-03-15 08:30:00");
+        EXPECT_EQ(reader.FormatTime(entries[i]), "2010-03-15 08:30:00");
     }
     EXPECT_EQ(entries[2].Name, "deep\\x y.txt");
 }
@@ -184,6 +186,7 @@ struct DamageCase
     std::function<void(std::string &)> damage;
     std::string problem; // what one of the problems says
     bool readable; // whether the entries can still be read
+    ProblemSeverity severity = ProblemSeverity::Damage;
 };
 
 void PrintTo(const DamageCase &c, std::ostream *os)
@@ -210,6 +213,17 @@ TEST_P(DamagedArchive, IsReportedWithItsSpecificProblem)
                             [&](const std::string &p) { return p.starts_with(expected); }))
         << "expected: " << expected << "\nfirst found: " << (problems.empty() ? "none" : problems[0]);
     EXPECT_EQ(reader.Readable(), GetParam().readable);
+    // Damage is what verify fails on and extract refuses; a difference is only a note.
+    const auto damage = reader.Damage();
+    const bool foundAsDamage = std::any_of(damage.begin(), damage.end(),
+                                           [&](const std::string &p) { return p.starts_with(expected); });
+    EXPECT_EQ(foundAsDamage, GetParam().severity == ProblemSeverity::Damage);
+    if (GetParam().severity == ProblemSeverity::Difference) {
+        EXPECT_EQ(reader.DamageCount(), 0u);
+        const auto notes = reader.Notes();
+        EXPECT_TRUE(std::any_of(notes.begin(), notes.end(),
+                                [&](const std::string &p) { return p.starts_with(expected); }));
+    }
     if (GetParam().readable) {
         EXPECT_EQ(reader.Entries().size(), 2u);
     } else {
@@ -271,29 +285,33 @@ INSTANTIATE_TEST_SUITE_P(
     StillReadable, DamagedArchive,
     testing::Values(
         DamageCase {"MarkerNotMinusOne", [](std::string &b) { PutLE32(b, 280, 0); },
-                    "the field at offset 280 holds 0, not -1", true},
+                    "the field at offset 280 holds 0, not -1", true, ProblemSeverity::Difference},
         DamageCase {"BytesAfterTheNames", [](std::string &b) { b += "xyz"; },
-                    "the file is 362 bytes long but its names block ends at 359", true},
+                    "the file is 362 bytes long but its names block ends at 359", true, ProblemSeverity::Difference},
         DamageCase {"NamesOutOfOrder",
                     [](std::string &b) {
                         PutLE32(b, kEntry1, 6);
                         PutLE32(b, kEntry2, 0);
                     },
-                    "entry 1 (SUB\\B.BIN): its name starts at offset 6 of the names block, not at 0", true},
+                    "entry 1 (SUB\\B.BIN): its name starts at offset 6 of the names block, not at 0", true, ProblemSeverity::Difference},
         DamageCase {
             "GapInTheNames", [](std::string &b) { PutLE32(b, kEntry2, 7); },
             "entry 2 (UB\\B.BIN): its name starts at offset 7 of the names block, not at 6, right after "
             "the previous name",
-            true},
+            true, ProblemSeverity::Difference},
         DamageCase {
-            "DataNotRightAfterThePrevious", [](std::string &b) { PutLE32(b, kEntry2 + 8, 292); },
-            "entry 2 (SUB\\B.BIN): its data starts at offset 292, not at 293, right after the previous "
+            "DataNotRightAfterThePrevious", [](std::string &b) { PutLE32(b, kEntry1 + 4, 4); },
+            "entry 2 (SUB\\B.BIN): its data starts at offset 293, not at 292, right after the previous "
             "entry's data",
-            true},
+            true, ProblemSeverity::Difference},
         DamageCase {"DataEndingBeforeTheDirectory", [](std::string &b) { PutLE32(b, kEntry2 + 4, 9); },
-                    "the stored data ends at offset 302 but the directory starts at 303", true},
+                    "the stored data ends at offset 302 but the directory starts at 303", true, ProblemSeverity::Difference},
         DamageCase {"TimestampThatIsNoDate", [](std::string &b) { PutLE32(b, kEntry1 + 12, 0x102A5543); },
-                    "entry 1 (A.BIN): its timestamp invalid (0x102A5543) is not a date and time", true}),
+                    "entry 1 (A.BIN): its timestamp invalid (0x102A5543) is not a date and time", true,
+                    ProblemSeverity::Difference},
+        DamageCase {"DataOfTwoEntriesOverlapping", [](std::string &b) { PutLE32(b, kEntry2 + 8, 290); },
+                    "entry 2 (SUB\\B.BIN): its data (10 bytes at offset 290) overlaps the data of entry 1 (A.BIN)",
+                    true}),
     [](const auto &info) { return info.param.label; });
 
 TEST(ArchiveReader, ReportsEveryProblemNotJustTheFirst)
@@ -332,22 +350,27 @@ TEST(ArchiveReader, StopsAtTheFirstProblemThatHidesTheEntriesWhenAskedTo)
 TEST(ArchiveReader, KeepsTheFirstHundredProblemsAndCountsEveryOne)
 {
     TempDir dir;
-    // 150 entries whose data all start at 288 (the first is in place) and whose names are in order.
+    // 150 entries of one byte, each followed by a byte of nothing, whose names are in order.
     std::vector<test::CraftedRecord> records(150);
     std::string names;
     for (std::uint32_t i = 0; i < records.size(); ++i) {
         records[i].nameOffset = static_cast<std::uint32_t>(names.size());
         records[i].size = 1;
+        records[i].dataOffset = 288 + 2 * i;
         names += "n" + std::to_string(i) + '\0';
     }
-    WriteFile(dir / "x.POD", test::CraftRawArchive(std::string(150, 'x'), records, names));
+    WriteFile(dir / "x.POD", test::CraftRawArchive(std::string(300, 'x'), records, names));
 
     const ArchiveReader reader(dir / "x.POD");
     EXPECT_EQ(reader.ProblemCount(), 149u + 1u); // each later entry, and the data's end
     ASSERT_EQ(reader.Problems().size(), ArchiveReader::kKeptProblems);
-    EXPECT_NE(reader.Problems()[99].find("entry 101 (n100): its data starts at offset 288, not at 289"),
+    EXPECT_NE(reader.Problems()[99].find("entry 101 (n100): its data starts at offset 488, not at 487"),
               std::string::npos)
         << reader.Problems()[99];
+    const auto notes = reader.Notes();
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_NE(notes[0].find("entry 2 (n1): its data starts at offset 290, not at 289"), std::string::npos);
+    EXPECT_TRUE(notes[0].ends_with(" (and 148 more like it)")) << notes[0];
     EXPECT_TRUE(reader.Readable());
     EXPECT_EQ(reader.Entries().size(), 150u);
 }

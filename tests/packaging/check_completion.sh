@@ -34,10 +34,11 @@ check "morvane-cli --" --help
 check "morvane-cli build --" --description --version --priority --author --copyright --quiet
 check "morvane-cli build -" -o --description --version --priority --author --copyright --quiet
 check "morvane-cli header x.POD --p" --priority
-check "morvane-cli list -" -l
+check "morvane-cli list -" -l -v
 check "morvane-cli extract a.POD copy --" --overwrite
 check "morvane-cli mklist data -" -o
-check "morvane-cli verify -"
+check "morvane-cli verify -" --strict -v
+check "morvane-cli verify --s" --strict
 check "morvane-cli header " one.POD two.pod three.Epd data copy
 check "morvane-cli verify t" two.pod three.Epd
 check "morvane-cli extract " one.POD two.pod three.Epd data copy

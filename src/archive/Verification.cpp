@@ -1,0 +1,84 @@
+#include "archive/Verification.h"
+
+namespace morvane {
+namespace {
+
+std::string plural(std::uint64_t count, const char *one, const char *many)
+{
+    return std::to_string(count) + ' ' + (count == 1 ? one : many);
+}
+
+const char *stateText(ChecksumState state)
+{
+    switch (state) {
+    case ChecksumState::Absent:
+        return "not stored (0)";
+    case ChecksumState::NotChecked:
+        return "not checked";
+    case ChecksumState::Matches:
+        return "matches";
+    case ChecksumState::DoesNotMatch:
+        return "does not match";
+    }
+    return "";
+}
+
+std::vector<std::string> details(const ArchiveReader &reader)
+{
+    const ArchiveHeader &header = reader.Header();
+    std::vector<std::string> lines;
+    lines.push_back(std::string("times: ")
+                    + (header.Times == TimeEncoding::UnixSeconds ? "Unix seconds"
+                                                                 : "DOS date and time (this program's encoding)"));
+    lines.push_back(std::string("header checksum: ") + stateText(header.HeaderCheck));
+    std::string directory = std::string("directory checksum: ") + stateText(header.DirectoryCheck);
+    if (header.DirectoryCover == DirectoryChecksumCover::Directory)
+        directory += ", over the directory alone";
+    else if (header.DirectoryCover == DirectoryChecksumCover::DirectoryAndNames)
+        directory += ", over the directory and the names block";
+    lines.push_back(directory);
+    lines.push_back("dependency records: " + std::to_string(header.DependencyRecords) + ", checksum "
+                    + stateText(header.DependencyCheck));
+    lines.push_back("audit records: " + std::to_string(header.AuditRecords) + ", checksum "
+                    + stateText(header.AuditCheck));
+    if (reader.Readable()) {
+        std::uint64_t match = 0, differ = 0, absent = 0;
+        for (const ArchiveEntry &entry : reader.Entries()) {
+            match += entry.Check == ChecksumState::Matches ? 1 : 0;
+            differ += entry.Check == ChecksumState::DoesNotMatch ? 1 : 0;
+            absent += entry.Check == ChecksumState::Absent ? 1 : 0;
+        }
+        lines.push_back("entry checksums: " + std::to_string(match) + " match, " + std::to_string(differ)
+                        + " do not, " + std::to_string(absent) + " not stored");
+    }
+    return lines;
+}
+
+} // namespace
+
+Verification VerifyArchive(ArchiveReader &reader, const VerificationOptions &options, DataCheckObserver *observer)
+{
+    Verification result;
+    if (reader.Readable() && !reader.CheckData(observer)) {
+        result.Cancelled = true;
+        return result;
+    }
+    const std::uint64_t count = options.strict ? reader.ProblemCount() : reader.DamageCount();
+    result.Problems = options.strict ? reader.Problems() : reader.Damage();
+    if (count > result.Problems.size())
+        result.Problems.push_back("... and " + plural(count - result.Problems.size(), "more problem", "more problems"));
+    if (!options.strict) {
+        const std::string prefix = reader.Path() + ": ";
+        for (std::string note : reader.Notes()) {
+            note.insert(prefix.size(), "note: ");
+            result.Notes.push_back(std::move(note));
+        }
+    }
+    result.Passed = count == 0;
+    result.Summary = result.Passed ? "OK: " + plural(reader.EntryCount(), "entry", "entries")
+                                   : plural(count, "problem", "problems") + " found";
+    result.Details = details(reader);
+    return result;
+}
+
+} // namespace morvane
