@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Measures `morvane-cli build` against `tar -cf` and `cat` of the same files, the header edit
 # of a large archive against that of a small one, `mklist`, `extract` and `list` against
-# `find`, `tar -xf` and `tar -tf` on one tree, and a build whose lines name their files in
-# another letter case against the same build in the files' own case. Prints Markdown tables of
-# medians and ratios.
+# `find`, `tar -xf` and `tar -tf` on one tree, a build whose lines name their files in
+# another letter case against the same build in the files' own case, and `verify` of a 1 GiB
+# archive whose entry carries a checksum against `cksum` of the same file. Prints Markdown
+# tables of medians and ratios.
 #
-#   bash bench/run.sh [--runs N] [--cases small,medium,large,header,tree,lookup] [--cli PATH]
+#   bash bench/run.sh [--runs N] [--cases small,medium,large,header,tree,lookup,verify] [--cli PATH]
 #
 # Builds morvane-cli (Release, in build-bench/) unless --cli names one, makes its data in a
 # temporary folder (about 2 GiB, removed at the end), runs every command once to warm the page
@@ -16,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=7
-cases=small,medium,large,header,tree,lookup
+cases=small,medium,large,header,tree,lookup,verify
 cli=
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -31,8 +32,8 @@ case "$runs" in '' | *[!0-9]* | 0) echo "bench/run.sh: --runs needs a positive n
 wants() { [[ ",$cases," == *",$1,"* ]]; }
 for name in ${cases//,/ }; do
     case "$name" in
-    small | medium | large | header | tree | lookup) ;;
-    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large, header, tree and lookup)" >&2; exit 2 ;;
+    small | medium | large | header | tree | lookup | verify) ;;
+    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large, header, tree, lookup and verify)" >&2; exit 2 ;;
     esac
 done
 
@@ -371,19 +372,46 @@ bench_lookup() {
     rm -f "$out/lookup.POD" "$out/lookup-upper.POD"
 }
 
+verify_row=
+put_u32() {
+    printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $(($3 & 255)) $(($3 >> 8 & 255)) $(($3 >> 16 & 255)) $(($3 >> 24 & 255)))" |
+        dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+verify_checksums() { measure "$cli" verify "$out/verify.POD" >/dev/null; }
+cksum_archive() { measure cksum "$out/verify.POD" >/dev/null; }
+bench_verify() {
+    # The 1 GiB file packed as one entry whose checksum is filled in, as other writers do: a
+    # wrong one is stored first, and verify's message gives the right one.
+    "$cli" build large.txt -o "$out/verify.POD" --quiet
+    local at crc
+    at=$(($(u32_at "$out/verify.POD" 264) + 16))
+    put_u32 "$out/verify.POD" "$at" 1
+    crc=$("$cli" verify "$out/verify.POD" | sed -n 's/.*the bytes give 0x\([0-9A-F]*\).*/\1/p' | head -n 1)
+    put_u32 "$out/verify.POD" "$at" $((16#$crc))
+    if ! "$cli" verify -v "$out/verify.POD" | grep -q '^entry checksums: 1 match, 0 do not'; then
+        echo "CHECK FAILED: the archive's entry checksum was not found to match" >&2
+        failures=$((failures + 1))
+    fi
+    bench_pair "\`verify\` ÷ \`cksum\` (1 GiB, one entry with a checksum)" 3 verify_checksums cksum_archive \
+        no_preparation
+    verify_row=${pair_rows[-1]}
+    unset 'pair_rows[-1]'
+    rm -f "$out/verify.POD"
+}
+
 echo "Making the data in $work ..." >&2
 wants small && make_small
 wants lookup && make_lookup
 wants tree && make_tree
 wants medium && make_medium
-{ wants large || wants header; } && make_large
+{ wants large || wants header || wants verify; } && make_large
 sync
 # The larger files are dropped from the page cache and read back by the warm-up round, so that
 # they are cached as files read from disk are (in large blocks), not as they were just written.
 # How the cache holds them changes every command's times, cat's by up to a third.
 uncached=()
 wants medium && uncached+=("$data/medium.list")
-{ wants large || wants header; } && uncached+=("$data/large.list")
+{ wants large || wants header || wants verify; } && uncached+=("$data/large.list")
 if [ ${#uncached[@]} -gt 0 ]; then
     cat "${uncached[@]}" | (cd "$data" && xargs -d '\n' -I{} dd if={} iflag=nocache count=0 status=none)
 fi
@@ -396,6 +424,7 @@ wants large && bench_case large "1 file of 1 GiB" cat
 wants header && bench_header
 wants tree && bench_tree
 wants lookup && bench_lookup
+wants verify && bench_verify
 
 echo
 echo "$(nproc) cores, $(uname -sr), load average before measuring: $load_before"
@@ -422,6 +451,12 @@ if [ -n "$lookup_row" ]; then
     echo "| 20,000 files of 1–4 KiB in one folder | upper-case lines | exact-case lines | ratio | CPU ratio | target | |"
     echo "|---|---|---|---|---|---|---|"
     echo "$lookup_row"
+fi
+if [ -n "$verify_row" ]; then
+    echo
+    echo "| checksums | morvane-cli | peer | ratio | CPU ratio | target | |"
+    echo "|---|---|---|---|---|---|---|"
+    echo "$verify_row"
 fi
 if [ -n "$header_row" ]; then
     echo
