@@ -4,6 +4,7 @@
 #include "platform/PathQueries.h"
 #include "text/PathRules.h"
 
+#include <algorithm>
 #include <new>
 
 namespace morvane {
@@ -33,43 +34,112 @@ bool ResponseFileIsAnArchiveName(const std::string &responsePath)
     return AsciiUpper(ExtractFileExt(responsePath)) == ".POD";
 }
 
-void CreateArchive(const std::string &responsePath, const std::string &archivePath, const HeaderTexts &texts,
-                   BuildObserver *observer)
+namespace {
+
+constexpr const char *kPreviousArchiveKept = "the previous archive was left unchanged";
+
+// Passes everything on to the caller's observer, and keeps the warnings for the summary.
+class SummaryObserver : public BuildObserver
+{
+public:
+    SummaryObserver(BuildObserver *next, std::vector<std::string> &warnings)
+        : next_(next)
+        , warnings_(warnings)
+    {
+    }
+    bool WantsTotal() const override { return next_ && next_->WantsTotal(); }
+    void Planned(std::size_t count, std::uint64_t totalBytes) override
+    {
+        if (next_)
+            next_->Planned(count, totalBytes);
+    }
+    void SourceStarted(std::size_t index, std::size_t count, const std::string &sourcePath,
+                       std::uint64_t size) override
+    {
+        if (next_)
+            next_->SourceStarted(index, count, sourcePath, size);
+    }
+    void Progress(std::size_t sourcesDone, std::size_t count, std::int64_t archiveBytes) override
+    {
+        if (next_)
+            next_->Progress(sourcesDone, count, archiveBytes);
+    }
+    bool CancelRequested() override { return next_ && next_->CancelRequested(); }
+    void Warned(const std::string &text) override
+    {
+        warnings_.push_back(text);
+        if (next_)
+            next_->Warned(text);
+    }
+
+private:
+    BuildObserver *next_;
+    std::vector<std::string> &warnings_;
+};
+
+BuildError asBuildError(const std::exception &failure, const std::string &archivePath, const std::string &leftover)
+{
+    if (dynamic_cast<const BuildCancelled *>(&failure))
+        return BuildError(failure.what(), leftover, true);
+    if (const auto *notFlushed = dynamic_cast<const WholeFileError *>(&failure);
+        notFlushed && notFlushed->cause() == WholeFileError::Cause::NotFlushed)
+        return BuildError(failure.what(), "the new archive is in place, but may not survive a power loss");
+    if (dynamic_cast<const Error *>(&failure))
+        return BuildError(failure.what(), leftover);
+    if (dynamic_cast<const std::bad_alloc *>(&failure))
+        return BuildError("Not enough memory to build " + archivePath, leftover);
+    return BuildError("Cannot build " + archivePath + ": unexpected failure (" + failure.what() + ")", leftover);
+}
+
+} // namespace
+
+BuildSummary CreateArchive(const std::string &responsePath, const std::string &archivePath,
+                           const HeaderTexts &texts, BuildObserver *observer)
 {
     if (ResponseFileIsAnArchiveName(responsePath) || AreSameFile(responsePath, archivePath))
         throw ResponseFileWouldBeOverwritten(responsePath);
-    auto pod = std::make_unique<TPOD>(archivePath, true);
-    // Without a stream the file was never created or truncated: nothing of the user's changed.
-    const bool changesArchive = pod->Stream != nullptr;
+    // Everything that can fail before the first byte is checked before anything is created.
+    TPODHeader header;
+    // Whatever fails, a file at the archive's name is left as it was; the user is told so.
+    std::string leftover = KindOfPath(archivePath) == PathKind::RegularFile ? kPreviousArchiveKept : "";
+    BuildSummary summary;
     try {
-        TextsToHeader(texts, pod->Header);
-        TPOD::BuildFromList(std::move(pod), responsePath, observer);
+        TextsToHeader(texts, header);
+        FileStream readable(responsePath, OpenMode::ReadShared);
+    } catch (const FileOpenError &refused) {
+        throw BuildError(std::string(refused.what()) + ": " + refused.Cause(), leftover);
     } catch (const std::exception &failure) {
-        const std::string leftover = changesArchive ? DescribeFailedBuildLeftover(archivePath) : "";
-        if (dynamic_cast<const Error *>(&failure))
-            throw BuildError(failure.what(), leftover);
-        if (dynamic_cast<const std::bad_alloc *>(&failure))
-            throw BuildError("Not enough memory to build " + archivePath, leftover);
-        throw BuildError("Cannot build " + archivePath + ": unexpected failure (" + failure.what() + ")",
-                         leftover);
+        throw asBuildError(failure, archivePath, leftover);
     }
+    try {
+        auto pod = std::make_unique<TPOD>(archivePath, true);
+        if (!pod->Stream)
+            throw Error(pod->OpenFailure());
+        leftover = pod->ReplacesExistingFile() ? kPreviousArchiveKept : "";
+        pod->Header = header;
+        SummaryObserver watching(observer, summary.warnings);
+        TPOD::BuildFromList(std::move(pod), responsePath, &watching);
+    } catch (const std::exception &failure) {
+        throw asBuildError(failure, archivePath, leftover);
+    }
+    // What is now at the name, as a reader finds it.
+    TPOD built;
+    try {
+        if (built.OpenForReading(archivePath)) {
+            built.ReadHeader();
+            summary.entries = built.Header.EntryCount();
+            summary.size = static_cast<std::uint64_t>(std::max<std::int64_t>(built.Stream->Size(), 0));
+        }
+    } catch (const Error &) {
+        // Replaced again meanwhile: the build itself succeeded all the same.
+    }
+    return summary;
 }
 
 std::string DescribeFailedBuildLeftover(const std::exception &failure)
 {
     const auto *build = dynamic_cast<const BuildError *>(&failure);
     return build ? build->Leftover() : std::string();
-}
-
-std::string DescribeFailedBuildLeftover(const std::string &archivePath)
-{
-    const auto found = SizeOfFile(archivePath);
-    if (!found)
-        return "the archive file " + archivePath + " can no longer be found";
-    const std::uint64_t size = *found;
-    if (size == 0)
-        return "the archive file " + archivePath + " was left empty";
-    return "the archive file " + archivePath + " was left incomplete (" + std::to_string(size) + " bytes)";
 }
 
 void EditArchiveHeader(const std::string &archivePath, const std::function<bool(HeaderTexts &)> &edit)

@@ -5,7 +5,9 @@
 
 #include <exception>
 #include <functional>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace morvane {
 
@@ -55,33 +57,43 @@ std::string ArchivePathFor(const std::string &responsePath);
 // beside it would overwrite the response file itself.
 bool ResponseFileIsAnArchiveName(const std::string &responsePath);
 
-// A failed archive creation: what() is the cause; Leftover() says what the build left of the
-// archive file, and is empty when the build never changed that file (it could not be created,
-// was held by another program, or was not a regular file).
+// A failed or cancelled archive creation: what() is the cause; Leftover() says what became of
+// the file at the archive's name: "the previous archive was left unchanged", or empty when there
+// was none (nothing is left at the name then either).
 class BuildError : public Error
 {
 public:
-    BuildError(const std::string &cause, std::string leftover)
+    BuildError(const std::string &cause, std::string leftover, bool cancelled = false)
         : Error(cause)
         , leftover_(std::move(leftover))
+        , cancelled_(cancelled)
     {
     }
     const std::string &Leftover() const { return leftover_; }
+    // Whether the user stopped the build (BuildObserver::CancelRequested).
+    bool Cancelled() const { return cancelled_; }
 
 private:
     std::string leftover_;
+    bool cancelled_;
 };
 
-// Creates (or truncates) the archive, stores the texts in its header and builds it from the
-// response file. A response file that would itself be overwritten is refused first, untouched,
-// with ResponseFileWouldBeOverwritten; every other failure is a BuildError.
-void CreateArchive(const std::string &responsePath, const std::string &archivePath, const HeaderTexts &texts,
-                   BuildObserver *observer = nullptr);
+// What a successful build made.
+struct BuildSummary
+{
+    std::size_t entries = 0;
+    std::uint64_t size = 0;
+    // What the user should know although the archive was built (names that shadow each other).
+    std::vector<std::string> warnings;
+};
 
-// What a failed build left of an archive file that it created or truncated, so that the user
-// knows what to delete or keep: "the archive file <path> was left empty" or "the archive file
-// <path> was left incomplete (<n> bytes)" ("... can no longer be found" when it is gone).
-std::string DescribeFailedBuildLeftover(const std::string &archivePath);
+// Converts the texts, checks that the response file can be read, then builds the archive from it
+// beside the old one and puts it in the old one's place once complete. A response file that would
+// itself be overwritten is refused first, untouched, with ResponseFileWouldBeOverwritten; every
+// other failure, and a cancel, is a BuildError, and leaves the file at the archive's name (or its
+// absence) exactly as it was.
+BuildSummary CreateArchive(const std::string &responsePath, const std::string &archivePath,
+                           const HeaderTexts &texts, BuildObserver *observer = nullptr);
 
 // The leftover sentence of a failure thrown by CreateArchive: BuildError::Leftover(), empty for
 // any other failure (nothing was changed).

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace morvane {
 namespace {
@@ -31,10 +32,21 @@ constexpr std::int64_t kPreallocationAhead = 8 << 20;
 
 [[noreturn]] void throwReadFailed(const FileStream &source)
 {
-    throw Error("Stream read error: cannot read " + source.Path());
+    throw Error("Stream read error: cannot read " + source.Path() + ": " + source.LastErrorText());
+}
+
+[[noreturn]] void throwWriteFailed(const FileStream &archive, const std::string &cause)
+{
+    throw Error(std::string(kStreamWriteError) + ": cannot write " + archive.Path() + ": " + cause);
 }
 
 } // namespace
+
+void WriteToArchive(FileStream &archive, const void *data, std::size_t n)
+{
+    if (archive.Write(data, n) != n)
+        throwWriteFailed(archive, archive.LastErrorText());
+}
 
 ArchiveWriter::ArchiveWriter(FileStream &archive, std::int64_t position)
     : archive_(archive)
@@ -99,7 +111,7 @@ void ArchiveWriter::Flush()
     const std::size_t pending = used_;
     used_ = 0;
     resetLimit();
-    archive_.WriteBuffer(buffer_.get(), pending);
+    WriteToArchive(archive_, buffer_.get(), pending);
 }
 
 void ArchiveWriter::FlushQuietly() noexcept
@@ -156,7 +168,11 @@ bool ArchiveWriter::copyMapped(FileStream &source, std::uint64_t size, std::uint
     while (copied < size) {
         const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - copied));
         preallocate(position_ + static_cast<std::int64_t>(length));
-        const MappedWindow window(source, copied, length);
+        const std::unique_ptr<MappedWindow> mapped = source.Map(copied, length);
+        const MappedWindow &window = *mapped;
+        if (window.ReadError() != 0)
+            throw Error("Stream read error: cannot read " + source.Path() + ": "
+                        + FileStream::ErrorText(window.ReadError()));
         if (!window.Mapped()) {
             mappingWorks_ = !window.Unsupported();
             source.Seek(static_cast<std::int64_t>(copied));
@@ -188,7 +204,7 @@ std::size_t ArchiveWriter::writeFromSource(const char *data, std::size_t n)
 {
     const MappedWrite result = WriteFromMapping(archive_, data, n);
     if (result.targetFailed)
-        throw Error(kStreamWriteError);
+        throwWriteFailed(archive_, FileStream::ErrorText(result.error));
     return result.written;
 }
 

@@ -10,6 +10,9 @@ namespace morvane {
 
 class FileStream;
 
+// Writes n bytes to the archive, or throws "Stream write error: cannot write <archive>: <cause>".
+void WriteToArchive(FileStream &archive, const void *data, std::size_t n);
+
 // Appends to an archive through one buffer, so that many small files and the names block cost
 // few system calls. Every short write is reported as "Stream write error".
 //

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Errors.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,6 +26,21 @@ public:
     // Sources copied so far and the archive's length so far; called after every source and
     // now and then while a large one is copied.
     virtual void Progress(std::size_t /*sourcesDone*/, std::size_t /*count*/, std::int64_t /*archiveBytes*/)
+    {
+    }
+    // Whether the user asked the build to stop. Asked between sources and between the chunks of
+    // a large one; the build then ends with BuildCancelled, as with any other failure.
+    virtual bool CancelRequested() { return false; }
+    // Something the user should know of a build that goes on (a name that shadows another).
+    virtual void Warned(const std::string & /*text*/) { }
+};
+
+// A build stopped because its observer asked for it.
+class BuildCancelled : public Error
+{
+public:
+    BuildCancelled()
+        : Error("The build was cancelled")
     {
     }
 };

@@ -4,7 +4,10 @@
 #include "cli/BuildProgress.h"
 #include "platform/Console.h"
 #include "platform/PathQueries.h"
+#include "platform/TerminalEncoding.h"
+#include "text/Cp1252.h"
 #include "text/PathRules.h"
+#include "text/PrintableText.h"
 
 #include <iostream>
 #include <memory>
@@ -29,6 +32,52 @@ void checkResponseArgument(const std::string &responsePath)
         throw Error(cannotOpenFileMessage(responsePath));
 }
 
+// Shows the progress when asked to, and stops the build at an interrupt (Ctrl+C).
+class CommandLineObserver : public BuildObserver
+{
+public:
+    explicit CommandLineObserver(BuildProgress *progress)
+        : progress_(progress)
+    {
+    }
+    bool WantsTotal() const override { return progress_ && progress_->WantsTotal(); }
+    void Planned(std::size_t count, std::uint64_t totalBytes) override
+    {
+        if (progress_)
+            progress_->Planned(count, totalBytes);
+    }
+    void Progress(std::size_t sourcesDone, std::size_t count, std::int64_t archiveBytes) override
+    {
+        if (progress_)
+            progress_->Progress(sourcesDone, count, archiveBytes);
+    }
+    bool CancelRequested() override { return InterruptRequested(); }
+
+private:
+    BuildProgress *progress_;
+};
+
+void warn(const std::string &text)
+{
+    std::cerr << "morvane-cli: warning: " << PrintableFileName(text, UserTerminalEncoding()) << '\n';
+}
+
+// Numbers that do not convert are found before anything is opened; a text Windows-1252 cannot
+// hold is stored with '?' in place of what it lacks, as the window stores it, but not silently.
+void checkHeaderOptions(const Arguments &arguments, const HeaderTexts &texts)
+{
+    TPODHeader converted;
+    try {
+        TextsToHeader(texts, converted);
+    } catch (const Error &error) {
+        throw UsageError(error.what());
+    }
+    for (const char *option : {"--description", "--author", "--copyright"})
+        if (const auto given = arguments.value(option); given && !Utf8ToCp1252Exact(*given))
+            warn(std::string(option) + " '" + *given
+                 + "' holds characters Windows-1252 cannot store; they are stored as '?'");
+}
+
 } // namespace
 
 int RunBuild(const std::vector<std::string> &args)
@@ -39,25 +88,36 @@ int RunBuild(const std::vector<std::string> &args)
     if (arguments.operands.size() != 1)
         throw UsageError("build takes exactly one response file");
 
+    HeaderTexts texts;
+    ApplyHeaderOptions(arguments, texts);
+    checkHeaderOptions(arguments, texts);
     const std::string responsePath = arguments.operands.front();
     checkResponseArgument(responsePath);
     const std::string archivePath = arguments.value("-o").value_or(ArchivePathFor(responsePath));
     if (archivePath.empty())
         throw UsageError("the archive's name given with -o is empty");
-    HeaderTexts texts;
-    ApplyHeaderOptions(arguments, texts);
     std::unique_ptr<BuildProgress> progress;
     if (!arguments.has("--quiet") && IsTerminal(StandardStream::Error))
         progress = std::make_unique<BuildProgress>(std::cerr, 0);
+    CommandLineObserver observer(progress.get());
+    DeferInterrupts();
+    BuildSummary summary;
     try {
-        CreateArchive(responsePath, archivePath, texts, progress.get());
+        summary = CreateArchive(responsePath, archivePath, texts, &observer);
     } catch (const BuildError &error) {
         if (progress)
             progress->Finish();
-        if (error.Leftover().empty())
-            throw;
-        throw Error(std::string(error.what()) + "; " + error.Leftover());
+        const std::string message
+            = error.Leftover().empty() ? std::string(error.what()) : std::string(error.what()) + "; " + error.Leftover();
+        if (!error.Cancelled())
+            throw Error(message);
+        std::cerr << "morvane-cli: " << PrintableFileName(message, UserTerminalEncoding()) << '\n';
+        return kInterruptedStatus;
     }
+    if (progress)
+        progress->Finish();
+    for (const std::string &warning : summary.warnings)
+        warn(warning);
     return 0;
 }
 

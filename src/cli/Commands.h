@@ -14,7 +14,9 @@ class ArchiveReader;
 namespace morvane::cli {
 
 // Each command takes the arguments after its name and returns the exit status. Failures are
-// thrown: morvane::Error (status 1) or UsageError (status 2).
+// thrown: morvane::Error (status 1) or UsageError (status 2). A build stopped by Ctrl+C returns
+// kInterruptedStatus, as a shell reports a program that SIGINT ended.
+constexpr int kInterruptedStatus = 130;
 int RunBuild(const std::vector<std::string> &args);
 int RunHeader(const std::vector<std::string> &args);
 int RunList(const std::vector<std::string> &args);

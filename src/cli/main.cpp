@@ -23,8 +23,15 @@ Commands:
       against the response file's folder. The archive is ARCHIVE, or else the
       response file's path with its extension replaced by ".POD". Values not
       given: description "Description du fichier", version 1000, priority 1000,
-      author and copyright empty. When standard error is a terminal, the
-      files and bytes copied so far are shown there; --quiet hides them.
+      author and copyright empty. A version or priority that is not a number
+      is a usage error, found before anything is written. When standard error
+      is a terminal, the files and bytes copied so far are shown there;
+      --quiet hides them. The archive is written to a new file in the same
+      folder and replaces the previous archive only once complete: a build that
+      fails, or that Ctrl+C stops (exit status 130), leaves the previous archive
+      as it was and no new file. A failure names the response file's line and
+      the cause. Lines naming one file in different letter case, and texts
+      Windows-1252 cannot hold, are warned about on standard error.
   morvane-cli header ARCHIVE [--description TEXT] [--version N] [--priority N]
         [--author TEXT] [--copyright TEXT]
       Without options, print the archive's five header values. With options,
@@ -62,7 +69,8 @@ Commands:
 Numbers are decimal (optional sign) or hexadecimal after $, x or 0x.
 Texts are stored in Windows-1252, at most 80 bytes each.
 
-Exit status: 0 on success, 1 on a failure, 2 on a usage error.
+Exit status: 0 on success, 1 on a failure, 2 on a usage error, 130 for a build
+stopped by Ctrl+C.
 )";
 
 } // namespace

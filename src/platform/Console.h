@@ -20,6 +20,13 @@ void ShowTextOnConsoles();
 
 enum class StandardStream { Output, Error };
 
+// From the first call on, an interrupt (Ctrl+C or SIGINT, SIGTERM; on Windows the console's
+// Ctrl+C and Ctrl+Break events) no longer ends the program at once: it is only recorded, for the
+// program to stop at its next safe point. The second call does nothing more.
+void DeferInterrupts();
+// Whether an interrupt arrived since DeferInterrupts().
+bool InterruptRequested();
+
 // Whether the stream goes to a terminal (a console window on Windows) rather than a file or pipe.
 bool IsTerminal(StandardStream stream);
 

@@ -1,8 +1,37 @@
 #include "platform/Console.h"
 
+#include <csignal>
 #include <unistd.h>
 
 namespace morvane {
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void recordInterrupt(int)
+{
+    interrupted = 1;
+}
+
+} // namespace
+
+void DeferInterrupts()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = recordInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Interrupted calls resume: the build notices the request between two chunks it copies.
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool InterruptRequested()
+{
+    return interrupted != 0;
+}
 
 std::vector<std::string> CommandLineArguments(int argc, char **argv)
 {

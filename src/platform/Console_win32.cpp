@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <streambuf>
@@ -69,7 +70,29 @@ private:
     char buffer_[4096];
 };
 
+std::atomic<bool> interrupted {false};
+
+// Runs on a thread of its own. Ctrl+C and Ctrl+Break are only recorded; closing the console,
+// logging off and shutting down end the program as before, since it cannot stay.
+BOOL WINAPI recordInterrupt(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    interrupted = true;
+    return TRUE;
+}
+
 } // namespace
+
+void DeferInterrupts()
+{
+    ::SetConsoleCtrlHandler(recordInterrupt, TRUE);
+}
+
+bool InterruptRequested()
+{
+    return interrupted;
+}
 
 std::vector<std::string> CommandLineArguments(int argc, char **argv)
 {

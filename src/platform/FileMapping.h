@@ -12,6 +12,11 @@ class MappedWindow
 {
 public:
     MappedWindow(const FileStream &file, std::uint64_t offset, std::size_t length);
+    // A window whose pages could not be read (the system's error code), as a failing disk gives.
+    explicit MappedWindow(int readError)
+        : readError_(readError)
+    {
+    }
     ~MappedWindow();
     MappedWindow(const MappedWindow &) = delete;
     MappedWindow &operator=(const MappedWindow &) = delete;
@@ -20,6 +25,8 @@ public:
     // True when the failure to map means that this file can never be mapped (its file system
     // does not allow it), rather than a passing shortage.
     bool Unsupported() const { return unsupported_; }
+    // Non-zero when the mapped part could not be read from the disk: the system's error code.
+    int ReadError() const { return readError_; }
     const char *Data() const { return data_; }
 
 private:
@@ -27,6 +34,7 @@ private:
     std::size_t viewLength_ = 0;
     const char *data_ = nullptr;
     bool unsupported_ = false;
+    int readError_ = 0;
 };
 
 struct MappedWrite
@@ -34,6 +42,7 @@ struct MappedWrite
     std::size_t written = 0;
     bool targetFailed = false; // the target refused the write; else a short count means that the
                                // mapped file shrank or could not be read meanwhile
+    int error = 0; // why the target refused it: the system's error code
 };
 
 // Writes n bytes that lie in a mapped window to a file. A mapped file that shrinks meanwhile ends

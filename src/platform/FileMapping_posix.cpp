@@ -20,17 +20,38 @@ int descriptor(const FileStream &file)
 
 // The bytes are only ever handed to write(): if the file shrinks meanwhile, write() fails with
 // EFAULT instead of the process receiving SIGBUS.
+//
+// The pages are read in at once with MADV_POPULATE_READ, which reports a block the disk cannot
+// read (EIO); MAP_POPULATE would retry such a block for ever. A kernel without it (before 5.14)
+// maps nothing, so that the file is copied with plain reads, which report the error too.
 MappedWindow::MappedWindow(const FileStream &file, std::uint64_t offset, std::size_t length)
     : viewLength_(length)
 {
-    void *view = ::mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, descriptor(file),
-                        static_cast<off_t>(offset));
+#ifdef MADV_POPULATE_READ
+    void *view = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, descriptor(file), static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
         unsupported_ = errno == ENODEV;
         return;
     }
+    if (::madvise(view, length, MADV_POPULATE_READ) != 0) {
+        const int error = errno;
+        // EFAULT: pages past a new, shorter end, which the write reports as the file shrinking.
+        if (error != EFAULT && error != EINTR && error != EAGAIN) {
+            ::munmap(view, length);
+            // Without MADV_POPULATE_READ, or short of memory now: plain reads copy the rest.
+            unsupported_ = error == EINVAL;
+            if (error != EINVAL && error != ENOMEM)
+                readError_ = error;
+            return;
+        }
+    }
     view_ = view;
     data_ = static_cast<const char *>(view);
+#else
+    (void)file;
+    (void)offset;
+    unsupported_ = true;
+#endif
 }
 
 MappedWindow::~MappedWindow()
@@ -50,6 +71,7 @@ MappedWrite WriteFromMapping(FileStream &target, const char *data, std::size_t n
             break;
         } else if (put == 0 || errno != EINTR) {
             result.targetFailed = true;
+            result.error = put == 0 ? ENOSPC : errno;
             break;
         }
     }

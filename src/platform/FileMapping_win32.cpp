@@ -58,7 +58,10 @@ MappedWrite WriteFromMapping(FileStream &target, const char *data, std::size_t n
         const auto part = static_cast<DWORD>(std::min<std::size_t>(n - result.written, 1u << 30));
         if (!::WriteFile(handleOf(target), data + result.written, part, &put, nullptr) || put == 0) {
             // The system reports a page of the view it could not read as an invalid buffer.
-            result.targetFailed = ::GetLastError() != ERROR_NOACCESS;
+            const DWORD error = ::GetLastError();
+            result.targetFailed = error != ERROR_NOACCESS;
+            result.error = put == 0 && error == ERROR_SUCCESS ? static_cast<int>(ERROR_DISK_FULL)
+                                                              : static_cast<int>(error);
             break;
         }
         result.written += put;

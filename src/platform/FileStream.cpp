@@ -1,6 +1,7 @@
 #include "platform/FileStream.h"
 
 #include "platform/Errors.h"
+#include "platform/FileMapping.h"
 
 namespace morvane {
 
@@ -13,8 +14,23 @@ FileStream::FileStream(const std::string &path, OpenMode mode)
     : path_(path)
 {
     if (open(mode) != Opening::Opened)
-        throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
-                                                      : cannotOpenFileMessage(path));
+        throw openError(mode);
+}
+
+FileOpenError FileStream::openError(OpenMode mode) const
+{
+    return FileOpenError(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path_)
+                                                           : cannotOpenFileMessage(path_),
+                         refusal_.empty() ? "not found" : refusal_);
+}
+
+std::unique_ptr<FileStream> FileStream::Adopt(std::intptr_t handle, const std::string &path)
+{
+    std::unique_ptr<FileStream> stream(new FileStream(path));
+    stream->handle_ = handle;
+    if (const auto status = stream->Status())
+        stream->opened_ = *status;
+    return stream;
 }
 
 std::unique_ptr<FileStream> FileStream::OpenIfPresent(const std::string &path, OpenMode mode)
@@ -28,8 +44,17 @@ std::unique_ptr<FileStream> FileStream::OpenIfPresent(const std::string &path, O
     case Opening::Refused:
         break;
     }
-    throw Error(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path)
-                                                  : cannotOpenFileMessage(path));
+    throw stream->openError(mode);
+}
+
+std::string FileStream::LastErrorText() const
+{
+    return lastError_ == 0 ? "unknown cause" : ErrorText(lastError_);
+}
+
+std::unique_ptr<MappedWindow> FileStream::Map(std::uint64_t offset, std::size_t length) const
+{
+    return std::make_unique<MappedWindow>(*this, offset, length);
 }
 
 // Full reads and writes, and reading a whole file, are the same on every system, built on each

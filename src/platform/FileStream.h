@@ -1,13 +1,18 @@
 #pragma once
 
+#include "platform/Errors.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace morvane {
+
+class MappedWindow;
 
 // How a file is opened and who else may use it while it is open. Linux has no share modes,
 // so sharing is expressed with advisory flock() locks that cooperating programs respect; a lock
@@ -18,6 +23,27 @@ enum class OpenMode {
                   // exclusively
     ReadShared, // existing file, read only; others may read but not hold it exclusively
     ReadExclusive, // existing regular file, read only; fails when anybody else holds it
+    // Existing regular file, opened read-only and left as it is, held so that nobody else may
+    // open it (a build holds the archive it will replace this way). On Windows others may still
+    // delete or replace it, so that the holder itself can put the new file in its place.
+    HoldExclusive,
+};
+
+// A file that could not be opened; what() is "Cannot open file <path>" (or "Cannot create file
+// <path>"), and Cause() says why in words a user can act on: "not found", "in use by another
+// program", "permission denied", "it is a folder", "not a regular file", or the system's own.
+class FileOpenError : public Error
+{
+public:
+    FileOpenError(const std::string &message, std::string cause)
+        : Error(message)
+        , cause_(std::move(cause))
+    {
+    }
+    const std::string &Cause() const { return cause_; }
+
+private:
+    std::string cause_;
 };
 
 // What the system knows of an open file.
@@ -34,7 +60,8 @@ struct FileStatus
 class FileStream
 {
 public:
-    // Throws Error("Cannot open file <path>") or, for CreateExclusive, "Cannot create file <path>".
+    // Throws FileOpenError("Cannot open file <path>") or, for CreateExclusive, "Cannot create file
+    // <path>".
     FileStream(const std::string &path, OpenMode mode);
     // The same, except that nothing to open at path (no entry, or a link to nothing) gives
     // nullptr, not a failure: looking for a file in several places costs no exception per place.
@@ -47,8 +74,17 @@ public:
     // Virtual so that tests can make part of a file unreadable, as a failing disk does.
     virtual std::size_t Read(void *buffer, std::size_t n);
     bool ReadFailed() const { return readFailed_; }
-    // Up to n bytes; 0 on an error.
+    // Up to n bytes; fewer on an error.
     std::size_t Write(const void *buffer, std::size_t n);
+    // Why the last read or write that failed did, in lower-case words ("no space left on
+    // device", "input/output error"); "unknown cause" when none failed.
+    std::string LastErrorText() const;
+    // The same for a system error code (errno on POSIX, a Windows error code on Windows).
+    static std::string ErrorText(int error);
+
+    // A read-only view of part of the file (see FileMapping.h). Virtual so that tests can make
+    // part of a mapped file unreadable, as a failing disk does.
+    virtual std::unique_ptr<MappedWindow> Map(std::uint64_t offset, std::size_t length) const;
     // Exactly n bytes, or Error("Stream read error") / Error("Stream write error").
     void ReadBuffer(void *buffer, std::size_t n);
     void WriteBuffer(const void *buffer, std::size_t n);
@@ -66,17 +102,27 @@ public:
     std::intptr_t NativeHandle() const { return handle_; }
     const std::string &Path() const { return path_; }
 
+    // Takes over a handle opened elsewhere in the platform layer; it is closed with the stream.
+    static std::unique_ptr<FileStream> Adopt(std::intptr_t handle, const std::string &path);
+
+protected:
+    // Records the system's error of a failed read or write, for LastErrorText().
+    void setLastError(int error) { lastError_ = error; }
+
 private:
     enum class Opening { Opened, Absent, Refused };
 
     explicit FileStream(const std::string &path);
-    // Opens path_ in the system's way.
+    // Opens path_ in the system's way; on a refusal sets refusal_ to why.
     Opening open(OpenMode mode);
+    FileOpenError openError(OpenMode mode) const;
 
     std::string path_;
     std::intptr_t handle_ = -1;
     FileStatus opened_;
     bool readFailed_ = false;
+    int lastError_ = 0;
+    std::string refusal_;
 };
 
 // Reads a whole file opened with the given mode.

@@ -1,9 +1,11 @@
 #include "platform/FileStream.h"
 
+#include "FileSizeLimit_posix.h"
 #include "platform/Errors.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <mutex>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -25,6 +27,7 @@ int openFlags(OpenMode mode)
         return O_RDWR | O_NONBLOCK | O_CLOEXEC;
     case OpenMode::ReadShared:
     case OpenMode::ReadExclusive:
+    case OpenMode::HoldExclusive:
         return O_RDONLY | O_NONBLOCK | O_CLOEXEC;
     }
     return O_RDONLY;
@@ -35,20 +38,13 @@ int lockOperation(OpenMode mode)
     switch (mode) {
     case OpenMode::CreateExclusive:
     case OpenMode::ReadExclusive:
+    case OpenMode::HoldExclusive:
         return LOCK_EX | LOCK_NB;
     case OpenMode::ReadShared:
     case OpenMode::UpdateShared:
         break;
     }
     return LOCK_SH | LOCK_NB;
-}
-
-// A file size limit (ulimit -f) would otherwise kill the process at the write that crosses it;
-// ignored, the write fails and is reported as a write error like any other.
-void reportFileSizeLimitAsWriteError()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
 }
 
 FileStatus statusOf(const struct stat &st)
@@ -61,26 +57,58 @@ int descriptor(std::intptr_t handle)
     return static_cast<int>(handle);
 }
 
-bool setUp(int fd, OpenMode mode, FileStatus &status)
+std::string lowerCaseText(int error)
+{
+    std::string text = std::strerror(error);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || text[1] < 'A' || text[1] > 'Z'))
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
+// Why an open failed with the given errno, in words a user can act on.
+std::string refusalText(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return "not found";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case EISDIR:
+        return "it is a folder";
+    case EWOULDBLOCK:
+        return "in use by another program";
+    default:
+        return lowerCaseText(error);
+    }
+}
+
+// Empty on success, else why the open file cannot serve.
+std::string setUp(int fd, OpenMode mode, FileStatus &status)
 {
     struct stat st
     {
     };
     // Locked first, so that the size seen below cannot change under a cooperating writer.
     if (const int op = lockOperation(mode); op != 0 && ::flock(fd, op) != 0)
-        return false;
+        return refusalText(errno);
     // Only regular files hold contents with a known size; folders, devices, FIFOs and sockets are
     // refused, as archives and as sources.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
+    if (::fstat(fd, &st) != 0)
+        return refusalText(errno);
+    if (S_ISDIR(st.st_mode))
+        return "it is a folder";
+    if (!S_ISREG(st.st_mode))
+        return "not a regular file";
     // A file that is already empty is not truncated: on ext4 a truncation to 0 makes the close
     // write back everything written since, which would hold up the end of a large build.
     if (mode == OpenMode::CreateExclusive && st.st_size != 0 && ::ftruncate(fd, 0) != 0)
-        return false;
+        return refusalText(errno);
     status = statusOf(st);
     if (mode == OpenMode::CreateExclusive)
         status.size = 0;
-    return true;
+    return {};
 }
 
 } // namespace
@@ -88,11 +116,14 @@ bool setUp(int fd, OpenMode mode, FileStatus &status)
 FileStream::Opening FileStream::open(OpenMode mode)
 {
     if (mode == OpenMode::CreateExclusive || mode == OpenMode::UpdateShared)
-        reportFileSizeLimitAsWriteError();
+        posix::IgnoreFileSizeSignal();
     const int fd = ::open(path_.c_str(), openFlags(mode), 0666);
-    if (fd < 0)
+    if (fd < 0) {
+        refusal_ = refusalText(errno);
         return errno == ENOENT || errno == ENOTDIR ? Opening::Absent : Opening::Refused;
-    if (!setUp(fd, mode, opened_)) {
+    }
+    refusal_ = setUp(fd, mode, opened_);
+    if (!refusal_.empty()) {
         ::close(fd);
         return Opening::Refused;
     }
@@ -114,6 +145,7 @@ std::size_t FileStream::Read(void *buffer, std::size_t n)
             return static_cast<std::size_t>(got);
         if (errno != EINTR) {
             readFailed_ = true;
+            setLastError(errno);
             return 0;
         }
     }
@@ -127,10 +159,17 @@ std::size_t FileStream::Write(const void *buffer, std::size_t n)
         const ssize_t put = ::write(descriptor(handle_), bytes + done, n - done);
         if (put > 0)
             done += static_cast<std::size_t>(put);
-        else if (put == 0 || errno != EINTR)
+        else if (put == 0 || errno != EINTR) {
+            setLastError(put == 0 ? ENOSPC : errno);
             break;
+        }
     }
     return done;
+}
+
+std::string FileStream::ErrorText(int error)
+{
+    return lowerCaseText(error);
 }
 
 void FileStream::Seek(std::int64_t offset)

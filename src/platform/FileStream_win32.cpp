@@ -31,10 +31,21 @@ Access accessFor(OpenMode mode)
         return {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING};
     case OpenMode::ReadShared:
         return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
+    case OpenMode::HoldExclusive:
+        // Delete shared, so that the holder can replace the file while it holds it.
+        return {GENERIC_READ, FILE_SHARE_DELETE, OPEN_EXISTING};
     case OpenMode::ReadExclusive:
         break;
     }
     return {GENERIC_READ, 0, OPEN_EXISTING};
+}
+
+std::string lowerCaseSystemText(DWORD error)
+{
+    std::string text = SystemErrorText(error);
+    if (text.size() > 1 && text[0] >= 'A' && text[0] <= 'Z' && (text[1] < 'A' || text[1] > 'Z'))
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
 }
 
 HANDLE asHandle(std::intptr_t handle)
@@ -56,22 +67,45 @@ std::optional<FileStatus> statusOf(HANDLE file)
                        TimeFromFileTime(written)};
 }
 
-bool setUp(HANDLE file, OpenMode mode, FileStatus &status)
+// Why an open failed with the given error, in words a user can act on.
+std::string refusalText(DWORD error, const std::string &path)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "not found";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return "in use by another program";
+    case ERROR_ACCESS_DENIED: {
+        // Folders are refused as access denied when opened as files.
+        const DWORD attributes = ::GetFileAttributesW(WidePathFromUtf8(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return "it is a folder";
+        return "permission denied";
+    }
+    default:
+        return lowerCaseSystemText(error);
+    }
+}
+
+// Empty on success, else why the open file cannot serve.
+std::string setUp(HANDLE file, OpenMode mode, FileStatus &status)
 {
     // Only files on a disk hold contents with a known size; devices (CON, NUL, COM1) and pipes
     // are refused.
     if (::GetFileType(file) != FILE_TYPE_DISK)
-        return false;
+        return "not a regular file";
     const auto known = statusOf(file);
     if (!known)
-        return false;
+        return lowerCaseSystemText(::GetLastError());
     status = *known;
     if (mode == OpenMode::CreateExclusive && status.size != 0) {
         if (!::SetEndOfFile(file))
-            return false;
+            return lowerCaseSystemText(::GetLastError());
         status.size = 0;
     }
-    return true;
+    return {};
 }
 
 } // namespace
@@ -84,10 +118,12 @@ FileStream::Opening FileStream::open(OpenMode mode)
                                       access.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
+        refusal_ = refusalText(error, path_);
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Opening::Absent
                                                                               : Opening::Refused;
     }
-    if (!setUp(file, mode, opened_)) {
+    refusal_ = setUp(file, mode, opened_);
+    if (!refusal_.empty()) {
         ::CloseHandle(file);
         return Opening::Refused;
     }
@@ -107,6 +143,7 @@ std::size_t FileStream::Read(void *buffer, std::size_t n)
     const auto want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
     if (!::ReadFile(asHandle(handle_), buffer, want, &got, nullptr)) {
         readFailed_ = true;
+        setLastError(static_cast<int>(::GetLastError()));
         return 0;
     }
     return got;
@@ -119,11 +156,19 @@ std::size_t FileStream::Write(const void *buffer, std::size_t n)
     while (done < n) {
         DWORD put = 0;
         const auto part = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
-        if (!::WriteFile(asHandle(handle_), bytes + done, part, &put, nullptr) || put == 0)
+        if (!::WriteFile(asHandle(handle_), bytes + done, part, &put, nullptr) || put == 0) {
+            setLastError(put == 0 && ::GetLastError() == ERROR_SUCCESS ? static_cast<int>(ERROR_DISK_FULL)
+                                                                        : static_cast<int>(::GetLastError()));
             break;
+        }
         done += put;
     }
     return done;
+}
+
+std::string FileStream::ErrorText(int error)
+{
+    return lowerCaseSystemText(static_cast<DWORD>(error));
 }
 
 void FileStream::Seek(std::int64_t offset)

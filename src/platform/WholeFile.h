@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,8 @@ public:
     enum class Cause {
         TargetExists, // IfTargetExists::Keep and something is at the name
         FolderRefused, // the folder does not let us create a file in it
+        TargetInUse, // another program holds the file a ReplacementFile is to replace
+        NotFlushed, // the new file took its name, but the folder's new entry could not be flushed
         Other,
     };
 
@@ -62,5 +65,47 @@ private:
 void WriteWholeFile(const std::string &path, const ContentProducer &produce,
                     const WholeFileOptions &options = {});
 void WriteWholeFile(const std::string &path, std::string_view contents, const WholeFileOptions &options = {});
+
+class FileStream;
+
+// A file written in another's place over a long time, by the same rules as WriteWholeFile: a new
+// file beside the target, without a name (or under a fresh hidden one), filled through a stream,
+// that takes the target's name only when Commit() is called. Until then, and for ever if the
+// object is destroyed first or the process is killed, the target stays exactly as it was.
+//
+// The target, when it is a regular file, is held exclusively meanwhile (as OpenMode::HoldExclusive
+// holds a file), so that nobody else opens it to read or edit it while it is about to be replaced.
+// A symbolic link at the name is replaced, its target left alone. Leftovers of writes killed
+// between two steps are removed from the folder first.
+class ReplacementFile
+{
+public:
+    // Throws WholeFileError: the folder refuses a new file, the target is a folder or not a
+    // regular file, or another program holds it (Cause::TargetInUse).
+    ReplacementFile(const std::string &path, const WholeFileOptions &options);
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile &) = delete;
+    ReplacementFile &operator=(const ReplacementFile &) = delete;
+
+    // Whether something was at the name when the object was made.
+    bool TargetExisted() const;
+    // A stream on the new file, open for reading and writing. Destroy it before Commit().
+    std::unique_ptr<FileStream> OpenStream();
+    // Gives the new file its permissions (options.keepPermissions), flushes it to the disk
+    // (options.durable) and puts it in the target's place: a replace where a target existed,
+    // and a create that refuses anything that appeared meanwhile where none did. Throws
+    // WholeFileError and leaves the target as it was, except with Cause::NotFlushed.
+    void Commit();
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Whether a file name is one that a whole-file write gives its new file for an instant: such
+// files are never listed as files of the user's (a killed program may leave one behind until the
+// next write in that folder removes it).
+bool IsWholeFileTemporaryName(std::string_view name);
 
 } // namespace morvane

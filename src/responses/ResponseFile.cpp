@@ -3,9 +3,14 @@
 #include "platform/CaseLookup.h"
 #include "platform/FileStream.h"
 #include "platform/PathQueries.h"
+#include "platform/DirectoryListing.h"
+#include "text/CaseFolding.h"
 #include "text/Cp1252.h"
 #include "text/PathRules.h"
 #include "text/Utf8.h"
+
+#include <algorithm>
+#include <unordered_map>
 
 namespace morvane {
 
@@ -76,6 +81,68 @@ std::string MissingSourcePath(const std::string &folder, std::string_view line)
 {
     const std::vector<std::string> spellings = sourceSpellings(line);
     return inFolder(folder, IsValidUtf8(spellings.front()) ? spellings.front() : spellings.back());
+}
+
+std::vector<std::string> SourcesFoundTwice(const std::string &folder, std::string_view line)
+{
+    // Every spelling has the same components; the folded forms of each are looked for together.
+    std::vector<std::vector<std::string>> parts;
+    for (const std::string &spelling : sourceSpellings(line)) {
+        parts.emplace_back();
+        std::size_t start = 0;
+        const char separator = PathSeparator(kNativePathStyle);
+        for (;;) {
+            const std::size_t end = spelling.find(separator, start);
+            parts.back().push_back(spelling.substr(start, end == std::string::npos ? end : end - start));
+            if (end == std::string::npos)
+                break;
+            start = end + 1;
+        }
+        if (parts.back().size() != parts.front().size())
+            return {};
+    }
+    std::string path = folder;
+    for (std::size_t c = 0; c < parts.front().size(); ++c) {
+        const auto names = FolderEntryNames(path);
+        if (!names)
+            return {};
+        std::vector<std::string> matches;
+        for (const std::string &name : *names) {
+            const std::string folded = FoldCase(name);
+            for (const auto &spelling : parts)
+                if (FoldCase(spelling[c]) == folded) {
+                    matches.push_back(path + PathSeparator(kNativePathStyle) + name);
+                    break;
+                }
+        }
+        if (matches.size() >= 2) {
+            // In one order whatever order the folder lists them in.
+            std::sort(matches.begin(), matches.end());
+            return matches;
+        }
+        if (matches.empty())
+            return {};
+        path = matches.front();
+    }
+    return {};
+}
+
+std::vector<CaseTwin> LinesEqualIgnoringCase(const std::vector<std::string> &lines)
+{
+    std::vector<CaseTwin> twins;
+    // The first line of each folded form, and the lines already reported for it.
+    std::unordered_map<std::string, std::size_t> first;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // Separators compare alike whichever way they are written, as the games find names.
+        std::string folded = FoldCase(Cp1252ToUtf8(lines[i]));
+        for (char &c : folded)
+            if (c == '/')
+                c = '\\';
+        const auto [slot, inserted] = first.emplace(std::move(folded), i);
+        if (!inserted && lines[slot->second] != lines[i])
+            twins.push_back({slot->second + 1, i + 1});
+    }
+    return twins;
 }
 
 } // namespace morvane

@@ -35,4 +35,19 @@ std::optional<std::string> LocateSource(const std::string &folder, std::string_v
 // or, when those are not UTF-8, as read in Windows-1252, so that every message is UTF-8.
 std::string MissingSourcePath(const std::string &folder, std::string_view line);
 
+// For a line whose file was not found: the entries that one component of it matches when letter
+// case is ignored, when there are two or more (the first such component, folders listed afresh),
+// as paths below folder; empty when nothing is found twice.
+std::vector<std::string> SourcesFoundTwice(const std::string &folder, std::string_view line);
+
+// The text of a line that names the same file as an earlier one once letter case is ignored
+// (their bytes differing), for each such pair: the games find names that way, so one entry would
+// shadow the other. Lines are numbered from 1.
+struct CaseTwin
+{
+    std::size_t firstLine = 0;
+    std::size_t secondLine = 0;
+};
+std::vector<CaseTwin> LinesEqualIgnoringCase(const std::vector<std::string> &lines);
+
 } // namespace morvane

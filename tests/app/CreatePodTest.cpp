@@ -133,7 +133,7 @@ struct FailureCase
     std::function<std::string(test::TempDir &)> prepare; // returns the chosen response file
     const char *version;
     const char *cause; // part of the details shown behind the warning
-    std::int64_t archiveLength; // -1 when no archive file remains
+    bool previousArchive; // an archive is at the name before the build, and must stay as it was
 };
 
 class CreatePodFailure : public CreatePod, public testing::WithParamInterface<FailureCase>
@@ -143,6 +143,10 @@ class CreatePodFailure : public CreatePod, public testing::WithParamInterface<Fa
 TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCursor)
 {
     const std::string response = GetParam().prepare(dir);
+    const std::string archive = dir / "data/list.POD";
+    if (GetParam().previousArchive)
+        WriteFile(archive, "the previous archive");
+    const auto namesBefore = test::NamesIn(dir.path() / "data");
     user.ChooseFiles({Q(response)});
     ConfirmProperties({{"edVersion", GetParam().version}});
     Click(windows.Form_main, "CreatePOD");
@@ -156,15 +160,13 @@ TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCurso
     EXPECT_TRUE(warning.details.contains(GetParam().cause)) << warning.details.toStdString();
     EXPECT_FALSE(Busy());
 
-    const std::string archive = dir / "data/list.POD";
-    if (GetParam().archiveLength < 0) {
-        EXPECT_FALSE(std::filesystem::is_regular_file(archive));
-        // Nothing was changed, so nothing is said about the archive file.
-        EXPECT_FALSE(warning.details.contains("archive file")) << warning.details.toStdString();
+    EXPECT_EQ(test::NamesIn(dir.path() / "data"), namesBefore) << "a failed build leaves no file behind";
+    if (GetParam().previousArchive) {
+        EXPECT_EQ(ReadFile(archive), "the previous archive");
+        EXPECT_TRUE(warning.details.endsWith("\nThe previous archive was left unchanged."))
+            << warning.details.toStdString();
     } else {
-        EXPECT_EQ(std::int64_t(std::filesystem::file_size(archive)), GetParam().archiveLength);
-        EXPECT_TRUE(warning.details.contains(GetParam().archiveLength == 0 ? QString("was left empty")
-                                                                           : QString("was left incomplete")));
+        EXPECT_FALSE(warning.details.contains("previous archive")) << warning.details.toStdString();
     }
 }
 
@@ -179,29 +181,31 @@ std::string TwoSources(test::TempDir &dir)
 INSTANTIATE_TEST_SUITE_P(
     Causes, CreatePodFailure,
     testing::Values(
-        FailureCase {"VersionNotANumber", TwoSources, "abc", "'abc' is not a valid integer value", 0},
-        FailureCase {"VersionWithTrailingSpace", TwoSources, "12 ", "'12 ' is not a valid integer value", 0},
-        FailureCase {"ListedFileMissing", TwoSources, "1", "missing.bin", 288 + 100},
+        FailureCase {"VersionNotANumber", TwoSources, "abc", "'abc' is not a valid integer value", true},
+        FailureCase {"VersionWithTrailingSpace", TwoSources, "12 ", "'12 ' is not a valid integer value", false},
+        FailureCase {"ListedFileMissing", TwoSources, "1", "missing.bin: not found (line 2 of list.txt: missing.bin)",
+                     true},
+        FailureCase {"ListedFileMissingWithoutArchive", TwoSources, "1", "missing.bin: not found", false},
         FailureCase {"ListedNameWithControlCharacters",
                      [](test::TempDir &dir) {
                          std::filesystem::create_directories(dir.path() / "data");
                          test::WriteFile(dir / "data/list.txt", "bad\x1B[2J\x07.bin\r\n");
                          return dir / "data/list.txt";
                      },
-                     "1", "bad?[2J?.bin", 288},
+                     "1", "bad?[2J?.bin", true},
         FailureCase {"ResponseFileMissing",
                      [](test::TempDir &dir) {
                          std::filesystem::create_directories(dir.path() / "data");
                          return dir / "data/list.txt";
                      },
-                     "1", "list.txt", 0},
+                     "1", "list.txt", true},
         FailureCase {"ArchiveCannotBeCreated",
                      [](test::TempDir &dir) {
                          const std::string response = TwoSources(dir);
                          std::filesystem::create_directories(dir.path() / "data" / "list.POD");
                          return response;
                      },
-                     "1", "list.POD", -1}),
+                     "1", "list.POD: it is a folder", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -87,34 +87,125 @@ BuildError failedCreation(const std::string &response, const std::string &archiv
     return BuildError("", "");
 }
 
-TEST_F(ArchiveCommands, ABadNumberLeavesAnEmptyArchive)
+// Every name in the folder but the listed ones: what a failed build would have left behind.
+std::set<std::string> strayNames(const TempDir &dir, std::set<std::string> expected)
+{
+    std::set<std::string> names = test::NamesIn(dir.path());
+    for (const std::string &name : expected)
+        names.erase(name);
+    return names;
+}
+
+TEST_F(ArchiveCommands, ABadNumberIsFoundBeforeAnythingIsCreated)
+{
+    const std::string archive = dir / "list.POD";
+    for (const std::string previous : {std::string("an older archive"), std::string()}) {
+        if (!previous.empty())
+            WriteFile(archive, previous);
+        HeaderTexts texts;
+        texts.Version = "abc";
+        const BuildError error = failedCreation(dir / "list.txt", archive, texts);
+        EXPECT_STREQ(error.what(), "'abc' is not a valid integer value");
+        EXPECT_EQ(error.Leftover(), previous.empty() ? "" : "the previous archive was left unchanged");
+        EXPECT_EQ(DescribeFailedBuildLeftover(error), error.Leftover());
+        if (previous.empty())
+            EXPECT_FALSE(std::filesystem::exists(archive));
+        else
+            EXPECT_EQ(ReadFile(archive), previous);
+        EXPECT_EQ(strayNames(dir, {"A.BIN", "list.txt", "list.POD"}), std::set<std::string> {});
+        std::filesystem::remove(archive);
+    }
+}
+
+TEST_F(ArchiveCommands, AFailedCopyLeavesThePreviousArchive)
+{
+    const std::string archive = buildArchive({"Old", "1", "2", "A", "C"});
+    const std::string before = ReadFile(archive);
+    WriteFile(dir / "list.txt", "A.BIN\r\nMISSING.BIN\r\n");
+    const BuildError error = failedCreation(dir / "list.txt", archive);
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot open file " + (dir / "MISSING.BIN") + ": not found (line 2 of list.txt: MISSING.BIN)");
+    EXPECT_EQ(error.Leftover(), "the previous archive was left unchanged");
+    EXPECT_EQ(ReadFile(archive), before);
+    EXPECT_EQ(strayNames(dir, {"A.BIN", "list.txt", "list.POD"}), std::set<std::string> {});
+}
+
+TEST_F(ArchiveCommands, AResponseFileThatCannotBeReadIsFoundBeforeTheArchiveIsTouched)
 {
     const std::string archive = dir / "list.POD";
     WriteFile(archive, "an older archive");
-    HeaderTexts texts;
-    texts.Version = "abc";
-    const BuildError error = failedCreation(dir / "list.txt", archive, texts);
-    EXPECT_STREQ(error.what(), "'abc' is not a valid integer value");
-    EXPECT_EQ(error.Leftover(), "the archive file " + archive + " was left empty");
-    EXPECT_EQ(DescribeFailedBuildLeftover(error), error.Leftover());
-    EXPECT_EQ(std::filesystem::file_size(archive), 0u);
+    const BuildError error = failedCreation(dir / "missing.txt", archive);
+    EXPECT_EQ(std::string(error.what()), "Cannot open file " + (dir / "missing.txt") + ": not found");
+    EXPECT_EQ(error.Leftover(), "the previous archive was left unchanged");
+    EXPECT_EQ(ReadFile(archive), "an older archive");
 }
 
-TEST_F(ArchiveCommands, AFailedCopySaysHowMuchOfTheArchiveIsLeft)
+TEST_F(ArchiveCommands, ASuccessfulBuildSaysWhatItMadeAndKeepsThePermissions)
 {
-    WriteFile(dir / "list.txt", "A.BIN\r\nMISSING.BIN\r\n");
-    const BuildError error = failedCreation(dir / "list.txt", dir / "list.POD");
-    EXPECT_EQ(std::string(error.what()), "Cannot open file " + (dir / "MISSING.BIN"));
-    EXPECT_EQ(error.Leftover(),
-              "the archive file " + (dir / "list.POD") + " was left incomplete (293 bytes)");
+    const std::string archive = dir / "list.POD";
+    WriteFile(archive, "an older archive");
+    std::filesystem::permissions(archive, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
+                                              | std::filesystem::perms::group_read);
+    const BuildSummary summary = CreateArchive(dir / "list.txt", archive, {});
+    EXPECT_EQ(summary.entries, 1u);
+    EXPECT_EQ(summary.size, std::filesystem::file_size(archive));
+    EXPECT_EQ(ReadArchiveHeader(archive).Description, "Description du fichier");
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(archive).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
+                  | std::filesystem::perms::group_read);
+#endif
+    EXPECT_EQ(strayNames(dir, {"A.BIN", "list.txt", "list.POD"}), std::set<std::string> {});
 }
 
-// A refused creation changed nothing, so it says nothing about the file, which keeps its bytes.
+// Asks the build to stop once it has started the given source.
+class CancelAt : public BuildObserver
+{
+public:
+    explicit CancelAt(std::size_t index)
+        : index_(index)
+    {
+    }
+    void SourceStarted(std::size_t index, std::size_t, const std::string &, std::uint64_t) override
+    {
+        started_ = started_ || index >= index_;
+    }
+    bool CancelRequested() override { return started_; }
+
+private:
+    std::size_t index_;
+    bool started_ = false;
+};
+
+TEST_F(ArchiveCommands, ACancelledBuildLeavesThePreviousArchiveOrNone)
+{
+    // The second source is large enough to be copied in chunks, between which the build stops.
+    WriteFile(dir / "B.BIN", test::PatternBytes(3 << 20));
+    WriteFile(dir / "list.txt", "A.BIN\r\nB.BIN\r\nA.BIN\r\n");
+    const std::string archive = dir / "list.POD";
+    for (const std::string previous : {std::string("an older archive"), std::string()}) {
+        if (!previous.empty())
+            WriteFile(archive, previous);
+        CancelAt cancel(1);
+        const BuildError error = failedCreation(dir / "list.txt", archive, {}, &cancel);
+        EXPECT_TRUE(error.Cancelled());
+        EXPECT_EQ(error.Leftover(), previous.empty() ? "" : "the previous archive was left unchanged");
+        if (previous.empty())
+            EXPECT_FALSE(std::filesystem::exists(archive));
+        else
+            EXPECT_EQ(ReadFile(archive), previous);
+        EXPECT_EQ(strayNames(dir, {"A.BIN", "B.BIN", "list.txt", "list.POD"}), std::set<std::string> {});
+        std::filesystem::remove(archive);
+    }
+}
+
+// A refused creation changes nothing at the archive's name.
 struct UntouchedCase
 {
     const char *name;
     std::function<std::string(TempDir &)> prepare; // returns the archive path
-    std::string expectedMessagePrefix; // followed by the archive path
+    std::string expectedMessagePrefix; // followed by the archive path, ": " and the cause
+    std::string expectedCause;
     bool heldByAnotherBuild = false;
 };
 
@@ -134,8 +225,9 @@ TEST_P(ArchiveCommandsUntouched, SaysNothingAboutTheArchiveFile)
         ? std::make_unique<FileStream>(archive, OpenMode::ReadExclusive)
         : nullptr;
     const BuildError error = failedCreation(dir / "list.txt", archive);
-    EXPECT_EQ(std::string(error.what()), GetParam().expectedMessagePrefix + archive);
-    EXPECT_EQ(error.Leftover(), "");
+    EXPECT_EQ(std::string(error.what()), GetParam().expectedMessagePrefix + archive + ": " + GetParam().expectedCause);
+    // A regular file at the name is the previous archive, and the user is told it stays.
+    EXPECT_EQ(error.Leftover(), existed ? "the previous archive was left unchanged" : "");
     holder.reset();
     if (existed) {
         EXPECT_EQ(ReadFile(archive), before);
@@ -145,27 +237,27 @@ TEST_P(ArchiveCommandsUntouched, SaysNothingAboutTheArchiveFile)
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArchiveCommandsUntouched,
     testing::Values(UntouchedCase {"missing_folder", [](TempDir &dir) { return dir / "no/such.POD"; },
-                                   "Cannot create file "},
+                                   "Cannot create file ", "the folder does not exist"},
                     UntouchedCase {"a_folder",
                                    [](TempDir &dir) {
                                        std::filesystem::create_directory(dir / "old.POD");
                                        return dir / "old.POD";
                                    },
-                                   "Cannot create file "},
+                                   "Cannot create file ", "it is a folder"},
 #ifndef _WIN32
                     UntouchedCase {"a_fifo",
                                    [](TempDir &dir) {
                                        ::mkfifo((dir / "x.POD").c_str(), 0600);
                                        return dir / "x.POD";
                                    },
-                                   "Cannot create file "},
+                                   "Cannot create file ", "not a regular file"},
 #endif
                     UntouchedCase {"held_by_another_build",
                                    [](TempDir &dir) {
                                        WriteFile(dir / "held.POD", "being built elsewhere");
                                        return dir / "held.POD";
                                    },
-                                   "Cannot create file ", true}),
+                                   "Cannot create file ", "in use by another program", true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ArchiveCommands, ABuildRefusesAnArchiveAHeaderEditHolds)
@@ -174,8 +266,8 @@ TEST_F(ArchiveCommands, ABuildRefusesAnArchiveAHeaderEditHolds)
     const std::string before = ReadFile(archive);
     EditArchiveHeader(archive, [&](HeaderTexts &texts) {
         const BuildError error = failedCreation(dir / "list.txt", archive);
-        EXPECT_EQ(std::string(error.what()), "Cannot create file " + archive);
-        EXPECT_EQ(error.Leftover(), "");
+        EXPECT_EQ(std::string(error.what()), "Cannot create file " + archive + ": in use by another program");
+        EXPECT_EQ(error.Leftover(), "the previous archive was left unchanged");
         EXPECT_EQ(ReadFile(archive), before);
         texts.Priority = "9";
         return true;

@@ -83,8 +83,22 @@ protected:
         return {};
     }
 
+    // After a failed build: the file at the archive's name is exactly what it was (absent when
+    // previous is empty), and nothing of the failed build is left in the folder.
+    void expectNothingChanged(const std::string &previous) const
+    {
+        if (previous.empty())
+            EXPECT_FALSE(std::filesystem::exists(archive()));
+        else
+            EXPECT_TRUE(ReadFile(archive()) == previous) << "the previous archive was changed";
+        for (const std::string &name : test::NamesIn(dir.path()))
+            EXPECT_NE(name.rfind(".morvane-", 0), 0u) << "left behind: " << name;
+    }
+
+    static constexpr const char *kPrevious = "POD3 the previous archive";
+
     // The header as the build writes it, before the directory is known (DirOffset, NamesSize and
-    // the field at 280 still zero), as in a build that failed while copying.
+    // the field at 280 still zero).
     static std::string provisionalHeader(std::uint32_t entryCount)
     {
         std::string h(288, '\0');
@@ -218,15 +232,16 @@ TEST_F(BuildFixture, ARelativeResponsePathResolvesAgainstItsOwnFolder)
     EXPECT_EQ(ReadFile(archive()), expectedArchive(sources));
 }
 
-// Failures: the message, and exactly what the archive file holds afterwards.
+// Failures: the message names the file, the cause and the line, and the previous archive stays.
 struct FailureCase
 {
     const char *name;
     std::vector<Source> sources;
     std::string extraResponseText; // lines naming files that are not written
-    std::string expectedMessageSuffix; // the message is "<prefix><dir>/<suffix>"
+    std::string expectedMessageSuffix; // the message is "<prefix><dir>/<suffix>: <cause> (<line>)"
     const char *expectedMessagePrefix;
-    std::size_t sourcesCopiedBeforeFailure;
+    std::string expectedCause;
+    std::string expectedLine; // "line <n> of list.txt: <text>"
 };
 
 class BuildFailure : public BuildFixture, public testing::WithParamInterface<FailureCase>
@@ -237,33 +252,55 @@ TEST_P(BuildFailure, ReportsTheSourceAndKeepsWhatWasWritten)
 {
     const FailureCase &c = GetParam();
     writeSources(c.sources, c.extraResponseText);
-    EXPECT_EQ(build(), c.expectedMessagePrefix + (dir / c.expectedMessageSuffix));
-
-    std::string expected = provisionalHeader(
-        static_cast<std::uint32_t>(c.sources.size() + (c.extraResponseText.empty() ? 0 : 1)));
-    for (std::size_t i = 0; i < c.sourcesCopiedBeforeFailure; ++i)
-        expected += c.sources[i].contents;
-    EXPECT_EQ(ReadFile(archive()), expected);
+    for (const std::string previous : {std::string(kPrevious), std::string()}) {
+        SCOPED_TRACE(previous.empty() ? "no previous archive" : "over a previous archive");
+        if (!previous.empty())
+            WriteFile(archive(), previous);
+        EXPECT_EQ(build(), c.expectedMessagePrefix + (dir / c.expectedMessageSuffix) + ": " + c.expectedCause
+                      + " (" + c.expectedLine + ")");
+        expectNothingChanged(previous);
+        std::filesystem::remove(archive());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BuildFailure,
     testing::Values(
-        FailureCase {
-            "missing_source", {{"A.BIN", "12345"}}, "MISSING.BIN\r\n", "MISSING.BIN", "Cannot open file ", 1},
-        FailureCase {"empty_line_names_the_folder", {{"A.BIN", "12345"}}, "\r\n", "", "Cannot open file ", 1},
+        FailureCase {"missing_source",
+                     {{"A.BIN", "12345"}},
+                     "MISSING.BIN\r\n",
+                     "MISSING.BIN",
+                     "Cannot open file ",
+                     "not found",
+                     "line 2 of list.txt: MISSING.BIN"},
+        FailureCase {"empty_line_names_the_folder",
+                     {{"A.BIN", "12345"}},
+                     "\r\n",
+                     "",
+                     "Cannot open file ",
+                     "it is a folder",
+                     "line 2 of list.txt: "},
         FailureCase {"line_naming_a_folder",
                      {{"A.BIN", "12345"}, {"SUB\\X", "x"}},
                      "SUB\r\n",
                      "SUB",
                      "Cannot open file ",
-                     2},
+                     "it is a folder",
+                     "line 3 of list.txt: SUB"},
         FailureCase {"line_naming_the_archive_itself",
                      {{"A.BIN", "12345"}},
                      "list.POD\r\n",
                      "list.POD",
                      "Cannot open file ",
-                     1}),
+                     "the list names the archive it builds; remove that line",
+                     "line 2 of list.txt: list.POD"},
+        FailureCase {"line_naming_the_archive_in_another_case",
+                     {{"A.BIN", "12345"}},
+                     "LIST.pod\r\n",
+                     "list.POD",
+                     "Cannot open file ",
+                     "the list names the archive it builds; remove that line",
+                     "line 2 of list.txt: LIST.pod"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A line finds its file as Windows would: by its bytes, by its Windows-1252 text, or without
@@ -273,7 +310,8 @@ struct LookupCase
     const char *name;
     std::vector<std::pair<std::string, std::string>> files; // name on disk (UTF-8), contents
     std::string line;
-    std::string expectedContents; // empty: refused with "Cannot open file <dir>/<line>"
+    std::string expectedContents; // empty: refused with "Cannot open file <dir>/<line>: <cause> ..."
+    std::string expectedCause = {}; // "{dir}" stands for the folder
 };
 
 class BuildLookup : public BuildFixture, public testing::WithParamInterface<LookupCase>
@@ -295,8 +333,12 @@ TEST_P(BuildLookup, FindsTheOneFileTheLineNames)
     }
     WriteFile(response(), c.line + "\r\n");
     if (c.expectedContents.empty()) {
-        EXPECT_EQ(build(), "Cannot open file " + (dir / NativeName(c.line)));
-        EXPECT_EQ(ReadFile(archive()), provisionalHeader(1));
+        std::string cause = c.expectedCause;
+        for (std::size_t at; (at = cause.find("{dir}")) != std::string::npos;)
+            cause.replace(at, 5, dir.path().string());
+        EXPECT_EQ(build(), "Cannot open file " + (dir / NativeName(c.line)) + ": " + cause + " (line 1 of list.txt: "
+                      + c.line + ")");
+        expectNothingChanged("");
         return;
     }
     ASSERT_EQ(build(), "");
@@ -335,9 +377,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "ce.txt",
                     "u"},
         LookupCase {"exact_name_wins", {{"a.txt", "lower"}, {"A.TXT", "upper"}}, "a.txt", "lower"},
-        LookupCase {"two_candidates", {{"a.txt", "1"}, {"A.txt", "2"}}, "A.TXT", ""},
-        LookupCase {"two_candidate_folders", {{"sub/b.bin", "1"}, {"SUB/c.bin", "2"}}, "Sub\\B.BIN", ""},
-        LookupCase {"no_candidate", {{"a.txt", "1"}}, "B.TXT", ""}),
+        LookupCase {"two_candidates",
+                    {{"a.txt", "1"}, {"A.txt", "2"}},
+                    "A.TXT",
+                    "",
+                    "found twice when letter case is ignored: {dir}/A.txt and {dir}/a.txt"},
+        LookupCase {"two_candidate_folders",
+                    {{"sub/b.bin", "1"}, {"SUB/c.bin", "2"}},
+                    "Sub\\B.BIN",
+                    "",
+                    "found twice when letter case is ignored: {dir}/SUB and {dir}/sub"},
+        LookupCase {"no_candidate", {{"a.txt", "1"}}, "B.TXT", "", "not found"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Builds of many small sources read them ahead of the writer; a failure among them must still
@@ -383,11 +433,13 @@ TEST_P(BuildFailureAmongMany, StopsAtTheFaultySourceWithWhatCameBefore)
         std::filesystem::create_directory(dir.path() / faulty);
         break;
     }
-    EXPECT_EQ(build(), "Cannot open file " + (dir / faulty));
-    std::string expected = provisionalHeader(static_cast<std::uint32_t>(sources.size()));
-    for (std::size_t i = 0; i < c.before; ++i)
-        expected += sources[i].contents;
-    EXPECT_TRUE(ReadFile(archive()) == expected) << "the archive does not hold exactly the sources before";
+    WriteFile(archive(), kPrevious);
+    const char *cause = c.fault == Fault::Missing ? "not found"
+        : c.fault == Fault::Held                  ? "in use by another program"
+                                                  : "it is a folder";
+    EXPECT_EQ(build(), "Cannot open file " + (dir / faulty) + ": " + cause + " (line " + std::to_string(c.before + 1)
+                  + " of list.txt: " + faulty + ")");
+    expectNothingChanged(kPrevious);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BuildFailureAmongMany,
@@ -449,7 +501,7 @@ TEST_F(BuildFixture, AFileFoundUnderAnotherCaseThatIsHeldIsRefusedUnderItsOwnNam
     WriteFile(dir / "a.txt", "a");
     WriteFile(response(), "A.TXT\r\n");
     FileStream holder(dir / "a.txt", OpenMode::ReadExclusive);
-    EXPECT_EQ(build(), "Cannot open file " + (dir / "a.txt"));
+    EXPECT_EQ(build(), "Cannot open file " + (dir / "a.txt") + ": in use by another program (line 1 of list.txt: A.TXT)");
 }
 
 TEST_F(BuildFixture, AnAbsoluteLineIsStillAppendedToTheFolder)
@@ -457,13 +509,14 @@ TEST_F(BuildFixture, AnAbsoluteLineIsStillAppendedToTheFolder)
     writeSources({{"A.BIN", "1"}});
     const std::string absolute = dir / "A.BIN";
     WriteFile(response(), absolute + "\r\n");
-    EXPECT_EQ(build(), "Cannot open file " + (dir / "") + absolute);
+    EXPECT_EQ(build(), "Cannot open file " + (dir / "") + absolute + ": not found (line 1 of list.txt: " + absolute + ")");
 }
 
-TEST_F(BuildFixture, AMissingResponseFileLeavesTheArchiveEmpty)
+TEST_F(BuildFixture, AMissingResponseFileLeavesThePreviousArchive)
 {
+    WriteFile(archive(), kPrevious);
     EXPECT_EQ(build(), "Cannot open file " + response());
-    EXPECT_EQ(std::filesystem::file_size(archive()), 0u);
+    expectNothingChanged(kPrevious);
 }
 
 TEST_F(BuildFixture, AnArchiveThatCouldNotBeOpenedFailsNamingIt)
@@ -507,7 +560,8 @@ TEST_F(BuildFixture, AnObserverThatWantsTheTotalIsToldItFirst)
 
     writeSources({{"A.BIN", "12345"}}, "MISSING.BIN\r\nA.BIN\r\n");
     PlanningObserver stopped;
-    EXPECT_EQ(build(&stopped), "Cannot open file " + dir / "MISSING.BIN");
+    EXPECT_EQ(build(&stopped),
+              "Cannot open file " + dir / "MISSING.BIN" + ": not found (line 2 of list.txt: MISSING.BIN)");
     EXPECT_EQ(stopped.events, (std::vector<std::string> {"planned 3 5", "source 0 5"}));
 }
 
@@ -555,7 +609,7 @@ TEST_F(BuildFixture, ContentsReaching2GiBAreRefusedBeforeTheSourceIsCopied)
     std::filesystem::resize_file(dir / "HUGE.BIN", (std::uint64_t {1} << 31) - 298);
     const std::string message = build();
     EXPECT_NE(message.find(dir / "HUGE.BIN"), std::string::npos) << message;
-    EXPECT_EQ(ReadFile(archive()), provisionalHeader(3) + "0123456789");
+    expectNothingChanged("");
 }
 
 class WriteFailure : public BuildFixture, public testing::WithParamInterface<std::size_t>
@@ -568,13 +622,14 @@ TEST_P(WriteFailure, IsReportedAsStreamWriteError)
 #ifdef _WIN32
     GTEST_SKIP() << "a full disk is simulated with a file size limit (RLIMIT_FSIZE), which Windows lacks";
 #else
+    WriteFile(archive(), kPrevious);
     std::string message;
     {
         const test::FileSizeLimit limit(100000);
         message = build();
     }
-    EXPECT_EQ(message, "Stream write error");
-    EXPECT_LE(std::filesystem::file_size(archive()), 100000u);
+    EXPECT_EQ(message, "Stream write error: cannot write " + archive() + ": file too large");
+    expectNothingChanged(kPrevious);
 #endif
 }
 

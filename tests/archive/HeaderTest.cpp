@@ -36,7 +36,7 @@ TEST_P(ArchiveKind, FollowsTheExtension)
     TPOD pod(path, true);
     EXPECT_EQ(pod.Kind, GetParam().kind);
     EXPECT_EQ(pod.Stream != nullptr, GetParam().kind != 0);
-    EXPECT_EQ(std::filesystem::exists(path), GetParam().kind != 0) << "only archive names are created";
+    EXPECT_FALSE(std::filesystem::exists(path)) << "nothing takes the name before the build is complete";
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ArchiveKind,
@@ -47,13 +47,20 @@ INSTANTIATE_TEST_SUITE_P(Names, ArchiveKind,
                                          KindCase {"pod_as_folder_part", "my.data/a.POD.bak", 0}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(TPOD, CreatingOverAnArchiveTruncatesItAtOnce)
+TEST(TPOD, CreatingOverAnArchiveLeavesItUntilTheBuildCompletes)
 {
     TempDir dir;
     const std::string path = dir / "a.POD";
-    WriteFile(path, std::string(1000, 'x'));
-    TPOD pod(path, true);
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    const std::string previous(1000, 'x');
+    WriteFile(path, previous);
+    {
+        TPOD pod(path, true);
+        ASSERT_NE(pod.Stream, nullptr);
+        pod.WriteName("NEW.BIN");
+        EXPECT_EQ(ReadFile(path), previous);
+    }
+    EXPECT_EQ(ReadFile(path), previous);
+    EXPECT_EQ(test::NamesIn(dir.path()), (std::set<std::string> {"a.POD"})) << "the new file is gone";
 }
 
 TEST(TPOD, WithoutAFileEveryOperationFailsNamingTheArchive)
@@ -190,8 +197,9 @@ TEST(TPOD, WriteNameWritesTheBytesAndOneZero)
 {
     TempDir dir;
     const std::string path = dir / "a.POD";
+    WriteFile(path, "");
     {
-        TPOD pod(path, true);
+        TPOD pod(path, false);
         pod.WriteName("DATA\\F.BIN");
         pod.WriteName("");
     }

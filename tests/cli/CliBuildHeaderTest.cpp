@@ -146,7 +146,7 @@ struct FailedBuild
     std::vector<std::string> extraArgs;
     std::string responseText;
     std::string expectedInMessage;
-    std::string expectedLeftBehind; // empty: the archive file was never changed, so not mentioned
+    bool previousArchive = false; // a previous archive is at the name, and must stay as it was
 };
 
 class CliFailedBuild : public CliBuildHeader, public testing::WithParamInterface<FailedBuild>
@@ -157,16 +157,20 @@ TEST_P(CliFailedBuild, SaysWhatWentWrongAndWhatWasLeft)
 {
     const FailedBuild &c = GetParam();
     WriteFile(response, c.responseText);
+    if (c.previousArchive)
+        WriteFile(archive, "an older archive");
+    const auto namesBefore = test::NamesIn(dir.path());
     std::vector<std::string> args = {"build", response};
     args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
     const auto result = cli(args);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err.rfind("morvane-cli: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.expectedInMessage), std::string::npos) << result.err;
-    if (c.expectedLeftBehind.empty())
-        EXPECT_EQ(result.err.find("archive file"), std::string::npos) << result.err;
-    else
-        EXPECT_NE(result.err.find(c.expectedLeftBehind), std::string::npos) << result.err;
+    const bool saysKept = result.err.find("; the previous archive was left unchanged\n") != std::string::npos;
+    EXPECT_EQ(saysKept, c.previousArchive) << result.err;
+    if (c.previousArchive)
+        EXPECT_EQ(ReadFile(archive), "an older archive");
+    EXPECT_EQ(test::NamesIn(dir.path()), namesBefore) << "a failed build leaves no file behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -174,19 +178,23 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(FailedBuild {"missing_source",
                                  {},
                                  "A.BIN\r\nNOPE.BIN\r\n",
-                                 "Cannot open file ",
-                                 "was left incomplete (293 bytes)"},
-                    FailedBuild {"bad_version",
-                                 {"--version", "abc"},
-                                 "A.BIN\r\n",
-                                 "'abc' is not a valid integer value",
-                                 "was left empty"},
+                                 "NOPE.BIN: not found (line 2 of list.txt: NOPE.BIN)"},
+                    FailedBuild {"missing_source_over_an_archive",
+                                 {},
+                                 "A.BIN\r\nNOPE.BIN\r\n",
+                                 "NOPE.BIN: not found (line 2 of list.txt: NOPE.BIN)",
+                                 true},
+                    FailedBuild {"line_naming_the_archive",
+                                 {},
+                                 "A.BIN\r\nlist.POD\r\n",
+                                 "list.POD: the list names the archive it builds; remove that line (line 2 of "
+                                 "list.txt: list.POD)",
+                                 true},
                     FailedBuild {"archive_cannot_be_created",
                                  {"-o", "/nonexistent-folder/x.POD"},
                                  "A.BIN\r\n",
-                                 "Cannot create file /nonexistent-folder/x.POD",
-                                 ""},
-                    FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip", ""}),
+                                 "Cannot create file /nonexistent-folder/x.POD: the folder does not exist"},
+                    FailedBuild {"not_an_archive_name", {"-o", "/tmp/x.zip"}, "A.BIN\r\n", "/tmp/x.zip"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Windows drops a trailing dot or space from a name given to it in the ordinary form; the build
@@ -223,6 +231,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliUsage,
                                          Usage {"unknown_option", {"build", "a.txt", "--colour", "red"}},
                                          Usage {"missing_value", {"build", "a.txt", "--version"}},
                                          Usage {"header_alone", {"header"}},
+                                         Usage {"version_not_a_number", {"build", "a.txt", "--version", "abc"}},
+                                         Usage {"priority_with_a_tail", {"build", "a.txt", "--priority", "12abc"}},
+                                         Usage {"version_too_large", {"build", "a.txt", "--version", "99999999999"}},
                                          Usage {"header_with_output", {"header", "a.POD", "-o", "b"}}),
                          [](const auto &info) { return std::string(info.param.name); });
 
@@ -262,6 +273,30 @@ INSTANTIATE_TEST_SUITE_P(
                     UnusableResponse {"missing", "@/nothing.txt", 1, "Cannot open file "}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST_F(CliBuildHeader, ANumberThatDoesNotConvertLeavesThePreviousArchive)
+{
+    ASSERT_EQ(cli({"build", response}).exitCode, 0);
+    const std::string before = ReadFile(archive);
+    const auto result = cli({"build", response, "--priority", "12abc"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "morvane-cli: '12abc' is not a valid integer value\nTry 'morvane-cli --help'.\n");
+    EXPECT_EQ(ReadFile(archive), before);
+}
+
+TEST_F(CliBuildHeader, WarnsOfTextsWindows1252CannotHoldAndOfNamesEqualIgnoringCase)
+{
+    WriteFile(response, "A.BIN\r\nSUB\\B.BIN\r\nsub\\b.bin\r\n");
+    const auto result = cli({"build", response, "--author", "\xE4\xBD\x9C\xE2\x82\xAC\xC5\x92", "--copyright", "(c) \xC3\xA9t\xC3\xA9"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("warning: --author"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("--copyright"), std::string::npos) << "a text Windows-1252 holds is no warning";
+    EXPECT_NE(result.err.find("warning: lines 2 and 3 of list.txt name the same file once letter case is ignored"),
+              std::string::npos)
+        << result.err;
+    const std::string shown = cli({"header", archive}).out;
+    EXPECT_NE(shown.find("author: ?\xE2\x82\xAC\xC5\x92\n"), std::string::npos) << shown;
+}
+
 TEST_F(CliBuildHeader, AFifoNamedLikeAnArchiveIsRefusedWithoutBlocking)
 {
 #ifdef _WIN32
@@ -271,7 +306,7 @@ TEST_F(CliBuildHeader, AFifoNamedLikeAnArchiveIsRefusedWithoutBlocking)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto built = cli({"build", response, "-o", fifo});
     EXPECT_EQ(built.exitCode, 1);
-    EXPECT_EQ(built.err, "morvane-cli: Cannot create file " + fifo + "\n");
+    EXPECT_EQ(built.err, "morvane-cli: Cannot create file " + fifo + ": not a regular file\n");
     const auto shown = cli({"header", fifo});
     EXPECT_EQ(shown.exitCode, 1);
     EXPECT_EQ(shown.err, "morvane-cli: Cannot open file " + fifo + "\n");
@@ -312,7 +347,8 @@ TEST_F(CliBuildHeader, ABuildAndAHeaderEditExcludeEachOther)
         FileStream edit(archive, OpenMode::UpdateShared);
         const auto built = cli({"build", response});
         EXPECT_EQ(built.exitCode, 1);
-        EXPECT_EQ(built.err, "morvane-cli: Cannot create file " + archive + "\n");
+        EXPECT_EQ(built.err, "morvane-cli: Cannot create file " + archive
+                                 + ": in use by another program; the previous archive was left unchanged\n");
         EXPECT_EQ(ReadFile(archive), before);
 #ifdef _WIN32
         EXPECT_EQ(cli({"header", archive}).exitCode, 1) << "a reader admits no writer on Windows";
@@ -320,7 +356,7 @@ TEST_F(CliBuildHeader, ABuildAndAHeaderEditExcludeEachOther)
         EXPECT_EQ(cli({"header", archive}).exitCode, 0) << "readers share the file with an edit";
 #endif
     }
-    FileStream build(archive, OpenMode::CreateExclusive);
+    FileStream build(archive, OpenMode::HoldExclusive);
     const auto edited = cli({"header", archive, "--priority", "5"});
     EXPECT_EQ(edited.exitCode, 1);
     EXPECT_EQ(edited.err, "morvane-cli: Cannot open file " + archive + "\n");
