@@ -1,9 +1,12 @@
 #include "app/BuildProgressWindow.h"
 
+#include "archive/PodRecords.h"
 #include "gui/FileSystemNames.h"
 #include "ui_BuildProgressWindow.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +28,7 @@ BuildProgressWindow::BuildProgressWindow(QWidget *parent, std::function<std::int
     ui->setupUi(this);
     setWindowModality(Qt::ApplicationModal);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &BuildProgressWindow::reject);
     if (!elapsedMs_) {
         auto timer = std::make_shared<QElapsedTimer>();
         timer->start();
@@ -33,6 +37,12 @@ BuildProgressWindow::BuildProgressWindow(QWidget *parent, std::function<std::int
 }
 
 BuildProgressWindow::~BuildProgressWindow() = default;
+
+void BuildProgressWindow::Planned(std::size_t count, std::uint64_t totalBytes)
+{
+    count_ = count;
+    totalBytes_ = totalBytes;
+}
 
 void BuildProgressWindow::SourceStarted(std::size_t index, std::size_t count, const std::string &sourcePath,
                                         std::uint64_t)
@@ -53,6 +63,14 @@ void BuildProgressWindow::Progress(std::size_t sourcesDone, std::size_t count, s
 
 void BuildProgressWindow::reject()
 {
+    cancelRequested_ = true;
+    ui->btnCancel->setEnabled(false);
+}
+
+void BuildProgressWindow::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    reject();
 }
 
 void BuildProgressWindow::advance()
@@ -66,8 +84,8 @@ void BuildProgressWindow::advance()
     refresh();
     if (!isVisible())
         showPainted();
-    // Paint the window; the user's input waits until the build has ended.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Paint the window and take the Cancel button's clicks; the other windows are blocked.
+    QCoreApplication::processEvents();
 }
 
 void BuildProgressWindow::showPainted()
@@ -96,8 +114,16 @@ void BuildProgressWindow::refresh()
     ui->lblBytes->setText(
         QStringLiteral("Octets écrits / Bytes written : %1").arg(locale.toString(qlonglong(archiveBytes_))));
     ui->lblSource->setText(QFileInfo(currentSource_).fileName());
-    ui->progressBar->setMaximum(count_ > 0 ? int(std::min<std::size_t>(count_, INT_MAX)) : 1);
-    ui->progressBar->setValue(int(std::min<std::size_t>(sourcesDone_, INT_MAX)));
+    if (totalBytes_ > 0) {
+        // By the bytes copied, which follow the header, in thousandths.
+        const auto copied = static_cast<std::uint64_t>(
+            std::max<std::int64_t>(archiveBytes_ - static_cast<std::int64_t>(TPODHeader::kSize), 0));
+        ui->progressBar->setMaximum(1000);
+        ui->progressBar->setValue(int(std::min<std::uint64_t>(copied, totalBytes_) * 1000 / totalBytes_));
+    } else {
+        ui->progressBar->setMaximum(count_ > 0 ? int(std::min<std::size_t>(count_, INT_MAX)) : 1);
+        ui->progressBar->setValue(int(std::min<std::size_t>(sourcesDone_, INT_MAX)));
+    }
 }
 
 } // namespace morvane

@@ -19,6 +19,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -140,7 +142,24 @@ void TForm_main::CreatePODClick()
     const std::string archivePath = ArchivePathFor(responsePath);
     try {
         BuildProgressWindow progress(this);
-        CreateArchive(responsePath, archivePath, form_Dialog->Texts(), &progress);
+        const BuildSummary built = CreateArchive(responsePath, archivePath, form_Dialog->Texts(), &progress);
+        const QLocale locale;
+        QString text = QStringLiteral("%1 built: %2 entries, %3 bytes")
+                           .arg(QFileInfo(FromFileSystemPath(archivePath)).fileName(),
+                                locale.toString(qulonglong(built.entries)), locale.toString(qulonglong(built.size)));
+        for (const std::string &warning : built.warnings)
+            text += QStringLiteral("\nWarning: ") + PrintableText(warning);
+        showBuildOutcome(text);
+    } catch (const BuildError &failure) {
+        // Stopped by the user: nothing failed, so no warning; the label says what became of it.
+        if (!failure.Cancelled()) {
+            Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
+                                      FailureReportText(FailureMessage(failure)) + LeftBehind(failure));
+            return;
+        }
+        showBuildOutcome(failure.Leftover().empty()
+                             ? QStringLiteral("Build cancelled; no archive was written.")
+                             : QStringLiteral("Build cancelled; the previous archive was left unchanged."));
     } catch (const ResponseFileWouldBeOverwritten &refusal) {
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
                                   FailureMessage(refusal));
@@ -155,6 +174,15 @@ void TForm_main::CreatePODClick()
         }
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed, cause);
     }
+}
+
+void TForm_main::showBuildOutcome(const QString &text)
+{
+    QString firstLine = text.section(QLatin1Char('\n'), 0, 0);
+    if (text.contains(QLatin1Char('\n')))
+        firstLine += QStringLiteral(" (warnings)");
+    ui->Label3->setText(ui->Label3->fontMetrics().elidedText(firstLine, Qt::ElideRight, ui->Label3->width()));
+    ui->Label3->setToolTip(text);
 }
 
 void TForm_main::Button1Click()

@@ -51,6 +51,9 @@ public:
 private:
     // Takes the stored working folder when the settings file exists; false when it does not.
     bool ReloadWorkDir();
+    // Says in the first information label what the last build did, elided to the label's width,
+    // with the whole text as its tooltip.
+    void showBuildOutcome(const QString &text);
 
     std::unique_ptr<Ui::TForm_main> ui;
     Tform_response *form_response = nullptr;

@@ -121,7 +121,13 @@ TPOD::TPOD(const std::string &fileName, bool createNew)
         OpenForUpdate(fileName);
 }
 
-TPOD::~TPOD() = default;
+TPOD::~TPOD()
+{
+    // The stream on an unfinished new file is closed first, so that the new file can be removed
+    // (Windows refuses to delete a file that is still open).
+    Stream.reset();
+    replacement_.reset();
+}
 
 bool TPOD::OpenForUpdate(const std::string &fileName)
 {

@@ -6,9 +6,13 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace morvane {
 namespace {
@@ -78,13 +82,57 @@ TEST_F(ProgressWindow, IsMappedAndPaintedBeforeTheBuildGoesOn)
     EXPECT_EQ(Text("lblFiles"), "Fichiers / Files : 0 / 2");
 }
 
-TEST_F(ProgressWindow, CannotBeClosedByTheUser)
+// Cancel, Escape and the close button ask the build to stop; the window stays until it has.
+TEST_F(ProgressWindow, CancelEscapeAndCloseAskTheBuildToStop)
 {
+    const std::vector<std::pair<const char *, std::function<void(BuildProgressWindow &)>>> ways = {
+        {"Cancel", [](BuildProgressWindow &w) { w.findChild<QPushButton *>("btnCancel")->click(); }},
+        {"Escape", [](BuildProgressWindow &w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+        {"close", [](BuildProgressWindow &w) { w.close(); }},
+    };
+    for (const auto &[name, ask] : ways) {
+        SCOPED_TRACE(name);
+        std::int64_t clock = 600;
+        BuildProgressWindow shown(nullptr, [&clock] { return clock; });
+        shown.Progress(0, 1, 288);
+        ASSERT_TRUE(shown.isVisible());
+        EXPECT_FALSE(shown.CancelRequested());
+        ask(shown);
+        EXPECT_TRUE(shown.CancelRequested());
+        EXPECT_TRUE(shown.isVisible());
+    }
+}
+
+TEST_F(ProgressWindow, TheBarFollowsTheBytesOfOneLargeFile)
+{
+    window.Planned(1, 1000000);
+    window.SourceStarted(0, 1, "/data/big.bin", 1000000);
     now = 600;
-    window.Progress(0, 1, 288);
-    window.close();
+    window.Progress(0, 1, 288 + 250000);
+    const auto *bar = window.findChild<QProgressBar *>("progressBar");
+    EXPECT_EQ(bar->value() * 4, bar->maximum());
+    now = 900;
+    window.Progress(0, 1, 288 + 750000);
+    EXPECT_EQ(bar->value() * 4, bar->maximum() * 3);
+    EXPECT_EQ(Text("lblSource"), "big.bin");
+}
+
+TEST_F(ProgressWindow, ACancelledBuildLeavesThePreviousArchive)
+{
+    test::TempDir dir;
+    test::WriteFile(dir / "a.bin", test::PatternBytes(3 << 20, 1));
+    test::WriteFile(dir / "list.txt", "a.bin\r\na.bin\r\n");
+    test::WriteFile(dir / "list.POD", "the previous archive");
+    now = 10000;
     window.reject();
-    EXPECT_TRUE(window.isVisible());
+    try {
+        CreateArchive(dir / "list.txt", dir / "list.POD", {}, &window);
+        ADD_FAILURE() << "the build was not stopped";
+    } catch (const BuildError &error) {
+        EXPECT_TRUE(error.Cancelled());
+    }
+    EXPECT_EQ(test::ReadFile(dir / "list.POD"), "the previous archive");
+    EXPECT_EQ(test::NamesIn(dir.path()), (std::set<std::string> {"a.bin", "list.txt", "list.POD"}));
 }
 
 TEST_F(ProgressWindow, LeavesTheArchiveExactlyAsABuildWithoutIt)

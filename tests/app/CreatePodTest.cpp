@@ -2,7 +2,9 @@
 #include "CaseName.h"
 #include "QtText.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 
 #include <functional>
 
@@ -91,6 +93,10 @@ TEST_F(CreatePod, BuildsTheArchiveBesideTheResponseFileWithTheDialogsValues)
     const std::string bytes = ReadFile(archive);
     EXPECT_EQ(bytes.substr(288, 5000), test::PatternBytes(5000, 1));
     EXPECT_EQ(bytes.size(), header.DirOffset() + 2 * TPODEntry::kSize + header.NamesSize());
+    // Said in the first information label, never in a box.
+    const auto *label = windows.Form_main.findChild<QLabel *>("Label3");
+    EXPECT_EQ(label->toolTip(), QString("my.list.POD built: 2 entries, %1 bytes").arg(QLocale().toString(qulonglong(bytes.size()))));
+    EXPECT_EQ(label->geometry(), QRect(24, 200, 110, 13)) << "the label keeps its place and size";
 }
 
 TEST_F(CreatePod, FirstUseShowsTheInitialTextsAndLongDescriptionIsCut)
