@@ -13,9 +13,11 @@ struct MorvaneWindows
 {
     MorvaneWindows();
 
+    // NOLINTBEGIN(readability-identifier-naming): the forms' names
     TForm_main Form_main;
     Tform_response form_response;
     Tform_Dialog form_Dialog;
+    // NOLINTEND(readability-identifier-naming)
 };
 
 } // namespace morvane

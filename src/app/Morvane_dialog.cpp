@@ -38,8 +38,8 @@ Tform_Dialog::Tform_Dialog(QWidget *parent)
     // Neither button is the default one: Enter presses a button only while it has the focus.
     for (QPushButton *button : {ui->Button1, ui->Button2})
         button->setAutoDefault(false);
-    connect(ui->Button1, &QPushButton::clicked, this, [this] { done(mrOk); });
-    connect(ui->Button2, &QPushButton::clicked, this, [this] { done(mrCancel); });
+    connect(ui->Button1, &QPushButton::clicked, this, [this] { done(kModalOk); });
+    connect(ui->Button2, &QPushButton::clicked, this, [this] { done(kModalCancel); });
 }
 
 Tform_Dialog::~Tform_Dialog() = default;
@@ -61,7 +61,7 @@ void Tform_Dialog::SetTexts(const HeaderTexts &texts)
 
 void Tform_Dialog::reject()
 {
-    done(mrCancel);
+    done(kModalCancel);
 }
 
 void Tform_Dialog::keyPressEvent(QKeyEvent *event)

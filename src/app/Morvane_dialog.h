@@ -14,13 +14,13 @@ namespace morvane {
 
 // The archive properties dialog: the five header values of an archive. One instance serves
 // both archive commands and keeps its texts from one use to the next.
-class Tform_Dialog : public QDialog
+class Tform_Dialog /* NOLINT(readability-identifier-naming) */ : public QDialog
 {
     Q_OBJECT
 
 public:
-    static constexpr int mrOk = 1;
-    static constexpr int mrCancel = 2;
+    static constexpr int kModalOk = 1;
+    static constexpr int kModalCancel = 2;
 
     explicit Tform_Dialog(QWidget *parent = nullptr);
     ~Tform_Dialog() override;

@@ -133,7 +133,7 @@ void TForm_main::CreatePODClick()
         return;
     }
 
-    if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::mrOk) {
+    if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::kModalOk) {
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildCancelled);
         return;
     }
@@ -200,7 +200,7 @@ void TForm_main::EditArchiveHeaderOf(const QString &archive)
     try {
         EditArchiveHeader(ToFileSystemPath(archive), [this](HeaderTexts &texts) {
             form_Dialog->SetTexts(texts);
-            if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::mrOk)
+            if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::kModalOk)
                 return false;
             texts = form_Dialog->Texts();
             return true;

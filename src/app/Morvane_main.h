@@ -18,7 +18,7 @@ class Tform_response;
 
 // The main window with its four commands: choose the working folder, edit a response file,
 // build an archive from a response file and edit an archive's header.
-class TForm_main : public QWidget
+class TForm_main /* NOLINT(readability-identifier-naming) */ : public QWidget
 {
     Q_OBJECT
 
@@ -30,7 +30,7 @@ public:
     void Attach(Tform_response *responseEditor, Tform_Dialog *propertiesDialog);
 
     // The commands. Each may throw; the clicks that start them report every failure.
-    void btnInitClick();
+    void btnInitClick(); // NOLINT(readability-identifier-naming)
     void CreateResponseClick();
     void CreatePODClick();
     void Button1Click();
@@ -56,8 +56,8 @@ private:
     void showBuildOutcome(const QString &text);
 
     std::unique_ptr<Ui::TForm_main> ui;
-    Tform_response *form_response = nullptr;
-    Tform_Dialog *form_Dialog = nullptr;
+    Tform_response *form_response = nullptr; // NOLINT(readability-identifier-naming)
+    Tform_Dialog *form_Dialog = nullptr; // NOLINT(readability-identifier-naming)
 };
 
 } // namespace morvane

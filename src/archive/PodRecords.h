@@ -95,11 +95,13 @@ struct TPODEntry
 {
     static constexpr std::size_t kSize = 20;
 
+    // NOLINTBEGIN(readability-identifier-naming): the record's field names
     std::uint32_t NameOffset = 0; // from the first byte of the names block
     std::uint32_t Size = 0;
     std::uint32_t DataOffset = 0; // absolute
     std::uint32_t Timestamp = 0; // as PodTimestamp.h encodes it, or Unix seconds from other writers
     std::uint32_t Checksum = 0; // of the stored bytes; 0 when none was computed
+    // NOLINTEND(readability-identifier-naming)
 
     void Store(std::uint8_t *out) const;
     static TPODEntry Load(const std::uint8_t *in);

@@ -57,10 +57,12 @@ public:
     // Whether a file was at the archive's name when OpenForCreate held it.
     bool ReplacesExistingFile() const;
 
+    // NOLINTBEGIN(readability-identifier-naming): the archive object's fields
     TPODHeader Header;
     std::vector<TPODEntry> Entries;
     std::unique_ptr<FileStream> Stream;
     std::int32_t Kind = 0; // 2 for .POD, 1 for .EPD, 0 when no file is open
+    // NOLINTEND(readability-identifier-naming)
 
 private:
     bool open(const std::string &fileName, OpenMode mode);

@@ -22,7 +22,7 @@ namespace morvane {
 // The response-list editor window. The list is the text of the text area, one file a line; it is
 // filled from chosen files, from a folder tree, from a response file or by typing, and saved as a
 // response file. It reads the main window's working folder through workDir each time it needs it.
-class Tform_response : public QDialog
+class Tform_response /* NOLINT(readability-identifier-naming) */ : public QDialog
 {
     Q_OBJECT
 
@@ -30,11 +30,11 @@ public:
     Tform_response(QWidget *parent, std::function<QString()> workDir);
     ~Tform_response() override;
 
-    void tbEffacerClick();
-    void tbCreerClick();
-    void tbCreerDirClick();
-    void tbChargerClick();
-    void tbEnregistrerClick();
+    void tbEffacerClick(); // NOLINT(readability-identifier-naming)
+    void tbCreerClick(); // NOLINT(readability-identifier-naming)
+    void tbCreerDirClick(); // NOLINT(readability-identifier-naming)
+    void tbChargerClick(); // NOLINT(readability-identifier-naming)
+    void tbEnregistrerClick(); // NOLINT(readability-identifier-naming)
 
     // Shows a response file as Charger/Load does, without the file dialog.
     void LoadResponseFile(const QString &path);
@@ -55,9 +55,11 @@ private:
 
     std::unique_ptr<Ui::Tform_response> ui;
     std::function<QString()> workDir_;
+    // NOLINTBEGIN(readability-identifier-naming): the form's components
     OpenFileDialog OpenDialog;
     SaveFileDialog SaveDialog;
     TFindFile FindFile;
+    // NOLINTEND(readability-identifier-naming)
 };
 
 } // namespace morvane

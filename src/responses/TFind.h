@@ -8,6 +8,7 @@
 
 namespace morvane {
 
+// NOLINTBEGIN(readability-identifier-naming): the finder's attribute names, as users of it know them
 enum TFileAttrKind : std::uint8_t {
     ffaReadOnly,
     ffaHidden,
@@ -17,6 +18,7 @@ enum TFileAttrKind : std::uint8_t {
     ffaArchive,
     ffaAnyFile,
 };
+// NOLINTEND(readability-identifier-naming)
 
 // A set of TFileAttrKind held in one byte: the member with ordinal k is bit k.
 class TFileAttr
@@ -85,7 +87,7 @@ public:
 
 private:
     // folder ends in the separator.
-    void ScanFolder(const std::string &folder);
+    void ScanFolder(const std::string &folder); // NOLINT(readability-identifier-naming)
     // Records a folder whose listing failed.
     void noteUnread(const std::string &folder, std::error_code error);
 
