@@ -10,5 +10,5 @@ fix=()
 command -v run-clang-tidy >/dev/null || apt-get install -y clang-tidy
 cmake -S . -B "$build" -G Ninja -DBUILD_TESTING=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 # clang-tidy needs the headers that moc and uic generate.
-ninja -C "$build" -t targets all | grep -o '^[A-Za-z_]*_autogen$' | sort -u | xargs -r ninja -C "$build" >/dev/null
+ninja -C "$build" -t targets all | sed -n 's/^\([A-Za-z_]*_autogen\): phony$/\1/p' | xargs -r ninja -C "$build" >/dev/null
 run-clang-tidy -quiet -p "$build" -j "${MORVANE_TIDY_JOBS:-2}" "${fix[@]}" "$PWD/(src|tests|fuzz|bench)/"
