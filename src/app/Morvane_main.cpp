@@ -40,7 +40,7 @@ const QString kResponseIsArchive
 
 // What a failed build left of the archive file, as a sentence below the warning's text; empty
 // when the build never changed that file.
-QString LeftBehind(const std::exception &failure)
+QString leftBehind(const std::exception &failure)
 {
     QString sentence = PrintableText(DescribeFailedBuildLeftover(failure));
     if (sentence.isEmpty())
@@ -101,7 +101,7 @@ void TForm_main::btnInitClick()
     WorkDir = folder;
 }
 
-bool TForm_main::ReloadWorkDir()
+bool TForm_main::reloadWorkDir()
 {
     const IniFile settings(ToFileSystemPath(SettingsPath));
     if (!settings.Exists())
@@ -113,7 +113,7 @@ bool TForm_main::ReloadWorkDir()
 
 void TForm_main::CreateResponseClick()
 {
-    if (!ReloadWorkDir())
+    if (!reloadWorkDir())
         btnInitClick();
     if (form_response != nullptr)
         Interaction().ShowModal(*form_response);
@@ -144,9 +144,10 @@ void TForm_main::CreatePODClick()
         BuildProgressWindow progress(this);
         const BuildSummary built = CreateArchive(responsePath, archivePath, form_Dialog->Texts(), &progress);
         const QLocale locale;
-        QString text = QStringLiteral("%1 built: %2 entries, %3 bytes")
-                           .arg(QFileInfo(FromFileSystemPath(archivePath)).fileName(),
-                                locale.toString(qulonglong(built.entries)), locale.toString(qulonglong(built.size)));
+        QString text
+            = QStringLiteral("%1 built: %2 entries, %3 bytes")
+                  .arg(QFileInfo(FromFileSystemPath(archivePath)).fileName(),
+                       locale.toString(qulonglong(built.entries)), locale.toString(qulonglong(built.size)));
         for (const std::string &warning : built.warnings)
             text += QStringLiteral("\nWarning: ") + PrintableText(warning);
         showBuildOutcome(text);
@@ -154,7 +155,7 @@ void TForm_main::CreatePODClick()
         // Stopped by the user: nothing failed, so no warning; the label says what became of it.
         if (!failure.Cancelled()) {
             Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed,
-                                      FailureReportText(FailureMessage(failure)) + LeftBehind(failure));
+                                      FailureReportText(FailureMessage(failure)) + leftBehind(failure));
             return;
         }
         showBuildOutcome(failure.Leftover().empty()
@@ -169,7 +170,7 @@ void TForm_main::CreatePODClick()
         try {
             throw;
         } catch (const std::exception &failure) {
-            cause = FailureReportText(FailureMessage(failure)) + LeftBehind(failure);
+            cause = FailureReportText(FailureMessage(failure)) + leftBehind(failure);
         } catch (...) {
         }
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kBuildFailed, cause);
@@ -214,7 +215,7 @@ void TForm_main::OpenResponseList(const QString &list)
 {
     // The editor's commands need the working folder, but a list opened this way does not ask
     // for one: Create File and Create Dir say so when none is stored.
-    ReloadWorkDir();
+    reloadWorkDir();
     if (form_response == nullptr)
         return;
     form_response->LoadResponseFile(list);

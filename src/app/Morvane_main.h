@@ -50,7 +50,7 @@ public:
 
 private:
     // Takes the stored working folder when the settings file exists; false when it does not.
-    bool ReloadWorkDir();
+    bool reloadWorkDir();
     // Says in the first information label what the last build did, elided to the label's width,
     // with the whole text as its tooltip.
     void showBuildOutcome(const QString &text);

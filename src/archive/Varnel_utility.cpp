@@ -6,9 +6,9 @@
 #include "platform/CaseLookup.h"
 #include "platform/Errors.h"
 #include "platform/PathQueries.h"
+#include "responses/ResponseFile.h"
 #include "text/CaseFolding.h"
 #include "text/Cp1252.h"
-#include "responses/ResponseFile.h"
 #include "text/PathRules.h"
 
 #include <cstring>
@@ -32,13 +32,14 @@ struct ListPlace
 Error sourceFailure(const ListPlace &place, std::size_t index, const std::string &sourcePath,
                     const std::string &cause)
 {
-    return Error(cannotOpenFileMessage(sourcePath) + ": " + cause + " (line " + std::to_string(index + 1) + " of "
-                 + place.listName + ": " + Cp1252ToUtf8(place.lines[index]) + ")");
+    return Error(CannotOpenFileMessage(sourcePath) + ": " + cause + " (line " + std::to_string(index + 1)
+                 + " of " + place.listName + ": " + Cp1252ToUtf8(place.lines[index]) + ")");
 }
 
 Error namesTheArchive(const ListPlace &place, std::size_t index)
 {
-    return sourceFailure(place, index, place.archivePath, "the list names the archive it builds; remove that line");
+    return sourceFailure(place, index, place.archivePath,
+                         "the list names the archive it builds; remove that line");
 }
 
 // Why the line's file was not found: nowhere, or twice once letter case is ignored.
@@ -66,11 +67,12 @@ std::unique_ptr<FileStream> openSource(const ListPlace &place, std::size_t index
             if ((opened = FileStream::OpenIfPresent(*located, OpenMode::ReadExclusive)))
                 return opened;
         }
-        const auto found = LocateSource(place.folder, place.lines[index], index_, [&](const std::string &path) {
-            sourcePath = path;
-            opened = FileStream::OpenIfPresent(path, OpenMode::ReadExclusive);
-            return opened != nullptr;
-        });
+        const auto found
+            = LocateSource(place.folder, place.lines[index], index_, [&](const std::string &path) {
+                  sourcePath = path;
+                  opened = FileStream::OpenIfPresent(path, OpenMode::ReadExclusive);
+                  return opened != nullptr;
+              });
         if (found)
             return opened;
     } catch (const FileOpenError &refused) {
@@ -219,7 +221,8 @@ void TPOD::WriteHeader()
     } catch (const Error &) {
     }
     if (!written)
-        throw Error(std::string(kStreamWriteError) + ": cannot write the header of " + fileName_ + ": " + cause);
+        throw Error(std::string(kStreamWriteError) + ": cannot write the header of " + fileName_ + ": "
+                    + cause);
     file.Seek(at + static_cast<std::int64_t>(length));
 }
 
@@ -254,16 +257,16 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
     std::error_code error;
     const std::string responsePath = AbsolutePath(responseFile, error);
     if (error || responseFile.empty())
-        throw Error(cannotOpenFileMessage(responseFile));
+        throw Error(CannotOpenFileMessage(responseFile));
     const std::vector<std::string> lines = LoadResponseFile(responsePath);
     const std::string listName(ExtractFileName(responsePath));
     for (const CaseTwin &twin : LinesEqualIgnoringCase(lines)) {
         if (observer)
-            observer->Warned("lines " + std::to_string(twin.firstLine) + " and " + std::to_string(twin.secondLine)
-                             + " of " + listName + " name the same file once letter case is ignored ("
-                             + Cp1252ToUtf8(lines[twin.firstLine - 1]) + ", "
-                             + Cp1252ToUtf8(lines[twin.secondLine - 1])
-                             + "): both are stored, and the games find only one of them");
+            observer->Warned(
+                "lines " + std::to_string(twin.firstLine) + " and " + std::to_string(twin.secondLine) + " of "
+                + listName + " name the same file once letter case is ignored ("
+                + Cp1252ToUtf8(lines[twin.firstLine - 1]) + ", " + Cp1252ToUtf8(lines[twin.secondLine - 1])
+                + "): both are stored, and the games find only one of them");
     }
 
     Header.SetMagic(TPODHeader::kPod3Magic);
@@ -286,48 +289,48 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
         return openSource(place, i, index, located[i], path);
     });
     for (std::size_t i = 0; i < count; ++i) {
-            checkCancelled(observer);
-            const PreparedSource &prepared = prefetch.Take(i);
-            std::string sourcePath = prepared.path;
-            std::unique_ptr<FileStream> opened;
-            if (!prepared.ready) {
-                try {
-                    opened = openSource(place, i, index, located[i], sourcePath);
-                } catch (const Error &) {
-                    // A helper may have held the same file for an instant: try again without them.
-                    if (!prefetch.Stop())
-                        throw;
-                    opened = openSource(place, i, index, located[i], sourcePath);
-                }
+        checkCancelled(observer);
+        const PreparedSource &prepared = prefetch.Take(i);
+        std::string sourcePath = prepared.path;
+        std::unique_ptr<FileStream> opened;
+        if (!prepared.ready) {
+            try {
+                opened = openSource(place, i, index, located[i], sourcePath);
+            } catch (const Error &) {
+                // A helper may have held the same file for an instant: try again without them.
+                if (!prefetch.Stop())
+                    throw;
+                opened = openSource(place, i, index, located[i], sourcePath);
             }
-            const FileStatus &status = prepared.ready ? prepared.status : opened->StatusWhenOpened();
-            const auto size = static_cast<std::uint64_t>(status.size);
-            if (writer.Position() + static_cast<std::int64_t>(size) >= kMaxContentsEnd)
-                throw Error("The archive cannot hold " + sourcePath
-                            + ": its contents would reach 2 GiB, the most a POD3 archive can hold");
-            if (observer)
-                observer->SourceStarted(i, count, sourcePath, size);
-
-            TPODEntry &entry = Entries[i];
-            entry.DataOffset = static_cast<std::uint32_t>(writer.Position());
-            std::uint64_t copied = size;
-            if (prepared.ready)
-                writer.AppendSource(prepared.contents);
-            else
-                copied = writer.CopyFrom(*opened, size, [&](std::int64_t bytes) {
-                    if (observer) {
-                        observer->Progress(i, count, bytes);
-                        checkCancelled(observer);
-                    }
-                });
-            if (writer.Position() >= kMaxContentsEnd)
-                throw Error("The archive cannot hold " + sourcePath
-                            + ": it grew while it was copied, past the 2 GiB a POD3 archive can hold");
-            entry.Size = static_cast<std::uint32_t>(copied);
-            entry.Timestamp = StoredTimestampOfFileTime(status.modified);
-            if (observer)
-                observer->Progress(i + 1, count, writer.Position());
         }
+        const FileStatus &status = prepared.ready ? prepared.status : opened->StatusWhenOpened();
+        const auto size = static_cast<std::uint64_t>(status.size);
+        if (writer.Position() + static_cast<std::int64_t>(size) >= kMaxContentsEnd)
+            throw Error("The archive cannot hold " + sourcePath
+                        + ": its contents would reach 2 GiB, the most a POD3 archive can hold");
+        if (observer)
+            observer->SourceStarted(i, count, sourcePath, size);
+
+        TPODEntry &entry = Entries[i];
+        entry.DataOffset = static_cast<std::uint32_t>(writer.Position());
+        std::uint64_t copied = size;
+        if (prepared.ready)
+            writer.AppendSource(prepared.contents);
+        else
+            copied = writer.CopyFrom(*opened, size, [&](std::int64_t bytes) {
+                if (observer) {
+                    observer->Progress(i, count, bytes);
+                    checkCancelled(observer);
+                }
+            });
+        if (writer.Position() >= kMaxContentsEnd)
+            throw Error("The archive cannot hold " + sourcePath
+                        + ": it grew while it was copied, past the 2 GiB a POD3 archive can hold");
+        entry.Size = static_cast<std::uint32_t>(copied);
+        entry.Timestamp = StoredTimestampOfFileTime(status.modified);
+        if (observer)
+            observer->Progress(i + 1, count, writer.Position());
+    }
 
     // Every name's place in the names block is known from the lines, so the directory is
     // written once, complete, and the names after it.

@@ -29,7 +29,7 @@ void checkResponseArgument(const std::string &responsePath)
         throw UsageError("'" + responsePath + "' is a folder, not a response file");
     // Missing, or a FIFO or device that the build would refuse only after emptying the archive.
     if (kind != PathKind::RegularFile)
-        throw Error(cannotOpenFileMessage(responsePath));
+        throw Error(CannotOpenFileMessage(responsePath));
 }
 
 // Shows the progress when asked to, and stops the build at an interrupt (Ctrl+C).
@@ -107,8 +107,9 @@ int RunBuild(const std::vector<std::string> &args)
     } catch (const BuildError &error) {
         if (progress)
             progress->Finish();
-        const std::string message
-            = error.Leftover().empty() ? std::string(error.what()) : std::string(error.what()) + "; " + error.Leftover();
+        const std::string message = error.Leftover().empty()
+            ? std::string(error.what())
+            : std::string(error.what()) + "; " + error.Leftover();
         if (!error.Cancelled())
             throw Error(message);
         std::cerr << "morvane-cli: " << PrintableFileName(message, UserTerminalEncoding()) << '\n';

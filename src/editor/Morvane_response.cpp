@@ -52,7 +52,7 @@ void writeResponseFile(const QString &path, const std::string &bytes)
     try {
         WriteWholeFile(target, bytes, options);
     } catch (const WholeFileError &) {
-        throw Error(cannotCreateFileMessage(target));
+        throw Error(CannotCreateFileMessage(target));
     }
 }
 

@@ -24,7 +24,7 @@ namespace {
 QtInteraction qtInteraction;
 ModalInteraction *current = &qtInteraction;
 
-QFileDialog::FileMode FileModeFor(const FileDialogRequest &request)
+QFileDialog::FileMode fileModeFor(const FileDialogRequest &request)
 {
     if (request.save)
         return QFileDialog::AnyFile;
@@ -33,7 +33,7 @@ QFileDialog::FileMode FileModeFor(const FileDialogRequest &request)
     return request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile;
 }
 
-QMessageBox::Icon IconFor(MessageKind kind)
+QMessageBox::Icon iconFor(MessageKind kind)
 {
     switch (kind) {
     case MessageKind::Warning:
@@ -125,7 +125,7 @@ private:
 };
 
 // The window manager's frame around a window, once it is known.
-QMargins FrameOf(const QWidget &window)
+QMargins frameOf(const QWidget &window)
 {
     const QRect outer = window.frameGeometry();
     const QRect inner = window.geometry();
@@ -139,7 +139,7 @@ class CentredMessageBox : public QMessageBox
 {
 public:
     CentredMessageBox(QWidget *parent, MessageKind kind, const QString &title, const QString &text)
-        : QMessageBox(IconFor(kind), title, text, QMessageBox::Ok)
+        : QMessageBox(iconFor(kind), title, text, QMessageBox::Ok)
         , screen_(parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen())
     {
     }
@@ -152,10 +152,10 @@ protected:
             return;
         // The box's own frame is not known before it is mapped; the program's other windows
         // have the same one.
-        QMargins frame = FrameOf(*this);
+        QMargins frame = frameOf(*this);
         for (const QWidget *window : QApplication::topLevelWidgets())
             if (frame.isNull() && window != this && window->isVisible())
-                frame = FrameOf(*window);
+                frame = frameOf(*window);
         const QRect outer = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size().grownBy(frame),
                                                 screen_->availableGeometry());
         setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size()));
@@ -165,7 +165,7 @@ private:
     QScreen *screen_ = nullptr;
 };
 
-QString WithLineFeeds(QString text)
+QString withLineFeeds(QString text)
 {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
@@ -179,7 +179,7 @@ QStringList QtInteraction::ChooseFiles(QWidget *parent, const FileDialogRequest 
     // The widget-based dialog behaves alike everywhere and can be driven by tests.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(FileModeFor(request));
+    dialog.setFileMode(fileModeFor(request));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     if (!request.selectedFile.isEmpty())
         dialog.selectFile(request.selectedFile);
@@ -201,11 +201,11 @@ void QtInteraction::ShowMessage(QWidget *parent, MessageKind kind, const QString
                                 const QString &details)
 {
     // No parent: the box blocks every window of the program.
-    CentredMessageBox box(parent, kind, title, WithLineFeeds(text));
+    CentredMessageBox box(parent, kind, title, withLineFeeds(text));
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
     if (!details.isEmpty())
-        box.setInformativeText(WithLineFeeds(details));
+        box.setInformativeText(withLineFeeds(details));
     // Names and causes come from files and are never markup.
     for (QLabel *label : box.findChildren<QLabel *>())
         label->setTextFormat(Qt::PlainText);

@@ -15,12 +15,12 @@ public:
 inline constexpr const char *kStreamReadError = "Stream read error";
 inline constexpr const char *kStreamWriteError = "Stream write error";
 
-inline std::string cannotOpenFileMessage(const std::string &path)
+inline std::string CannotOpenFileMessage(const std::string &path)
 {
     return "Cannot open file " + path;
 }
 
-inline std::string cannotCreateFileMessage(const std::string &path)
+inline std::string CannotCreateFileMessage(const std::string &path)
 {
     return "Cannot create file " + path;
 }

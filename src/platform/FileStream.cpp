@@ -19,8 +19,8 @@ FileStream::FileStream(const std::string &path, OpenMode mode)
 
 FileOpenError FileStream::openError(OpenMode mode) const
 {
-    return FileOpenError(mode == OpenMode::CreateExclusive ? cannotCreateFileMessage(path_)
-                                                           : cannotOpenFileMessage(path_),
+    return FileOpenError(mode == OpenMode::CreateExclusive ? CannotCreateFileMessage(path_)
+                                                           : CannotOpenFileMessage(path_),
                          refusal_.empty() ? "not found" : refusal_);
 }
 

@@ -31,7 +31,7 @@ struct Line
     std::string_view end; // "\r\n", "\n" or empty for a last line without one
 };
 
-std::vector<Line> SplitLines(std::string_view text)
+std::vector<Line> splitLines(std::string_view text)
 {
     std::vector<Line> lines;
     while (!text.empty()) {
@@ -50,7 +50,7 @@ std::vector<Line> SplitLines(std::string_view text)
     return lines;
 }
 
-std::string_view Trim(std::string_view text)
+std::string_view trim(std::string_view text)
 {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front()))
@@ -60,22 +60,22 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-bool SameName(std::string_view a, std::string_view b)
+bool sameName(std::string_view a, std::string_view b)
 {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     return a.size() == b.size()
         && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-std::optional<std::string_view> SectionName(std::string_view content)
+std::optional<std::string_view> sectionName(std::string_view content)
 {
-    const std::string_view trimmed = Trim(content);
+    const std::string_view trimmed = trim(content);
     if (trimmed.empty() || trimmed.front() != '[')
         return std::nullopt;
     const std::size_t close = trimmed.find(']');
     if (close == std::string_view::npos)
         return std::nullopt;
-    return Trim(trimmed.substr(1, close - 1));
+    return trim(trimmed.substr(1, close - 1));
 }
 
 struct KeyLine
@@ -84,15 +84,15 @@ struct KeyLine
     std::string_view value;
 };
 
-std::optional<KeyLine> ParseKeyLine(std::string_view content)
+std::optional<KeyLine> parseKeyLine(std::string_view content)
 {
-    const std::string_view trimmed = Trim(content);
+    const std::string_view trimmed = trim(content);
     if (trimmed.empty() || trimmed.front() == ';')
         return std::nullopt;
     const std::size_t equals = trimmed.find('=');
     if (equals == std::string_view::npos)
         return std::nullopt;
-    return KeyLine {Trim(trimmed.substr(0, equals)), Trim(trimmed.substr(equals + 1))};
+    return KeyLine {trim(trimmed.substr(0, equals)), trim(trimmed.substr(equals + 1))};
 }
 
 // Where a key stands in the file's lines: the section's header line, the key's line, and the
@@ -104,14 +104,14 @@ struct KeyPlace
     std::size_t lastEntry = 0;
 };
 
-KeyPlace FindKey(const std::vector<Line> &lines, std::string_view section, std::string_view key)
+KeyPlace findKey(const std::vector<Line> &lines, std::string_view section, std::string_view key)
 {
     KeyPlace place;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (const auto name = SectionName(lines[i].content)) {
+        if (const auto name = sectionName(lines[i].content)) {
             if (place.section)
                 break;
-            if (SameName(*name, section)) {
+            if (sameName(*name, section)) {
                 place.section = i;
                 place.lastEntry = i;
             }
@@ -119,10 +119,10 @@ KeyPlace FindKey(const std::vector<Line> &lines, std::string_view section, std::
         }
         if (!place.section)
             continue;
-        if (!Trim(lines[i].content).empty())
+        if (!trim(lines[i].content).empty())
             place.lastEntry = i;
-        const auto parsed = ParseKeyLine(lines[i].content);
-        if (parsed && SameName(parsed->key, key)) {
+        const auto parsed = parseKeyLine(lines[i].content);
+        if (parsed && sameName(parsed->key, key)) {
             place.key = i;
             break;
         }
@@ -130,7 +130,7 @@ KeyPlace FindKey(const std::vector<Line> &lines, std::string_view section, std::
     return place;
 }
 
-std::optional<std::string> ReadText(const std::string &path)
+std::optional<std::string> readText(const std::string &path)
 {
     const SettingsFileAccess file(path, false);
     if (file.State() != SettingsFileAccess::Opened::File)
@@ -160,13 +160,13 @@ std::string StoredValue(std::string_view value)
 }
 
 // Why a value cannot be stored so that it reads back unchanged, or nothing when it can.
-std::optional<std::string> UnstorableValue(std::string_view value)
+std::optional<std::string> unstorableValue(std::string_view value)
 {
     if (!IsValidUtf8(value))
         return "it is not valid UTF-8, and the settings file would read it back as other characters";
     if (value.find_first_of("\r\n") != std::string_view::npos)
         return "it holds a line break, and the settings file keeps each value on one line";
-    if (!value.empty() && (Trim(value.substr(0, 1)).empty() || Trim(value.substr(value.size() - 1)).empty()))
+    if (!value.empty() && (trim(value.substr(0, 1)).empty() || trim(value.substr(value.size() - 1)).empty()))
         return "it starts or ends with a blank, which reading the settings file drops";
     if (StoredValue(value).size() > IniFile::kMaxValueLength)
         return "it is longer than the " + std::to_string(IniFile::kMaxValueLength)
@@ -190,13 +190,13 @@ enum class WriteAttempt {
 };
 
 // A refusal to replace the file that only lasts while another program has it open.
-bool RefusedForNow(const WholeFileError &error)
+bool refusedForNow(const WholeFileError &error)
 {
     return error.cause() == WholeFileError::Cause::Other && SettingsFileAccess::ReplaceCanMeetOpenFile();
 }
 
 // One attempt at setting the value in the settings file at path.
-WriteAttempt TryWrite(const std::string &path, const SetValueIn &edit)
+WriteAttempt tryWrite(const std::string &path, const SetValueIn &edit)
 {
     SettingsFileAccess file(path, true);
     const SettingsFileAccess::Opened state = file.State();
@@ -217,7 +217,7 @@ WriteAttempt TryWrite(const std::string &path, const SetValueIn &edit)
         } catch (const WholeFileError &error) {
             if (error.cause() == WholeFileError::Cause::TargetExists)
                 return WriteAttempt::Again;
-            return RefusedForNow(error) ? WriteAttempt::AgainLater : WriteAttempt::Failed;
+            return refusedForNow(error) ? WriteAttempt::AgainLater : WriteAttempt::Failed;
         }
     }
     switch (file.TryLockExclusive()) {
@@ -243,7 +243,7 @@ WriteAttempt TryWrite(const std::string &path, const SetValueIn &edit)
         WriteWholeFile(path, updated, options);
         return WriteAttempt::Done;
     } catch (const WholeFileError &error) {
-        if (RefusedForNow(error))
+        if (refusedForNow(error))
             return WriteAttempt::AgainLater;
         // A folder we may not create files in can still hold a settings file we may write;
         // there it can only be rewritten in place.
@@ -269,19 +269,19 @@ bool IniFile::Exists() const
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const
 {
-    const std::optional<std::string> text = ReadText(path_);
+    const std::optional<std::string> text = readText(path_);
     if (!text)
         return std::string(defaultValue);
-    const std::vector<Line> lines = SplitLines(*text);
-    const KeyPlace place = FindKey(lines, section, key);
+    const std::vector<Line> lines = splitLines(*text);
+    const KeyPlace place = findKey(lines, section, key);
     if (!place.key)
         return std::string(defaultValue);
-    return ReadValue(ParseKeyLine(lines[*place.key].content)->value);
+    return ReadValue(parseKeyLine(lines[*place.key].content)->value);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) const
 {
-    if (const auto why = UnstorableValue(value))
+    if (const auto why = unstorableValue(value))
         throw Error("Cannot store " + std::string(key) + " in " + path_ + ": " + *why);
     const std::string stored = StoredValue(value);
 
@@ -290,7 +290,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     // having the file open can hold up its replacement, that too is waited out within the bound.
     // Nothing of ours is held open between attempts, so that the others can go on meanwhile.
     for (int attempt = 1;; ++attempt) {
-        const WriteAttempt result = TryWrite(path_, SetValueIn {section, key, stored});
+        const WriteAttempt result = tryWrite(path_, SetValueIn {section, key, stored});
         if (result == WriteAttempt::Done)
             return;
         if (result == WriteAttempt::Failed || attempt >= wait_.attempts)
@@ -307,7 +307,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 std::string SetIniValue(std::string_view text, std::string_view section, std::string_view key,
                         std::string_view value)
 {
-    const std::vector<Line> lines = SplitLines(text);
+    const std::vector<Line> lines = splitLines(text);
     std::string_view lineEnd = kNewFileLineEnd;
     const auto withEnd
         = std::find_if(lines.begin(), lines.end(), [](const Line &l) { return !l.end.empty(); });
@@ -315,7 +315,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
         lineEnd = withEnd->end;
 
     const std::string entry = std::string(key) + "=" + std::string(value);
-    const KeyPlace place = FindKey(lines, section, key);
+    const KeyPlace place = findKey(lines, section, key);
 
     std::string result;
     const auto append = [&result](std::string_view part) { result.append(part); };

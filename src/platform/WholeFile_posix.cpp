@@ -23,7 +23,7 @@ using Cause = WholeFileError::Cause;
 
 WholeFileError failure(Cause cause, const std::string &shown, const std::string &why)
 {
-    return WholeFileError(cause, cannotCreateFileMessage(shown) + ": " + why);
+    return WholeFileError(cause, CannotCreateFileMessage(shown) + ": " + why);
 }
 
 WholeFileError failure(const std::string &shown, int error)
@@ -224,8 +224,8 @@ void RemoveLeftoverTemporaryFiles(int folder)
         if (!leftover.valid() || ::fstat(leftover.get(), &opened) != 0 || !S_ISREG(opened.st_mode)
             || ::flock(leftover.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
-        if (::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == opened.st_ino
-            && named.st_dev == opened.st_dev)
+        if (::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0
+            && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev)
             ::unlinkat(folder, entry->d_name, 0);
     }
     ::closedir(entries);
@@ -251,7 +251,7 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty() || name == "." || name == "..")
         throw WholeFileError(WholeFileError::Cause::Other,
-                             cannotCreateFileMessage(path) + ": it names a folder");
+                             CannotCreateFileMessage(path) + ": it names a folder");
     const std::string folderPath = slash == std::string::npos ? "."
         : slash == 0                                          ? "/"
                                                               : path.substr(0, slash);
@@ -291,7 +291,7 @@ std::pair<std::string, std::string> splitPath(const std::string &path)
 
 WholeFileError refusal(const std::string &shown, const std::string &why, WholeFileError::Cause cause)
 {
-    return WholeFileError(cause, cannotCreateFileMessage(shown) + ": " + why);
+    return WholeFileError(cause, CannotCreateFileMessage(shown) + ": " + why);
 }
 
 // The cause of a failed step in words a user can act on.
@@ -463,10 +463,11 @@ void ReplacementFile::Commit()
     // The new name itself must reach the disk; a folder that cannot be flushed (EINVAL) is one
     // whose file system keeps names durable by itself.
     if (state.options.durable && ::fsync(state.folder.get()) != 0 && errno != EINVAL)
-        throw refusal(state.path,
-                      std::string("the new file is in place, but its folder could not be flushed to the disk: ")
-                          + std::strerror(errno),
-                      WholeFileError::Cause::NotFlushed);
+        throw refusal(
+            state.path,
+            std::string("the new file is in place, but its folder could not be flushed to the disk: ")
+                + std::strerror(errno),
+            WholeFileError::Cause::NotFlushed);
 }
 
 } // namespace morvane

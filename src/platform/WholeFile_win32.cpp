@@ -20,14 +20,14 @@ WholeFileError failure(const std::string &shown, DWORD error)
 {
     const bool byFolder = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
     return WholeFileError(byFolder ? Cause::FolderRefused : Cause::Other,
-                          cannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
+                          CannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
 }
 
 // The cause of a failed step of a ReplacementFile in words a user can act on.
 WholeFileError cannotReplace(const std::string &shown, DWORD error)
 {
     const auto refused = [&](Cause cause, const std::string &why) {
-        return WholeFileError(cause, cannotCreateFileMessage(shown) + ": " + why);
+        return WholeFileError(cause, CannotCreateFileMessage(shown) + ": " + why);
     };
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -61,7 +61,7 @@ WholeFileError replaceFailure(const std::string &shown, const std::wstring &targ
         else if (::GetLastError() == ERROR_ACCESS_DENIED)
             cause = Cause::FolderRefused;
     }
-    return WholeFileError(cause, cannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
+    return WholeFileError(cause, CannotCreateFileMessage(shown) + ": " + SystemErrorText(error));
 }
 
 // The folder part of a target, with its separator: where the new file is made.
@@ -100,7 +100,7 @@ void removeLeftovers(const std::wstring &target)
 void WriteWholeFile(const std::string &path, const ContentProducer &produce, const WholeFileOptions &options)
 {
     if (path.empty() || path.back() == '\\' || path.back() == '/')
-        throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": it names a folder");
+        throw WholeFileError(Cause::Other, CannotCreateFileMessage(path) + ": it names a folder");
     const std::wstring target = WidePathFromUtf8(path);
     removeLeftovers(target);
     WriteWholeFileAt(target, path, produce, options);
@@ -122,7 +122,7 @@ void WriteWholeFileAt(const std::wstring &target, const std::string &path, const
     }
     Win32Handle file(created);
     if (!file.valid())
-        throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": no free temporary name");
+        throw WholeFileError(Cause::Other, CannotCreateFileMessage(path) + ": no free temporary name");
     try {
         produce([&](const char *data, std::size_t n) {
             while (n > 0) {
@@ -152,7 +152,7 @@ void WriteWholeFileAt(const std::wstring &target, const std::string &path, const
             if (options.ifExists == IfTargetExists::Keep
                 && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
                 throw WholeFileError(Cause::TargetExists,
-                                     cannotCreateFileMessage(path)
+                                     CannotCreateFileMessage(path)
                                          + ": something already exists at that name");
             throw replaceFailure(path, target, error);
         }
@@ -181,7 +181,7 @@ ReplacementFile::ReplacementFile(const std::string &path, const WholeFileOptions
 {
     State &state = *state_;
     if (path.empty() || path.back() == '\\' || path.back() == '/')
-        throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": it names a folder");
+        throw WholeFileError(Cause::Other, CannotCreateFileMessage(path) + ": it names a folder");
     state.path = path;
     state.target = WidePathFromUtf8(path);
     state.options = options;
@@ -189,7 +189,7 @@ ReplacementFile::ReplacementFile(const std::string &path, const WholeFileOptions
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         state.existed = true;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": it is a folder");
+            throw WholeFileError(Cause::Other, CannotCreateFileMessage(path) + ": it is a folder");
         if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
             // Others may not open it while it is held; the holder may still replace it.
             state.held.reset(::CreateFileW(state.target.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr,
@@ -198,11 +198,11 @@ ReplacementFile::ReplacementFile(const std::string &path, const WholeFileOptions
                 const DWORD error = ::GetLastError();
                 if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
                     throw WholeFileError(Cause::TargetInUse,
-                                         cannotCreateFileMessage(path) + ": in use by another program");
+                                         CannotCreateFileMessage(path) + ": in use by another program");
                 if (error != ERROR_ACCESS_DENIED)
                     throw cannotReplace(path, error);
             } else if (::GetFileType(state.held.get()) != FILE_TYPE_DISK) {
-                throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": not a regular file");
+                throw WholeFileError(Cause::Other, CannotCreateFileMessage(path) + ": not a regular file");
             }
         }
     }
@@ -216,7 +216,7 @@ ReplacementFile::ReplacementFile(const std::string &path, const WholeFileOptions
             throw cannotReplace(path, ::GetLastError());
     }
     if (created == INVALID_HANDLE_VALUE)
-        throw WholeFileError(Cause::Other, cannotCreateFileMessage(path) + ": no free temporary name");
+        throw WholeFileError(Cause::Other, CannotCreateFileMessage(path) + ": no free temporary name");
     state.file.reset(created);
 }
 
@@ -261,7 +261,7 @@ void ReplacementFile::Commit()
             const DWORD error = ::GetLastError();
             if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
                 throw WholeFileError(Cause::TargetExists,
-                                     cannotCreateFileMessage(state.path)
+                                     CannotCreateFileMessage(state.path)
                                          + ": a file appeared at that name meanwhile; it was left as it was");
             throw replaceFailure(state.path, state.target, error);
         }
@@ -271,9 +271,11 @@ void ReplacementFile::Commit()
         const DWORD replaceError = ::GetLastError();
         // The replacement was not moved: the target is as it was (ERROR_UNABLE_TO_MOVE_REPLACEMENT
         // and ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 would mean otherwise, and are reported as such).
-        if (replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT || replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        if (replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT
+            || replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
             throw replaceFailure(state.path, state.target, replaceError);
-        if (!::MoveFileExW(state.temporary.c_str(), state.target.c_str(), writeThrough | MOVEFILE_REPLACE_EXISTING))
+        if (!::MoveFileExW(state.temporary.c_str(), state.target.c_str(),
+                           writeThrough | MOVEFILE_REPLACE_EXISTING))
             throw replaceFailure(state.path, state.target, ::GetLastError());
     }
     state.committed = true;

@@ -95,7 +95,9 @@ TEST_F(CreatePod, BuildsTheArchiveBesideTheResponseFileWithTheDialogsValues)
     EXPECT_EQ(bytes.size(), header.DirOffset() + 2 * TPODEntry::kSize + header.NamesSize());
     // Said in the first information label, never in a box.
     const auto *label = windows.Form_main.findChild<QLabel *>("Label3");
-    EXPECT_EQ(label->toolTip(), QString("my.list.POD built: 2 entries, %1 bytes").arg(QLocale().toString(qulonglong(bytes.size()))));
+    EXPECT_EQ(
+        label->toolTip(),
+        QString("my.list.POD built: 2 entries, %1 bytes").arg(QLocale().toString(qulonglong(bytes.size()))));
     EXPECT_EQ(label->geometry(), QRect(24, 200, 110, 13)) << "the label keeps its place and size";
 }
 
@@ -176,7 +178,7 @@ TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCurso
     }
 }
 
-std::string TwoSources(test::TempDir &dir)
+std::string twoSources(test::TempDir &dir)
 {
     std::filesystem::create_directories(dir.path() / "data");
     test::WriteFile(dir / "data/a.bin", test::PatternBytes(100));
@@ -187,11 +189,12 @@ std::string TwoSources(test::TempDir &dir)
 INSTANTIATE_TEST_SUITE_P(
     Causes, CreatePodFailure,
     testing::Values(
-        FailureCase {"VersionNotANumber", TwoSources, "abc", "'abc' is not a valid integer value", true},
-        FailureCase {"VersionWithTrailingSpace", TwoSources, "12 ", "'12 ' is not a valid integer value", false},
-        FailureCase {"ListedFileMissing", TwoSources, "1", "missing.bin: not found (line 2 of list.txt: missing.bin)",
-                     true},
-        FailureCase {"ListedFileMissingWithoutArchive", TwoSources, "1", "missing.bin: not found", false},
+        FailureCase {"VersionNotANumber", twoSources, "abc", "'abc' is not a valid integer value", true},
+        FailureCase {"VersionWithTrailingSpace", twoSources, "12 ", "'12 ' is not a valid integer value",
+                     false},
+        FailureCase {"ListedFileMissing", twoSources, "1",
+                     "missing.bin: not found (line 2 of list.txt: missing.bin)", true},
+        FailureCase {"ListedFileMissingWithoutArchive", twoSources, "1", "missing.bin: not found", false},
         FailureCase {"ListedNameWithControlCharacters",
                      [](test::TempDir &dir) {
                          std::filesystem::create_directories(dir.path() / "data");
@@ -207,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "1", "list.txt", true},
         FailureCase {"ArchiveCannotBeCreated",
                      [](test::TempDir &dir) {
-                         const std::string response = TwoSources(dir);
+                         const std::string response = twoSources(dir);
                          std::filesystem::create_directories(dir.path() / "data" / "list.POD");
                          return response;
                      },

@@ -22,12 +22,12 @@ namespace {
 namespace fs = std::filesystem;
 using test::PrintTo;
 
-QString UserQtSettingsFile()
+QString userQtSettingsFile()
 {
     return QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
 }
 
-std::optional<QByteArray> FileBytes(const QString &path)
+std::optional<QByteArray> fileBytes(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -36,7 +36,7 @@ std::optional<QByteArray> FileBytes(const QString &path)
 }
 
 // What another Qt program of the user left there: its own side bar, history and view.
-void WriteOtherProgramsSettings()
+void writeOtherProgramsSettings()
 {
     QSettings user(QSettings::UserScope, QStringLiteral("QtProject"));
     user.beginGroup(QStringLiteral("FileDialog"));
@@ -55,7 +55,7 @@ struct DialogCase
     std::function<void(const std::string &folder)> use;
 };
 
-void ChooseFolderRootedThere(const std::string &folder)
+void chooseFolderRootedThere(const std::string &folder)
 {
     test::WhenModalShows([](QWidget &dialog) { static_cast<QDialog &>(dialog).accept(); });
     FolderDialogRequest request;
@@ -64,7 +64,7 @@ void ChooseFolderRootedThere(const std::string &folder)
     EXPECT_EQ(QtInteraction().ChooseFolder(nullptr, request), QString::fromStdString(folder));
 }
 
-void CancelFileDialog(const std::string &folder)
+void cancelFileDialog(const std::string &folder)
 {
     test::WhenModalShows([](QWidget &dialog) { static_cast<QDialog &>(dialog).reject(); });
     FileDialogRequest request;
@@ -73,7 +73,7 @@ void CancelFileDialog(const std::string &folder)
     EXPECT_TRUE(QtInteraction().ChooseFiles(nullptr, request).isEmpty());
 }
 
-void ChooseFile(const std::string &folder)
+void chooseFile(const std::string &folder)
 {
     test::WriteFile(folder + "/list", "A\r\n");
     test::WhenModalShows([folder](QWidget &dialog) {
@@ -98,31 +98,31 @@ TEST_P(DialogSettings, LeaveTheUsersQtSettingsAsTheyWere)
     GTEST_SKIP() << "Qt keeps the user's settings in the registry on Windows, which a test cannot give a "
                     "folder of its own";
 #endif
-    const QString settingsFile = UserQtSettingsFile();
+    const QString settingsFile = userQtSettingsFile();
     const QString configHome = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
     ASSERT_FALSE(configHome.isEmpty());
     ASSERT_TRUE(settingsFile.startsWith(configHome + QLatin1Char('/'))) << settingsFile.toStdString();
 
     QFile::remove(settingsFile);
     if (GetParam().settingsExist)
-        WriteOtherProgramsSettings();
-    const std::optional<QByteArray> before = FileBytes(settingsFile);
+        writeOtherProgramsSettings();
+    const std::optional<QByteArray> before = fileBytes(settingsFile);
     ASSERT_EQ(before.has_value(), GetParam().settingsExist);
 
     const test::TempDir dir;
     GetParam().use(dir.path().string());
 
-    EXPECT_EQ(FileBytes(settingsFile), before);
+    EXPECT_EQ(fileBytes(settingsFile), before);
     QFile::remove(settingsFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Dialogs, DialogSettings,
-    testing::Values(DialogCase {"RootedFolderChooserOverExistingSettings", true, ChooseFolderRootedThere},
-                    DialogCase {"RootedFolderChooserWithoutSettings", false, ChooseFolderRootedThere},
-                    DialogCase {"CancelledFileDialogOverExistingSettings", true, CancelFileDialog},
-                    DialogCase {"FileChosenWithoutSettings", false, ChooseFile},
-                    DialogCase {"FileChosenOverExistingSettings", true, ChooseFile}),
+    testing::Values(DialogCase {"RootedFolderChooserOverExistingSettings", true, chooseFolderRootedThere},
+                    DialogCase {"RootedFolderChooserWithoutSettings", false, chooseFolderRootedThere},
+                    DialogCase {"CancelledFileDialogOverExistingSettings", true, cancelFileDialog},
+                    DialogCase {"FileChosenWithoutSettings", false, chooseFile},
+                    DialogCase {"FileChosenOverExistingSettings", true, chooseFile}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -97,7 +97,7 @@ TEST(IniFilePosix, WritersAtOnceLoseNoKeyAndReadersSeeWholeFiles)
 // Runs check in a child process as an ordinary user, since permissions do not bind the superuser.
 // The child exits with 0 when check returned true, 1 when it returned false, 2 when it could not
 // become an ordinary user.
-test::ChildEnd AsOrdinaryUser(const std::function<bool()> &check)
+test::ChildEnd asOrdinaryUser(const std::function<bool()> &check)
 {
     return test::RunInChild([&check] {
         constexpr uid_t kNobody = 65534;
@@ -143,7 +143,7 @@ TEST_F(ReadOnlyFolder, NewSettingsFileCannotBeWritten)
         }
         return false;
     };
-    EXPECT_EQ(AsOrdinaryUser(check), ExitedWith(0));
+    EXPECT_EQ(asOrdinaryUser(check), ExitedWith(0));
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -158,7 +158,7 @@ TEST_F(ReadOnlyFolder, WritableSettingsFileIsStillUpdated)
         IniFile(path).WriteString("dir", "workdir", "/new");
         return true;
     };
-    EXPECT_EQ(AsOrdinaryUser(check), ExitedWith(0));
+    EXPECT_EQ(asOrdinaryUser(check), ExitedWith(0));
     EXPECT_EQ(ReadFile(path), "[ui]\nk=v\n[dir]\nworkdir=/new\n");
 }
 
@@ -177,7 +177,7 @@ TEST_F(ReadOnlyFolder, ReadOnlySettingsFileIsNotReplaced)
         }
         return false;
     };
-    EXPECT_EQ(AsOrdinaryUser(check), ExitedWith(0));
+    EXPECT_EQ(asOrdinaryUser(check), ExitedWith(0));
     EXPECT_EQ(ReadFile(path), "[dir]\nworkdir=/old\n");
 }
 
