@@ -386,7 +386,7 @@ bench_verify() {
     local at crc
     at=$(($(u32_at "$out/verify.POD" 264) + 16))
     put_u32 "$out/verify.POD" "$at" 1
-    crc=$("$cli" verify "$out/verify.POD" | sed -n 's/.*the bytes give 0x\([0-9A-F]*\).*/\1/p' | head -n 1)
+    crc=$({ "$cli" verify "$out/verify.POD" || true; } | sed -n 's/.*the bytes give 0x\([0-9A-F]*\).*/\1/p' | head -n 1)
     put_u32 "$out/verify.POD" "$at" $((16#$crc))
     if ! "$cli" verify -v "$out/verify.POD" | grep -q '^entry checksums: 1 match, 0 do not'; then
         echo "CHECK FAILED: the archive's entry checksum was not found to match" >&2
