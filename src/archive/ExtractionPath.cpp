@@ -1,20 +1,11 @@
 #include "archive/ExtractionPath.h"
 
 #include "text/Cp1252.h"
+#include "text/PathRules.h"
 #include "text/VerbatimPath.h"
 
 namespace morvane {
 namespace {
-
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
-bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 ExtractionPath refused(std::string why)
 {
@@ -43,16 +34,16 @@ ExtractionPath ExtractionPathFor(std::string_view name, PathStyle style)
 {
     if (name.empty())
         return refused("its name is empty");
-    if (isSeparator(name.front()))
+    if (IsWindowsSeparator(name.front()))
         return refused("its name is an absolute path");
-    if (name.size() >= 2 && isAsciiLetter(name[0]) && name[1] == ':')
+    if (StartsWithDrive(name))
         return refused("its name holds a drive");
 
     ExtractionPath path;
     std::size_t start = 0;
     for (;;) {
         std::size_t end = start;
-        while (end < name.size() && !isSeparator(name[end]))
+        while (end < name.size() && !IsWindowsSeparator(name[end]))
             ++end;
         const std::string_view component = name.substr(start, end - start);
         if (component.empty())

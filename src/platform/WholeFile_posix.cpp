@@ -168,20 +168,28 @@ void renameKeepingTarget(int folder, const std::string &from, const std::string 
     throw failure(shown, errno);
 }
 
+// A new file under a free temporary name in the folder, never through a link. Invalid when it
+// cannot be made, with errno set: EEXIST when no name was free.
+Descriptor createTemporary(int folder, int access, std::string &temporary)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = TemporaryName();
+        Descriptor file(
+            ::openat(folder, temporary.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (file.valid() || errno != EEXIST)
+            return file;
+    }
+    return Descriptor();
+}
+
 void writeNamed(int folder, const std::string &name, const std::string &shown, const ContentProducer &produce,
                 const WholeFileOptions &options)
 {
-    Descriptor file;
     std::string temporary;
-    for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-        temporary = TemporaryName();
-        file.reset(
-            ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (!file.valid() && errno != EEXIST)
-            throw failure(shown, errno);
-    }
+    Descriptor file = createTemporary(folder, O_WRONLY, temporary);
     if (!file.valid())
-        throw failure(Cause::Other, shown, "no free temporary name");
+        throw errno == EEXIST ? failure(Cause::Other, shown, "no free temporary name")
+                              : failure(shown, errno);
     markInUse(file.get());
     try {
         fill(file.get(), folder, name, shown, produce, options);
@@ -245,16 +253,25 @@ void WriteWholeFileAt(int folder, const std::string &name, const std::string &sh
 
 } // namespace posix
 
-void WriteWholeFile(const std::string &path, const ContentProducer &produce, const WholeFileOptions &options)
+namespace {
+
+// The folder that holds a path's last name, and that name.
+std::pair<std::string, std::string> splitPath(const std::string &path)
 {
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return {folder, name};
+}
+
+} // namespace
+
+void WriteWholeFile(const std::string &path, const ContentProducer &produce, const WholeFileOptions &options)
+{
+    const auto [folderPath, name] = splitPath(path);
     if (name.empty() || name == "." || name == "..")
         throw WholeFileError(WholeFileError::Cause::Other,
                              CannotCreateFileMessage(path) + ": it names a folder");
-    const std::string folderPath = slash == std::string::npos ? "."
-        : slash == 0                                          ? "/"
-                                                              : path.substr(0, slash);
     posix::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid())
         folder.reset(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -281,17 +298,9 @@ struct ReplacementFile::State
 
 namespace {
 
-std::pair<std::string, std::string> splitPath(const std::string &path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    return {folder, name};
-}
-
 WholeFileError refusal(const std::string &shown, const std::string &why, WholeFileError::Cause cause)
 {
-    return WholeFileError(cause, CannotCreateFileMessage(shown) + ": " + why);
+    return posix::failure(cause, shown, why);
 }
 
 // The cause of a failed step in words a user can act on.
@@ -347,15 +356,11 @@ void createNew(ReplacementFile::State &state)
     if (!state.file.valid()) {
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             throw cannotReplace(state.path, errno);
-        for (int attempt = 0; attempt < 100 && !state.file.valid(); ++attempt) {
-            state.temporary = TemporaryName();
-            state.file.reset(::openat(folder, state.temporary.c_str(),
-                                      O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-            if (!state.file.valid() && errno != EEXIST)
-                throw cannotReplace(state.path, errno);
-        }
+        state.file = posix::createTemporary(folder, O_RDWR, state.temporary);
         if (!state.file.valid())
-            throw refusal(state.path, "no free temporary name", WholeFileError::Cause::Other);
+            throw errno == EEXIST
+                ? refusal(state.path, "no free temporary name", WholeFileError::Cause::Other)
+                : cannotReplace(state.path, errno);
     }
     posix::markInUse(state.file.get());
 }

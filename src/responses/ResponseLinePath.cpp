@@ -59,16 +59,11 @@ struct PathParts
     std::vector<std::string_view> names;
 };
 
-bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 PathParts partsOf(std::string_view path, PathStyle style)
 {
     PathParts parts;
     std::size_t i = 0;
-    if (style == PathStyle::Windows && path.size() >= 2 && isAsciiLetter(path[0]) && path[1] == ':') {
+    if (style == PathStyle::Windows && StartsWithDrive(path)) {
         parts.root = path.substr(0, 2);
         i = 2;
     }

@@ -5,8 +5,19 @@ namespace morvane {
 bool IsPathDelimiter(char c, PathStyle style)
 {
     if (style == PathStyle::Windows)
-        return c == '\\' || c == '/' || c == ':';
+        return IsWindowsSeparator(c) || c == ':';
     return c == '/';
+}
+
+bool IsWindowsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+bool StartsWithDrive(std::string_view path)
+{
+    return path.size() >= 2 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))
+        && path[1] == ':';
 }
 
 char PathSeparator(PathStyle style)

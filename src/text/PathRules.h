@@ -16,6 +16,10 @@ inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
 #endif
 
 bool IsPathDelimiter(char c, PathStyle style);
+// '\' or '/': the two characters Windows takes as separators between names.
+bool IsWindowsSeparator(char c);
+// Whether the text starts with a Windows drive: a letter A to Z in either case and a colon.
+bool StartsWithDrive(std::string_view path);
 char PathSeparator(PathStyle style);
 
 // The text from the last '.' to the end, when no folder delimiter follows that dot; else empty.

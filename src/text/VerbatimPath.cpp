@@ -9,23 +9,13 @@
 namespace morvane {
 namespace {
 
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
-bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 // The parts of a path between its separators, "." and ".." taken out; ".." never climbs above
 // the start.
 std::vector<std::string_view> normalParts(std::string_view path)
 {
     std::vector<std::string_view> parts;
     while (!path.empty()) {
-        const auto end = std::find_if(path.begin(), path.end(), isSeparator);
+        const auto end = std::find_if(path.begin(), path.end(), IsWindowsSeparator);
         const std::string_view part = path.substr(0, static_cast<std::size_t>(end - path.begin()));
         path.remove_prefix(part.size());
         if (!path.empty())
@@ -46,17 +36,17 @@ std::vector<std::string_view> normalParts(std::string_view path)
 
 WindowsPathStart WindowsPathStartOf(std::string_view path)
 {
-    if (path.size() >= 4 && isSeparator(path[0]) && isSeparator(path[1]) && (path[2] == '?' || path[2] == '.')
-        && isSeparator(path[3]))
+    if (path.size() >= 4 && IsWindowsSeparator(path[0]) && IsWindowsSeparator(path[1])
+        && (path[2] == '?' || path[2] == '.') && IsWindowsSeparator(path[3]))
         return WindowsPathStart::Verbatim;
     if (path.starts_with("\\??\\"))
         return WindowsPathStart::Verbatim;
-    if (path.size() >= 2 && isAsciiLetter(path[0]) && path[1] == ':')
-        return path.size() >= 3 && isSeparator(path[2]) ? WindowsPathStart::DriveAbsolute
-                                                        : WindowsPathStart::DriveRelative;
-    if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
+    if (StartsWithDrive(path))
+        return path.size() >= 3 && IsWindowsSeparator(path[2]) ? WindowsPathStart::DriveAbsolute
+                                                               : WindowsPathStart::DriveRelative;
+    if (path.size() >= 2 && IsWindowsSeparator(path[0]) && IsWindowsSeparator(path[1]))
         return WindowsPathStart::Unc;
-    if (!path.empty() && isSeparator(path[0]))
+    if (!path.empty() && IsWindowsSeparator(path[0]))
         return WindowsPathStart::RootRelative;
     return WindowsPathStart::Relative;
 }
@@ -64,7 +54,7 @@ WindowsPathStart WindowsPathStartOf(std::string_view path)
 bool NamesWindowsDevice(std::string_view path)
 {
     const auto last
-        = std::find_if(path.rbegin(), path.rend(), [](char c) { return isSeparator(c) || c == ':'; });
+        = std::find_if(path.rbegin(), path.rend(), [](char c) { return IsWindowsSeparator(c) || c == ':'; });
     std::string_view name = path.substr(static_cast<std::size_t>(path.rend() - last));
     // The device is named by the part before the first dot, trailing blanks ignored.
     name = name.substr(0, name.find('.'));
@@ -92,10 +82,11 @@ std::optional<std::string> VerbatimWindowsPath(std::string_view absolute)
         const std::size_t server = absolute.find_first_not_of("\\/");
         if (server == std::string_view::npos)
             return std::nullopt;
-        const auto serverEnd = std::find_if(absolute.begin() + server, absolute.end(), isSeparator);
-        if (serverEnd == absolute.end() || serverEnd + 1 == absolute.end() || isSeparator(serverEnd[1]))
+        const auto serverEnd = std::find_if(absolute.begin() + server, absolute.end(), IsWindowsSeparator);
+        if (serverEnd == absolute.end() || serverEnd + 1 == absolute.end()
+            || IsWindowsSeparator(serverEnd[1]))
             return std::nullopt;
-        const auto shareEnd = std::find_if(serverEnd + 1, absolute.end(), isSeparator);
+        const auto shareEnd = std::find_if(serverEnd + 1, absolute.end(), IsWindowsSeparator);
         verbatim = "\\\\?\\UNC\\" + std::string(absolute.begin() + server, serverEnd) + "\\"
             + std::string(serverEnd + 1, shareEnd);
         rest = absolute.substr(static_cast<std::size_t>(shareEnd - absolute.begin()));
@@ -109,7 +100,7 @@ std::optional<std::string> VerbatimWindowsPath(std::string_view absolute)
         verbatim += '\\';
         verbatim += part;
     }
-    if (parts.empty() || isSeparator(absolute.back()))
+    if (parts.empty() || IsWindowsSeparator(absolute.back()))
         verbatim += '\\';
     return verbatim;
 }

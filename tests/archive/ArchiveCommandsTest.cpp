@@ -99,7 +99,7 @@ std::set<std::string> strayNames(const TempDir &dir, std::set<std::string> expec
 TEST_F(ArchiveCommands, ABadNumberIsFoundBeforeAnythingIsCreated)
 {
     const std::string archive = dir / "list.POD";
-    for (const std::string previous : {std::string("an older archive"), std::string()}) {
+    for (const std::string &previous : {std::string("an older archive"), std::string()}) {
         if (!previous.empty())
             WriteFile(archive, previous);
         HeaderTexts texts;
