@@ -183,7 +183,7 @@ TEST_F(ArchiveCommands, ACancelledBuildLeavesThePreviousArchiveOrNone)
     WriteFile(dir / "B.BIN", test::PatternBytes(3 << 20));
     WriteFile(dir / "list.txt", "A.BIN\r\nB.BIN\r\nA.BIN\r\n");
     const std::string archive = dir / "list.POD";
-    for (const std::string previous : {std::string("an older archive"), std::string()}) {
+    for (const std::string &previous : {std::string("an older archive"), std::string()}) {
         if (!previous.empty())
             WriteFile(archive, previous);
         CancelAt cancel(1);
