@@ -5,6 +5,7 @@
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveReader.h"
 #include "archive/PodTimestamp.h"
+#include "archive/Verification.h"
 #include "platform/Errors.h"
 #include "text/PrintableText.h"
 #include "text/Utf8.h"
@@ -95,8 +96,14 @@ constexpr std::size_t kHeapBytesBeyondInput = 256 * 1024;
 void readEverything(const std::string &path, std::size_t size)
 {
     ArchiveReader reader(path);
-    if (reader.Readable())
-        reader.CheckData();
+    const Verification verification = VerifyArchive(reader, VerificationOptions {});
+    require(verification.Passed == (reader.DamageCount() == 0), "verify passed an archive with damage");
+    require(!verification.Summary.empty(), "verify said nothing");
+    for (const std::string &line : verification.Problems)
+        require(IsValidUtf8(line) && safeToPrint(PrintableFileName(line, TerminalEncoding::Utf8)),
+                "a verify line not safe to print");
+    for (const std::string &line : verification.Details)
+        require(IsValidUtf8(line), "a verify detail that is not UTF-8");
     for (const std::string &line : reader.Notes())
         require(line.starts_with(path + ": ") && IsValidUtf8(line)
                     && safeToPrint(PrintableFileName(line, TerminalEncoding::Utf8)),
