@@ -300,8 +300,9 @@ TEST_P(ExtractionAnswer, DecidesWhatBecomesOfAnExistingFile)
     EXPECT_EQ(recorder.outcomeOf(5).What, c.outcome);
     EXPECT_EQ(test::ReadFile((out / "x.txt").string()), c.left);
     EXPECT_EQ(summary.Cancelled, c.answer == ExistingFileAnswer::Cancel);
-    if (c.answer != ExistingFileAnswer::Cancel)
+    if (c.answer != ExistingFileAnswer::Cancel) {
         EXPECT_EQ(recorder.done.size(), entries.size());
+    }
     std::map<std::string, std::string> expected = writtenAsTold(recorder);
     expected["x.txt"] = c.left;
     EXPECT_EQ(files(), expected);

@@ -166,7 +166,8 @@ TEST_P(FileStreamNotRegular, FifoIsRefusedWithoutBlocking)
 
 INSTANTIATE_TEST_SUITE_P(Modes, FileStreamNotRegular,
                          testing::Values(OpenMode::CreateExclusive, OpenMode::UpdateShared,
-                                         OpenMode::ReadShared, OpenMode::ReadExclusive),
+                                         OpenMode::ReadShared, OpenMode::ReadExclusive,
+                                         OpenMode::HoldExclusive),
                          [](const auto &info) {
                              switch (info.param) {
                              case OpenMode::CreateExclusive:
@@ -177,6 +178,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, FileStreamNotRegular,
                                  return std::string("read_shared");
                              case OpenMode::ReadExclusive:
                                  return std::string("read_exclusive");
+                             case OpenMode::HoldExclusive:
+                                 return std::string("hold_exclusive");
                              }
                              return std::string("unknown");
                          });

@@ -444,16 +444,21 @@ std::unique_ptr<Hold> OpenSharingOnlyForReading(const std::string &path)
 }
 #endif
 
-INSTANTIATE_TEST_SUITE_P(
-    Holds, IniHeldWrite,
-    testing::Values(HeldWriteCase {"OtherWritersTurnEnds", TakeOtherWritersTurn, true},
-                    HeldWriteCase {"OtherWritersTurnLasts", TakeOtherWritersTurn, false}
+std::vector<HeldWriteCase> HeldWriteCases()
+{
+    std::vector<HeldWriteCase> cases {
+        {"OtherWritersTurnEnds", TakeOtherWritersTurn, true},
+        {"OtherWritersTurnLasts", TakeOtherWritersTurn, false},
+    };
 #ifdef _WIN32
-                    ,
-                    HeldWriteCase {"ReadOnlySharerClosesTheFile", OpenSharingOnlyForReading, true},
-                    HeldWriteCase {"ReadOnlySharerKeepsTheFileOpen", OpenSharingOnlyForReading, false}
+    cases.push_back({"ReadOnlySharerClosesTheFile", OpenSharingOnlyForReading, true});
+    cases.push_back({"ReadOnlySharerKeepsTheFileOpen", OpenSharingOnlyForReading, false});
 #endif
-                    ),
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holds, IniHeldWrite, testing::ValuesIn(HeldWriteCases()),
     [](const testing::TestParamInfo<HeldWriteCase> &info) { return std::string(info.param.name); });
 
 // Two writers setting keys at once, each with its own handle on the file as two programs would
