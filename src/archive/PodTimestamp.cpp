@@ -20,16 +20,16 @@ std::optional<StoredTime> DecodeTimestamp(std::uint32_t stored)
     const std::uint32_t date = dos >> 16;
     const std::uint32_t time = dos & 0xFFFF;
     StoredTime t;
-    t.Year = 1980 + static_cast<int>(date >> 9);
-    t.Month = static_cast<int>((date >> 5) & 15);
-    t.Day = static_cast<int>(date & 31);
-    t.Hour = static_cast<int>(time >> 11);
-    t.Minute = static_cast<int>((time >> 5) & 63);
-    t.Second = static_cast<int>(time & 31) * 2;
-    const std::chrono::year_month_day day {std::chrono::year(t.Year),
-                                           std::chrono::month(static_cast<unsigned>(t.Month)),
-                                           std::chrono::day(static_cast<unsigned>(t.Day))};
-    if (!day.ok() || t.Hour > 23 || t.Minute > 59 || t.Second > 59)
+    t.year = 1980 + static_cast<int>(date >> 9);
+    t.month = static_cast<int>((date >> 5) & 15);
+    t.day = static_cast<int>(date & 31);
+    t.hour = static_cast<int>(time >> 11);
+    t.minute = static_cast<int>((time >> 5) & 63);
+    t.second = static_cast<int>(time & 31) * 2;
+    const std::chrono::year_month_day day {std::chrono::year(t.year),
+                                           std::chrono::month(static_cast<unsigned>(t.month)),
+                                           std::chrono::day(static_cast<unsigned>(t.day))};
+    if (!day.ok() || t.hour > 23 || t.minute > 59 || t.second > 59)
         return std::nullopt;
     return t;
 }
@@ -40,8 +40,8 @@ std::string FormatTimestamp(std::uint32_t stored)
     if (stored == kStoredTimeUnknown)
         return "unknown";
     if (const auto t = DecodeTimestamp(stored)) {
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->Year, t->Month, t->Day, t->Hour,
-                      t->Minute, t->Second);
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t->year, t->month, t->day, t->hour,
+                      t->minute, t->second);
         return text;
     }
     std::snprintf(text, sizeof text, "invalid (0x%08X)", static_cast<unsigned>(stored));
@@ -67,12 +67,12 @@ std::optional<std::int64_t> FileTimeOfTimestamp(std::uint32_t stored)
     if (!time)
         return std::nullopt;
     std::tm local {};
-    local.tm_year = time->Year - 1900;
-    local.tm_mon = time->Month - 1;
-    local.tm_mday = time->Day;
-    local.tm_hour = time->Hour;
-    local.tm_min = time->Minute;
-    local.tm_sec = time->Second;
+    local.tm_year = time->year - 1900;
+    local.tm_mon = time->month - 1;
+    local.tm_mday = time->day;
+    local.tm_hour = time->hour;
+    local.tm_min = time->minute;
+    local.tm_sec = time->second;
     const auto fileTime = FileTimeOfLocalTime(local);
     if (!fileTime)
         return std::nullopt;

@@ -25,12 +25,12 @@ std::uint32_t StoredTimestampOfFileTime(std::time_t fileTime);
 // The local date and time a stored timestamp encodes.
 struct StoredTime
 {
-    int Year = 0;
-    int Month = 0;
-    int Day = 0;
-    int Hour = 0;
-    int Minute = 0;
-    int Second = 0;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
 };
 
 // The date and time, or nullopt when the value is the "unknown" one or encodes no real date.
