@@ -28,21 +28,17 @@ die() { say "error: $*"; exit 1; }
 # drawn.
 if [ "${1:-}" = --smoke-run ]; then
     exe="$2" shot="$3" title="$4"
-    openbox >/dev/null 2>&1 &
-    trap 'wineserver -k 2>/dev/null || true; kill %1 2>/dev/null || true' EXIT
+    wine_window_manager
     wine "$exe" >"${shot%.png}.log" 2>&1 &
-    window="$(timeout 120 xdotool search --sync --onlyvisible --name "^${title//./\\.}\$" | head -n 1)" \
+    window="$(wine_wait_for_window "${title//./\\.}")" \
         || die "no window titled '$title' within 2 minutes (output: ${shot%.png}.log)"
-    sleep 3
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    import -window root "$shot"
     # The main window shows two pictures and its texts: its area holds many colours, where a
     # window that failed to paint is one flat colour.
-    colours="$(convert "$shot" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -format '%k' info:)"
-    say "main window ${WIDTH}x${HEIGHT} at ${X},${Y} with $colours colours; screenshot $shot"
+    wine_shoot_window "$window" "$shot"
+    say "main window ${WIDTH}x${HEIGHT} at ${X},${Y} with $COLOURS colours; screenshot $shot"
     # Its form is 160 x 271 pixels.
     [ "$WIDTH" -ge 150 ] && [ "$HEIGHT" -ge 250 ] || die "the main window is only ${WIDTH}x${HEIGHT}"
-    [ "$colours" -ge 16 ] || die "the main window shows only $colours colours: it did not paint"
+    [ "$COLOURS" -ge 16 ] || die "the main window shows only $COLOURS colours: it did not paint"
     exit 0
 fi
 

@@ -25,8 +25,7 @@ die() { say "error: $*"; exit 1; }
 # archive's header dialog, take a screenshot ($3) and check that the dialog shows and is drawn.
 if [ "${1:-}" = --open-run ]; then
     archive="$2" shot="$3" capture="$4"
-    openbox >/dev/null 2>&1 &
-    trap 'wineserver -k 2>/dev/null || true; kill %1 2>/dev/null || true' EXIT
+    wine_window_manager
     shown="${shot%.png}-console.txt"
     wine "$capture" "$(winepath -w "$shown")" cmd /c morvane-cli list "$(winepath -w "$archive")" \
         || die "morvane-cli list failed in a console window (status $?)"
@@ -34,14 +33,11 @@ if [ "${1:-}" = --open-run ]; then
     say "a console window showed the archive's names as they are ($shown)"
     wine start "$(winepath -w "$archive")" >"${shot%.png}.log" 2>&1
     title='Copyright du fichier POD'
-    window="$(timeout 120 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)" \
+    window="$(wine_wait_for_window "$title")" \
         || die "no window titled '$title' within 2 minutes (output: ${shot%.png}.log)"
-    sleep 3
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    import -window root "$shot"
-    colours="$(convert "$shot" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -format '%k' info:)"
-    say "header dialog ${WIDTH}x${HEIGHT} at ${X},${Y} with $colours colours; screenshot $shot"
-    [ "$colours" -ge 8 ] || die "the header dialog shows only $colours colours: it did not paint"
+    wine_shoot_window "$window" "$shot"
+    say "header dialog ${WIDTH}x${HEIGHT} at ${X},${Y} with $COLOURS colours; screenshot $shot"
+    [ "$COLOURS" -ge 8 ] || die "the header dialog shows only $COLOURS colours: it did not paint"
     exit 0
 fi
 

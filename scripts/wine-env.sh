@@ -47,3 +47,28 @@ wine_retry_summary() {
         sed 's/^/  /' "$MORVANE_WINE_RETRY_LOG"
     fi
 }
+
+# On a virtual display (xvfb-run), for the legs that look at a window:
+#   wine_window_manager         starts a window manager, so windows get their frames and titles;
+#                               it and Wine stop when the script exits
+#   wine_wait_for_window TITLE  prints the id of the visible window titled exactly TITLE (a
+#                               regular expression), waiting for it up to 2 minutes
+#   wine_shoot_window ID SHOT   writes a screenshot of the screen to SHOT, sets WIDTH, HEIGHT, X
+#                               and Y to the window's geometry and COLOURS to the number of
+#                               colours in its area: a window that failed to paint is one colour
+wine_window_manager() {
+    openbox >/dev/null 2>&1 &
+    trap "wineserver -k 2>/dev/null || true; kill $! 2>/dev/null || true" EXIT
+}
+
+wine_wait_for_window() {
+    timeout 120 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+}
+
+wine_shoot_window() {
+    # Let the window finish painting before the picture is taken.
+    sleep 3
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    import -window root "$2"
+    COLOURS="$(convert "$2" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -format '%k' info:)"
+}
