@@ -15,7 +15,7 @@ ensure_packages() {
 }
 
 # What every build needs: the compiler, CMake, Ninja and Qt 6 Widgets.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev)
 # What the tests need on top: GoogleTest and the offscreen Qt platform.
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev)
 # What the install and package tests need: Debian's validators for the desktop entry, the
@@ -23,7 +23,7 @@ TEST_PACKAGES=(googletest libgtest-dev libgmock-dev)
 PACKAGING_PACKAGES=(desktop-file-utils appstream shared-mime-info libxml2-utils man-db dpkg-dev file lintian)
 # The Windows build: the mingw-w64 cross compiler (posix threads), its tools, Wine to run the
 # programs, and GoogleTest's source to cross-build it.
-WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest)
+WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 googletest)
 # What cross-building Qt for Windows needs (scripts/build-qt-windows.sh): Debian's Qt as the host
 # tools, the tools to unpack its source package, and the cross compiler.
 QT_WINDOWS_PACKAGES=(qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev
@@ -31,5 +31,5 @@ QT_WINDOWS_PACKAGES=(qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev
 # What the Windows build of the program needs on top: the cross compiler, the icon converter,
 # Wine with its fonts, fonts for the offscreen platform, GoogleTest's sources, a virtual
 # display for the smoke run, and the tools that make the installer and read it back.
-WINDOWS_APP_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools icoutils wine wine64 fonts-wine
+WINDOWS_APP_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev icoutils wine wine64 fonts-wine
     fonts-dejavu-core googletest xvfb xauth openbox xdotool imagemagick wixl msitools)

@@ -1,6 +1,9 @@
 #include "archive/ArchiveReader.h"
 
+#include "archive/ArchiveLayouts.h"
+#include "archive/BoundedInflater.h"
 #include "archive/Crc32Mpeg2.h"
+#include "archive/LittleEndian.h"
 #include "archive/PodRecords.h"
 #include "archive/PodTimestamp.h"
 #include "platform/Errors.h"
@@ -231,6 +234,8 @@ std::string ArchiveReader::EntryLabel(const ArchiveEntry &entry) const
 
 std::optional<std::int64_t> ArchiveReader::FileTimeOf(const ArchiveEntry &entry) const
 {
+    if (header_.Times == TimeEncoding::None)
+        return std::nullopt;
     if (header_.Times == TimeEncoding::UnixSeconds)
         return IsUnixTimestamp(entry.Time) ? std::optional<std::int64_t>(entry.Time) : std::nullopt;
     return FileTimeOfTimestamp(entry.Time);
@@ -238,6 +243,8 @@ std::optional<std::int64_t> ArchiveReader::FileTimeOf(const ArchiveEntry &entry)
 
 std::string ArchiveReader::FormatTime(const ArchiveEntry &entry) const
 {
+    if (header_.Times == TimeEncoding::None)
+        return "-";
     if (header_.Times == TimeEncoding::UnixSeconds)
         return FormatUnixTimestamp(entry.Time);
     return FormatTimestamp(entry.Time);
@@ -263,14 +270,17 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         unsigned char bytes[4];
         for (int i = 0; i < 4; ++i)
             bytes[i] = static_cast<unsigned char>(a >> (8 * i));
-        what = "not a POD3 archive: it starts with the bytes " + hexBytes(bytes, 4) + ", not \"POD3\"";
+        what = "not an archive of the POD family: it starts with the bytes "
+            + hexBytes(bytes, static_cast<std::size_t>(std::min<std::uint64_t>(b, 4)))
+            + ", the signature of none of POD2 to POD6 or EPD, and it is not laid out as a POD1 archive";
         break;
     }
     case Kind::EmptyFile:
-        what = "not a POD3 archive: the file is empty";
+        what = "not an archive of the POD family: the file is empty";
         break;
     case Kind::ShortHeader:
-        what = "too short for a POD3 header: " + str(a) + " bytes, " + str(TPODHeader::kSize) + " needed";
+        what = "too short for a " + std::string(LayoutName(header_.Layout)) + " header: " + str(a)
+            + " bytes, " + str(b) + " needed";
         break;
     case Kind::LeftByFailedBuild:
         what = "left incomplete by a failed build: its directory offset is still 0 (" + str(a)
@@ -280,8 +290,8 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "the field at offset 280 holds " + str(a) + ", not -1";
         break;
     case Kind::DirectoryInHeader:
-        what = "the directory offset " + str(a) + " lies inside the " + str(TPODHeader::kSize)
-            + "-byte header";
+        what = "the directory offset " + str(a) + " lies inside the "
+            + str(DescriptionOf(header_.Layout).headerSize) + "-byte header";
         break;
     case Kind::DirectoryPastEnd:
         what = "the directory offset " + str(a) + " lies past the end of the file (" + str(b) + " bytes)";
@@ -370,6 +380,36 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
     case Kind::RecordsEndBeforeFileEnd:
         what = "the file is " + str(a) + " bytes long but its " + recordsName(c) + " end at " + str(b);
         break;
+    case Kind::OtherLayout:
+        what = std::string(header_.Layout == ArchiveLayout::EPD ? "it is an " : "it is a ")
+            + std::string(LayoutName(header_.Layout))
+            + " archive, read but not written by this program (it writes POD3)";
+        break;
+    case Kind::DataOutsideFile:
+        what = label + ": its data (" + str(a) + " bytes at offset " + str(b)
+            + ") lies outside the contents, which run from " + str(c) + " to the end of the file ("
+            + str(fileSize_) + " bytes)";
+        break;
+    case Kind::DataOverlapsRegion:
+        what = label + ": its data (" + str(a) + " bytes at offset " + str(b) + ") overlaps the "
+            + (c == 0       ? "header"
+                   : c == 1 ? "directory"
+                   : c == 2 ? "names block"
+                            : recordsName(c - 3));
+        break;
+    case Kind::SizesDisagree:
+        what = label + ": it is not compressed, yet its stored size " + str(a)
+            + " differs from its original size " + str(b);
+        break;
+    case Kind::StreamCorrupt:
+        what = label + ": " + InflateError(InflateError::Kind::Corrupt, a, b).what();
+        break;
+    case Kind::StreamTooLong:
+        what = label + ": " + InflateError(InflateError::Kind::TooLong, 0, a).what();
+        break;
+    case Kind::StreamTooShort:
+        what = label + ": " + InflateError(InflateError::Kind::TooShort, a, b).what();
+        break;
     }
     return path_ + ": " + what;
 }
@@ -381,24 +421,60 @@ void ArchiveReader::read(ArchiveCheck check)
         = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
               add({what, ProblemSeverity::Damage, isBlocking, std::nullopt, 0, {a, b, c}});
           };
-    const auto difference = [&](Kind what, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
-        add({what, ProblemSeverity::Difference, false, std::nullopt, 0, {a, b, c}});
-    };
 
     fileSize_ = file_->Size();
     const auto size = static_cast<std::uint64_t>(fileSize_);
-    TPODHeader header;
-    const std::size_t got = size < TPODHeader::kSize ? static_cast<std::size_t>(size) : TPODHeader::kSize;
+    // Enough for every layout's signature and for POD1's header.
+    std::vector<std::uint8_t> start(
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, TPODHeader::kSize)));
     file_->Seek(0);
-    file_->ReadBuffer(header.Bytes.data(), got);
-
-    const std::string_view magic = TPODHeader::kPod3Magic;
-    if (got >= magic.size() && std::memcmp(header.Bytes.data(), magic.data(), magic.size()) != 0)
-        return damage(Kind::BadSignature, true, header.U32(TPODHeader::MagicAt));
+    file_->ReadBuffer(start.data(), start.size());
     if (size == 0)
         return damage(Kind::EmptyFile, true);
-    if (got < TPODHeader::kSize)
-        return damage(Kind::ShortHeader, true, size);
+    const std::optional<ArchiveLayout> signed_ = LayoutBySignature(start.data(), start.size());
+    if (signed_ && *signed_ != ArchiveLayout::POD3)
+        return readOtherLayout(*signed_, check);
+    if (!signed_) {
+        if (isPod1(start))
+            return readOtherLayout(ArchiveLayout::POD1, check);
+        std::uint8_t first[4] = {};
+        std::copy_n(start.begin(), std::min<std::size_t>(4, start.size()), first);
+        return damage(Kind::BadSignature, true, LoadLE32(first), start.size());
+    }
+    readPod3(check, start);
+}
+
+bool ArchiveReader::isPod1(const std::vector<std::uint8_t> &start)
+{
+    const LayoutDescription &pod1 = DescriptionOf(ArchiveLayout::POD1);
+    if (start.size() < pod1.headerSize)
+        return false;
+    const std::uint64_t directoryEnd = Pod1DirectoryEnd(Pod1EntryCount(start));
+    if (directoryEnd > static_cast<std::uint64_t>(fileSize_))
+        return false;
+    // Bounded by the file's length, checked just above.
+    std::vector<std::uint8_t> directory(static_cast<std::size_t>(directoryEnd - pod1.headerSize));
+    file_->Seek(pod1.headerSize);
+    file_->ReadBuffer(directory.data(), directory.size());
+    return LooksLikePod1(std::span(start).first(pod1.headerSize), directory,
+                         static_cast<std::uint64_t>(fileSize_));
+}
+
+void ArchiveReader::readPod3(ArchiveCheck check, const std::vector<std::uint8_t> &start)
+{
+    using Kind = ArchiveProblem::Kind;
+    const auto damage
+        = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
+              add({what, ProblemSeverity::Damage, isBlocking, std::nullopt, 0, {a, b, c}});
+          };
+    const auto difference = [&](Kind what, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
+        add({what, ProblemSeverity::Difference, false, std::nullopt, 0, {a, b, c}});
+    };
+    const auto size = static_cast<std::uint64_t>(fileSize_);
+    TPODHeader header;
+    std::copy(start.begin(), start.end(), header.Bytes.begin());
+    if (start.size() < TPODHeader::kSize)
+        return damage(Kind::ShortHeader, true, size, TPODHeader::kSize);
 
     header_.Description = header.Description();
     header_.Author = header.Author();
@@ -452,7 +528,16 @@ void ArchiveReader::read(ArchiveCheck check)
     checkEntries(layout, check, header.U32(TPODHeader::DirectoryCrcAt));
     if (Readable()) {
         collectEntries(layout);
-        checkOverlaps(layout);
+        std::vector<FixedRegion> fixed
+            = {{0, TPODHeader::kSize, 0},
+               {layout.dirOffset, std::uint64_t {TPODEntry::kSize} * header_.EntryCount, 1},
+               {layout.namesStart, layout.namesSize, 2}};
+        if (layout.recordsInside) {
+            fixed.push_back({layout.dependencyStart, layout.dependencyBytes, 3});
+            fixed.push_back({layout.auditStart, layout.auditBytes, 4});
+        }
+        // Data can only meet these by lying outside the contents, reported already.
+        checkOverlaps(fixed, false);
     }
 }
 
@@ -664,7 +749,7 @@ void ArchiveReader::collectEntries(const Layout &layout)
     }
 }
 
-void ArchiveReader::checkOverlaps(const Layout &layout)
+void ArchiveReader::checkOverlaps(const std::vector<FixedRegion> &fixedRegions, bool dataMayMeetThem)
 {
     // Every region the archive describes, checked for overlap in this one place: the fixed ones
     // (header, directory, names, records) and each entry's data. Empty regions overlap nothing.
@@ -672,22 +757,14 @@ void ArchiveReader::checkOverlaps(const Layout &layout)
     {
         std::uint64_t start;
         std::uint64_t end;
-        std::uint32_t entry; // kFixed for the archive's own regions
+        std::uint32_t entry; // kFixed + which for the archive's own regions
     };
-    constexpr std::uint32_t kFixed = 0xFFFFFFFF;
+    constexpr std::uint32_t kFixed = 0xFFFFFF00;
     std::vector<Region> regions;
-    regions.reserve(entries_.size() + 5);
-    const auto fixed = [&](std::uint64_t start, std::uint64_t size) {
-        if (size != 0)
-            regions.push_back({start, start + size, kFixed});
-    };
-    fixed(0, TPODHeader::kSize);
-    fixed(layout.dirOffset, std::uint64_t {TPODEntry::kSize} * header_.EntryCount);
-    fixed(layout.namesStart, layout.namesSize);
-    if (layout.recordsInside) {
-        fixed(layout.dependencyStart, layout.dependencyBytes);
-        fixed(layout.auditStart, layout.auditBytes);
-    }
+    regions.reserve(entries_.size() + fixedRegions.size());
+    for (const FixedRegion &fixed : fixedRegions)
+        if (fixed.size != 0)
+            regions.push_back({fixed.start, fixed.start + fixed.size, kFixed + fixed.what});
     for (const ArchiveEntry &entry : entries_)
         if (entry.StoredSize != 0)
             regions.push_back({entry.DataOffset, std::uint64_t {entry.DataOffset} + entry.StoredSize, entry.Index});
@@ -701,15 +778,25 @@ void ArchiveReader::checkOverlaps(const Layout &layout)
     const Region *reaching = nullptr; // of the regions so far, the one that ends last
     for (const Region &region : regions) {
         if (reaching && region.start < reaching->end) {
-            // Data can only meet the fixed regions by lying outside the contents, reported
-            // already; what is left is data shared by two entries.
-            const Region &later = region.entry == kFixed ? *reaching : region;
-            const Region &other = region.entry == kFixed ? region : *reaching;
-            if (later.entry != kFixed && other.entry != kFixed) {
+            const Region &later = region.entry >= kFixed ? *reaching : region;
+            const Region &other = region.entry >= kFixed ? region : *reaching;
+            if (later.entry < kFixed) {
                 const ArchiveEntry &entry = entries_[later.entry];
-                add({ArchiveProblem::Kind::DataOverlaps, ProblemSeverity::Damage, false, entry.Index,
-                     static_cast<std::uint32_t>(entry.Name.data() - names_.data()),
-                     {entry.StoredSize, entry.DataOffset, other.entry}});
+                const auto nameOffset = static_cast<std::uint32_t>(entry.Name.data() - names_.data());
+                if (other.entry < kFixed)
+                    add({ArchiveProblem::Kind::DataOverlaps,
+                         ProblemSeverity::Damage,
+                         false,
+                         entry.Index,
+                         nameOffset,
+                         {entry.StoredSize, entry.DataOffset, other.entry}});
+                else if (dataMayMeetThem)
+                    add({ArchiveProblem::Kind::DataOverlapsRegion,
+                         ProblemSeverity::Damage,
+                         false,
+                         entry.Index,
+                         nameOffset,
+                         {entry.StoredSize, entry.DataOffset, other.entry - kFixed}});
             }
         }
         if (!reaching || region.end > reaching->end)
@@ -717,51 +804,352 @@ void ArchiveReader::checkOverlaps(const Layout &layout)
     }
 }
 
+namespace {
+
+// A text field: the bytes up to the first zero, or the whole field.
+std::string textField(const std::vector<std::uint8_t> &header, FieldPlace place)
+{
+    const auto *field = reinterpret_cast<const char *>(header.data() + place.at);
+    const auto *end = static_cast<const char *>(std::memchr(field, 0, place.size));
+    return std::string(field, end ? static_cast<std::size_t>(end - field) : place.size);
+}
+
+std::uint32_t field32(const std::uint8_t *record, FieldPlace place)
+{
+    return place.Present() ? LoadLE32(record + place.at) : 0;
+}
+
+} // namespace
+
+void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
+{
+    using Kind = ArchiveProblem::Kind;
+    using D = LayoutDescription;
+    const D &d = DescriptionOf(which);
+    const auto damage
+        = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
+              add({what, ProblemSeverity::Damage, isBlocking, std::nullopt, 0, {a, b, c}});
+          };
+    const auto size = static_cast<std::uint64_t>(fileSize_);
+    header_.Layout = which;
+    header_.HasAuthorAndCopyright = d.author.Present();
+    header_.HasDescription = d.description.Present();
+    header_.Version.reset();
+    header_.Priority.reset();
+    if (size < d.headerSize)
+        return damage(Kind::ShortHeader, true, size, d.headerSize);
+    add({Kind::OtherLayout, ProblemSeverity::Difference, false, std::nullopt, 0, {}});
+
+    std::vector<std::uint8_t> header(d.headerSize);
+    file_->Seek(0);
+    file_->ReadBuffer(header.data(), header.size());
+    if (d.description.Present())
+        header_.Description = textField(header, d.description);
+    if (d.author.Present()) {
+        header_.Author = textField(header, d.author);
+        header_.Copyright = textField(header, d.copyright);
+    }
+    if (d.version.Present())
+        header_.Version = static_cast<std::int32_t>(field32(header.data(), d.version));
+    if (d.priority.Present())
+        header_.Priority = static_cast<std::int32_t>(field32(header.data(), d.priority));
+    if (d.nextArchive.Present())
+        header_.NextArchive = textField(header, d.nextArchive);
+    header_.EntryCount = LoadLE32(header.data() + d.countAt);
+    header_.AuditRecords = field32(header.data(), d.auditCount);
+    header_.Times = d.time.Present() ? TimeEncoding::UnixSeconds : TimeEncoding::None;
+
+    constexpr std::uint32_t kChecksumAt = 4;
+    if (d.headerChecksum != D::HeaderChecksum::None) {
+        if (const std::uint32_t stored = LoadLE32(header.data() + kChecksumAt); stored != 0) {
+            // Bytes 8 to 287 as in POD3; a longer header may be covered to its end instead.
+            const std::uint64_t end
+                = d.headerChecksum == D::HeaderChecksum::ToFileEnd ? size : TPODHeader::kSize;
+            const std::uint32_t computed = crcOfFileBytes(8, end - 8);
+            bool matches = computed == stored;
+            if (!matches && d.headerChecksum == D::HeaderChecksum::ToHeaderEnd
+                && d.headerSize > TPODHeader::kSize)
+                matches = Crc32Mpeg2(kCrc32Mpeg2Start, header.data() + 8, d.headerSize - 8) == stored;
+            header_.HeaderCheck = matches ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
+            if (!matches)
+                damage(Kind::HeaderChecksumWrong, false, stored, computed);
+        }
+    } else if (d.entryChecksum == D::EntryChecksum::Unjudged) {
+        // The header's own checksum, just before the directory; shown, never judged.
+        header_.UnjudgedHeaderChecksum = LoadLE32(header.data() + d.headerSize - 4);
+        header_.HeaderCheck = ChecksumState::NotJudged;
+    }
+
+    const std::uint32_t dirOffset
+        = d.dirOffset.Present() ? field32(header.data(), d.dirOffset) : d.headerSize;
+    if (dirOffset < d.headerSize)
+        return damage(Kind::DirectoryInHeader, true, dirOffset);
+    if (dirOffset > size)
+        return damage(Kind::DirectoryPastEnd, true, dirOffset, size);
+    const std::uint64_t directoryBytes = std::uint64_t {d.entrySize} * header_.EntryCount;
+    if (directoryBytes > size - dirOffset)
+        return damage(Kind::DirectoryRunsPastEnd, true, directoryBytes, dirOffset, size);
+    // Bounded by the file's length, checked just above.
+    std::vector<std::uint8_t> directory(static_cast<std::size_t>(directoryBytes));
+    file_->Seek(dirOffset);
+    file_->ReadBuffer(directory.data(), directory.size());
+    const auto record = [&](std::uint32_t i) { return directory.data() + std::size_t {i} * d.entrySize; };
+    const std::uint64_t directoryEnd = dirOffset + directoryBytes;
+
+    // The names: one block read once, or the names inside the entries gathered into one, so
+    // that every entry's name is found the same way. A name field without its zero stays out.
+    std::vector<std::uint32_t> inEntryName;
+    constexpr std::uint32_t kNoName = 0xFFFFFFFF;
+    std::uint64_t namesStart = directoryEnd;
+    std::uint64_t namesSize = 0;
+    if (d.names == D::Names::InEntry) {
+        inEntryName.resize(header_.EntryCount);
+        for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
+            const auto *field = reinterpret_cast<const char *>(record(i) + d.entryName.at);
+            const auto *end = static_cast<const char *>(std::memchr(field, 0, d.entryName.size));
+            inEntryName[i] = end ? static_cast<std::uint32_t>(names_.size()) : kNoName;
+            if (end)
+                names_.insert(names_.end(), field, end + 1);
+        }
+        namesSize = 0; // no region of their own: they lie in the directory
+    } else {
+        if (d.names == D::Names::SizedBlock) {
+            namesSize = field32(header.data(), d.namesSize);
+            if (namesSize > size - namesStart)
+                return damage(Kind::NamesRunPastEnd, true, namesSize, namesStart, size);
+        } else {
+            // Not stored: the block ends where the first data starts, or before the records
+            // that close a file without data.
+            std::uint64_t end = size;
+            bool anyData = false;
+            for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
+                const std::uint32_t offset = field32(record(i), d.dataOffset);
+                if (field32(record(i), d.storedSize) != 0 && offset >= namesStart) {
+                    end = std::min<std::uint64_t>(end, offset);
+                    anyData = true;
+                }
+            }
+            const std::uint64_t records = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.AuditRecords;
+            if (!anyData && records <= size - namesStart)
+                end = size - records;
+            namesSize = end - namesStart;
+        }
+        names_.resize(static_cast<std::size_t>(namesSize));
+        file_->Seek(static_cast<std::int64_t>(namesStart));
+        file_->ReadBuffer(names_.data(), names_.size());
+    }
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (names_[i] == '\0')
+            nameEnds_.push_back(static_cast<std::uint32_t>(i));
+
+    std::uint64_t dataEnd = namesStart + namesSize;
+    std::vector<ArchiveEntry> entries;
+    // The directory's length was checked against the file's, so this is bounded by it.
+    entries.reserve(header_.EntryCount);
+    for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
+        if (check == ArchiveCheck::UntilUnreadable && !Readable())
+            return;
+        const std::uint8_t *r = record(i);
+        const std::uint32_t nameOffset
+            = d.names == D::Names::InEntry ? inEntryName[i] : field32(r, d.entryName);
+        const auto fault
+            = [&](Kind what, bool isBlocking, std::uint64_t a = 0, std::uint64_t b = 0, std::uint64_t c = 0) {
+                  add({what, ProblemSeverity::Damage, isBlocking, i, nameOffset, {a, b, c}});
+              };
+        std::optional<std::string_view> name;
+        if (d.names == D::Names::InEntry) {
+            if (nameOffset != kNoName)
+                name = nameAt(nameOffset);
+            if (!name)
+                fault(Kind::NameWithoutZero, true, d.entryName.size);
+        } else if (nameOffset >= namesSize) {
+            fault(Kind::NameOffsetOutside, true, nameOffset, namesSize);
+        } else if (name = nameAt(nameOffset); !name) {
+            fault(Kind::NameWithoutZero, true, nameOffset);
+        }
+
+        ArchiveEntry entry;
+        entry.Index = i;
+        entry.StoredSize = field32(r, d.storedSize);
+        entry.DataOffset = field32(r, d.dataOffset);
+        entry.OriginalSize = d.originalSize.Present() ? field32(r, d.originalSize) : entry.StoredSize;
+        const std::uint32_t compression = field32(r, d.compression);
+        const bool compressed = (d.compressed == D::Compressed::WhenLevelNotZero && compression != 0)
+            || (d.compressed == D::Compressed::WhenFlag8 && (compression & 8) != 0);
+        entry.Compressed = compressed ? Compression::Deflate : Compression::None;
+        entry.Time = field32(r, d.time);
+        entry.Checksum = field32(r, d.checksum);
+        if (d.entryChecksum == D::EntryChecksum::Unjudged)
+            entry.Check = ChecksumState::NotJudged;
+        else if (d.entryChecksum != D::EntryChecksum::None && entry.Checksum != 0)
+            entry.Check = ChecksumState::NotChecked;
+
+        const std::uint64_t offset = entry.DataOffset;
+        if (offset < d.headerSize || offset > size || entry.StoredSize > size - offset) {
+            fault(Kind::DataOutsideFile, true, entry.StoredSize, offset, d.headerSize);
+        } else {
+            dataEnd = std::max(dataEnd, offset + entry.StoredSize);
+        }
+        if (!compressed && entry.OriginalSize != entry.StoredSize)
+            fault(Kind::SizesDisagree, false, entry.StoredSize, entry.OriginalSize);
+        if (Readable()) {
+            entry.Name = *name;
+            entries.push_back(entry);
+        }
+    }
+    if (!Readable())
+        return;
+    entries_ = std::move(entries);
+    for (const ArchiveEntry &entry : entries_) {
+        header_.TotalSize += entry.OriginalSize;
+        header_.CompressedEntries += entry.Compressed != Compression::None ? 1 : 0;
+    }
+
+    std::vector<FixedRegion> fixed
+        = {{0, d.headerSize, 0}, {dirOffset, directoryBytes, 1}, {namesStart, namesSize, 2}};
+    if (d.pod3Records) {
+        TPODHeader pod3;
+        std::copy_n(header.begin(), TPODHeader::kSize, pod3.Bytes.begin());
+        header_.DependencyRecords = pod3.U32(TPODHeader::DependencyCountAt);
+        Layout layout;
+        layout.dirOffset = dirOffset;
+        layout.namesStart = namesStart;
+        layout.namesSize = static_cast<std::uint32_t>(namesSize);
+        checkRecords(layout, pod3);
+        if (layout.recordsInside) {
+            fixed.push_back({layout.dependencyStart, layout.dependencyBytes, 3});
+            fixed.push_back({layout.auditStart, layout.auditBytes, 4});
+        }
+        if (const std::uint32_t stored = pod3.U32(TPODHeader::DirectoryCrcAt); stored != 0) {
+            const std::uint32_t alone = Crc32Mpeg2(kCrc32Mpeg2Start, directory.data(), directory.size());
+            const std::uint32_t withNames = Crc32Mpeg2(alone, names_.data(), names_.size());
+            if (stored == alone || stored == withNames) {
+                header_.DirectoryCheck = ChecksumState::Matches;
+                header_.DirectoryCover = stored == alone ? DirectoryChecksumCover::Directory
+                                                         : DirectoryChecksumCover::DirectoryAndNames;
+            } else {
+                header_.DirectoryCheck = ChecksumState::DoesNotMatch;
+                damage(Kind::DirectoryChecksumWrong, false, stored, alone, withNames);
+            }
+        }
+    } else if (header_.AuditRecords != 0) {
+        // After the last data.
+        const std::uint64_t bytes = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.AuditRecords;
+        if (bytes > size - dataEnd)
+            damage(Kind::RecordsRunPastEnd, false, 1, header_.AuditRecords, dataEnd + bytes);
+        else
+            fixed.push_back({dataEnd, bytes, 4});
+    }
+    inEntryName = {};
+    directory = {};
+    checkOverlaps(fixed, true);
+}
+
 bool ArchiveReader::CheckData(DataCheckObserver *observer)
 {
     if (dataChecked_)
         return true;
     Entries();
+    const auto needsReading = [](const ArchiveEntry &entry) {
+        return entry.Check == ChecksumState::NotChecked || entry.Compressed != Compression::None;
+    };
     std::uint64_t total = 0;
     for (const ArchiveEntry &entry : entries_)
-        if (entry.Check != ChecksumState::Absent)
+        if (needsReading(entry))
             total += entry.StoredSize;
     std::uint64_t done = 0;
     // The results are applied only once every entry is read, so that a cancelled check leaves
     // nothing behind.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> results;
+    struct Result
+    {
+        std::uint32_t index;
+        ChecksumState check;
+        EntryChecksumCover cover;
+        std::uint32_t computed;
+        std::optional<InflateError> stream;
+    };
+    std::vector<Result> results;
     for (const ArchiveEntry &entry : entries_) {
-        if (entry.Check == ChecksumState::Absent)
+        if (!needsReading(entry))
             continue;
         if (observer && observer->Cancelled())
             return false;
-        std::uint32_t crc = kCrc32Mpeg2Start;
+        std::uint32_t stored = kCrc32Mpeg2Start;
+        std::uint32_t original = kCrc32Mpeg2Start;
+        std::optional<BoundedInflater> inflater;
+        if (entry.Compressed != Compression::None)
+            inflater.emplace(entry.OriginalSize);
+        Result result {entry.Index, entry.Check, EntryChecksumCover::Unknown, 0, std::nullopt};
         try {
             ReadData(entry, [&](const char *bytes, std::size_t n) {
-                crc = Crc32Mpeg2(crc, bytes, n);
+                stored = Crc32Mpeg2(stored, bytes, n);
+                if (inflater)
+                    inflater->Feed(bytes, n, [&](const char *out, std::size_t m) {
+                        if (entry.Check == ChecksumState::NotChecked)
+                            original = Crc32Mpeg2(original, out, m);
+                    });
                 done += n;
                 if (observer && n >= 64 * 1024)
                     observer->Progress(done, total);
             });
+            if (inflater)
+                inflater->Finish();
+        } catch (const InflateError &error) {
+            result.stream = error;
         } catch (const Error &error) {
             throw Error(path_ + ": " + EntryLabel(entry) + ": " + error.what());
         }
-        if (crc != entry.Checksum)
-            results.emplace_back(entry.Index, crc);
+        if (entry.Check == ChecksumState::NotChecked) {
+            // Writers of compressed layouts disagree which bytes the checksum covers: either is
+            // accepted, and which one matched is kept.
+            const bool ofOriginal = inflater && !result.stream && original == entry.Checksum;
+            result.check = stored == entry.Checksum || ofOriginal ? ChecksumState::Matches
+                                                                  : ChecksumState::DoesNotMatch;
+            result.cover = stored == entry.Checksum ? EntryChecksumCover::StoredBytes
+                : ofOriginal                        ? EntryChecksumCover::OriginalBytes
+                                                    : EntryChecksumCover::Unknown;
+            result.computed = stored;
+        }
+        results.push_back(std::move(result));
         if (observer)
             observer->Progress(done, total);
     }
-    for (ArchiveEntry &entry : entries_)
-        if (entry.Check == ChecksumState::NotChecked)
-            entry.Check = ChecksumState::Matches;
-    for (const auto &[index, crc] : results) {
-        ArchiveEntry &entry = entries_[index];
-        entry.Check = ChecksumState::DoesNotMatch;
-        add({ArchiveProblem::Kind::EntryChecksumWrong, ProblemSeverity::Damage, false, index,
-             static_cast<std::uint32_t>(entry.Name.data() - names_.data()), {entry.Checksum, crc, 0}});
+    for (const Result &result : results) {
+        ArchiveEntry &entry = entries_[result.index];
+        entry.Check = result.check;
+        entry.Cover = result.cover;
+        const auto nameOffset = static_cast<std::uint32_t>(entry.Name.data() - names_.data());
+        const auto damage = [&](ArchiveProblem::Kind what, std::uint64_t a, std::uint64_t b) {
+            add({what, ProblemSeverity::Damage, false, result.index, nameOffset, {a, b, 0}});
+        };
+        if (result.stream) {
+            switch (result.stream->What()) {
+            case InflateError::Kind::Corrupt:
+                damage(ArchiveProblem::Kind::StreamCorrupt, result.stream->Produced(), entry.OriginalSize);
+                break;
+            case InflateError::Kind::TooLong:
+                damage(ArchiveProblem::Kind::StreamTooLong, entry.OriginalSize, 0);
+                break;
+            case InflateError::Kind::TooShort:
+                damage(ArchiveProblem::Kind::StreamTooShort, result.stream->Produced(), entry.OriginalSize);
+                break;
+            }
+        }
+        if (result.check == ChecksumState::DoesNotMatch)
+            damage(ArchiveProblem::Kind::EntryChecksumWrong, entry.Checksum, result.computed);
     }
     dataChecked_ = true;
     return true;
+}
+
+void ArchiveReader::ReadContents(const ArchiveEntry &entry,
+                                 const std::function<void(const char *, std::size_t)> &sink)
+{
+    if (entry.Compressed == Compression::None)
+        return ReadData(entry, sink);
+    BoundedInflater inflater(entry.OriginalSize);
+    ReadData(entry, [&](const char *bytes, std::size_t n) { inflater.Feed(bytes, n, sink); });
+    inflater.Finish();
 }
 
 void ArchiveReader::ReadData(const ArchiveEntry &entry,

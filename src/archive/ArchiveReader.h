@@ -15,13 +15,14 @@ namespace morvane {
 class FileStream;
 struct TPODHeader;
 
-// The archive layouts the reader knows.
-enum class ArchiveLayout : std::uint8_t { POD3 };
+// The archive layouts the reader knows: the family's seven members. Only POD3 is written.
+enum class ArchiveLayout : std::uint8_t { POD3, POD1, POD2, POD4, POD5, POD6, EPD };
 
 // How an archive's entry times are encoded; decided once per archive from all its entries.
 enum class TimeEncoding : std::uint8_t {
     DosPlusBias, // this program's: an MS-DOS local date and time plus 0x102A5543
     UnixSeconds, // other writers': seconds since 1970-01-01 UTC
+    None, // the layout stores no times
 };
 
 // A checksum as stored and, once the bytes it covers were read, whether it matches them.
@@ -30,9 +31,16 @@ enum class ChecksumState : std::uint8_t {
     NotChecked,
     Matches,
     DoesNotMatch,
+    NotJudged, // stored by a layout whose checksum algorithm is not known for sure: shown only
 };
 
-enum class Compression : std::uint8_t { None };
+enum class Compression : std::uint8_t {
+    None,
+    Deflate, // raw or in the zlib wrapper; inflated to OriginalSize
+};
+
+// Which bytes an entry's checksum was found to cover: writers of compressed layouts disagree.
+enum class EntryChecksumCover : std::uint8_t { Unknown, StoredBytes, OriginalBytes };
 
 // One stored file as the directory and the names block describe it. 48 bytes, so that a million
 // entries cost 48 MB beside the names.
@@ -47,6 +55,7 @@ struct ArchiveEntry
     std::uint32_t Checksum = 0; // as stored, of the stored bytes
     ChecksumState Check = ChecksumState::Absent;
     Compression Compressed = Compression::None;
+    EntryChecksumCover Cover = EntryChecksumCover::Unknown; // once checked and matching
 };
 
 // Which bytes the directory checksum was found to cover: writers disagree whether it takes the
@@ -74,6 +83,13 @@ struct ArchiveHeader
     DirectoryChecksumCover DirectoryCover = DirectoryChecksumCover::Unknown;
     ChecksumState DependencyCheck = ChecksumState::Absent;
     ChecksumState AuditCheck = ChecksumState::Absent;
+    // The stored header checksum of a layout whose algorithm is not known for sure (EPD), shown
+    // with HeaderCheck NotJudged.
+    std::uint32_t UnjudgedHeaderChecksum = 0;
+    // Whether the layout has author and copyright texts (POD3, POD4, POD5).
+    bool HasAuthorAndCopyright = true;
+    bool HasDescription = true; // all but POD6
+    std::uint64_t CompressedEntries = 0;
 };
 
 // How far the reader looks into a damaged archive.
@@ -129,8 +145,16 @@ struct ArchiveProblem
         DependencyRecordsPresent,
         AuditRecordsPresent,
         RecordsEndBeforeFileEnd,
+        // Found in the family's other layouts.
+        OtherLayout, // a layout this program reads but does not write
+        DataOutsideFile, // Values: size, offset, where the contents may start
+        DataOverlapsRegion, // Values: size, offset, which region (see regionName)
+        SizesDisagree, // Values: stored size, original size (not compressed)
+        StreamCorrupt, // Values: bytes given before, original size
+        StreamTooLong, // Values: original size
+        StreamTooShort, // Values: bytes given, original size
     };
-    static constexpr std::size_t kKinds = static_cast<std::size_t>(Kind::RecordsEndBeforeFileEnd) + 1;
+    static constexpr std::size_t kKinds = static_cast<std::size_t>(Kind::StreamTooShort) + 1;
 
     Kind What = Kind::BadSignature;
     ProblemSeverity Severity = ProblemSeverity::Damage;
@@ -210,8 +234,10 @@ public:
     // being read when the archive is not Readable().
     const std::vector<ArchiveEntry> &Entries() const;
 
-    // Reads the data of every entry that carries a checksum and compares them, setting each
-    // entry's Check and recording a damage problem for each that does not match. Done once;
+    // Reads the data of every entry that carries a checksum or is compressed: compares the
+    // checksums, setting each entry's Check (and Cover), and inflates the compressed ones,
+    // bounded by their original size; records a damage problem for each checksum that does not
+    // match and each stream that does not inflate to its original size. Done once;
     // returns false when cancelled (nothing is then recorded, and it may be asked again).
     // Throws Error as Entries() does, and Error("Stream read error") naming the archive and the
     // entry when the bytes cannot be read.
@@ -222,6 +248,10 @@ public:
     // Error("Stream read error") when they cannot all be read (the message names neither the
     // archive nor the entry; the caller knows both).
     void ReadData(const ArchiveEntry &entry, const std::function<void(const char *, std::size_t)> &sink);
+    // Passes the entry's contents as extracted: its stored bytes, or for a compressed entry the
+    // bytes they inflate to, never more than its OriginalSize. Throws InflateError when the
+    // stream is corrupt or does not give exactly OriginalSize, and Error as ReadData does.
+    void ReadContents(const ArchiveEntry &entry, const std::function<void(const char *, std::size_t)> &sink);
 
     // The entry's time as a file time (seconds since the epoch) in the archive's encoding; nullopt
     // when its value decodes to none.
@@ -236,12 +266,21 @@ public:
 private:
     struct Layout;
     class DirectoryCursor;
+    struct FixedRegion
+    {
+        std::uint64_t start;
+        std::uint64_t size;
+        std::uint32_t what; // 0 header, 1 directory, 2 names, 3 dependency, 4 audit records
+    };
 
     void read(ArchiveCheck check);
+    void readPod3(ArchiveCheck check, const std::vector<std::uint8_t> &start);
+    void readOtherLayout(ArchiveLayout layout, ArchiveCheck check);
+    bool isPod1(const std::vector<std::uint8_t> &start);
     void checkEntries(Layout &layout, ArchiveCheck check, std::uint32_t directoryCrc);
     void collectEntries(const Layout &layout);
     void checkRecords(Layout &layout, const TPODHeader &header);
-    void checkOverlaps(const Layout &layout);
+    void checkOverlaps(const std::vector<FixedRegion> &fixed, bool dataMayMeetThem);
     std::optional<std::string_view> nameAt(std::uint32_t offset) const;
     void add(const ArchiveProblem &problem);
     std::string describe(const ArchiveProblem &problem) const;

@@ -62,7 +62,7 @@ public:
     {
         progress_.FilesTotal = selection.size();
         for (const ArchiveEntry *entry : selection)
-            progress_.BytesTotal += entry->StoredSize;
+            progress_.BytesTotal += entry->OriginalSize;
         if (selection.size() >= kFewestForWriters) {
             writers_.emplace(folder, options.overwrite);
             if (!writers_->Running())
@@ -117,7 +117,7 @@ private:
             return settle(i, EntryOutcome::Kind::Refused,
                           "its name differs only by letter case from " + earlier + ", written before it");
         const std::optional<std::int64_t> modified = modificationTime(entry);
-        if (writers_ && entry.StoredSize <= ExtractionWriters::kLargestQueued)
+        if (writers_ && entry.OriginalSize <= ExtractionWriters::kLargestQueued)
             return queue(i, std::move(path.Components), modified);
         if (writers_) {
             drain();
@@ -164,9 +164,9 @@ private:
         queued_.Add(components);
         const ArchiveEntry &entry = *selection_[i];
         ExtractionJob job {i, std::move(components), modified, {}};
-        job.data.reserve(entry.StoredSize);
+        job.data.reserve(entry.OriginalSize);
         try {
-            reader_.ReadData(entry, [&](const char *bytes, std::size_t n) { job.data.append(bytes, n); });
+            reader_.ReadContents(entry, [&](const char *bytes, std::size_t n) { job.data.append(bytes, n); });
         } catch (const Error &error) {
             return settle(i, EntryOutcome::Kind::Failed, error.what());
         }
@@ -184,12 +184,12 @@ private:
                 std::uint64_t written = 0;
                 folder_.WriteFile(components, overwrite, modified, [&](const ChunkSink &sink) {
                     written = 0;
-                    reader_.ReadData(entry, [&](const char *bytes, std::size_t n) {
+                    reader_.ReadContents(entry, [&](const char *bytes, std::size_t n) {
                         if (observer_.Cancelled())
                             throw Cancellation {};
                         sink(bytes, n);
                         written += n;
-                        if (written < entry.StoredSize)
+                        if (written < entry.OriginalSize)
                             showProgress(written);
                     });
                 });
@@ -282,7 +282,7 @@ private:
                 break;
             }
             ++progress_.FilesDone;
-            progress_.BytesDone += selection_[i]->StoredSize;
+            progress_.BytesDone += selection_[i]->OriginalSize;
             observer_.EntryDone(*selection_[i], outcome);
             showProgress(0);
         }
@@ -383,8 +383,9 @@ ExtractionSummary ExtractEntries(ArchiveReader &reader, const std::string &folde
                                  const ExtractionOptions &options, ExtractionObserver &observer)
 {
     requireSound(reader);
-    // Stored bytes that do not match their checksum are damage like any other: the whole
-    // archive is checked before the first file is written.
+    // Stored bytes that do not match their checksum, and compressed streams that do not inflate
+    // to their original size, are damage like any other: the whole archive is checked before the
+    // first file is written.
     struct CancelOnly : DataCheckObserver
     {
         ExtractionObserver &observer;

@@ -31,7 +31,7 @@ struct EntryOutcome
     std::string Reason;
 };
 
-// How far an extraction has come: entries dealt with, and their stored bytes (with the part of
+// How far an extraction has come: entries dealt with, and their bytes as extracted (with the part of
 // the one being written), out of the totals of the entries to extract.
 struct ExtractionProgress
 {

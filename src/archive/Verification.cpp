@@ -1,7 +1,18 @@
 #include "archive/Verification.h"
 
+#include "archive/ArchiveLayouts.h"
+
+#include <cstdio>
+
 namespace morvane {
 namespace {
+
+std::string hex(std::uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
 
 std::string plural(std::uint64_t count, const char *one, const char *many)
 {
@@ -19,6 +30,8 @@ const char *stateText(ChecksumState state)
         return "matches";
     case ChecksumState::DoesNotMatch:
         return "does not match";
+    case ChecksumState::NotJudged:
+        return "not judged (its algorithm is not known for sure)";
     }
     return "";
 }
@@ -27,29 +40,55 @@ std::vector<std::string> details(const ArchiveReader &reader)
 {
     const ArchiveHeader &header = reader.Header();
     std::vector<std::string> lines;
+    lines.push_back("layout: " + std::string(LayoutName(header.Layout)));
     lines.push_back(std::string("times: ")
                     + (header.Times == TimeEncoding::UnixSeconds ? "Unix seconds"
-                                                                 : "DOS date and time (this program's encoding)"));
-    lines.push_back(std::string("header checksum: ") + stateText(header.HeaderCheck));
-    std::string directory = std::string("directory checksum: ") + stateText(header.DirectoryCheck);
-    if (header.DirectoryCover == DirectoryChecksumCover::Directory)
-        directory += ", over the directory alone";
-    else if (header.DirectoryCover == DirectoryChecksumCover::DirectoryAndNames)
-        directory += ", over the directory and the names block";
-    lines.push_back(directory);
-    lines.push_back("dependency records: " + std::to_string(header.DependencyRecords) + ", checksum "
-                    + stateText(header.DependencyCheck));
-    lines.push_back("audit records: " + std::to_string(header.AuditRecords) + ", checksum "
-                    + stateText(header.AuditCheck));
+                           : header.Times == TimeEncoding::None
+                           ? "none stored"
+                           : "DOS date and time (this program's encoding)"));
+    std::string headerCheck = std::string("header checksum: ") + stateText(header.HeaderCheck);
+    if (header.HeaderCheck == ChecksumState::NotJudged)
+        headerCheck += ", " + hex(header.UnjudgedHeaderChecksum);
+    lines.push_back(headerCheck);
+    if (!DescriptionOf(header.Layout).pod3Records) {
+        if (header.AuditRecords != 0)
+            lines.push_back("audit records: " + std::to_string(header.AuditRecords));
+    } else {
+        std::string directory = std::string("directory checksum: ") + stateText(header.DirectoryCheck);
+        if (header.DirectoryCover == DirectoryChecksumCover::Directory)
+            directory += ", over the directory alone";
+        else if (header.DirectoryCover == DirectoryChecksumCover::DirectoryAndNames)
+            directory += ", over the directory and the names block";
+        lines.push_back(directory);
+        lines.push_back("dependency records: " + std::to_string(header.DependencyRecords) + ", checksum "
+                        + stateText(header.DependencyCheck));
+        lines.push_back("audit records: " + std::to_string(header.AuditRecords) + ", checksum "
+                        + stateText(header.AuditCheck));
+    }
     if (reader.Readable()) {
-        std::uint64_t match = 0, differ = 0, absent = 0;
+        std::uint64_t match = 0, differ = 0, absent = 0, unjudged = 0, ofStored = 0, ofOriginal = 0;
         for (const ArchiveEntry &entry : reader.Entries()) {
             match += entry.Check == ChecksumState::Matches ? 1 : 0;
             differ += entry.Check == ChecksumState::DoesNotMatch ? 1 : 0;
             absent += entry.Check == ChecksumState::Absent ? 1 : 0;
+            unjudged += entry.Check == ChecksumState::NotJudged ? 1 : 0;
+            const bool compressed = entry.Compressed != Compression::None;
+            ofStored += compressed && entry.Cover == EntryChecksumCover::StoredBytes ? 1 : 0;
+            ofOriginal += compressed && entry.Cover == EntryChecksumCover::OriginalBytes ? 1 : 0;
         }
-        lines.push_back("entry checksums: " + std::to_string(match) + " match, " + std::to_string(differ)
-                        + " do not, " + std::to_string(absent) + " not stored");
+        std::string checksums = "entry checksums: " + std::to_string(match) + " match, "
+            + std::to_string(differ) + " do not, " + std::to_string(absent) + " not stored";
+        if (unjudged != 0)
+            checksums += ", " + std::to_string(unjudged) + " not judged";
+        lines.push_back(checksums);
+        if (header.CompressedEntries != 0) {
+            lines.push_back("compressed entries: " + std::to_string(header.CompressedEntries)
+                            + ", every stream inflated to its original size unless said above");
+            if (ofStored + ofOriginal != 0)
+                lines.push_back("checksums of compressed entries: " + std::to_string(ofStored)
+                                + " over the stored bytes, " + std::to_string(ofOriginal)
+                                + " over the original bytes");
+        }
     }
     return lines;
 }

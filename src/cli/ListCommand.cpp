@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "archive/ArchiveLayouts.h"
 #include "archive/ArchiveReader.h"
 #include "platform/TerminalEncoding.h"
 #include "text/PrintableText.h"
@@ -20,10 +21,37 @@ std::string checksumColumns(const ArchiveEntry &entry)
         return "-          -       ";
     char text[32];
     std::snprintf(text, sizeof text, "0x%08X %-8s", static_cast<unsigned>(entry.Checksum),
-                  entry.Check == ChecksumState::Matches        ? "ok"
+                  entry.Check == ChecksumState::Matches            ? "ok"
                       : entry.Check == ChecksumState::DoesNotMatch ? "MISMATCH"
+                      : entry.Check == ChecksumState::NotJudged    ? "unjudged"
                                                                    : "?");
     return text;
+}
+
+// The header's texts and numbers that the archive's layout has, one "name: value" line each,
+// then an empty line before the entries.
+void printHeader(const ArchiveHeader &header)
+{
+    const auto text = [](const char *what, const std::string &value) {
+        std::cout << what << ": " << PrintableCp1252(value, UserTerminalEncoding()) << '\n';
+    };
+    std::cout << "layout: " << LayoutName(header.Layout) << '\n';
+    if (header.HasDescription)
+        text("description", header.Description);
+    if (header.HasAuthorAndCopyright) {
+        text("author", header.Author);
+        text("copyright", header.Copyright);
+    }
+    if (header.Version)
+        std::cout << "version: " << *header.Version << '\n';
+    if (header.Priority)
+        std::cout << "priority: " << *header.Priority << '\n';
+    if (header.NextArchive)
+        text("next archive", *header.NextArchive);
+    std::cout << "entries: " << header.EntryCount << ", " << header.TotalSize << " bytes once extracted";
+    if (header.CompressedEntries != 0)
+        std::cout << ", " << header.CompressedEntries << " compressed";
+    std::cout << "\n\n";
 }
 
 } // namespace
@@ -45,15 +73,18 @@ int RunList(const std::vector<std::string> &args)
     if (verbose)
         reader.CheckData();
 
+    printHeader(reader.Header());
     std::size_t sizeWidth = 1;
     std::size_t offsetWidth = 1;
     for (const ArchiveEntry &entry : entries) {
-        sizeWidth = std::max(sizeWidth, std::to_string(entry.StoredSize).size());
+        sizeWidth = std::max(
+            {sizeWidth, std::to_string(entry.StoredSize).size(), std::to_string(entry.OriginalSize).size()});
         offsetWidth = std::max(offsetWidth, std::to_string(entry.DataOffset).size());
     }
     const auto timeWidth = static_cast<int>(std::string("2010-03-15 08:30:00").size());
     for (const ArchiveEntry &entry : entries) {
         std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.StoredSize << ' '
+                  << std::setw(static_cast<int>(sizeWidth)) << entry.OriginalSize << ' '
                   << std::setw(static_cast<int>(offsetWidth)) << entry.DataOffset << ' ' << std::left
                   << std::setw(timeWidth) << reader.FormatTime(entry) << ' ';
         if (verbose)

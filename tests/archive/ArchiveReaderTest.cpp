@@ -242,12 +242,14 @@ constexpr std::size_t kEntry2 = 323;
 INSTANTIATE_TEST_SUITE_P(
     Blocking, DamagedArchive,
     testing::Values(
-        DamageCase {"Empty", [](std::string &b) { b.clear(); }, "not a POD3 archive: the file is empty",
-                    false},
+        DamageCase {"Empty", [](std::string &b) { b.clear(); },
+                    "not an archive of the POD family: the file is empty", false},
         DamageCase {"TruncatedInHeader", [](std::string &b) { b.resize(100); },
                     "too short for a POD3 header: 100 bytes, 288 needed", false},
-        DamageCase {"WrongSignature", [](std::string &b) { b.replace(0, 4, "pod3"); },
-                    "not a POD3 archive: it starts with the bytes 70 6F 64 33, not \"POD3\"", false},
+        DamageCase {
+            "WrongSignature", [](std::string &b) { b.replace(0, 4, "pod3"); },
+            "not an archive of the POD family: it starts with the bytes 70 6F 64 33, the signature of none",
+            false},
         DamageCase {"TruncatedInContents", [](std::string &b) { b.resize(295); },
                     "the directory offset 303 lies past the end of the file (295 bytes)", false},
         DamageCase {

@@ -59,4 +59,11 @@ inline std::vector<std::string> Lines(const std::string &text)
     return lines;
 }
 
+// The entry rows of `list -l` or `list -v`: the lines after the header block and its empty line.
+inline std::vector<std::string> EntryRows(const std::string &text)
+{
+    const std::size_t rows = text.find("\n\n");
+    return rows == std::string::npos ? std::vector<std::string> {} : Lines(text.substr(rows + 2));
+}
+
 } // namespace morvane::test

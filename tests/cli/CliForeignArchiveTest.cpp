@@ -57,7 +57,7 @@ TEST_F(CliForeignArchive, VerboseListingAndVerificationShowTheChecksums)
 {
     const auto listed = Cli({"list", "-v", archive});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
-    const auto lines = test::Lines(listed.out);
+    const auto lines = test::EntryRows(listed.out);
     ASSERT_EQ(lines.size(), 3u) << listed.out;
     char checksum[16];
     std::snprintf(checksum, sizeof checksum, "0x%08X", static_cast<unsigned>(test::SlowCrc(files[1].data)));

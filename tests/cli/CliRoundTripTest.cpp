@@ -83,21 +83,22 @@ TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
 
     const auto detailed = Cli({"list", "-l", archive});
     ASSERT_EQ(detailed.exitCode, 0) << detailed.err;
-    const auto rows = test::Lines(detailed.out);
+    const auto rows = test::EntryRows(detailed.out);
     ASSERT_EQ(rows.size(), lines.size());
     std::uint64_t expectedOffset = 288;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i]);
         std::istringstream row(rows[i]);
-        std::uint64_t size = 0, offset = 0;
+        std::uint64_t size = 0, original = 0, offset = 0;
         std::string date, time;
-        row >> size >> offset >> date >> time;
+        row >> size >> original >> offset >> date >> time;
         std::string name;
         std::getline(row >> std::ws, name);
         std::string path = shown[i]; // the tree's names are UTF-8
         std::replace(path.begin(), path.end(), '\\', '/');
         EXPECT_EQ(name, printed[i]);
         EXPECT_EQ(size, fs::file_size(tree / test::PathOf(path)));
+        EXPECT_EQ(original, size);
         EXPECT_EQ(offset, expectedOffset);
         EXPECT_EQ(date + " " + time, "2010-03-15 08:30:00");
         expectedOffset += size;
@@ -134,7 +135,7 @@ TEST_F(CliRoundTrip, AFileWithoutAKnownTimeIsListedAsUnknownAndExtractedWithTheC
     test::WriteFile(archive, bytes);
 
     const auto detailed = Cli({"list", "-l", archive});
-    EXPECT_EQ(detailed.out, "6 288 unknown             a.txt\n");
+    EXPECT_EQ(test::EntryRows(detailed.out), std::vector<std::string> {"6 6 288 unknown             a.txt"});
     const fs::path out = dir.path() / "out";
     ASSERT_EQ(Cli({"extract", archive, out.string()}).exitCode, 0);
     EXPECT_GT(test::ModificationTime((out / "a.txt").string()), kMarch15th2010At0830 + 365 * 24 * 3600);
