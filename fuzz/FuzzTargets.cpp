@@ -4,6 +4,7 @@
 
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveReader.h"
+#include "archive/BoundedInflater.h"
 #include "archive/PodTimestamp.h"
 #include "archive/Verification.h"
 #include "platform/Errors.h"
@@ -138,6 +139,16 @@ void readEverything(const std::string &path, std::size_t size)
         require(entry.Check != ChecksumState::NotChecked, "an entry's checksum left unchecked");
         require(safeToPrint(PrintableCp1252(entry.Name, TerminalEncoding::Utf8)), "a name not safe to print");
         require(IsValidUtf8(reader.EntryLabel(entry)), "an entry label that is not UTF-8");
+        // The contents as extracted: exactly the original size from a sound archive; a
+        // compressed entry of a damaged one may be refused, never inflated past its claim.
+        std::uint64_t extracted = 0;
+        try {
+            reader.ReadContents(entry, [&](const char *, std::size_t n) { extracted += n; });
+            require(extracted == entry.OriginalSize, "contents of another size than the original size");
+        } catch (const InflateError &) {
+            require(reader.DamageCount() != 0, "a stream refused in an archive found sound");
+            require(extracted <= entry.OriginalSize, "a stream inflated past its original size");
+        }
     }
 }
 

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages clang libclang-rt-14-dev cmake ninja-build
+ensure_packages clang libclang-rt-14-dev cmake ninja-build zlib1g-dev
 seconds="${1:-120}"
 
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
