@@ -696,25 +696,29 @@ void ArchiveReader::checkEntries(Layout &layout, ArchiveCheck check, std::uint32
     if (layout.times == TimeEncoding::UnixSeconds)
         add({Kind::UnixTimes, ProblemSeverity::Difference, false, std::nullopt, 0, {}});
 
-    if (directoryCrc != 0) {
-        // Writers disagree whether the names block is covered too: either is accepted.
-        const std::uint32_t directoryAlone = directory.crc();
-        const std::uint32_t withNames = Crc32Mpeg2(directoryAlone, names_.data(), names_.size());
-        if (directoryCrc == directoryAlone || directoryCrc == withNames) {
-            header_.DirectoryCheck = ChecksumState::Matches;
-            header_.DirectoryCover = directoryCrc == directoryAlone ? DirectoryChecksumCover::Directory
-                                                                    : DirectoryChecksumCover::DirectoryAndNames;
-        } else {
-            header_.DirectoryCheck = ChecksumState::DoesNotMatch;
-            add({Kind::DirectoryChecksumWrong, ProblemSeverity::Damage, false, std::nullopt, 0,
-                 {directoryCrc, directoryAlone, withNames}});
-        }
-    }
+    checkDirectoryChecksum(directoryCrc, directory.crc());
     const bool anyHeaderChecksum = header_.HeaderCheck != ChecksumState::Absent || directoryCrc != 0;
     layout.anyChecksum = withChecksum != 0;
     if (withChecksum < count && (withChecksum != 0 || anyHeaderChecksum))
         add({Kind::EntriesWithoutChecksum, ProblemSeverity::Difference, false, std::nullopt, 0,
              {count - withChecksum, count, 0}});
+}
+
+void ArchiveReader::checkDirectoryChecksum(std::uint32_t stored, std::uint32_t directoryAlone)
+{
+    if (stored == 0)
+        return;
+    // Writers disagree whether the names block is covered too: either is accepted.
+    const std::uint32_t withNames = Crc32Mpeg2(directoryAlone, names_.data(), names_.size());
+    if (stored == directoryAlone || stored == withNames) {
+        header_.DirectoryCheck = ChecksumState::Matches;
+        header_.DirectoryCover = stored == directoryAlone ? DirectoryChecksumCover::Directory
+                                                          : DirectoryChecksumCover::DirectoryAndNames;
+    } else {
+        header_.DirectoryCheck = ChecksumState::DoesNotMatch;
+        add({ArchiveProblem::Kind::DirectoryChecksumWrong, ProblemSeverity::Damage, false, std::nullopt, 0,
+             {stored, directoryAlone, withNames}});
+    }
 }
 
 void ArchiveReader::collectEntries(const Layout &layout)
@@ -1020,18 +1024,8 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
             fixed.push_back({layout.dependencyStart, layout.dependencyBytes, 3});
             fixed.push_back({layout.auditStart, layout.auditBytes, 4});
         }
-        if (const std::uint32_t stored = pod3.U32(TPODHeader::DirectoryCrcAt); stored != 0) {
-            const std::uint32_t alone = Crc32Mpeg2(kCrc32Mpeg2Start, directory.data(), directory.size());
-            const std::uint32_t withNames = Crc32Mpeg2(alone, names_.data(), names_.size());
-            if (stored == alone || stored == withNames) {
-                header_.DirectoryCheck = ChecksumState::Matches;
-                header_.DirectoryCover = stored == alone ? DirectoryChecksumCover::Directory
-                                                         : DirectoryChecksumCover::DirectoryAndNames;
-            } else {
-                header_.DirectoryCheck = ChecksumState::DoesNotMatch;
-                damage(Kind::DirectoryChecksumWrong, false, stored, alone, withNames);
-            }
-        }
+        checkDirectoryChecksum(pod3.U32(TPODHeader::DirectoryCrcAt),
+                               Crc32Mpeg2(kCrc32Mpeg2Start, directory.data(), directory.size()));
     } else if (header_.AuditRecords != 0) {
         // After the last data.
         const std::uint64_t bytes = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.AuditRecords;

@@ -175,8 +175,9 @@ public:
     virtual bool Cancelled() { return false; }
 };
 
-// Reads a POD3 archive, as this program or any other writer of the family lays it out, without
-// trusting it. The archive is seen as regions (header, entries' data, directory, names,
+// Reads an archive of any layout of the family (POD3 as this program or any other writer lays it
+// out; POD1, POD2, POD4, POD5, POD6 and EPD as their descriptions in ArchiveLayouts say), told by
+// its signature, without trusting it. The archive is seen as regions (header, entries' data, directory, names,
 // dependency and audit records), each checked against the file's real length before it is read
 // and all checked for overlap in one place. Every problem is recorded with the archive's path
 // and, where it concerns one, the entry, and with its severity: damage, or a difference from the
@@ -279,6 +280,8 @@ private:
     bool isPod1(const std::vector<std::uint8_t> &start);
     void checkEntries(Layout &layout, ArchiveCheck check, std::uint32_t directoryCrc);
     void collectEntries(const Layout &layout);
+    // The checksum at 268 of POD3, POD4 and POD5, given the directory's own.
+    void checkDirectoryChecksum(std::uint32_t stored, std::uint32_t directoryAlone);
     void checkRecords(Layout &layout, const TPODHeader &header);
     void checkOverlaps(const std::vector<FixedRegion> &fixed, bool dataMayMeetThem);
     std::optional<std::string_view> nameAt(std::uint32_t offset) const;
