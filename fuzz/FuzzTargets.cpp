@@ -144,7 +144,8 @@ void readEverything(const std::string &path, std::size_t size)
         std::uint64_t extracted = 0;
         try {
             reader.ReadContents(entry, [&](const char *, std::size_t n) { extracted += n; });
-            require(extracted == entry.OriginalSize, "contents of another size than the original size");
+            require(extracted == entry.OriginalSize || reader.DamageCount() != 0,
+                    "contents of another size than the original size in an archive found sound");
         } catch (const InflateError &) {
             require(reader.DamageCount() != 0, "a stream refused in an archive found sound");
             require(extracted <= entry.OriginalSize, "a stream inflated past its original size");
