@@ -864,8 +864,13 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
     header_.Times = d.time.Present() ? TimeEncoding::UnixSeconds : TimeEncoding::None;
 
     constexpr std::uint32_t kChecksumAt = 4;
-    if (d.headerChecksum != D::HeaderChecksum::None) {
-        if (const std::uint32_t stored = LoadLE32(header.data() + kChecksumAt); stored != 0) {
+    const std::uint32_t storedHeaderChecksum = LoadLE32(header.data() + kChecksumAt);
+    if (d.headerChecksum == D::HeaderChecksum::ToFileEnd && check == ArchiveCheck::UntilUnreadable
+        && storedHeaderChecksum != 0) {
+        // It covers the whole file: reading all of it is a verification's work, not a listing's.
+        header_.HeaderCheck = ChecksumState::NotChecked;
+    } else if (d.headerChecksum != D::HeaderChecksum::None) {
+        if (const std::uint32_t stored = storedHeaderChecksum; stored != 0) {
             // Bytes 8 to 287 as in POD3; a longer header may be covered to its end instead.
             const std::uint64_t end
                 = d.headerChecksum == D::HeaderChecksum::ToFileEnd ? size : TPODHeader::kSize;

@@ -271,6 +271,24 @@ INSTANTIATE_TEST_SUITE_P(
                       "too short for a POD5 header: 300 bytes, 368 needed", false}),
     [](const auto &info) { return info.param.name; });
 
+// POD2's header checksum covers the whole file: a listing leaves it to a verification.
+TEST(FamilyChecksums, AWholeFileChecksumIsCheckedByVerificationNotByListing)
+{
+    TempDir dir;
+    test::FamilyOffsets offsets;
+    std::string bytes = MakeFamilyArchive(FamilyLayout::POD2, familyFiles(false), {}, &offsets);
+    bytes[offsets.data[1]] ^= 1;
+    WriteFile(dir / "p.POD", bytes);
+
+    ArchiveReader listing(dir / "p.POD", ArchiveCheck::UntilUnreadable);
+    EXPECT_EQ(listing.Header().HeaderCheck, ChecksumState::NotChecked);
+    EXPECT_EQ(listing.DamageCount(), 0u);
+
+    ArchiveReader checking(dir / "p.POD");
+    EXPECT_EQ(checking.Header().HeaderCheck, ChecksumState::DoesNotMatch);
+    EXPECT_TRUE(anyContains(checking.Damage(), "the checksum of the header")) << testing::PrintToString(checking.Damage());
+}
+
 TEST(FamilyDetection, RandomBytesAreNoArchiveOfTheFamily)
 {
     TempDir dir;
