@@ -3,10 +3,12 @@
 # of a large archive against that of a small one, `mklist`, `extract` and `list` against
 # `find`, `tar -xf` and `tar -tf` on one tree, a build whose lines name their files in
 # another letter case against the same build in the files' own case, and `verify` of a 1 GiB
-# archive whose entry carries a checksum against `cksum` of the same file. Prints Markdown
-# tables of medians and ratios.
+# archive whose entry carries a checksum against `cksum` of the same file, and, on archives of
+# every layout of the family made from the tree, `extract` of a compressed POD4 against
+# `tar -xzf` and `list` against `tar -tf`. Prints Markdown tables of medians and ratios.
 #
-#   bash bench/run.sh [--runs N] [--cases small,medium,large,header,tree,lookup,verify] [--cli PATH]
+#   bash bench/run.sh [--runs N] [--cases small,medium,large,header,tree,lookup,verify,family]
+#                     [--cli PATH] [--family-archive PATH]
 #
 # Builds morvane-cli (Release, in build-bench/) unless --cli names one, makes its data in a
 # temporary folder (about 2 GiB, removed at the end), runs every command once to warm the page
@@ -17,14 +19,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=7
-cases=small,medium,large,header,tree,lookup,verify
+cases=small,medium,large,header,tree,lookup,verify,family
 cli=
+family_archive=
 while [ $# -gt 0 ]; do
     case "$1" in
     --runs) runs=$2; shift 2 ;;
     --cases) cases=$2; shift 2 ;;
     --cli) cli=$(realpath "$2"); shift 2 ;;
-    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --family-archive) family_archive=$(realpath "$2"); shift 2 ;;
+    -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -32,20 +36,29 @@ case "$runs" in '' | *[!0-9]* | 0) echo "bench/run.sh: --runs needs a positive n
 wants() { [[ ",$cases," == *",$1,"* ]]; }
 for name in ${cases//,/ }; do
     case "$name" in
-    small | medium | large | header | tree | lookup | verify) ;;
-    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large, header, tree, lookup and verify)" >&2; exit 2 ;;
+    small | medium | large | header | tree | lookup | verify | family) ;;
+    *) echo "bench/run.sh: unknown case $name (the cases are small, medium, large, header, tree, lookup, verify and family)" >&2; exit 2 ;;
     esac
 done
 
 source scripts/packages.sh
 if [ -z "$cli" ]; then
-    ensure_packages g++ cmake ninja-build time
+    ensure_packages g++ cmake ninja-build time zlib1g-dev
     cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_GUI=OFF \
         -DBUILD_TESTING=OFF >/dev/null
     cmake --build build-bench --target morvane-cli >/dev/null
     cli=$PWD/build-bench/src/cli/morvane-cli
 else
     ensure_packages time
+fi
+# The archives of the other layouts are laid out by the tests' generator (tests/family-archive
+# of a build with tests), built apart unless --family-archive names one.
+if wants family && [ -z "$family_archive" ]; then
+    ensure_packages g++ cmake ninja-build zlib1g-dev "${TEST_PACKAGES[@]}"
+    cmake -S . -B build-bench-tools -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_GUI=OFF \
+        -DBUILD_TESTING=ON >/dev/null
+    cmake --build build-bench-tools --target family-archive >/dev/null
+    family_archive=$PWD/build-bench-tools/tests/family-archive
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/morvane-bench.XXXXXX")
@@ -399,10 +412,47 @@ bench_verify() {
     rm -f "$out/verify.POD"
 }
 
+family_rows=()
+family_extract() { measure "$cli" extract "$out/tree-compressed.POD4" "$out/x" >/dev/null; }
+family_untargz() { measure tar -xzf "$out/tree.tar.gz" -C "$out/x"; }
+family_layout=
+family_list() { measure "$cli" list "$out/tree.$family_layout" >/dev/null; }
+bench_family() {
+    "$family_archive" POD4 "$out/tree-compressed.POD4" --compress tree.list
+    tar -czf "$out/tree.tar.gz" tree
+    bench_pair "\`extract\` of a compressed POD4 ÷ \`tar -xzf\` (into an empty folder)" 1.0 family_extract \
+        family_untargz empty_folder
+    family_rows+=("${pair_rows[-1]}")
+    unset 'pair_rows[-1]'
+    empty_folder
+    "$cli" extract "$out/tree-compressed.POD4" "$out/x" >/dev/null
+    if ! diff -r "$out/x/tree" tree >/dev/null; then
+        echo "CHECK FAILED: the tree extracted from the compressed POD4 differs from the tree packed" >&2
+        failures=$((failures + 1))
+    fi
+    rm -rf "$out/x" "$out/tree-compressed.POD4" "$out/tree.tar.gz"
+    local layout
+    for layout in POD1 POD2 POD3 POD4 POD5 POD6 EPD; do
+        case "$layout" in
+        POD4 | POD5 | POD6) "$family_archive" "$layout" "$out/tree.$layout" --compress tree.list ;;
+        *) "$family_archive" "$layout" "$out/tree.$layout" tree.list ;;
+        esac
+        if [ "$("$cli" list "$out/tree.$layout" | tr '\\' / | cmp - tree.list && echo same)" != same ]; then
+            echo "CHECK FAILED: list of the $layout archive is not the tree's list" >&2
+            failures=$((failures + 1))
+        fi
+        family_layout=$layout
+        bench_pair "\`list\` of a $layout ÷ \`tar -tf\`" 0.5 family_list tree_tar_list no_preparation
+        family_rows+=("${pair_rows[-1]}")
+        unset 'pair_rows[-1]'
+        rm -f "$out/tree.$layout"
+    done
+}
+
 echo "Making the data in $work ..." >&2
 wants small && make_small
 wants lookup && make_lookup
-wants tree && make_tree
+{ wants tree || wants family; } && make_tree
 wants medium && make_medium
 { wants large || wants header || wants verify; } && make_large
 sync
@@ -425,6 +475,7 @@ wants header && bench_header
 wants tree && bench_tree
 wants lookup && bench_lookup
 wants verify && bench_verify
+wants family && bench_family
 
 echo
 echo "$(nproc) cores, $(uname -sr), load average before measuring: $load_before"
@@ -445,6 +496,12 @@ if [ ${#pair_rows[@]} -gt 0 ]; then
     echo "| 20,000 files of 1–4 KiB in 100 folders | morvane-cli | peer | ratio | CPU ratio | target | |"
     echo "|---|---|---|---|---|---|---|"
     printf '%s\n' "${pair_rows[@]}"
+fi
+if [ ${#family_rows[@]} -gt 0 ]; then
+    echo
+    echo "| the family, 20,000 files of 1–4 KiB in 100 folders | morvane-cli | peer | ratio | CPU ratio | target | |"
+    echo "|---|---|---|---|---|---|---|"
+    printf '%s\n' "${family_rows[@]}"
 fi
 if [ -n "$lookup_row" ]; then
     echo
