@@ -40,7 +40,7 @@ void OpenCommandLineFiles(TForm_main &mainWindow, const QStringList &files)
     const QString file = QFileInfo(files.front()).absoluteFilePath();
     switch (KindOfCommandLineFile(file)) {
     case CommandLineFileKind::Archive:
-        RunCommand(&mainWindow, [&] { mainWindow.EditArchiveHeaderOf(file); });
+        RunCommand(&mainWindow, [&] { mainWindow.OpenArchive(file); });
         break;
     case CommandLineFileKind::ResponseList:
         RunCommand(&mainWindow, [&] { mainWindow.OpenResponseList(file); });

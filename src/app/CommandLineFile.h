@@ -13,8 +13,8 @@ enum class CommandLineFileKind { Archive, ResponseList, Unknown };
 
 CommandLineFileKind KindOfCommandLineFile(const QString &path);
 
-// Opens the files the program was started with, as a desktop passes them: an archive goes to
-// the header edit, a list to the editor; anything else, and every file after the first, is
+// Opens the files the program was started with, as a desktop passes them: an archive opens in an
+// archive window, a list to the editor; anything else, and every file after the first, is
 // refused with a message. Failures end in the failure report; the main window carries on.
 void OpenCommandLineFiles(TForm_main &mainWindow, const QStringList &files);
 

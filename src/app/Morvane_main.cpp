@@ -1,5 +1,6 @@
 #include "app/Morvane_main.h"
 
+#include "app/ArchiveWindow.h"
 #include "app/BuildProgressWindow.h"
 #include "app/Morvane_dialog.h"
 #include "app/SettingsLocation.h"
@@ -16,6 +17,10 @@
 #include "ui_Morvane_main.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QShortcut>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -80,6 +85,11 @@ TForm_main::TForm_main(QWidget *parent)
     BindCommand(ui->CreateResponse, &ClickablePicture::clicked, this, &TForm_main::CreateResponseClick);
     BindCommand(ui->CreatePOD, &ClickablePicture::clicked, this, &TForm_main::CreatePODClick);
     BindCommand(ui->Button1, &QPushButton::clicked, this, &TForm_main::Button1Click);
+
+    // Opening an archive needs no visible control: Ctrl+O and drops.
+    auto *openArchive = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    BindCommand(openArchive, &QShortcut::activated, this, &TForm_main::OpenArchiveClick);
+    setAcceptDrops(true);
 }
 
 TForm_main::~TForm_main() = default;
@@ -208,6 +218,41 @@ void TForm_main::EditArchiveHeaderOf(const QString &archive)
         });
     } catch (const NotPod3Error &) {
         Interaction().ShowMessage(this, MessageKind::Error, kErrorTitle, kNotPod3);
+    }
+}
+
+void TForm_main::OpenArchive(const QString &archive)
+{
+    ArchiveWindow::Open(archive, form_Dialog, this);
+}
+
+void TForm_main::OpenArchiveClick()
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("Open an archive");
+    request.directory = QFileInfo(OpenDialog.FileName).absolutePath();
+    request.filter = QStringLiteral("Archives (*.pod *.POD *.epd *.EPD);;Tous fichiers (*)");
+    request.fileMustExist = true;
+    const QStringList chosen = Interaction().ChooseFiles(this, request);
+    if (!chosen.isEmpty())
+        OpenArchive(chosen.front());
+}
+
+void TForm_main::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TForm_main::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    // Each file opens once the drop is over, so that the dragging program is not kept waiting.
+    for (const QUrl &url : urls) {
+        const QString file = url.isLocalFile() ? url.toLocalFile() : url.toString();
+        QMetaObject::invokeMethod(
+            this, [this, file] { RunCommand(this, [this, &file] { OpenArchive(file); }); }, Qt::QueuedConnection);
     }
 }
 

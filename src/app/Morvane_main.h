@@ -39,6 +39,11 @@ public:
     void EditArchiveHeaderOf(const QString &archive);
     // The response list editor with a given list loaded, as a desktop opens a list.
     void OpenResponseList(const QString &list);
+    // An archive of any layout of the family in an archive window of its own (Ctrl+O, a drop,
+    // the command line); a file that is none is refused with a message.
+    void OpenArchive(const QString &archive);
+    // Ctrl+O: asks for an archive and opens it.
+    void OpenArchiveClick();
 
     // Shared by the two archive commands; keeps the last chosen file name.
     OpenFileDialog OpenDialog;
@@ -47,6 +52,11 @@ public:
     // The settings file: Morvane.ini beside the executable, or in the user's configuration
     // folder when the executable's folder cannot take it.
     QString SettingsPath;
+
+protected:
+    // Archives dropped on the window open in archive windows.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // Takes the stored working folder when the settings file exists; false when it does not.

@@ -230,6 +230,12 @@ public:
 
     // Whether every entry's name and data can be found safely (other problems may remain).
     bool Readable() const { return !firstBlocking_.has_value(); }
+    // What keeps the entries from being read, when something does: a window tells "this is no
+    // archive at all" (a foreign signature, an empty file) from a damaged archive by it.
+    std::optional<ArchiveProblem::Kind> BlockingKind() const
+    {
+        return firstBlocking_ ? std::optional(firstBlocking_->What) : std::nullopt;
+    }
 
     // The entries in directory order. Throws Error with the first problem that keeps them from
     // being read when the archive is not Readable().

@@ -26,6 +26,23 @@ char32_t foldCodePoint(char32_t cp)
 
 } // namespace
 
+unsigned char FoldCp1252(unsigned char byte)
+{
+    switch (byte) {
+    case 0x8A: // Š
+    case 0x8C: // Œ
+    case 0x8E: // Ž
+        return byte + 0x10;
+    case 0x9F: // Ÿ
+        return 0xFF;
+    default:
+        break;
+    }
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7))
+        return byte + 0x20;
+    return byte;
+}
+
 std::string FoldCase(std::string_view name)
 {
     std::string folded;

@@ -11,4 +11,8 @@ namespace morvane {
 // they are, with only A-Z folded.
 std::string FoldCase(std::string_view name);
 
+// The same folding for one byte of a Windows-1252 text (a stored name, a response line): the
+// small letter's byte for a capital's, every other byte as it is.
+unsigned char FoldCp1252(unsigned char byte);
+
 } // namespace morvane

@@ -5,6 +5,7 @@
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 
+#include "app/ArchiveWindow.h"
 #include "archive/ArchiveCommands.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace morvane::test {
 
@@ -24,6 +26,23 @@ protected:
     {
         windows.Form_main.SettingsPath = Q(dir / "Morvane.ini");
         windows.Form_main.show();
+    }
+
+    ~ArchiveCommandFixture() override
+    {
+        for (ArchiveWindow *window : ArchiveWindows())
+            delete window;
+    }
+
+    // The archive windows open now, in the order they were made.
+    static std::vector<ArchiveWindow *> ArchiveWindows()
+    {
+        std::vector<ArchiveWindow *> found;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *window = qobject_cast<ArchiveWindow *>(widget))
+                found.push_back(window);
+        }
+        return found;
     }
 
     // A response file listing two sources beside it, one in a subfolder.

@@ -14,7 +14,9 @@ namespace {
 using test::PrintTo;
 
 using test::ArchiveCommandFixture;
+using test::PathOf;
 using test::Q;
+using test::Shown;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -72,62 +74,74 @@ protected:
     std::string before;
 };
 
-TEST_F(OpenedFromTheDesktop, AnArchiveGoesStraightToTheHeaderEdit)
+TEST_F(OpenedFromTheDesktop, AnArchiveOpensInAnArchiveWindowOneClickFromItsHeader)
 {
-    QString shownDescription;
-    user.AnswerDialog([&shownDescription](QDialog &dialog) {
-        shownDescription = dialog.findChild<QLineEdit *>("edDescription")->text();
-        dialog.findChild<QLineEdit *>("edPriorite")->setText("1300");
-        return 1;
-    });
     Open({archive});
 
     EXPECT_TRUE(user.fileRequests.empty());
-    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
-    EXPECT_EQ(shownDescription, "Description");
+    EXPECT_TRUE(user.dialogsShown.empty());
     EXPECT_TRUE(user.messages.empty());
+    const std::vector<ArchiveWindow *> opened = ArchiveWindows();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0]->windowTitle(), "list.POD - Morvane");
+    EXPECT_TRUE(opened[0]->isVisible());
+
+    user.CloseDialog(Tform_Dialog::kModalOk, {{"edPriorite", "1300"}});
+    opened[0]->Properties();
+    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
     EXPECT_EQ(HeaderOf(archive).Priority(), 1300);
     EXPECT_EQ(ReadFile(archive).substr(288), before.substr(288));
-    // The next archive dialog starts from this archive.
-    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, test::QtForm(Q(archive)));
 }
 
 TEST_F(OpenedFromTheDesktop, ARelativeArchiveNameIsTakenFromTheCurrentFolder)
 {
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(Q(dir / "data")));
-    user.CloseDialog(0);
     Open({"list.POD"});
     QDir::setCurrent(previous);
 
-    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
     EXPECT_TRUE(user.messages.empty());
-    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, test::QtForm(Q(archive)));
+    ASSERT_EQ(ArchiveWindows().size(), 1u);
+    EXPECT_EQ(ArchiveWindows()[0]->Reader().Path(), archive);
 }
 
-TEST_F(OpenedFromTheDesktop, AFileWithoutThePod3SignatureGetsTheErrorBox)
+struct RefusedCase
 {
-    const std::string other = dir / "other.pod";
-    WriteFile(other, "pod3" + std::string(300, '\0'));
-    Open({other});
+    const char *name;
+    const char *file;
+    std::optional<std::string> bytes; // nullopt: no such file
+    const char *why; // found in the message's text or details
+};
+
+class OpenedFromTheDesktopRefused : public OpenedFromTheDesktop, public testing::WithParamInterface<RefusedCase>
+{
+};
+
+TEST_P(OpenedFromTheDesktopRefused, WithAMessageNamingTheFileAndWhy)
+{
+    const std::string file = dir / GetParam().file;
+    if (GetParam().bytes)
+        WriteFile(file, *GetParam().bytes);
+    Open({file});
 
     ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(user.messages[0].text, "Ce n'est pas un fichier POD3.\r\nThis is not a POD3 file.");
-    EXPECT_TRUE(user.dialogsShown.empty());
-    EXPECT_EQ(ReadFile(other), "pod3" + std::string(300, '\0'));
+    const auto &message = user.messages[0];
+    EXPECT_TRUE(message.text.contains(Shown(Q(file)))) << message.text.toStdString();
+    EXPECT_TRUE((message.text + message.details).contains(GetParam().why))
+        << (message.text + message.details).toStdString();
+    EXPECT_TRUE(ArchiveWindows().empty());
+    if (GetParam().bytes)
+        EXPECT_EQ(ReadFile(file), *GetParam().bytes);
+    else
+        EXPECT_FALSE(std::filesystem::exists(PathOf(file)));
 }
 
-TEST_F(OpenedFromTheDesktop, AMissingArchiveEndsInTheFailureReport)
-{
-    Open({dir / "missing.POD"});
-
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].title, "Morvane");
-    EXPECT_TRUE(user.messages[0].text.contains("missing.POD")) << user.messages[0].text.toStdString();
-    EXPECT_TRUE(user.dialogsShown.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.POD"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, OpenedFromTheDesktopRefused,
+    testing::Values(RefusedCase {"OtherSignature", "other.pod", "pod3" + std::string(300, '\0'), "not an archive"},
+                    RefusedCase {"Empty", "empty.POD", std::string(), "not an archive"},
+                    RefusedCase {"Missing", "missing.POD", std::nullopt, "missing.POD"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(OpenedFromTheDesktop, AListOpensInTheEditorWithTheStoredWorkingFolder)
 {
@@ -194,10 +208,9 @@ TEST_F(OpenedFromTheDesktop, ControlCharactersOfARefusedNameShowAsQuestionMarks)
 
 TEST_F(OpenedFromTheDesktop, OnlyTheFirstOfSeveralFilesIsOpened)
 {
-    user.CloseDialog(0);
     Open({archive, response});
 
-    EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
+    EXPECT_EQ(ArchiveWindows().size(), 1u);
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);
     EXPECT_TRUE(user.messages[0].text.startsWith(test::Shown(Q(response)) + "\n"))

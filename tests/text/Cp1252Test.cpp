@@ -1,4 +1,5 @@
 #include "text/Cp1252.h"
+#include "text/CaseFolding.h"
 #include "CaseName.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,19 @@ INSTANTIATE_TEST_SUITE_P(Names, Cp1252Exact,
                                          ExactCase {"truncated_sequence", "a\xC3", std::nullopt},
                                          ExactCase {"overlong_slash", "\xC0\xAF", std::nullopt}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The one-byte fold of stored names agrees with the fold of file names for every byte once both
+// are read as the same character.
+TEST(FoldCp1252, AgreesWithTheFoldOfTheSameCharacterInUtf8)
+{
+    for (int value = 0; value < 256; ++value) {
+        const auto byte = static_cast<unsigned char>(value);
+        const std::string folded = Cp1252ToUtf8(std::string(1, static_cast<char>(FoldCp1252(byte))));
+        EXPECT_EQ(folded, FoldCase(Cp1252ToUtf8(std::string(1, static_cast<char>(byte))))) << value;
+    }
+    EXPECT_EQ(FoldCp1252(0xC9), 0xE9); // É
+    EXPECT_EQ(FoldCp1252(0xD7), 0xD7); // ×, no letter
+}
 
 } // namespace
 } // namespace morvane
