@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "archive/ArchiveCommands.h"
+#include "archive/ArchiveReader.h"
 #include "cli/BuildProgress.h"
 #include "platform/Console.h"
 #include "platform/PathQueries.h"
@@ -78,17 +79,46 @@ void checkHeaderOptions(const Arguments &arguments, const HeaderTexts &texts)
                  + "' holds characters Windows-1252 cannot store; they are stored as '?'");
 }
 
+// The five header values of an existing archive, as the header edit shows them; for a layout
+// without the POD3 header, the values it has (the others keep their defaults).
+HeaderTexts headerTextsOf(const std::string &archivePath)
+{
+    const ArchiveReader reader(archivePath, ArchiveCheck::UntilUnreadable);
+    const auto blocking = reader.BlockingKind();
+    if (blocking == ArchiveProblem::Kind::BadSignature || blocking == ArchiveProblem::Kind::EmptyFile
+        || blocking == ArchiveProblem::Kind::ShortHeader) {
+        const std::vector<std::string> problems = reader.Problems();
+        throw Error("--header-from: " + (problems.empty() ? archivePath : problems.front()));
+    }
+    const ArchiveHeader &header = reader.Header();
+    if (header.Layout == ArchiveLayout::POD3)
+        return ReadArchiveHeader(archivePath);
+    HeaderTexts texts;
+    texts.Description = header.Description;
+    texts.Author = header.Author;
+    texts.Copyright = header.Copyright;
+    if (header.Version)
+        texts.Version = std::to_string(*header.Version);
+    if (header.Priority)
+        texts.Priority = std::to_string(*header.Priority);
+    return texts;
+}
+
 } // namespace
 
 int RunBuild(const std::vector<std::string> &args)
 {
     std::set<std::string> valueOptions = kHeaderOptions;
     valueOptions.insert("-o");
+    valueOptions.insert("--header-from");
     const Arguments arguments = ParseArguments(args, valueOptions, {"--quiet"});
     if (arguments.operands.size() != 1)
         throw UsageError("build takes exactly one response file");
 
     HeaderTexts texts;
+    // Values taken from another archive; the options given beside it win.
+    if (const auto from = arguments.value("--header-from"))
+        texts = headerTextsOf(*from);
     ApplyHeaderOptions(arguments, texts);
     checkHeaderOptions(arguments, texts);
     const std::string responsePath = arguments.operands.front();

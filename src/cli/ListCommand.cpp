@@ -3,6 +3,8 @@
 #include "archive/ArchiveLayouts.h"
 #include "archive/ArchiveReader.h"
 #include "platform/TerminalEncoding.h"
+#include "platform/WholeFile.h"
+#include "responses/ArchiveResponseList.h"
 #include "text/PrintableText.h"
 
 #include <algorithm>
@@ -58,9 +60,19 @@ void printHeader(const ArchiveHeader &header)
 
 int RunList(const std::vector<std::string> &args)
 {
-    const Arguments arguments = ParseArguments(args, {}, {"-l", "-v"});
+    const Arguments arguments = ParseArguments(args, {"-o"}, {"-l", "-v"});
     if (arguments.operands.size() != 1)
         throw UsageError("list takes exactly one archive");
+    if (const auto listPath = arguments.value("-o")) {
+        if (arguments.has("-l") || arguments.has("-v"))
+            throw UsageError("list -o writes a response file; -l and -v do not apply to it");
+        if (listPath->empty())
+            throw UsageError("the response file's name given with -o is empty");
+        // The names as the archive stores them, ready to build the same archive again.
+        const ArchiveReader reader(arguments.operands.front(), ArchiveCheck::UntilUnreadable);
+        WriteWholeFile(*listPath, ResponseListOf(reader));
+        return 0;
+    }
 
     ArchiveReader reader(arguments.operands.front(), ArchiveCheck::UntilUnreadable);
     const std::vector<ArchiveEntry> &entries = reader.Entries();

@@ -17,13 +17,15 @@ Builds POD3 archives from response files, shows or edits their headers, and
 lists, checks and extracts what they hold.
 
 Commands:
-  morvane-cli build RESPONSE_FILE [-o ARCHIVE] [--description TEXT] [--version N]
-        [--priority N] [--author TEXT] [--copyright TEXT] [--quiet]
+  morvane-cli build RESPONSE_FILE [-o ARCHIVE] [--header-from ARCHIVE]
+        [--description TEXT] [--version N] [--priority N] [--author TEXT]
+        [--copyright TEXT] [--quiet]
       Build an archive holding every file the response file lists, resolved
       against the response file's folder. The archive is ARCHIVE, or else the
       response file's path with its extension replaced by ".POD". Values not
-      given: description "Description du fichier", version 1000, priority 1000,
-      author and copyright empty. A version or priority that is not a number
+      given: those of the archive named by --header-from, else description
+      "Description du fichier", version 1000, priority 1000, author and
+      copyright empty. A version or priority that is not a number
       is a usage error, found before anything is written. When standard error
       is a terminal, the files and bytes copied so far are shown there;
       --quiet hides them. The archive is written to a new file in the same
@@ -36,11 +38,14 @@ Commands:
         [--author TEXT] [--copyright TEXT]
       Without options, print the archive's five header values. With options,
       rewrite those values in place, keeping the others.
-  morvane-cli list ARCHIVE [-l] [-v]
+  morvane-cli list ARCHIVE [-l] [-v] [-o RESPONSE_FILE]
       Print the stored names, one a line, in directory order. With -l, also
       each entry's size, data offset and timestamp (local date and time, or
       "unknown"). With -v, also its stored checksum and whether its data
-      matches it (which reads all the data).
+      matches it (which reads all the data). With -o, write the names as a
+      response file instead: the stored bytes (Windows-1252), in directory
+      order, each line ending in CR LF; extracting the archive into a folder,
+      writing this list there and building it gives the same entries back.
   morvane-cli verify ARCHIVE [--strict] [-v]
       Check the archive: signature, regions, directory, names, records and
       every checksum stored. Damage (exit status 1) is printed, then notes on

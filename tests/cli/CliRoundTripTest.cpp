@@ -141,5 +141,75 @@ TEST_F(CliRoundTrip, AFileWithoutAKnownTimeIsListedAsUnknownAndExtractedWithTheC
     EXPECT_GT(test::ModificationTime((out / "a.txt").string()), kMarch15th2010At0830 + 365 * 24 * 3600);
 }
 
+// Extract, list the names, change one file, build with the old header: only that entry's data
+// differ (its time too, since the file was written again).
+TEST_F(CliRoundTrip, TheSavedListAndTheOldHeaderRebuildTheSameArchive)
+{
+    ASSERT_EQ(Cli({"mklist", tree.string(), "-o", list}).exitCode, 0);
+    ASSERT_EQ(Cli({"build", list, "--description", "Mon add-on", "--version", "3", "--priority", "-7", "--author",
+                   "Ren\xC3\xA9", "--copyright", "(c) 2026"})
+                  .exitCode,
+              0);
+    const std::string copy = (dir.path() / "copy").string();
+    ASSERT_EQ(Cli({"extract", archive, copy}).exitCode, 0);
+    const std::string copyList = copy + "/again.txt";
+    const auto listed = Cli({"list", archive, "-o", copyList});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out, "");
+    std::string expectedList;
+    for (const std::string &name : test::Lines(Cli({"list", archive}).out))
+        expectedList += Utf8ToCp1252(name) + "\r\n"; // listed decoded, stored in Windows-1252
+    EXPECT_EQ(test::ReadFile(copyList), expectedList) << "the stored names, CR LF, in directory order";
+
+    const auto rebuilt = Cli({"build", copyList, "--header-from", archive});
+    ASSERT_EQ(rebuilt.exitCode, 0) << rebuilt.err;
+    EXPECT_EQ(test::ReadFile(copy + "/again.POD"), test::ReadFile(archive));
+
+    // An option given beside --header-from wins over the old archive's value.
+    const auto overridden = Cli({"build", copyList, "--header-from", archive, "--priority", "9", "-o", copy + "/p.POD"});
+    ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
+    const auto header = Cli({"header", copy + "/p.POD"});
+    EXPECT_NE(header.out.find("priority: 9\n"), std::string::npos) << header.out;
+    EXPECT_NE(header.out.find("author: Ren\xC3\xA9\n"), std::string::npos) << header.out;
+    EXPECT_NE(header.out.find("version: 3\n"), std::string::npos) << header.out;
+}
+
+struct CliListUsageCase
+{
+    const char *name;
+    std::vector<std::string> extra;
+};
+
+class CliListToFileRefuses : public CliRoundTrip, public testing::WithParamInterface<CliListUsageCase>
+{
+};
+
+TEST_P(CliListToFileRefuses, WithAUsageErrorAndNoFile)
+{
+    ASSERT_EQ(Cli({"mklist", tree.string(), "-o", list}).exitCode, 0);
+    ASSERT_EQ(Cli({"build", list}).exitCode, 0);
+    std::vector<std::string> args = {"list", archive};
+    for (const std::string &arg : GetParam().extra)
+        args.push_back(arg == "OUT" ? (dir.path() / "out.txt").string() : arg);
+    const auto result = Cli(args);
+    EXPECT_EQ(result.exitCode, 2) << result.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "out.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CliListToFileRefuses,
+                         testing::Values(CliListUsageCase {"WithLong", {"-l", "-o", "OUT"}},
+                                         CliListUsageCase {"WithVerbose", {"-v", "-o", "OUT"}},
+                                         CliListUsageCase {"EmptyName", {"-o", ""}}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CliRoundTrip, HeaderFromAFileThatIsNoArchiveFailsBeforeAnythingIsWritten)
+{
+    ASSERT_EQ(Cli({"mklist", tree.string(), "-o", list}).exitCode, 0);
+    const auto result = Cli({"build", list, "--header-from", (tree / "a.txt").string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("a.txt"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(archive));
+}
+
 } // namespace
 } // namespace morvane

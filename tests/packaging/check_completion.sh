@@ -31,10 +31,10 @@ check() {
 check "morvane-cli " build header list verify extract mklist --help
 check "morvane-cli he" header
 check "morvane-cli --" --help
-check "morvane-cli build --" --description --version --priority --author --copyright --quiet
-check "morvane-cli build -" -o --description --version --priority --author --copyright --quiet
+check "morvane-cli build --" --header-from --description --version --priority --author --copyright --quiet
+check "morvane-cli build -" -o --header-from --description --version --priority --author --copyright --quiet
 check "morvane-cli header x.POD --p" --priority
-check "morvane-cli list -" -l -v
+check "morvane-cli list -" -l -v -o
 check "morvane-cli extract a.POD copy --" --overwrite
 check "morvane-cli mklist data -" -o
 check "morvane-cli verify -" --strict -v
