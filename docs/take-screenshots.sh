@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the program's windows: the main window, the response list
 # editor after "Créer/Create Dir" and "Créer/Create File" on a sample tree, the properties dialog
-# showing the header of the sample's archive, and the warning after a failed build. Runs a copy of
+# showing the header of the sample's archive, the warning after a failed build, and the archive
+# window on the sample's archive. Runs a copy of
 # Morvane on a virtual display with a window manager, so the windows have their title bars; the
 # copy keeps its settings file in a temporary folder, so yours is left as it is.
 # Needs a build (bash scripts/test.sh or scripts/run.sh) first.
@@ -118,4 +119,23 @@ xdotool mousemove --window "$properties" 440 212 click 1
 warning=$(window "^Warning$")
 take "$warning" docs/build-failure.png
 xdotool key Return
-echo "Wrote docs/main-window.png, docs/editor.png, docs/properties-dialog.png and docs/build-failure.png"
+
+# The archive window on the whole add-on, opened by Ctrl+O in the main window, its folders
+# expanded and one entry selected.
+printf '%s\r\n' 'textures\Hull.raw' 'textures\wing_left.raw' 'sons\Laser.wav' 'sons\moteur.wav' \
+    "$(printf 'mod\xe8les\\Chasseur.bin')" "$(printf 'Liste des pi\xe8ces.txt')" 'lisez-moi.txt' >"$addon/addon.txt"
+$cli build "$addon/addon.txt" --quiet --description "Forêt enchantée" --version 3 --priority 1200 \
+    --author "Morgane L." --copyright "(c) 2026 Morgane L."
+sleep 1
+xdotool windowactivate --sync "$main" key ctrl+o
+window "^Open an archive$" >/dev/null
+sleep 1
+xdotool key ctrl+a
+xdotool type --delay 20 "$addon/addon.POD"
+xdotool key Return
+archive=$(window "addon.POD - Morvane")
+sleep 1
+xdotool key ctrl+shift+Right
+xdotool key Down Down Down
+take "$archive" docs/archive-window.png
+echo "Wrote docs/main-window.png, docs/editor.png, docs/properties-dialog.png, docs/build-failure.png and docs/archive-window.png"

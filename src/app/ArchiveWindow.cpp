@@ -129,6 +129,7 @@ ArchiveWindow::ArchiveWindow(std::unique_ptr<ArchiveReader> reader, Tform_Dialog
     ui->actionProperties->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
 
     showArchive();
+    ui->entriesView->setFocus();
 }
 
 ArchiveWindow::~ArchiveWindow()
@@ -171,6 +172,8 @@ void ArchiveWindow::showArchive()
     QHeaderView *header = ui->entriesView->header();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->resizeSection(ArchiveEntryModel::NameColumn, 320);
+    header->resizeSection(ArchiveEntryModel::ModifiedColumn,
+                          header->fontMetrics().horizontalAdvance(QStringLiteral("2010-03-15 08:30:00")) + 24);
     ui->entriesView->setColumnHidden(ArchiveEntryModel::StoredSizeColumn, !model_->HasCompressedEntries());
     // Directory order until the user picks a column.
     header->setSortIndicator(-1, Qt::AscendingOrder);
