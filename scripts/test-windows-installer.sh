@@ -22,7 +22,7 @@ die() { say "error: $*"; exit 1; }
 # Run on the virtual display, where Wine can make console windows: list the archive $2 with the
 # installed morvane-cli in a console window (through console-capture, $4) and check that its
 # names show as they are; then open the archive as Explorer would (wine start), wait for the
-# archive's header dialog, take a screenshot ($3) and check that the dialog shows and is drawn.
+# archive window, take a screenshot ($3) and check that the window shows and is drawn.
 if [ "${1:-}" = --open-run ]; then
     archive="$2" shot="$3" capture="$4"
     wine_window_manager
@@ -32,12 +32,12 @@ if [ "${1:-}" = --open-run ]; then
     grep -qx 'Data\\Sub\\été.txt' "$shown" || die "the console showed other names:"$'\n'"$(cat "$shown")"
     say "a console window showed the archive's names as they are ($shown)"
     wine start "$(winepath -w "$archive")" >"${shot%.png}.log" 2>&1
-    title='Copyright du fichier POD'
+    title="$(basename "$archive") - Morvane"
     window="$(wine_wait_for_window "$title")" \
         || die "no window titled '$title' within 2 minutes (output: ${shot%.png}.log)"
     wine_shoot_window "$window" "$shot"
-    say "header dialog ${WIDTH}x${HEIGHT} at ${X},${Y} with $COLOURS colours; screenshot $shot"
-    [ "$COLOURS" -ge 8 ] || die "the header dialog shows only $COLOURS colours: it did not paint"
+    say "archive window ${WIDTH}x${HEIGHT} at ${X},${Y} with $COLOURS colours; screenshot $shot"
+    [ "$COLOURS" -ge 8 ] || die "the archive window shows only $COLOURS colours: it did not paint"
     exit 0
 fi
 
