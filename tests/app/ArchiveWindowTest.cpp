@@ -50,6 +50,17 @@ protected:
         return *window;
     }
 
+    // Another writer's archive whose second entry's data no longer gives its checksum.
+    std::string ForeignWithADamagedEntry()
+    {
+        test::ForeignOffsets offsets;
+        std::string bytes = test::MakeForeignArchive(test::ThreeForeignFiles(), {}, &offsets);
+        bytes[offsets.data[1]] ^= 1;
+        const std::string path = dir / "foreign.pod";
+        WriteFile(path, bytes);
+        return path;
+    }
+
     // Shortcuts reach the active window only.
     static void Activate(QWidget &window)
     {
@@ -255,12 +266,7 @@ TEST_F(ArchiveWindowTest, ADamagedArchiveOpensWithItsProblemsAndNothingIsExtract
 
 TEST_F(ArchiveWindowTest, DataThatDoesNotMatchItsChecksumStopsTheExtractionBeforeAnythingIsWritten)
 {
-    test::ForeignOffsets offsets;
-    std::string bytes = test::MakeForeignArchive(test::ThreeForeignFiles(), {}, &offsets);
-    bytes[offsets.data[1]] ^= 1;
-    const std::string foreign = dir / "foreign.pod";
-    WriteFile(foreign, bytes);
-    ArchiveWindow &window = OpenWindow(foreign);
+    ArchiveWindow &window = OpenWindow(ForeignWithADamagedEntry());
     QString report;
     user.ChooseFolder(Q(out));
     KeepReport(report);
@@ -281,12 +287,7 @@ TEST_F(ArchiveWindowTest, VerifyReportsASoundArchive)
 
 TEST_F(ArchiveWindowTest, VerifyReportsDamageAndDifferencesApartAndMarksTheEntry)
 {
-    test::ForeignOffsets offsets;
-    std::string bytes = test::MakeForeignArchive(test::ThreeForeignFiles(), {}, &offsets);
-    bytes[offsets.data[1]] ^= 1;
-    const std::string foreign = dir / "foreign.pod";
-    WriteFile(foreign, bytes);
-    ArchiveWindow &window = OpenWindow(foreign);
+    ArchiveWindow &window = OpenWindow(ForeignWithADamagedEntry());
     QString report;
     KeepReport(report);
     RunAndWait(window, &ArchiveWindow::Verify);
