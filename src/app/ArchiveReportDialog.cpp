@@ -20,6 +20,9 @@ ArchiveReportDialog::ArchiveReportDialog(QWidget *parent, const QString &title, 
     ui->edReport->setVisible(!details.isEmpty());
     if (details.isEmpty())
         resize(width(), minimumSizeHint().height());
+    // Enter closes the report whatever has the focus; Copy takes a click or Alt+C.
+    ui->btnCopy->setAutoDefault(false);
+    ui->btnOk->setFocus();
     connect(ui->btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->btnCopy, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(Text()); });

@@ -8,7 +8,9 @@
 #include "app/ArchiveReportDialog.h"
 #include "app/ExistingFileDialog.h"
 
+#include <QClipboard>
 #include <QDragEnterEvent>
+#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -274,6 +276,19 @@ TEST_F(ArchiveWindowTest, DataThatDoesNotMatchItsChecksumStopsTheExtractionBefor
 
     EXPECT_TRUE(report.contains("is damaged; nothing was extracted")) << report.toStdString();
     EXPECT_FALSE(std::filesystem::exists(PathOf(out)) && !test::NamesIn(PathOf(out)).empty());
+}
+
+TEST(ArchiveReport, EnterClosesItAndCopyTakesTheWholeText)
+{
+    ArchiveReportDialog report(nullptr, "Verify", "a.pod: 1 problem found", "a.pod: entry 1 (x) is damaged");
+    report.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&report));
+    QTest::mouseClick(report.findChild<QPushButton *>("btnCopy"), Qt::LeftButton);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "a.pod: 1 problem found\na.pod: entry 1 (x) is damaged");
+    EXPECT_TRUE(report.isVisible());
+    QTest::keyClick(QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : &report, Qt::Key_Return);
+    EXPECT_FALSE(report.isVisible());
+    EXPECT_EQ(report.result(), QDialog::Accepted);
 }
 
 TEST_F(ArchiveWindowTest, VerifyReportsASoundArchive)
