@@ -159,11 +159,9 @@ void ArchiveWindow::showArchive()
 {
     opened_ = {reader_->Path(), EntriesFingerprint(*reader_)};
     setWindowTitle(archiveName() + QStringLiteral(" - Morvane"));
-    const bool flat = model_ && model_->Flat();
-    const QString filter = model_ ? model_->Filter() : QString();
     auto model = std::make_unique<ArchiveEntryModel>(*reader_);
-    model->SetFlat(flat);
-    model->SetFilter(filter);
+    model->SetFlat(ui->actionFlat->isChecked());
+    model->SetFilter(ui->edFilter->text());
     model->SetDragFiles([this](const std::vector<std::uint32_t> &entries, const std::vector<std::string> &roots) {
         return DragFiles(entries, roots);
     });
@@ -472,20 +470,25 @@ void ArchiveWindow::Properties()
         return;
     const ArchiveHeader &header = reader_->Header();
     if (header.Layout == ArchiveLayout::POD3 && propertiesDialog_ != nullptr) {
-        bool changed = false;
-        EditArchiveHeader(reader_->Path(), [this, &changed](HeaderTexts &texts) {
-            propertiesDialog_->SetTexts(texts);
-            if (Interaction().ShowModal(*propertiesDialog_) != Tform_Dialog::kModalOk)
-                return false;
-            texts = propertiesDialog_->Texts();
-            changed = true;
-            return true;
-        });
-        if (changed) {
-            const BusyCursor busy;
-            reader_ = std::make_unique<ArchiveReader>(reader_->Path());
-            showArchive();
+        // The window lets go of the file while the header is edited: Windows refuses to open for
+        // writing a file another handle reads without sharing its writes.
+        const std::string path = reader_->Path();
+        ui->entriesView->setModel(nullptr);
+        model_.reset();
+        reader_.reset();
+        try {
+            EditArchiveHeader(path, [this](HeaderTexts &texts) {
+                propertiesDialog_->SetTexts(texts);
+                if (Interaction().ShowModal(*propertiesDialog_) != Tform_Dialog::kModalOk)
+                    return false;
+                texts = propertiesDialog_->Texts();
+                return true;
+            });
+        } catch (...) {
+            reopen(path);
+            throw;
         }
+        reopen(path);
         return;
     }
     // Other layouts show their values in a dialog of their own, read-only, so that the shared
@@ -502,6 +505,20 @@ void ArchiveWindow::Properties()
         edit->setReadOnly(true);
     shown.setWindowTitle(archiveName() + QStringLiteral(" (read-only)"));
     Interaction().ShowModal(shown);
+}
+
+void ArchiveWindow::reopen(const std::string &path)
+{
+    try {
+        const BusyCursor busy;
+        reader_ = std::make_unique<ArchiveReader>(path);
+    } catch (...) {
+        // Nothing left to show: the window goes, and the failure is reported.
+        deleteLater();
+        hide();
+        throw;
+    }
+    showArchive();
 }
 
 void ArchiveWindow::SaveResponseList()

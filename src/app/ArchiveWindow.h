@@ -79,6 +79,8 @@ protected:
 
 private:
     void showArchive();
+    // Reads the archive again and shows it; when it cannot be read, the window closes.
+    void reopen(const std::string &path);
     void showHeader();
     void showProblems();
     void updateStatus();

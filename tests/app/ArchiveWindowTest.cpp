@@ -373,8 +373,11 @@ TEST_F(ArchiveWindowTest, DraggedEntriesAreFilesOfAPrivateFolderRemovedWithTheWi
     EXPECT_EQ(ReadFile(folder + "/b.bin"), ReadFile(dir / "data/sub/b.bin"));
     EXPECT_EQ(ReadFile(urls[1].toLocalFile().toStdString()), ReadFile(dir / "data/a.bin"));
     const std::filesystem::path dragRoot = PathOf(folder).parent_path().parent_path();
+#ifndef _WIN32
+    // Windows keeps a user's temporary folder to that user by its own access rights.
     EXPECT_EQ(std::filesystem::status(dragRoot).permissions() & std::filesystem::perms::others_all,
               std::filesystem::perms::none);
+#endif
     delete window;
     EXPECT_FALSE(std::filesystem::exists(dragRoot));
 }

@@ -102,7 +102,7 @@ TEST_F(OpenedFromTheDesktop, ARelativeArchiveNameIsTakenFromTheCurrentFolder)
 
     EXPECT_TRUE(user.messages.empty());
     ASSERT_EQ(ArchiveWindows().size(), 1u);
-    EXPECT_EQ(ArchiveWindows()[0]->Reader().Path(), archive);
+    EXPECT_EQ(PathOf(ArchiveWindows()[0]->Reader().Path()), PathOf(archive));
 }
 
 struct RefusedCase
