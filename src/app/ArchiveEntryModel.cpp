@@ -83,6 +83,8 @@ QString checksumText(ChecksumState state)
         return QStringLiteral("matches");
     case ChecksumState::DoesNotMatch:
         return QStringLiteral("DOES NOT MATCH");
+    case ChecksumState::NotJudged:
+        return QStringLiteral("stored, not judged");
     }
     return {};
 }

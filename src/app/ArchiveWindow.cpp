@@ -7,7 +7,7 @@
 #include "app/ExistingFileDialog.h"
 #include "app/Morvane_dialog.h"
 #include "archive/ArchiveCommands.h"
-#include "archive/LayoutName.h"
+#include "archive/ArchiveLayouts.h"
 #include "gui/BusyCursor.h"
 #include "gui/FailureReport.h"
 #include "gui/FileSystemNames.h"
@@ -198,7 +198,8 @@ void ArchiveWindow::showHeader()
     const auto number = [](const std::optional<std::int32_t> &value) {
         return value ? std::optional(QString::number(*value)) : std::nullopt;
     };
-    row(ui->lblLayout, ui->valLayout, QString::fromLatin1(LayoutName(header.Layout)));
+    const std::string_view layout = LayoutName(header.Layout);
+    row(ui->lblLayout, ui->valLayout, QString::fromLatin1(layout.data(), qsizetype(layout.size())));
     row(ui->lblDescription, ui->valDescription, text(header.Description));
     row(ui->lblVersion, ui->valVersion, number(header.Version));
     row(ui->lblPriority, ui->valPriority, number(header.Priority));

@@ -81,8 +81,9 @@ protected:
     {
         QSignalSpy finished(&window, &ArchiveWindow::workFinished);
         (window.*command)();
-        if (window.Working())
+        if (window.Working()) {
             ASSERT_TRUE(finished.wait(20000));
+        }
         EXPECT_FALSE(window.Working());
     }
 
@@ -124,8 +125,9 @@ TEST_F(ArchiveWindowTest, ShowsTheHeaderTheEntriesAndWhatIsShown)
     // Every control can be told apart by assistive technologies.
     for (QWidget *control : window.findChildren<QWidget *>()) {
         if (control->focusPolicy() != Qt::NoFocus && control->isVisibleTo(&window) && control->parent() != &view
-            && qobject_cast<QLineEdit *>(control) != nullptr)
+            && qobject_cast<QLineEdit *>(control) != nullptr) {
             EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
+        }
     }
     EXPECT_FALSE(view.accessibleName().isEmpty());
 }
