@@ -1,8 +1,12 @@
 #include "archive/Verification.h"
 
 #include "archive/ArchiveLayouts.h"
+#include "text/CaseFolding.h"
+#include "text/Cp1252.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 namespace morvane {
 namespace {
@@ -93,6 +97,51 @@ std::vector<std::string> details(const ArchiveReader &reader)
     return lines;
 }
 
+// Pairs of entries whose names are equal once letter case is ignored: the games look names up
+// that way, so the later one is never found. Each pair is the first entry with that name and a
+// later one, in directory order. Entries that share their name's bytes with another entry, or
+// whose name overlaps one already taken, are left out (the reader notes those): every byte of the
+// names block is then folded at most once, however the directory points into it.
+std::vector<std::pair<const ArchiveEntry *, const ArchiveEntry *>> namesEqualIgnoringCase(const ArchiveReader &reader)
+{
+    const std::vector<ArchiveEntry> &entries = reader.Entries();
+    std::vector<const ArchiveEntry *> byPlace;
+    byPlace.reserve(entries.size());
+    for (const ArchiveEntry &entry : entries)
+        byPlace.push_back(&entry);
+    std::stable_sort(byPlace.begin(), byPlace.end(), [](const ArchiveEntry *a, const ArchiveEntry *b) {
+        return std::less<const char *>()(a->Name.data(), b->Name.data());
+    });
+    std::vector<const ArchiveEntry *> apart;
+    const char *takenUpTo = nullptr;
+    for (const ArchiveEntry *entry : byPlace) {
+        const char *start = entry->Name.data();
+        if (takenUpTo != nullptr && std::less<const char *>()(start, takenUpTo + 1))
+            continue;
+        apart.push_back(entry);
+        takenUpTo = start + entry->Name.size();
+    }
+    std::sort(apart.begin(), apart.end(),
+              [](const ArchiveEntry *a, const ArchiveEntry *b) { return a->Index < b->Index; });
+
+    std::vector<std::pair<const ArchiveEntry *, const ArchiveEntry *>> pairs;
+    std::unordered_map<std::string, const ArchiveEntry *> first;
+    for (const ArchiveEntry *entry : apart) {
+        std::string folded = FoldCase(Cp1252ToUtf8(entry->Name));
+        std::replace(folded.begin(), folded.end(), '/', '\\');
+        const auto [slot, inserted] = first.emplace(std::move(folded), entry);
+        if (!inserted)
+            pairs.emplace_back(slot->second, entry);
+    }
+    return pairs;
+}
+
+std::string sameNameMessage(const ArchiveReader &reader, const ArchiveEntry &first, const ArchiveEntry &second)
+{
+    return reader.EntryLabel(first) + " and " + reader.EntryLabel(second)
+        + " have the same name when letter case is ignored: the games find only the first";
+}
+
 } // namespace
 
 Verification VerifyArchive(ArchiveReader &reader, const VerificationOptions &options, DataCheckObserver *observer)
@@ -102,14 +151,30 @@ Verification VerifyArchive(ArchiveReader &reader, const VerificationOptions &opt
         result.Cancelled = true;
         return result;
     }
-    const std::uint64_t count = options.strict ? reader.ProblemCount() : reader.DamageCount();
+    std::uint64_t count = options.strict ? reader.ProblemCount() : reader.DamageCount();
     result.Problems = options.strict ? reader.Problems() : reader.Damage();
+    const auto twins = reader.Readable() ? namesEqualIgnoringCase(reader)
+                                         : std::vector<std::pair<const ArchiveEntry *, const ArchiveEntry *>>();
+    const std::string prefix = reader.Path() + ": ";
+    if (options.strict) {
+        count += twins.size();
+        for (const auto &[first, second] : twins) {
+            if (result.Problems.size() >= ArchiveReader::kKeptProblems)
+                break;
+            result.Problems.push_back(prefix + sameNameMessage(reader, *first, *second));
+        }
+    }
     if (count > result.Problems.size())
         result.Problems.push_back("... and " + plural(count - result.Problems.size(), "more problem", "more problems"));
     if (!options.strict) {
-        const std::string prefix = reader.Path() + ": ";
         for (std::string note : reader.Notes()) {
             note.insert(prefix.size(), "note: ");
+            result.Notes.push_back(std::move(note));
+        }
+        if (!twins.empty()) {
+            std::string note = prefix + "note: " + sameNameMessage(reader, *twins[0].first, *twins[0].second);
+            if (twins.size() > 1)
+                note += " (and " + std::to_string(twins.size() - 1) + " more like it)";
             result.Notes.push_back(std::move(note));
         }
     }

@@ -89,6 +89,73 @@ TEST(CliVerify, AnEmptyArchiveIsSound)
     EXPECT_EQ(Cli({"list", dir / "list.POD"}).out, "");
 }
 
+// Names the games cannot tell apart: what a plain verify notes (empty: nothing) and whether a
+// strict one fails for it.
+struct SameNameCase
+{
+    std::string label;
+    std::vector<test::CraftedEntry> entries;
+    std::string note; // after "<archive>: note: "
+};
+
+void PrintTo(const SameNameCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class CliVerifySameName : public testing::TestWithParam<SameNameCase>
+{
+};
+
+TEST_P(CliVerifySameName, NotesNamesEqualIgnoringCase)
+{
+    TempDir dir;
+    WriteFile(dir / "x.POD", CraftArchive(GetParam().entries));
+    const std::string count = std::to_string(GetParam().entries.size());
+
+    const auto noted = Cli({"verify", dir / "x.POD"});
+    EXPECT_EQ(noted.exitCode, 0);
+    const std::string notes = GetParam().note.empty() ? "" : dir / "x.POD" + ": note: " + GetParam().note + "\n";
+    EXPECT_EQ(noted.out, notes + "OK: " + count + " entries\n");
+
+    const auto strict = Cli({"verify", "--strict", dir / "x.POD"});
+    EXPECT_EQ(strict.exitCode, GetParam().note.empty() ? 0 : 1) << strict.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CliVerifySameName,
+    testing::Values(
+        SameNameCase {"Distinct", {{"SOUNDS\\A.WAV", "1"}, {"SOUNDS\\B.WAV", "2"}, {"A.WAV", "3"}}, ""},
+        SameNameCase {"LetterCase",
+                      {{"Sons\\Effets.wav", "1"}, {"x.txt", "2"}, {"SONS\\EFFETS.WAV", "3"}},
+                      "entry 1 (Sons\\Effets.wav) and entry 3 (SONS\\EFFETS.WAV) have the same name when letter "
+                      "case is ignored: the games find only the first"},
+        // Windows-1252 letters beyond ASCII have their cases too.
+        SameNameCase {"AccentedLetters",
+                      {{"caf\xE9.txt", "1"}, {"CAF\xC9.TXT", "2"}},
+                      "entry 1 (caf\u00E9.txt) and entry 2 (CAF\u00C9.TXT) have the same name when letter case is "
+                      "ignored: the games find only the first"},
+        SameNameCase {"SameBytes",
+                      {{"a.txt", "1"}, {"a.txt", "2"}},
+                      "entry 1 (a.txt) and entry 2 (a.txt) have the same name when letter case is ignored: the "
+                      "games find only the first"},
+        SameNameCase {"ManyPairs",
+                      {{"a.txt", "1"}, {"A.TXT", "2"}, {"b.txt", "3"}, {"A.txt", "4"}, {"B.TXT", "5"}},
+                      "entry 1 (a.txt) and entry 2 (A.TXT) have the same name when letter case is ignored: the "
+                      "games find only the first (and 2 more like it)"}),
+    [](const auto &info) { return info.param.label; });
+
+TEST(CliVerify, NamesEqualIgnoringCaseAreStrictProblemsNamingBothEntries)
+{
+    TempDir dir;
+    WriteFile(dir / "x.POD", CraftArchive({{"a.txt", "1"}, {"A.TXT", "2"}, {"a.TXT", "3"}}));
+    const auto verified = Cli({"verify", "--strict", dir / "x.POD"});
+    EXPECT_EQ(verified.exitCode, 1);
+    const std::string what = " have the same name when letter case is ignored: the games find only the first\n";
+    EXPECT_EQ(verified.out, dir / "x.POD" + ": entry 1 (a.txt) and entry 2 (A.TXT)" + what + dir / "x.POD"
+                                + ": entry 1 (a.txt) and entry 3 (a.TXT)" + what + "2 problems found\n");
+}
+
 struct Refused
 {
     std::string label;
