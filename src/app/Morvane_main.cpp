@@ -21,6 +21,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QShortcut>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -265,6 +266,33 @@ void TForm_main::OpenResponseList(const QString &list)
         return;
     form_response->LoadResponseFile(list);
     Interaction().ShowModal(*form_response);
+}
+
+void TForm_main::closeEvent(QCloseEvent *event)
+{
+    // The editor keeps its list between uses; quitting would lose what was never saved.
+    if (form_response == nullptr || !form_response->HoldsUnsavedList()) {
+        event->accept();
+        return;
+    }
+    bool quit = false;
+    switch (Interaction().AskToSave(
+        this, QString::fromUtf8(kApplicationTitle),
+        QStringLiteral("La liste de fichiers n'est pas enregistrée. L'enregistrer avant de quitter ?\n"
+                       "The list of files has not been saved. Save it before quitting?"))) {
+    case SaveChoice::Save:
+        RunCommand(this, [this, &quit] { quit = form_response->SaveList(); });
+        break;
+    case SaveChoice::Discard:
+        quit = true;
+        break;
+    case SaveChoice::Cancel:
+        break;
+    }
+    if (quit)
+        event->accept();
+    else
+        event->ignore();
 }
 
 } // namespace morvane

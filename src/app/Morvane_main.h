@@ -57,6 +57,8 @@ protected:
     // Archives dropped on the window open in archive windows.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // Asks before a list the editor holds unsaved is lost.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // Takes the stored working folder when the settings file exists; false when it does not.

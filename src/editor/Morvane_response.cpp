@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 
 namespace morvane {
 
@@ -95,7 +96,7 @@ Tform_response::~Tform_response() = default;
 
 void Tform_response::tbEffacerClick()
 {
-    ui->Response->clear();
+    ClearResponseList(*ui->Response);
 }
 
 void Tform_response::tbCreerClick()
@@ -171,6 +172,13 @@ void Tform_response::tbChargerClick()
 {
     OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
     OpenDialog.DefaultExt = QStringLiteral("*.txt");
+    // The dialog opens in the folder of the last file chosen, with none of them selected: Enter
+    // must not load a file picked for another purpose (a sound chosen by Create File).
+    if (!OpenDialog.FileName.isEmpty()) {
+        OpenDialog.InitialDir = QFileInfo(OpenDialog.FileName).absolutePath();
+        OpenDialog.FileName.clear();
+        OpenDialog.Files.clear();
+    }
     if (!OpenDialog.Execute(this))
         return;
     LoadResponseFile(OpenDialog.FileName);
@@ -179,6 +187,8 @@ void Tform_response::tbChargerClick()
 void Tform_response::LoadResponseFile(const QString &path)
 {
     ShowResponseText(*ui->Response, ReadWholeFile(ToFileSystemPath(path), OpenMode::ReadShared));
+    // The list is now what the file holds; Ctrl+Z still brings back what was there before.
+    ui->Response->document()->setModified(false);
     ui->StatusBar->showMessage(QStringLiteral("%1 - %2 lignes/lines")
                                    .arg(PrintableText(ToFileSystemPath(path)))
                                    .arg(ResponseLineCount(*ui->Response)));
@@ -186,10 +196,22 @@ void Tform_response::LoadResponseFile(const QString &path)
 
 void Tform_response::tbEnregistrerClick()
 {
+    SaveList();
+}
+
+bool Tform_response::SaveList()
+{
     SaveDialog.InitialDir = workDir_();
     if (!SaveDialog.Execute(this))
-        return;
+        return false;
     writeResponseFile(SaveDialog.FileName, ResponseListBytes(*ui->Response));
+    ui->Response->document()->setModified(false);
+    return true;
+}
+
+bool Tform_response::HoldsUnsavedList() const
+{
+    return ui->Response->document()->isModified() && ResponseLineCount(*ui->Response) > 0;
 }
 
 bool Tform_response::requireWorkDir(const QString &workDir)

@@ -39,6 +39,11 @@ public:
     // Shows a response file as Charger/Load does, without the file dialog.
     void LoadResponseFile(const QString &path);
 
+    // Whether the list holds lines that were changed since it was last loaded or saved.
+    bool HoldsUnsavedList() const;
+    // Saves the list as Enregistrer/Save does; false when the user cancelled the file dialog.
+    bool SaveList();
+
 private:
     // False, after telling the user, when no working folder is set.
     bool requireWorkDir(const QString &workDir);

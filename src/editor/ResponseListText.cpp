@@ -76,8 +76,10 @@ void AppendResponseLines(QPlainTextEdit &list, const std::vector<std::string> &l
     else
         addition.prepend(QLatin1Char('\n'));
     QTextCursor cursor(list.document());
+    cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(addition);
+    cursor.endEditBlock();
 }
 
 void SetResponseLines(QPlainTextEdit &list, const std::vector<std::string> &lines, bool finalBreak)
@@ -85,7 +87,21 @@ void SetResponseLines(QPlainTextEdit &list, const std::vector<std::string> &line
     QString text = joinedText(lines);
     if (finalBreak && !lines.empty())
         text += QLatin1Char('\n');
-    list.setPlainText(text);
+    // Through a cursor, in one edit block, so that the replacement is one step Ctrl+Z takes back;
+    // setPlainText and clear would empty the undo stack with the old text.
+    QTextCursor cursor(list.document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    if (text.isEmpty())
+        cursor.removeSelectedText();
+    else
+        cursor.insertText(text);
+    cursor.endEditBlock();
+}
+
+void ClearResponseList(QPlainTextEdit &list)
+{
+    SetResponseLines(list, {}, false);
 }
 
 int ResponseLineCount(const QPlainTextEdit &list)

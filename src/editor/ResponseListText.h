@@ -16,8 +16,12 @@ namespace morvane {
 // break; after a last line without a break it goes after a new break and has none itself.
 void AppendResponseLines(QPlainTextEdit &list, const std::vector<std::string> &lines);
 
-// Replaces the whole text, in one go; finalBreak ends the text with a line break.
+// Replaces the whole text, in one go; finalBreak ends the text with a line break. Like every
+// change made here, it is one step of the list's undo history.
 void SetResponseLines(QPlainTextEdit &list, const std::vector<std::string> &lines, bool finalBreak);
+
+// Empties the list, as one step of its undo history.
+void ClearResponseList(QPlainTextEdit &list);
 
 // Lines of the text, not counting the one empty line after a final break. A soft line break
 // inside a block counts as a line break, as it is saved as one.

@@ -217,6 +217,24 @@ int QtInteraction::ShowModal(QDialog &dialog)
     return dialog.exec();
 }
 
+SaveChoice QtInteraction::AskToSave(QWidget *parent, const QString &title, const QString &text)
+{
+    CentredMessageBox box(parent, MessageKind::Warning, title, withLineFeeds(text));
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    for (QLabel *label : box.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
 ModalInteraction &Interaction()
 {
     return *current;

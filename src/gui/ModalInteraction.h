@@ -12,6 +12,9 @@ namespace morvane {
 
 enum class MessageKind { Warning, Error, Information };
 
+// The answers to "save the changes before they are lost?".
+enum class SaveChoice { Save, Discard, Cancel };
+
 // The titles of the program's own warning and error boxes.
 inline const QString kWarningTitle = QStringLiteral("Warning");
 inline const QString kErrorTitle = QStringLiteral("Error");
@@ -57,6 +60,9 @@ public:
         = 0;
     // Shows the dialog modally and returns the result it closed with.
     virtual int ShowModal(QDialog &dialog) = 0;
+    // Asks whether to save changes that would otherwise be lost: Save (the default), Discard or
+    // Cancel (also Escape).
+    virtual SaveChoice AskToSave(QWidget *parent, const QString &title, const QString &text) = 0;
 };
 
 // The real Qt dialogs. They leave the user's Qt settings (the file dialogs' shared history,
@@ -69,6 +75,7 @@ public:
     void ShowMessage(QWidget *parent, MessageKind kind, const QString &title, const QString &text,
                      const QString &details = {}) override;
     int ShowModal(QDialog &dialog) override;
+    SaveChoice AskToSave(QWidget *parent, const QString &title, const QString &text) override;
 };
 
 // The interaction in force: the Qt one unless a ScopedInteraction has replaced it.

@@ -537,8 +537,10 @@ TEST_F(Editor, DialogSettingsOfLoadAndSave)
     EXPECT_EQ(firstLoad.filter, "Fichier texte (*.txt);;Tous fichiers (*)");
     EXPECT_EQ(firstLoad.defaultSuffix, "txt");
     EXPECT_EQ(firstLoad.directory, "");
-    // Load keeps the folder Create File gave the shared dialog.
+    // Load keeps the folder Create File gave the shared dialog, with no file selected that Enter
+    // would load.
     EXPECT_EQ(user.fileRequests[2].directory, Q(work));
+    EXPECT_EQ(user.fileRequests[2].selectedFile, "");
     EXPECT_EQ(user.fileRequests[2].filter, firstLoad.filter);
     const FileDialogRequest &save = user.fileRequests[3];
     EXPECT_TRUE(save.save);
@@ -546,6 +548,79 @@ TEST_F(Editor, DialogSettingsOfLoadAndSave)
     EXPECT_EQ(save.filter, "Fichiers textes (*.txt);;Tous fichiers (*)");
     EXPECT_EQ(save.defaultSuffix, "txt");
     EXPECT_EQ(save.directory, Q(work));
+}
+
+// Each step that replaces or extends the list is one step Ctrl+Z takes back, to what was typed.
+struct UndoCase
+{
+    const char *label;
+    const char *button;
+    enum class Answer { None, File, Folder } answer;
+    const char *chosen; // in the working folder
+};
+
+void PrintTo(const UndoCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class EditorUndo : public Editor, public testing::WithParamInterface<UndoCase>
+{
+};
+
+TEST_P(EditorUndo, CtrlZBringsBackWhatWasTyped)
+{
+    WriteFile(At("list.txt"), "FROM\r\nFILE\r\n");
+    QTest::keyClicks(&List(), "typed one");
+    QTest::keyClick(&List(), Qt::Key_Return);
+    QTest::keyClicks(&List(), "typed two");
+    const std::string typed = ListBytes();
+    ASSERT_EQ(typed, "typed one\r\ntyped two");
+
+    const UndoCase &step = GetParam();
+    if (step.answer == UndoCase::Answer::File)
+        user.ChooseFiles({Q(At(step.chosen))});
+    else if (step.answer == UndoCase::Answer::Folder)
+        user.ChooseFolder(Q(At(step.chosen)));
+    Click(step.button);
+    const std::string after = ListBytes();
+    ASSERT_NE(after, typed);
+
+    QTest::keyClick(&List(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ListBytes(), typed);
+    QTest::keyClick(&List(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(ListBytes(), after);
+    EXPECT_TRUE(user.AllAnswersUsed());
+    EXPECT_TRUE(user.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, EditorUndo,
+                         testing::Values(UndoCase {"Clear", "tbEffacer", UndoCase::Answer::None, ""},
+                                         UndoCase {"CreateFile", "tbCreer", UndoCase::Answer::File, "a.txt"},
+                                         UndoCase {"CreateDir", "tbCreerDir", UndoCase::Answer::Folder, "sub"},
+                                         UndoCase {"Load", "tbCharger", UndoCase::Answer::File, "list.txt"}),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+TEST_F(Editor, AListIsUnsavedFromItsFirstChangeUntilSavedOrLoaded)
+{
+    WriteFile(At("list.txt"), "A.TXT\r\n");
+    EXPECT_FALSE(editor.HoldsUnsavedList());
+    QTest::keyClicks(&List(), "typed");
+    EXPECT_TRUE(editor.HoldsUnsavedList());
+    Save(At("out.txt"));
+    EXPECT_FALSE(editor.HoldsUnsavedList());
+    user.ChooseFiles({Q(At("a.txt"))});
+    Click("tbCreer");
+    EXPECT_TRUE(editor.HoldsUnsavedList());
+    Load(At("list.txt"));
+    EXPECT_FALSE(editor.HoldsUnsavedList());
+    // Undoing the load brings back a list that was never saved.
+    QTest::keyClick(&List(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(editor.HoldsUnsavedList());
+    // An empty list holds nothing to lose.
+    Click("tbEffacer");
+    EXPECT_FALSE(editor.HoldsUnsavedList());
+    EXPECT_TRUE(user.saveQuestions.empty());
 }
 
 TEST_F(Editor, SavingAnEmptyListWritesZeroBytes)

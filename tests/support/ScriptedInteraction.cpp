@@ -55,9 +55,29 @@ ScriptedInteraction &ScriptedInteraction::CloseDialog(int result, std::map<QStri
     });
 }
 
+ScriptedInteraction &ScriptedInteraction::AnswerSave(SaveChoice choice)
+{
+    saveAnswers_.push_back(choice);
+    return *this;
+}
+
 bool ScriptedInteraction::AllAnswersUsed() const
 {
-    return fileAnswers_.empty() && folderAnswers_.empty() && dialogAnswers_.empty();
+    return fileAnswers_.empty() && folderAnswers_.empty() && dialogAnswers_.empty() && saveAnswers_.empty();
+}
+
+SaveChoice ScriptedInteraction::AskToSave(QWidget *, const QString &, const QString &text)
+{
+    if (whileAsked)
+        whileAsked();
+    saveQuestions.push_back(text);
+    if (saveAnswers_.empty()) {
+        ADD_FAILURE() << "unexpected question " << text.toStdString();
+        return SaveChoice::Cancel;
+    }
+    const SaveChoice answer = saveAnswers_.front();
+    saveAnswers_.pop_front();
+    return answer;
 }
 
 QStringList ScriptedInteraction::ChooseFiles(QWidget *, const FileDialogRequest &request)

@@ -46,6 +46,9 @@ public:
     // The next modal dialog gets these texts in the line edits of these names and closes with result.
     ScriptedInteraction &CloseDialog(int result, std::map<QString, QString> texts = {});
 
+    // The next "save before ... ?" question gets this answer.
+    ScriptedInteraction &AnswerSave(SaveChoice choice);
+
     bool AllAnswersUsed() const;
 
     // Called at every question, before it is answered: lets a test look at the windows as the
@@ -56,17 +59,20 @@ public:
     std::vector<FolderDialogRequest> folderRequests;
     std::vector<QString> dialogsShown; // object names of the dialogs shown
     std::vector<Message> messages;
+    std::vector<QString> saveQuestions; // the text of each
 
     QStringList ChooseFiles(QWidget *parent, const FileDialogRequest &request) override;
     std::optional<QString> ChooseFolder(QWidget *parent, const FolderDialogRequest &request) override;
     void ShowMessage(QWidget *parent, MessageKind kind, const QString &title, const QString &text,
                      const QString &details = {}) override;
     int ShowModal(QDialog &dialog) override;
+    SaveChoice AskToSave(QWidget *parent, const QString &title, const QString &text) override;
 
 private:
     std::deque<QStringList> fileAnswers_;
     std::deque<std::optional<QString>> folderAnswers_;
     std::deque<DialogAnswer> dialogAnswers_;
+    std::deque<SaveChoice> saveAnswers_;
     ScopedInteraction installed_;
 };
 
