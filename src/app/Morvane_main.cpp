@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QShortcut>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -63,6 +64,7 @@ TForm_main::TForm_main(QWidget *parent)
     , ui(std::make_unique<Ui::TForm_main>())
 {
     ui->setupUi(this);
+    workDirCaption_ = ui->Label4->text();
     setWindowTitle(QStringLiteral("Morvane v" MORVANE_VERSION));
     // A title bar with the system menu and the close button only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -110,6 +112,7 @@ void TForm_main::btnInitClick()
     IniFile(ToFileSystemPath(SettingsPath))
         .WriteString(kSettingsSection, kSettingsKey, ToFileSystemPath(folder));
     WorkDir = folder;
+    showWorkDir();
 }
 
 bool TForm_main::reloadWorkDir()
@@ -119,7 +122,33 @@ bool TForm_main::reloadWorkDir()
         return false;
     WorkDir
         = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
+    showWorkDir();
     return true;
+}
+
+void TForm_main::showWorkDir()
+{
+    if (WorkDir.isEmpty()) {
+        ui->Label4->setText(workDirCaption_);
+        ui->Label4->setToolTip({});
+        return;
+    }
+    // The folder's name comes from the settings file: shown printable, its middle elided so that
+    // both the drive or root and the last folders stay in view.
+    const QString folder = PrintableText(ToFileSystemPath(QDir::toNativeSeparators(WorkDir)));
+    ui->Label4->setText(ui->Label4->fontMetrics().elidedText(folder, Qt::ElideMiddle, ui->Label4->width()));
+    ui->Label4->setToolTip(folder);
+}
+
+void TForm_main::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    try {
+        reloadWorkDir();
+    } catch (const std::exception &) {
+        // Shown only; the first command that needs the folder reads the file again and says why
+        // it cannot.
+    }
 }
 
 void TForm_main::CreateResponseClick()

@@ -59,6 +59,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
     // Asks before a list the editor holds unsaved is lost.
     void closeEvent(QCloseEvent *event) override;
+    // Shows the stored working folder.
+    void showEvent(QShowEvent *event) override;
 
 private:
     // Takes the stored working folder when the settings file exists; false when it does not.
@@ -66,10 +68,14 @@ private:
     // Says in the first information label what the last build did, elided to the label's width,
     // with the whole text as its tooltip.
     void showBuildOutcome(const QString &text);
+    // Shows the working folder in the second information label, its full path as the tooltip;
+    // the label's own caption while none is set.
+    void showWorkDir();
 
     std::unique_ptr<Ui::TForm_main> ui;
     Tform_response *form_response = nullptr; // NOLINT(readability-identifier-naming)
     Tform_Dialog *form_Dialog = nullptr; // NOLINT(readability-identifier-naming)
+    QString workDirCaption_;
 };
 
 } // namespace morvane

@@ -1,5 +1,6 @@
 #include "app/SettingsLocation.h"
 
+#include "app/InstallFolder.h"
 #include "app/UserConfigFolder.h"
 #include "gui/FileSystemNames.h"
 #include "platform/FolderProbe.h"
@@ -19,7 +20,9 @@ const QString kFolderName = QStringLiteral("Morvane");
 
 QString ChooseSettingsPath(const SettingsPlaces &places)
 {
-    if (places.fileBesideProgram || places.programFolderWritable || places.userConfigFolder.isEmpty())
+    const bool besideProgram
+        = !places.installed && (places.fileBesideProgram || places.programFolderWritable);
+    if (besideProgram || places.userConfigFolder.isEmpty())
         return QDir(places.programFolder).filePath(kFileName);
     return QDir(QDir(places.userConfigFolder).filePath(kFolderName)).filePath(kFileName);
 }
@@ -29,9 +32,11 @@ SettingsPlaces FindSettingsPlaces(const QString &programFolder)
     SettingsPlaces places;
     places.programFolder = programFolder;
     places.fileBesideProgram = QFileInfo::exists(QDir(programFolder).filePath(kFileName));
+    places.installed = IsInstalledProgramFolder(programFolder);
     // Tried rather than looked up: a folder's attributes do not show Windows' access-control
-    // lists, so Program Files would look writable to a user who may not write there.
-    places.programFolderWritable = FolderTakesNewFiles(ToFileSystemPath(programFolder));
+    // lists, so Program Files would look writable to a user who may not write there. An
+    // installed program's folder is not tried at all: nothing of ours is written there.
+    places.programFolderWritable = !places.installed && FolderTakesNewFiles(ToFileSystemPath(programFolder));
     places.userConfigFolder = UserConfigFolder();
     return places;
 }

@@ -14,11 +14,14 @@ struct SettingsPlaces
     bool programFolderWritable = false;
     // The user's own folder for settings: $XDG_CONFIG_HOME, or ~/.config; on Windows %APPDATA%.
     QString userConfigFolder;
+    // The program runs from where it was installed (/usr/bin, Program Files).
+    bool installed = false;
 };
 
-// Morvane.ini beside the program when that file is there or the program's folder is writable
-// (a build folder, an unpacked copy); otherwise Morvane/Morvane.ini in the user's configuration
-// folder, for a program installed where users cannot write (/usr/bin, Program Files).
+// Morvane/Morvane.ini in the user's configuration folder for an installed program, whoever runs
+// it (root or an administrator could write beside it, and every later user would share, or be
+// refused, that file). Otherwise Morvane.ini beside the program when that file is there or the
+// program's folder is writable (a build folder, an unpacked copy), and the user's file when not.
 QString ChooseSettingsPath(const SettingsPlaces &places);
 
 // The places as this system has them for a program in programFolder.

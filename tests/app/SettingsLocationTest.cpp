@@ -4,6 +4,7 @@
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 
+#include "app/InstallFolder.h"
 #include "app/SettingsLocation.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,7 @@ struct ChoiceCase
     bool programFolderWritable;
     const char *userConfigFolder;
     const char *expected;
+    bool installed = false;
 };
 
 class SettingsChoice : public testing::TestWithParam<ChoiceCase>
@@ -76,7 +78,7 @@ TEST_P(SettingsChoice, PicksTheProgramFolderOnlyWhenItCanHoldTheFile)
 {
     const ChoiceCase &row = GetParam();
     const SettingsPlaces places {QStringLiteral("/opt/morvane/bin"), row.fileBesideProgram,
-                                 row.programFolderWritable, QString::fromUtf8(row.userConfigFolder)};
+                                 row.programFolderWritable, QString::fromUtf8(row.userConfigFolder), row.installed};
     EXPECT_EQ(ChooseSettingsPath(places), QString::fromUtf8(row.expected));
 }
 
@@ -92,7 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "/home/u/.config/Morvane/Morvane.ini"},
         ChoiceCase {"InstalledWithOtherConfigHome", false, false, "/srv/cfg", "/srv/cfg/Morvane/Morvane.ini"},
         // Without any configuration folder the program's folder stays, and its write reports why.
-        ChoiceCase {"NoUserConfigFolder", false, false, "", "/opt/morvane/bin/Morvane.ini"}),
+        ChoiceCase {"NoUserConfigFolder", false, false, "", "/opt/morvane/bin/Morvane.ini"},
+        // Installed: root may write beside the program, and a file left there by an earlier run
+        // as root is not shared with every later user.
+        ChoiceCase {"InstalledRunByRoot", false, true, "/root/.config", "/root/.config/Morvane/Morvane.ini", true},
+        ChoiceCase {"InstalledWithAFileLeftBeside", true, true, "/home/u/.config",
+                    "/home/u/.config/Morvane/Morvane.ini", true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The same decision with Windows' places, the program's folder as the probe found it: the
@@ -106,7 +113,7 @@ TEST_P(WindowsSettingsChoice, PicksTheProgramFolderOnlyWhenItTookAFile)
 {
     const ChoiceCase &row = GetParam();
     const SettingsPlaces places {QStringLiteral("C:/Program Files/Morvane"), row.fileBesideProgram,
-                                 row.programFolderWritable, QString::fromUtf8(row.userConfigFolder)};
+                                 row.programFolderWritable, QString::fromUtf8(row.userConfigFolder), row.installed};
     EXPECT_EQ(ChooseSettingsPath(places), QString::fromUtf8(row.expected));
 }
 
@@ -117,7 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ChoiceCase {"InstalledFolderRefusedTheProbe", false, false, "C:/Users/u/AppData/Roaming",
                                 "C:/Users/u/AppData/Roaming/Morvane/Morvane.ini"},
                     ChoiceCase {"FileBesideAnInstalledProgram", true, false, "C:/Users/u/AppData/Roaming",
-                                "C:/Program Files/Morvane/Morvane.ini"}),
+                                "C:/Program Files/Morvane/Morvane.ini"},
+                    ChoiceCase {"InstalledRunAsAdministrator", false, true, "C:/Users/u/AppData/Roaming",
+                                "C:/Users/u/AppData/Roaming/Morvane/Morvane.ini", true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 class SettingsPlacesOnDisk : public testing::Test
@@ -161,6 +170,29 @@ TEST_F(SettingsPlacesOnDisk, ReadOnlyProgramFolderSendsTheFileToTheUsersConfigur
     fs::permissions(program, fs::perms::owner_all);
     if (stillWritable)
         GTEST_SKIP() << "this user can write to a read-only folder";
+#endif
+}
+
+TEST_F(SettingsPlacesOnDisk, ABuildOrAnUnpackedCopyIsNotInstalled)
+{
+    EXPECT_FALSE(FindSettingsPlaces(Q(program.string())).installed);
+    EXPECT_FALSE(IsInstalledProgramFolder(Q(dir.path().string())));
+}
+
+TEST_F(SettingsPlacesOnDisk, TheInstallFolderIsKnownHoweverItIsWritten)
+{
+#ifdef _WIN32
+    fs::create_directories(dir.path() / "Program Files" / "Morvane");
+    fs::create_directories(dir.path() / "Program Files Extra");
+    const ScopedVariable programFiles("ProgramFiles", (dir.path() / "Program Files").string());
+    EXPECT_TRUE(IsInstalledProgramFolder(Q((dir.path() / "Program Files" / "Morvane").string())));
+    EXPECT_TRUE(IsInstalledProgramFolder(Q((dir.path() / "PROGRAM FILES" / "Morvane").string())));
+    EXPECT_FALSE(IsInstalledProgramFolder(Q((dir.path() / "Program Files Extra").string())));
+#else
+    // The Debian package installs to /usr/bin whatever this build was configured with.
+    EXPECT_TRUE(IsInstalledProgramFolder(QStringLiteral("/usr/bin")));
+    EXPECT_TRUE(IsInstalledProgramFolder(QStringLiteral("/usr/lib/../bin/")));
+    EXPECT_FALSE(IsInstalledProgramFolder(QStringLiteral("/usr/lib")));
 #endif
 }
 

@@ -4,6 +4,9 @@
 #include "ScriptedInteraction.h"
 #include "TestFiles.h"
 
+#include <QDir>
+#include <QLabel>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -210,6 +213,46 @@ INSTANTIATE_TEST_SUITE_P(Places, UnwritableSettings,
                              return info.param == Unwritable::FolderIsAFile ? "FolderIsAFile"
                                                                             : "ReadOnlyFolder";
                          });
+
+QLabel &SecondInformationLabel(TForm_main &window)
+{
+    return *window.findChild<QLabel *>("Label4");
+}
+
+TEST_F(WorkingFolder, TheSecondInformationLabelShowsTheFolderElidedInTheMiddle)
+{
+    QLabel &label = SecondInformationLabel(windows.Form_main);
+    const QString caption = label.text();
+    EXPECT_FALSE(caption.isEmpty());
+    EXPECT_TRUE(label.toolTip().isEmpty());
+
+    const std::filesystem::path deep = dir.path() / "work" / "a folder with a long name" / "and another one" / "end";
+    std::filesystem::create_directories(deep);
+    user.ChooseFolder(Q(deep.string()));
+    Click(windows.Form_main, "btnInit");
+    const QString full = QDir::toNativeSeparators(Q(deep.string()));
+    EXPECT_EQ(label.toolTip(), full);
+    EXPECT_EQ(label.text(), label.fontMetrics().elidedText(full, Qt::ElideMiddle, label.width()));
+    ASSERT_NE(label.text(), full) << "the folder's path should not fit in the label";
+    // The end of the path, the folder itself, stays in view.
+    EXPECT_TRUE(label.text().endsWith(QStringLiteral("end"))) << label.text().toStdString();
+
+    // Cancelling the picker clears the folder, and the label shows its caption again.
+    user.CancelFolder();
+    Click(windows.Form_main, "btnInit");
+    EXPECT_EQ(label.text(), caption);
+    EXPECT_TRUE(label.toolTip().isEmpty());
+}
+
+TEST_F(WorkingFolder, TheStoredFolderIsShownWhenTheWindowOpens)
+{
+    WriteFile(settings, "[dir]\r\nworkdir=" + dir / "work" + "\r\n");
+    MorvaneWindows another;
+    another.Form_main.SettingsPath = Q(settings);
+    another.Form_main.show();
+    EXPECT_EQ(SecondInformationLabel(another.Form_main).toolTip(), QDir::toNativeSeparators(work));
+    EXPECT_TRUE(user.folderRequests.empty());
+}
 
 } // namespace
 } // namespace morvane
