@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryListing.h"
 #include "text/Cp1252.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +13,17 @@ namespace morvane {
 namespace {
 
 std::string normalisedPosix(std::string_view path);
+
+// A POSIX name is bytes; one that is not UTF-8 (written by a Windows-1252 system, "caf\xE9") is
+// listed by its bytes, which the build tries first, provided each is a character of Windows-1252
+// (five byte values are not).
+bool definedInCp1252(std::string_view bytes)
+{
+    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+    });
+}
 
 std::string withSeparator(std::string_view path)
 {
@@ -226,7 +238,13 @@ ResponseLine ResponseLineMaker::ForPath(std::string_view fullPath) const
         return {{}, LineRefusal::CarriageReturn};
     if (backslash)
         return {{}, LineRefusal::Backslash};
-    auto line = ascii ? std::move(relative) : Utf8ToCp1252Exact(*relative);
+    std::optional<std::string> line;
+    if (ascii)
+        line = std::move(relative);
+    else if (style_ != PathStyle::Windows && !IsValidUtf8(*relative))
+        line = definedInCp1252(*relative) ? std::move(relative) : std::nullopt;
+    else
+        line = Utf8ToCp1252Exact(*relative);
     if (!line)
         return {{}, LineRefusal::NotWindows1252};
     std::replace(line->begin(), line->end(), '/', '\\');

@@ -104,12 +104,35 @@ INSTANTIATE_TEST_SUITE_P(
                      "its name holds a carriage return, which a response file reads as a line break"},
         LeftOutCase {"Backslash", "back\\slash.bin", MakeFile,
                      "its name holds a backslash, which a response file reads as a folder separator"},
-        LeftOutCase {"NotUtf8", "caf\xE9", MakeFile, kNot1252},
+        LeftOutCase {"NeitherUtf8NorWindows1252", "caf\x81", MakeFile, kNot1252},
         LeftOutCase {"TerminalControlsInAFifoName",
                      "\x1b]0;title\x07\xC2\x9B"
                      "2J",
                      MakeFifo, kNotRegular}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A name written by a Windows-1252 system is not UTF-8; the build finds it by its bytes, so the
+// list holds them.
+TEST(CliMklistPosix, ANameThatIsNotUtf8IsListedByItsBytesAndBuilds)
+{
+    TempDir dir;
+    const fs::path tree = dir.path() / "tree";
+    fs::create_directories(tree / "sub");
+    WriteFile((tree / "caf\xE9.txt").string(), "coffee");
+    WriteFile((tree / "sub" / "\xC9T\xC9.bin").string(), "summer");
+
+    const auto listed = Cli({"mklist", tree.string(), "-o", (tree / "list.txt").string()});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile((tree / "list.txt").string())),
+              (std::vector<std::string> {"caf\xE9.txt", "sub\\\xC9T\xC9.bin"}));
+
+    const auto built = Cli({"build", (tree / "list.txt").string()});
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    const auto extracted = Cli({"extract", (tree / "list.POD").string(), dir / "out"});
+    ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
+    EXPECT_EQ(test::ReadFile(dir / "out/caf\xC3\xA9.txt"), "coffee");
+    EXPECT_EQ(test::ReadFile(dir / "out/sub/\xC3\x89T\xC3\x89.bin"), "summer");
+}
 
 TEST(CliMklistPosix, ALinkToAFileIsListedButNotALinkToItsOwnList)
 {

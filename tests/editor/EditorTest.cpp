@@ -204,6 +204,7 @@ TEST_F(Editor, CreateDirListsWhatABuildCanOpenAndNamesTheRest)
     WriteFile(At("two\nlines"), "t");
     WriteFile(At("sub/back\\slash.bin"), "b");
     WriteFile(At("\xe4\xb8\xad.txt"), "c");
+    WriteFile(At("caf\xe9.txt"), "n");
     ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0644), 0);
     fs::create_symlink("missing", At("dangling"));
     List().setPlainText("old");
@@ -211,7 +212,8 @@ TEST_F(Editor, CreateDirListsWhatABuildCanOpenAndNamesTheRest)
     Click("tbCreerDir");
 
     EXPECT_EQ(ListLines(),
-              (std::multiset<std::string> {"a.txt", "sub\\b.bin", "\xe9t\xe9\\\x8cuvre.bin", "\x80.dat"}));
+              (std::multiset<std::string> {"a.txt", "sub\\b.bin", "\xe9t\xe9\\\x8cuvre.bin", "\x80.dat",
+                                           "caf\xe9.txt"}));
     EXPECT_TRUE(ListBytes().ends_with("\r\n"));
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Warning);

@@ -145,7 +145,11 @@ INSTANTIATE_TEST_SUITE_P(
         MadeLineCase {"Euro", "/w/\xE2\x82\xAC.dat", 0, "\x80.dat", LineRefusal::None},
         MadeLineCase {"AccentedFolder", "/w/\xC3\xA9t\xC3\xA9/a", 0, "\xE9t\xE9\\a", LineRefusal::None},
         MadeLineCase {"Cjk", "/w/\xE4\xB8\xAD.txt", 0, "", LineRefusal::NotWindows1252},
-        MadeLineCase {"NotUtf8", "/w/caf\xE9", 0, "", LineRefusal::NotWindows1252},
+        // Bytes that are not UTF-8 are the line as they stand, as the build finds the file by them.
+        MadeLineCase {"NotUtf8", "/w/caf\xE9.txt", 0, "caf\xE9.txt", LineRefusal::None},
+        MadeLineCase {"NotUtf8BelowAnAccentedFolder", "/w/\xC3\xA9t\xC3\xA9/caf\xE9", 0, "\xC3\xA9t\xC3\xA9\\caf\xE9",
+                      LineRefusal::None},
+        MadeLineCase {"NotUtf8NorWindows1252", "/w/caf\x81", 0, "", LineRefusal::NotWindows1252},
         MadeLineCase {"LineBreak", "/w/two\nlines", 0, "", LineRefusal::LineBreak},
         MadeLineCase {"CarriageReturn", "/w/sub\r/a", 0, "", LineRefusal::CarriageReturn},
         MadeLineCase {"Backslash", "/w/back\\slash.bin", 0, "", LineRefusal::Backslash},
