@@ -15,12 +15,30 @@
 #include "ui_Morvane_response.h"
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileInfo>
 
 namespace morvane {
 
 namespace {
+
+// The local files and folders a drop carries, in the order given; empty when it carries anything
+// else (text, remote URLs), which is then refused whole.
+QStringList droppedPaths(const QMimeData &data)
+{
+    QStringList paths;
+    if (!data.hasUrls())
+        return paths;
+    for (const QUrl &url : data.urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
 
 // The window's place on the screen as its form gives it; uic keeps only a window's size, and Qt
 // would centre the dialog over the main window.
@@ -70,6 +88,9 @@ Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir
     QSizePolicy listPolicy = ui->Response->sizePolicy();
     listPolicy.setRetainSizeWhenHidden(true);
     ui->Response->setSizePolicy(listPolicy);
+    // Files and folders dropped from a file manager are added as the buttons add them, never as
+    // the text of their URLs.
+    ui->Response->viewport()->installEventFilter(this);
     // Typing goes into the list as soon as the window shows, not to the first button.
     ui->Response->setFocus();
 
@@ -152,6 +173,14 @@ void Tform_response::tbCreerDirClick()
 QStringList Tform_response::listFolder(const std::string &folder, const QString &workDir)
 {
     const BusyCursor busy;
+    QStringList leftOut;
+    SetResponseLines(*ui->Response, folderLines(folder, workDir, leftOut), true);
+    return leftOut;
+}
+
+std::vector<std::string> Tform_response::folderLines(const std::string &folder, const QString &workDir,
+                                                     QStringList &leftOut)
+{
     FindFile.SetPath(folder);
     const bool endsWithSeparator
         = !folder.empty() && folder.back() != ':' && IsPathDelimiter(folder.back(), kNativePathStyle);
@@ -159,13 +188,80 @@ QStringList Tform_response::listFolder(const std::string &folder, const QString 
     // A folder the finder refuses would leave it searching the previous one.
     if (FindFile.Path() != expected)
         throw Error("Cannot open folder " + folder);
-    QStringList leftOut;
     const std::vector<std::string> &found = FindFile.Execute();
-    SetResponseLines(*ui->Response, linesFor(found, &FindFile.Attributes(), workDir, leftOut), true);
+    std::vector<std::string> lines = linesFor(found, &FindFile.Attributes(), workDir, leftOut);
     for (const auto &unread : FindFile.UnreadFolders())
         leftOut << QStringLiteral("%1: the folder could not be read (%2)")
                        .arg(PrintableText(unread.path), QString::fromStdString(unread.error.message()));
-    return leftOut;
+    return lines;
+}
+
+bool Tform_response::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->Response->viewport())
+        return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDropEvent *>(event);
+        // Text moved inside the list is an ordinary edit; from elsewhere only files are taken.
+        if (drag->source() == ui->Response || drag->source() == ui->Response->viewport())
+            return false;
+        if (droppedPaths(*drag->mimeData()).isEmpty())
+            drag->ignore();
+        else
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (drop->source() == ui->Response || drop->source() == ui->Response->viewport())
+            return false;
+        const QStringList paths = droppedPaths(*drop->mimeData());
+        if (paths.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        RunCommand(this, [this, &paths] { addDropped(paths); });
+        return true;
+    }
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
+
+void Tform_response::addDropped(const QStringList &paths)
+{
+    const QString workDir = workDir_();
+    if (!requireWorkDir(workDir))
+        return;
+    QStringList leftOut;
+    std::vector<std::string> lines;
+    {
+        const BusyCursor busy;
+        for (const QString &dropped : paths) {
+            const std::string path = ToFileSystemPath(dropped);
+            std::vector<std::string> more;
+            if (QFileInfo(dropped).isDir()) {
+                // As Create Dir lists a folder, but added to the list.
+                if (FolderIsWithin(path, ToFileSystemPath(workDir)))
+                    more = folderLines(path, workDir, leftOut);
+                else
+                    leftOut << PrintableText(path) + QStringLiteral(": ")
+                            + QString::fromUtf8(DescribeRefusal(LineRefusal::OutsideWorkDir));
+            } else {
+                // As Create File adds a file.
+                more = linesFor({path}, nullptr, workDir, leftOut);
+                for (std::string &line : more)
+                    line = AsciiUpper(line);
+            }
+            lines.insert(lines.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+        }
+        AppendResponseLines(*ui->Response, lines);
+    }
+    showLineCount();
+    warnLeftOut(leftOut);
 }
 
 void Tform_response::tbChargerClick()

@@ -44,7 +44,15 @@ public:
     // Saves the list as Enregistrer/Save does; false when the user cancelled the file dialog.
     bool SaveList();
 
+protected:
+    // Takes drops on the list: files as Create File adds them, folders as Create Dir lists them.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Appends the lines of dropped files and folders and names what was left out.
+    void addDropped(const QStringList &paths);
+    // The lines of a folder tree as Create Dir makes them; what was left out goes to leftOut.
+    std::vector<std::string> folderLines(const std::string &folder, const QString &workDir, QStringList &leftOut);
     // False, after telling the user, when no working folder is set.
     bool requireWorkDir(const QString &workDir);
     // The response lines of the files; each file that gets none goes to leftOut with the reason.

@@ -11,6 +11,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTest>
@@ -624,6 +627,80 @@ TEST_F(Editor, AListIsUnsavedFromItsFirstChangeUntilSavedOrLoaded)
     EXPECT_FALSE(editor.HoldsUnsavedList());
     EXPECT_TRUE(user.saveQuestions.empty());
 }
+
+// What a drop from a file manager carries, and what the list becomes.
+struct DropCase
+{
+    const char *label;
+    std::vector<std::string> files; // in the working folder; "/..." outside it
+    QString text; // dropped as text when no files are given
+    std::string remoteUrl; // dropped with the files
+    bool taken;
+    std::string list;
+    QString leftOut; // part of the warning's details
+};
+
+void PrintTo(const DropCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class EditorDrop : public Editor, public testing::WithParamInterface<DropCase>
+{
+};
+
+TEST_P(EditorDrop, AddsFilesAndFoldersAsTheButtonsDo)
+{
+    WriteFile(dir / "outside.txt", "o");
+    const DropCase &c = GetParam();
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string &file : c.files)
+        urls << QUrl::fromLocalFile(file.starts_with('/') ? Q(dir / file.substr(1)) : Q(At(file)));
+    if (!c.remoteUrl.empty())
+        urls << QUrl(QString::fromStdString(c.remoteUrl));
+    if (!urls.isEmpty())
+        data.setUrls(urls);
+    else
+        data.setText(c.text);
+    QWidget &target = *List().viewport();
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &enter);
+    EXPECT_EQ(enter.isAccepted(), c.taken);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &drop);
+    EXPECT_EQ(drop.isAccepted(), c.taken);
+
+    EXPECT_EQ(ListBytes(), c.list);
+    EXPECT_EQ(ListBytes().find("file:"), std::string::npos);
+    if (c.leftOut.isEmpty()) {
+        EXPECT_TRUE(user.messages.empty());
+    } else {
+        ASSERT_EQ(user.messages.size(), 1u);
+        EXPECT_TRUE(user.messages[0].details.contains(c.leftOut)) << user.messages[0].details.toStdString();
+    }
+    // A drop is one step Ctrl+Z takes back.
+    QTest::keyClick(&List(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ListBytes(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drops, EditorDrop,
+    testing::Values(DropCase {"File", {"sub/b.bin"}, {}, {}, true, "SUB\\B.BIN\r\n", {}},
+                    DropCase {"Folder", {"sub"}, {}, {}, true, "sub\\b.bin\r\n", {}},
+                    DropCase {"FilesAndFolderInOrder", {"a.txt", "sub"}, {}, {}, true, "A.TXT\r\nsub\\b.bin\r\n", {}},
+                    DropCase {"FileOutsideTheWorkingFolder",
+                              {"/outside.txt", "a.txt"},
+                              {},
+                              {},
+                              true,
+                              "A.TXT\r\n",
+                              "outside.txt: "},
+                    DropCase {"FolderOutsideTheWorkingFolder", {"/"}, {}, {}, true, "", "does not lie inside the working folder"},
+                    DropCase {"TextOfAUrl", {}, QStringLiteral("file:///etc/passwd"), {}, false, "", {}},
+                    DropCase {"RemoteUrl", {"a.txt"}, {}, "https://example.org/a.txt", false, "", {}}),
+    [](const auto &info) { return std::string(info.param.label); });
 
 TEST_F(Editor, SavingAnEmptyListWritesZeroBytes)
 {
