@@ -29,6 +29,7 @@ Tform_Dialog::Tform_Dialog(QWidget *parent)
     , ui(std::make_unique<Ui::Tform_Dialog>())
 {
     ui->setupUi(this);
+    formTitle_ = windowTitle();
     // A fixed place on the screen, not centred over the main window.
     move(415, 154);
     // Labels grow to fit their text, should this font be wider than the one the dialog was laid
@@ -57,6 +58,12 @@ void Tform_Dialog::SetTexts(const HeaderTexts &texts)
     ui->edPriorite->setText(FromHeaderText(texts.Priority));
     ui->edAuthor->setText(FromHeaderText(texts.Author));
     ui->edCopyright->setText(FromHeaderText(texts.Copyright));
+}
+
+void Tform_Dialog::ShowDamage(const QString &damage)
+{
+    setWindowTitle(damage.isEmpty() ? formTitle_
+                                    : formTitle_ + QStringLiteral(" \u2014 archive damaged: ") + damage);
 }
 
 void Tform_Dialog::reject()

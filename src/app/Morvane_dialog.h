@@ -28,6 +28,9 @@ public:
     // The texts of the five boxes as header texts (Windows-1252), and back.
     HeaderTexts Texts() const;
     void SetTexts(const HeaderTexts &texts);
+    // Says in the title that the archive being edited is damaged (what verify found); the form's
+    // own title when damage is empty.
+    void ShowDamage(const QString &damage);
 
     // Closing from the title bar counts as Cancel.
     void reject() override;
@@ -39,6 +42,7 @@ protected:
 
 private:
     std::unique_ptr<Ui::Tform_Dialog> ui;
+    QString formTitle_;
 };
 
 } // namespace morvane

@@ -5,6 +5,7 @@
 #include "app/Morvane_dialog.h"
 #include "app/SettingsLocation.h"
 #include "archive/ArchiveCommands.h"
+#include "archive/Verification.h"
 #include "editor/Morvane_response.h"
 #include "gui/BusyCursor.h"
 #include "gui/FailureReport.h"
@@ -239,9 +240,15 @@ void TForm_main::EditArchiveHeaderOf(const QString &archive)
     // The next archive dialog opens where this archive lies.
     OpenDialog.FileName = archive;
     try {
-        EditArchiveHeader(ToFileSystemPath(archive), [this](HeaderTexts &texts) {
+        const std::string damage = DamageSummary(ToFileSystemPath(archive));
+        EditArchiveHeader(ToFileSystemPath(archive), [this, &damage](HeaderTexts &texts) {
             form_Dialog->SetTexts(texts);
-            if (Interaction().ShowModal(*form_Dialog) != Tform_Dialog::kModalOk)
+            // The edit goes ahead on a damaged archive, whose header is sound, but says so; the
+            // dialog serves the build next, with its own title.
+            form_Dialog->ShowDamage(PrintableText(damage));
+            const int answer = Interaction().ShowModal(*form_Dialog);
+            form_Dialog->ShowDamage({});
+            if (answer != Tform_Dialog::kModalOk)
                 return false;
             texts = form_Dialog->Texts();
             return true;

@@ -185,4 +185,18 @@ Verification VerifyArchive(ArchiveReader &reader, const VerificationOptions &opt
     return result;
 }
 
+std::string DamageSummary(const std::string &archivePath)
+{
+    try {
+        const ArchiveReader reader(archivePath);
+        const std::vector<std::string> damage = reader.Damage();
+        if (damage.empty())
+            return {};
+        return reader.DamageTotal() + "; the first: " + damage.front();
+    } catch (const std::exception &) {
+        // Whoever opens it next says why it cannot be.
+        return {};
+    }
+}
+
 } // namespace morvane

@@ -39,4 +39,10 @@ struct Verification
 Verification VerifyArchive(ArchiveReader &reader, const VerificationOptions &options,
                            DataCheckObserver *observer = nullptr);
 
+// What verify finds damaged in an archive, for the commands that edit its header anyway: "2
+// problems found; the first: <archive>: <what>"; empty when nothing is, or when the file cannot
+// be opened. Reads the header, directory, names and records, not the entries' data. The callers
+// show it only once the edit has read the header as POD3's.
+std::string DamageSummary(const std::string &archivePath);
+
 } // namespace morvane

@@ -73,10 +73,7 @@ void checkHeaderOptions(const Arguments &arguments, const HeaderTexts &texts)
     } catch (const Error &error) {
         throw UsageError(error.what());
     }
-    for (const char *option : {"--description", "--author", "--copyright"})
-        if (const auto given = arguments.value(option); given && !Utf8ToCp1252Exact(*given))
-            warn(std::string(option) + " '" + *given
-                 + "' holds characters Windows-1252 cannot store; they are stored as '?'");
+    WarnUnencodableTexts(arguments);
 }
 
 // The five header values of an existing archive, as the header edit shows them; for a layout

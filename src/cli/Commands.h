@@ -35,5 +35,8 @@ inline const std::set<std::string> kHeaderOptions
 // Copies the header options given on the command line (UTF-8) into texts (Windows-1252).
 // Returns whether any was given.
 bool ApplyHeaderOptions(const Arguments &arguments, HeaderTexts &texts);
+// Warns on standard error for each header text given that Windows-1252 cannot hold (it is stored
+// with '?' for what it lacks).
+void WarnUnencodableTexts(const Arguments &arguments);
 
 } // namespace morvane::cli

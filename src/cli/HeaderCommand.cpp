@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "archive/Verification.h"
 #include "platform/TerminalEncoding.h"
 #include "text/Cp1252.h"
 #include "text/PrintableText.h"
@@ -25,6 +26,17 @@ bool ApplyHeaderOptions(const Arguments &arguments, HeaderTexts &texts)
     return any;
 }
 
+void WarnUnencodableTexts(const Arguments &arguments)
+{
+    for (const char *option : {"--description", "--author", "--copyright"})
+        if (const auto given = arguments.value(option); given && !Utf8ToCp1252Exact(*given))
+            std::cerr << "morvane-cli: warning: "
+                      << PrintableFileName(std::string(option) + " '" + *given
+                                               + "' holds characters Windows-1252 cannot store; they are stored as '?'",
+                                           UserTerminalEncoding())
+                      << '\n';
+}
+
 int RunHeader(const std::vector<std::string> &args)
 {
     const Arguments arguments = ParseArguments(args, kHeaderOptions, {});
@@ -33,8 +45,17 @@ int RunHeader(const std::vector<std::string> &args)
 
     const std::string &archivePath = arguments.operands.front();
     if (!arguments.values.empty()) {
-        EditArchiveHeader(archivePath,
-                          [&](HeaderTexts &texts) { return ApplyHeaderOptions(arguments, texts); });
+        const std::string damage = DamageSummary(archivePath);
+        EditArchiveHeader(archivePath, [&](HeaderTexts &texts) {
+            // The edit goes ahead, as the header is sound; the rest of the archive is not.
+            if (!damage.empty())
+                std::cerr << "morvane-cli: warning: the archive is damaged ("
+                          << PrintableFileName(damage, UserTerminalEncoding())
+                          << "); its header is edited all the same\n";
+            const bool changed = ApplyHeaderOptions(arguments, texts);
+            WarnUnencodableTexts(arguments);
+            return changed;
+        });
         return 0;
     }
     // Showing the values only reads: the archive is opened read-only.

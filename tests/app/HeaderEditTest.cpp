@@ -60,6 +60,36 @@ TEST_F(HeaderEdit, ShowsTheArchivesValuesAndRewritesOnlyTheHeader)
     EXPECT_EQ(after.substr(8 + 6, 14), before.substr(8 + 6, 14));
 }
 
+// The header of a damaged archive is still edited, with the damage in the dialog's title; a
+// sound archive's dialog has the form's own title.
+TEST_F(HeaderEdit, TheDialogsTitleSaysTheArchiveIsDamaged)
+{
+    auto &properties = windows.form_Dialog;
+    const QString formTitle = properties.windowTitle();
+    std::vector<QString> titles;
+    const auto edit = [&](const std::string &path, const char *priority) {
+        user.ChooseFiles({Q(path)});
+        user.AnswerDialog([&titles, priority](QDialog &dialog) {
+            titles.push_back(dialog.windowTitle());
+            dialog.findChild<QLineEdit *>("edPriorite")->setText(priority);
+            return 1;
+        });
+        Click(windows.Form_main, "Button1");
+    };
+    edit(archive, "5");
+    // Cut short: the names block runs past the end of the file.
+    WriteFile(archive, ReadFile(archive).substr(0, ReadFile(archive).size() - 3));
+    edit(archive, "6");
+
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], formTitle);
+    EXPECT_TRUE(titles[1].startsWith(formTitle + QStringLiteral(" \u2014 archive damaged: 1 problem found; the first: ")))
+        << titles[1].toStdString();
+    EXPECT_EQ(HeaderOf(archive).Priority(), 6);
+    EXPECT_EQ(properties.windowTitle(), formTitle) << "the next use of the dialog has its own title";
+    EXPECT_TRUE(user.messages.empty());
+}
+
 TEST_F(HeaderEdit, NextArchiveCreationShowsTheEditedArchivesValues)
 {
     user.ChooseFiles({Q(archive)}).CloseDialog(1);

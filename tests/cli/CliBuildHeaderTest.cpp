@@ -90,12 +90,42 @@ TEST_F(CliBuildHeader, HeaderEditRewritesOnlyTheGivenFields)
     const auto edited = cli({"header", archive, "--priority", "1200", "--description", "New"});
     ASSERT_EQ(edited.exitCode, 0) << edited.err;
     EXPECT_EQ(edited.out, "");
+    EXPECT_EQ(edited.err, "") << "a sound archive gets no warning";
 
     const std::string after = ReadFile(archive);
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(after.substr(288), before.substr(288)) << "nothing past the header changes";
     EXPECT_EQ(cli({"header", archive}).out,
               "description: New\nversion: 1000\npriority: 1200\nauthor: Someone\ncopyright: Mine\n");
+}
+
+TEST_F(CliBuildHeader, AHeaderEditOfADamagedArchiveSaysSoAndEditsIt)
+{
+    ASSERT_EQ(cli({"build", response}).exitCode, 0);
+    // Cut short: the names block runs past the end of the file.
+    const std::string whole = ReadFile(archive);
+    WriteFile(archive, whole.substr(0, whole.size() - 3));
+    const std::string verified = cli({"verify", archive}).out;
+
+    const auto edited = cli({"header", archive, "--priority", "9", "--author", "\xE4\xBD\x9C"});
+    EXPECT_EQ(edited.exitCode, 0) << edited.err;
+    const auto lines = [](const std::string &text) {
+        std::vector<std::string> found;
+        for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+            end = text.find('\n', start);
+            found.push_back(text.substr(start, end - start));
+        }
+        return found;
+    }(edited.err);
+    ASSERT_EQ(lines.size(), 2u) << edited.err;
+    // The first problem verify reports is named.
+    const std::string firstProblem = verified.substr(0, verified.find('\n'));
+    const std::string total = verified.substr(verified.rfind('\n', verified.size() - 2) + 1);
+    EXPECT_EQ(lines[0], "morvane-cli: warning: the archive is damaged (" + total.substr(0, total.size() - 1)
+                            + "; the first: " + firstProblem + "); its header is edited all the same");
+    EXPECT_TRUE(lines[1].starts_with("morvane-cli: warning: --author '")) << lines[1];
+    EXPECT_TRUE(lines[1].ends_with("' holds characters Windows-1252 cannot store; they are stored as '?'")) << lines[1];
+    EXPECT_NE(cli({"header", archive}).out.find("priority: 9\n"), std::string::npos);
 }
 
 TEST_F(CliBuildHeader, NotAPod3FileIsRefusedShownOrEdited)
