@@ -82,7 +82,7 @@ bool listResponseLines(const std::string &folder, const OwnFiles &ownFiles, std:
     const ResponseLineMaker maker(folder);
     std::size_t leftOut = 0;
     for (std::size_t i = 0; i < found.size(); ++i) {
-        if (ownFiles.Contains(found[i], attributes[i]))
+        if (ownFiles.Contains(found[i], attributes[i]) || IsWriteLeftover(found[i]))
             continue;
         const ResponseLine line = maker.ForFound(found[i], attributes[i]);
         if (line.refusal != LineRefusal::None) {

@@ -329,6 +329,8 @@ std::vector<std::string> Tform_response::linesFor(const std::vector<std::string>
     std::vector<std::string> lines;
     lines.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (attributes != nullptr && IsWriteLeftover(paths[i]))
+            continue;
         ResponseLine line
             = attributes != nullptr ? maker.ForFound(paths[i], (*attributes)[i]) : maker.ForPath(paths[i]);
         if (line.refusal == LineRefusal::None)

@@ -242,6 +242,9 @@ void RemoveLeftoverTemporaryFiles(int folder)
 void WriteWholeFileAt(int folder, const std::string &name, const std::string &shown,
                       const ContentProducer &produce, const WholeFileOptions &options)
 {
+    // Extraction, mklist -o and the settings file write here: under a file size limit the write
+    // that crosses it fails with EFBIG, which is reported, instead of the signal killing us.
+    IgnoreFileSizeSignal();
     Descriptor unnamed(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (unnamed.valid())
         return writeUnnamed(std::move(unnamed), folder, name, shown, produce, options);

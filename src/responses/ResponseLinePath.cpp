@@ -1,6 +1,7 @@
 #include "responses/ResponseLinePath.h"
 
 #include "platform/DirectoryListing.h"
+#include "platform/WholeFile.h"
 #include "text/Cp1252.h"
 #include "text/Utf8.h"
 
@@ -187,6 +188,14 @@ bool FolderIsWithin(std::string_view folder, std::string_view workDir, PathStyle
     if (style == PathStyle::Windows)
         return !workDir.empty() && startsWith(partsOf(folder, style), partsOf(workDir, style), style);
     return !workDir.empty() && withSeparator(folder).starts_with(withSeparator(workDir));
+}
+
+bool IsWriteLeftover(std::string_view fullPath, PathStyle style)
+{
+    std::size_t start = fullPath.size();
+    while (start > 0 && !IsPathDelimiter(fullPath[start - 1], style))
+        --start;
+    return IsWholeFileTemporaryName(fullPath.substr(start));
 }
 
 std::string_view DescribeRefusal(LineRefusal refusal)

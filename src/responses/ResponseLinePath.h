@@ -23,6 +23,10 @@ std::optional<std::string> ResponseLineFor(std::string_view fullPath, std::strin
 // compares. Never true without a working folder.
 bool FolderIsWithin(std::string_view folder, std::string_view workDir, PathStyle style = kNativePathStyle);
 
+// Whether a found file is one a whole-file write gives its new file for an instant, left by a
+// write that was killed: never a file of the user's, so no list holds it and no message names it.
+bool IsWriteLeftover(std::string_view fullPath, PathStyle style = kNativePathStyle);
+
 // Why a file gets no line in a list that a build is to read.
 enum class LineRefusal {
     None,

@@ -98,5 +98,69 @@ TEST(CliBuildIgnoringCase, LooksEachFolderUpOnce)
     EXPECT_EQ(test::Cli({"verify", dir / "list.POD"}).out, "OK: 8000 entries\n");
 }
 
+// Under a file size limit (ulimit -f counts blocks of 512 bytes: 8 is 4 KiB) a write that would
+// pass it fails as a full disk does, with a message and the command's summary, instead of the
+// signal killing the command half-way.
+struct SizeLimitCase
+{
+    const char *name;
+    std::function<std::vector<std::string>(const TempDir &)> prepare; // the command's arguments
+    std::vector<std::string> said; // parts of standard error
+    std::string out; // how standard output starts
+    std::vector<std::string> absent; // in the test's folder
+};
+
+void PrintTo(const SizeLimitCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CliFileSizeLimit : public testing::TestWithParam<SizeLimitCase>
+{
+};
+
+TEST_P(CliFileSizeLimit, IsAWriteErrorWithItsSummary)
+{
+    TempDir dir;
+    std::vector<std::string> args = GetParam().prepare(dir);
+    args.insert(args.begin(), {"-c", "ulimit -f 8; exec \"$0\" \"$@\"", MORVANE_CLI});
+    const auto result = test::RunProcess("/bin/sh", args);
+    EXPECT_EQ(result.exitCode, 1) << "153 is the signal's: " << result.err;
+    for (const std::string &part : GetParam().said)
+        EXPECT_NE(result.err.find(part), std::string::npos) << part << " in " << result.err;
+    EXPECT_EQ(result.out.substr(0, GetParam().out.size()), GetParam().out);
+    EXPECT_EQ(result.out.empty(), GetParam().out.empty()) << result.out;
+    for (const std::string &name : GetParam().absent)
+        EXPECT_FALSE(fs::exists(dir.path() / name)) << name;
+    for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".morvane-")) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliFileSizeLimit,
+    testing::Values(
+        SizeLimitCase {"Extract",
+                       [](const TempDir &dir) {
+                           test::WriteFile(dir / "a.POD", test::CraftArchive({{"small.txt", "s"},
+                                                                              {"big.bin", std::string(65536, 'b')},
+                                                                              {"after.txt", "a"}}));
+                           return std::vector<std::string> {"extract", dir / "a.POD", dir / "out"};
+                       },
+                       {"entry 2 (big.bin) not extracted: ", "File too large",
+                        "1 of 3 entries of "},
+                       "2 of 3 files extracted to ",
+                       {"out/big.bin"}},
+        SizeLimitCase {"MklistOutput",
+                       [](const TempDir &dir) {
+                           fs::create_directory(dir.path() / "tree");
+                           for (int i = 0; i < 300; ++i)
+                               test::WriteFile(dir / ("tree/a file with a long name " + std::to_string(i)), "");
+                           return std::vector<std::string> {"mklist", dir / "tree", "-o", dir / "list.txt"};
+                       },
+                       {"File too large"},
+                       "",
+                       {"list.txt"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace morvane

@@ -223,5 +223,27 @@ TEST(CliMklistEdges, ANameOutsideWindows1252IsLeftOutAndNamed)
                     "morvane-cli: the list is incomplete: 1 entry left out, 0 folders not read\n");
 }
 
+// A write killed between making its new file and naming it leaves ".morvane-" and ten letters or
+// digits: never a file of the user's, so never listed, and the next write in its folder removes it.
+TEST(CliMklistEdges, LeftoversOfKilledWritesAreNeitherListedNorKept)
+{
+    TempDir dir;
+    const fs::path tree = dir.path() / "tree";
+    fs::create_directories(tree / "sub");
+    WriteFile(Utf8Of(tree / "a.txt"), "a");
+    WriteFile(Utf8Of(tree / ".morvane-k3x9q0w2z1"), "half of a list");
+    WriteFile(Utf8Of(tree / "sub" / ".morvane-0123456789"), "half of a settings file");
+    // Not the form a write gives its file: the user's own.
+    WriteFile(Utf8Of(tree / ".morvane-notes"), "n");
+
+    const auto listed = Cli({"mklist", Utf8Of(tree), "-o", Utf8Of(tree / "sub" / "list.txt")});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.err, "");
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(Utf8Of(tree / "sub" / "list.txt"))),
+              (std::vector<std::string> {".morvane-notes", "a.txt"}));
+    EXPECT_FALSE(fs::exists(tree / "sub" / ".morvane-0123456789")) << "the write in that folder removed it";
+    EXPECT_TRUE(fs::exists(tree / ".morvane-k3x9q0w2z1")) << "no write happened in that folder";
+}
+
 } // namespace
 } // namespace morvane

@@ -208,6 +208,7 @@ TEST_F(Editor, CreateDirListsWhatABuildCanOpenAndNamesTheRest)
     WriteFile(At("sub/back\\slash.bin"), "b");
     WriteFile(At("\xe4\xb8\xad.txt"), "c");
     WriteFile(At("caf\xe9.txt"), "n");
+    WriteFile(At("sub/.morvane-a1b2c3d4e5"), "left by a killed write");
     ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0644), 0);
     fs::create_symlink("missing", At("dangling"));
     List().setPlainText("old");
