@@ -2,6 +2,7 @@
 #include "WholeFileAt_posix.h"
 #include "platform/WholeFile.h"
 
+#include "DiskFlush_posix.h"
 #include "FileSizeLimit_posix.h"
 #include "platform/FileStream.h"
 
@@ -79,7 +80,7 @@ void fill(int fd, int folder, const std::string &name, const std::string &shown,
             throw failure(Cause::Other, shown,
                           std::string("cannot set its modification time: ") + std::strerror(errno));
     }
-    if (options.durable && ::fsync(fd) != 0)
+    if (options.durable && posix::FlushToDisk(fd) != 0)
         throw failure(shown, errno);
 }
 
@@ -105,7 +106,7 @@ void syncFolder(int folder, const WholeFileOptions &options)
 {
     // Makes the new name last; a folder opened only as a path cannot be synced, which is harmless.
     if (options.durable)
-        (void)::fsync(folder);
+        (void)posix::FlushToDisk(folder);
 }
 
 // Gives the unnamed file its name. Replacing an existing name needs a second, temporary name
@@ -464,13 +465,13 @@ void ReplacementFile::Commit()
     const int fd = state.file.get();
     if (state.options.keepPermissions)
         posix::takePermissions(fd, state.folder.get(), state.name, state.path);
-    if (state.options.durable && ::fsync(fd) != 0)
+    if (state.options.durable && posix::FlushToDisk(fd) != 0)
         throw cannotReplace(state.path, errno);
     nameNewFile(state);
     state.committed = true;
     // The new name itself must reach the disk; a folder that cannot be flushed (EINVAL) is one
     // whose file system keeps names durable by itself.
-    if (state.options.durable && ::fsync(state.folder.get()) != 0 && errno != EINVAL)
+    if (state.options.durable && posix::FlushToDisk(state.folder.get()) != 0 && errno != EINVAL)
         throw refusal(
             state.path,
             std::string("the new file is in place, but its folder could not be flushed to the disk: ")

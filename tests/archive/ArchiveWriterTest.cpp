@@ -3,11 +3,14 @@
 
 #include "TestFiles.h"
 #include "platform/Errors.h"
+#include "platform/FileMapping.h"
 #include "platform/FileStream.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <memory>
 #include <filesystem>
 #include <vector>
 
@@ -289,6 +292,54 @@ INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterProgress,
                                          ProgressCase {"buffered", 700 * KiB, true},
                                          ProgressCase {"mapped", 9 * MiB, true}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A source whose pages from a given offset on cannot be read, as a failing disk gives them to a
+// mapping (EIO): the copy stops with the file named and the cause, never retries for ever.
+class UnreadableFromSource : public FileStream
+{
+public:
+    UnreadableFromSource(const std::string &path, std::uint64_t unreadableFrom)
+        : FileStream(path, OpenMode::ReadExclusive)
+        , unreadableFrom_(unreadableFrom)
+    {
+    }
+    std::unique_ptr<MappedWindow> Map(std::uint64_t offset, std::size_t length) const override
+    {
+        ++maps;
+        if (offset + length > unreadableFrom_)
+            return std::make_unique<MappedWindow>(EIO);
+        return FileStream::Map(offset, length);
+    }
+    mutable int maps = 0;
+
+private:
+    std::uint64_t unreadableFrom_;
+};
+
+class ArchiveWriterUnreadableSource : public testing::TestWithParam<std::size_t>
+{
+};
+
+TEST_P(ArchiveWriterUnreadableSource, FailsWithAStreamReadErrorNamingTheFile)
+{
+    TempDir dir;
+    WriteFile(dir / "source", PatternBytes(10 * MiB));
+    FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
+    UnreadableFromSource source(dir / "source", GetParam());
+    ArchiveWriter writer(archive, 0);
+    try {
+        writer.CopyFrom(source, 10 * MiB, nullptr);
+        FAIL() << "a source the disk cannot read was copied";
+    } catch (const Error &error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Stream read error: cannot read " + (dir / "source") + ": " + FileStream::ErrorText(EIO));
+    }
+    // One failed window ends it.
+    EXPECT_LE(source.maps, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, ArchiveWriterUnreadableSource, testing::Values(0u, 5 * MiB),
+                         [](const auto &info) { return info.param == 0 ? std::string("FirstBlock") : std::string("Later"); });
 
 } // namespace
 } // namespace morvane
