@@ -81,19 +81,19 @@ class RecordedFlushes
 public:
     explicit RecordedFlushes(std::string target, int failWith = 0)
     {
-        current = this;
+        current_ = this;
         target_ = std::move(target);
         failWith_ = failWith;
         previous_ = posix::FlushToDisk;
         posix::FlushToDisk = [](int descriptor) {
             struct stat status {};
             ::fstat(descriptor, &status);
-            current->records.push_back({S_ISDIR(status.st_mode), ReadFile(current->target_)});
-            if (current->failWith_ != 0 && !S_ISDIR(status.st_mode)) {
-                errno = current->failWith_;
+            current_->records.push_back({S_ISDIR(status.st_mode), ReadFile(current_->target_)});
+            if (current_->failWith_ != 0 && !S_ISDIR(status.st_mode)) {
+                errno = current_->failWith_;
                 return -1;
             }
-            return current->previous_(descriptor);
+            return current_->previous_(descriptor);
         };
     }
     ~RecordedFlushes() { posix::FlushToDisk = previous_; }
@@ -103,7 +103,7 @@ public:
     std::vector<FlushRecord> records;
 
 private:
-    static inline RecordedFlushes *current = nullptr;
+    static inline RecordedFlushes *current_ = nullptr;
     std::string target_;
     int failWith_ = 0;
     int (*previous_)(int) = nullptr;
