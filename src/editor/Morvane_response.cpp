@@ -15,6 +15,7 @@
 #include "ui_Morvane_response.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -271,7 +272,8 @@ void Tform_response::tbChargerClick()
     // The dialog opens in the folder of the last file chosen, with none of them selected: Enter
     // must not load a file picked for another purpose (a sound chosen by Create File).
     if (!OpenDialog.FileName.isEmpty()) {
-        OpenDialog.InitialDir = QFileInfo(OpenDialog.FileName).absolutePath();
+        if (OpenDialog.InitialDir.isEmpty())
+            OpenDialog.InitialDir = QDir::toNativeSeparators(QFileInfo(OpenDialog.FileName).absolutePath());
         OpenDialog.FileName.clear();
         OpenDialog.Files.clear();
     }
