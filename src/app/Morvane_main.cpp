@@ -18,17 +18,17 @@
 #include "ui_Morvane_main.h"
 
 #include <QApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QShortcut>
 #include <QCloseEvent>
-#include <QShowEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMimeData>
+#include <QShortcut>
+#include <QShowEvent>
 
 #include <algorithm>
 
