@@ -7,6 +7,11 @@
 namespace morvane {
 namespace {
 
+// No common file system holds a longer file or folder name (ext4 and others count bytes, NTFS
+// counts UTF-16 units, and every Windows-1252 character is one): a longer part is refused before
+// anything is converted, which also keeps a hostile name of megabytes from being copied whole.
+constexpr std::size_t kLongestNamePart = 255;
+
 ExtractionPath refused(std::string why)
 {
     return {{}, std::move(why)};
@@ -43,8 +48,11 @@ ExtractionPath ExtractionPathFor(std::string_view name, PathStyle style)
     std::size_t start = 0;
     for (;;) {
         std::size_t end = start;
-        while (end < name.size() && !IsWindowsSeparator(name[end]))
+        while (end < name.size() && !IsWindowsSeparator(name[end])) {
+            if (end - start == kLongestNamePart)
+                return refused("its name has a part longer than 255 characters, which no file system holds");
             ++end;
+        }
         const std::string_view component = name.substr(start, end - start);
         if (component.empty())
             return refused(end == name.size() ? "its name ends with a separator"

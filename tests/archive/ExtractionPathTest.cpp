@@ -32,6 +32,10 @@ TEST_P(ExtractionPathRule, SplitsOrRefuses)
 constexpr auto W = PathStyle::Windows;
 constexpr auto P = PathStyle::Posix;
 
+// The longest name part file systems hold, and one character more, after a folder.
+const std::string kLongestPart(255, 'L');
+const std::string kTooLongPart = "sub\\" + std::string(256, 'L') + "\\x";
+
 INSTANTIATE_TEST_SUITE_P(
     Names, ExtractionPathRule,
     testing::Values(
@@ -58,7 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase {"posix_colon_kept", "a\\b:c", P, {"a", "b:c"}},
         NameCase {"posix_device_kept", "CON\\aux.txt", P, {"CON", "aux.txt"}},
         NameCase {"posix_trailing_dot_kept", "a.", P, {"a."}},
-        NameCase {"posix_parent", "../x", P, {}, "'..'"}),
+        NameCase {"posix_parent", "../x", P, {}, "'..'"},
+        NameCase {"longest_part_kept", kLongestPart.c_str(), W, {kLongestPart}},
+        NameCase {"longer_part", kTooLongPart.c_str(), W, {}, "longer than 255 characters"},
+        NameCase {"posix_longer_part", kTooLongPart.c_str(), P, {}, "longer than 255 characters"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
