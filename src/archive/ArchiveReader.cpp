@@ -1066,8 +1066,10 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
         EntryChecksumCover cover;
         std::uint32_t computed;
         std::optional<InflateError> stream;
+        std::string kept;
     };
     std::vector<Result> results;
+    std::uint64_t keptBytes = 0;
     for (const ArchiveEntry &entry : entries_) {
         if (!needsReading(entry))
             continue;
@@ -1078,7 +1080,11 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
         std::optional<BoundedInflater> inflater;
         if (entry.Compressed != Compression::None)
             inflater.emplace(entry.OriginalSize);
-        Result result {entry.Index, entry.Check, EntryChecksumCover::Unknown, 0, std::nullopt};
+        Result result {entry.Index, entry.Check, EntryChecksumCover::Unknown, 0, std::nullopt, {}};
+        const bool keep = inflater && entry.Index < keepWanted_.size() && keepWanted_[entry.Index]
+            && entry.OriginalSize <= keepBudget_ - keptBytes;
+        if (keep)
+            result.kept.reserve(entry.OriginalSize);
         try {
             ReadData(entry, [&](const char *bytes, std::size_t n) {
                 stored = Crc32Mpeg2(stored, bytes, n);
@@ -1086,6 +1092,8 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
                     inflater->Feed(bytes, n, [&](const char *out, std::size_t m) {
                         if (entry.Check == ChecksumState::NotChecked)
                             original = Crc32Mpeg2(original, out, m);
+                        if (keep)
+                            result.kept.append(out, m);
                     });
                 done += n;
                 if (observer && n >= 64 * 1024)
@@ -1095,6 +1103,7 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
                 inflater->Finish();
         } catch (const InflateError &error) {
             result.stream = error;
+            result.kept = {};
         } catch (const Error &error) {
             throw Error(path_ + ": " + EntryLabel(entry) + ": " + error.what());
         }
@@ -1109,12 +1118,15 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
                                                     : EntryChecksumCover::Unknown;
             result.computed = stored;
         }
+        keptBytes += result.kept.size();
         results.push_back(std::move(result));
         if (observer)
             observer->Progress(done, total);
     }
-    for (const Result &result : results) {
+    for (Result &result : results) {
         ArchiveEntry &entry = entries_[result.index];
+        if (!result.kept.empty())
+            keptContents_.emplace(result.index, std::move(result.kept));
         entry.Check = result.check;
         entry.Cover = result.cover;
         const auto nameOffset = static_cast<std::uint32_t>(entry.Name.data() - names_.data());
@@ -1137,8 +1149,15 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
         if (result.check == ChecksumState::DoesNotMatch)
             damage(ArchiveProblem::Kind::EntryChecksumWrong, entry.Checksum, result.computed);
     }
+    keepWanted_ = {};
     dataChecked_ = true;
     return true;
+}
+
+void ArchiveReader::KeepInflated(std::vector<bool> wanted, std::uint64_t budget)
+{
+    keepWanted_ = std::move(wanted);
+    keepBudget_ = budget;
 }
 
 void ArchiveReader::ReadContents(const ArchiveEntry &entry,
@@ -1146,6 +1165,10 @@ void ArchiveReader::ReadContents(const ArchiveEntry &entry,
 {
     if (entry.Compressed == Compression::None)
         return ReadData(entry, sink);
+    if (auto kept = keptContents_.extract(entry.Index)) {
+        const std::string contents = std::move(kept.mapped());
+        return sink(contents.data(), contents.size());
+    }
     BoundedInflater inflater(entry.OriginalSize);
     ReadData(entry, [&](const char *bytes, std::size_t n) { inflater.Feed(bytes, n, sink); });
     inflater.Finish();

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace morvane {
@@ -250,6 +251,11 @@ public:
     // entry when the bytes cannot be read.
     bool CheckData(DataCheckObserver *observer = nullptr);
     bool DataChecked() const { return dataChecked_; }
+    // Asks the next CheckData() to keep what it inflates of the compressed entries that wanted
+    // marks (by index), as long as they fit in budget bytes together, so that ReadContents()
+    // passes them on from memory instead of inflating them a second time. Each kept copy is
+    // given up as it is read.
+    void KeepInflated(std::vector<bool> wanted, std::uint64_t budget);
 
     // Passes the entry's stored bytes to sink, in order, a chunk at a time. Throws
     // Error("Stream read error") when they cannot all be read (the message names neither the
@@ -317,6 +323,9 @@ private:
     std::array<std::uint64_t, ArchiveProblem::kKinds> countOfKind_ {};
     std::optional<ArchiveProblem> firstBlocking_;
     bool dataChecked_ = false;
+    std::vector<bool> keepWanted_;
+    std::uint64_t keepBudget_ = 0;
+    std::unordered_map<std::uint32_t, std::string> keptContents_;
     // The data of a sound archive lies in entry order, so reading it in large blocks serves many
     // small entries per system call; an entry elsewhere refills the block from its own offset.
     static constexpr std::size_t kReadAhead = 256 * 1024;

@@ -21,6 +21,11 @@ namespace {
 // Fewer files than this are written without helpers.
 constexpr std::size_t kFewestForWriters = 64;
 
+// What the check before writing may keep of the compressed entries it inflates, so that most
+// archives of small compressed files are inflated once; larger ones are inflated again as they
+// are written.
+constexpr std::uint64_t kKeptInflatedBytes = 64 * 1024 * 1024;
+
 // Thrown through the archive reader and the file writer to stop at a cancellation.
 struct Cancellation
 {
@@ -395,6 +400,12 @@ ExtractionSummary ExtractEntries(ArchiveReader &reader, const std::string &folde
         }
         bool Cancelled() override { return observer.Cancelled(); }
     } check(observer);
+    // The check inflates every compressed entry; what it inflates of the selection is kept, up
+    // to a bound, and written from memory rather than inflated again.
+    std::vector<bool> wanted(reader.Entries().size());
+    for (const ArchiveEntry *entry : selection)
+        wanted[entry->Index] = true;
+    reader.KeepInflated(std::move(wanted), kKeptInflatedBytes);
     if (!reader.CheckData(&check)) {
         ExtractionSummary cancelled;
         cancelled.Cancelled = true;

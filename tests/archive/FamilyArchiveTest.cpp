@@ -1,6 +1,7 @@
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveLayouts.h"
 #include "archive/ArchiveReader.h"
+#include "archive/BoundedInflater.h"
 #include "archive/Extraction.h"
 #include "archive/Verification.h"
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -379,6 +381,69 @@ TEST(FamilyBomb, IsDamageFoundWithoutInflatingPastItsClaim)
         ExtractionObserver observer;
         EXPECT_THROW(ExtractEntries(reader, dir / "out", AllEntries(reader), {}, observer), DamagedArchive);
         EXPECT_FALSE(fs::exists(fs::path(dir / "out") / "BOMB.BIN"));
+    }
+}
+
+// What the check inflates is kept for reading only within the budget and only for the wanted
+// entries: the kept entry is still read whole after its stored bytes are overwritten on disk,
+// the others are read (and found corrupt) from the file again.
+TEST(FamilyArchive, CheckKeepsInflatedContentsOnlyWithinItsBudget)
+{
+    std::string incompressible(300 * 1024, '\0');
+    std::mt19937 random(7);
+    for (char &c : incompressible)
+        c = static_cast<char>(random());
+    const std::vector<FamilyFile> files = familyFiles(true);
+    const std::string &first = files[0].data;
+    const std::string &second = files[1].data;
+    struct Case
+    {
+        std::string name;
+        std::vector<bool> wanted;
+        std::uint64_t budget;
+        bool firstKept;
+        bool secondKept;
+    };
+    const std::vector<Case> cases {
+        {"both fit", {true, true, true}, first.size() + second.size(), true, true},
+        {"the second is over the rest of the budget", {true, true, true}, second.size(), true, false},
+        {"only the second is wanted", {false, true, false}, first.size() + second.size(), false, true},
+        {"nothing kept", {}, 1u << 30, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "kept.POD4";
+        test::FamilyOffsets offsets;
+        // The large incompressible entry last, so that the reader's last block holds none of
+        // the compressed entries' bytes.
+        const std::string bytes = MakeFamilyArchive(
+            FamilyLayout::POD4, {files[0], files[1], {"LAST.BIN", incompressible, 1262304000, false}}, {},
+            &offsets);
+        WriteFile(path, bytes);
+        ArchiveReader reader(path);
+        ASSERT_TRUE(reader.Readable());
+        reader.KeepInflated(c.wanted, c.budget);
+        ASSERT_TRUE(reader.CheckData());
+        ASSERT_EQ(reader.DamageCount(), 0u) << testing::PrintToString(reader.Damage());
+        {
+            std::fstream file(test::PathOf(path), std::ios::binary | std::ios::in | std::ios::out);
+            for (const std::uint32_t entry : {0u, 1u}) {
+                file.seekp(offsets.data[entry]);
+                const std::string garbage(offsets.storedSizes[entry], '\xFF');
+                file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+            }
+            ASSERT_TRUE(file.flush());
+        }
+        const std::vector<ArchiveEntry> &entries = reader.Entries();
+        for (const auto &[index, kept] : {std::pair {0u, c.firstKept}, std::pair {1u, c.secondKept}}) {
+            SCOPED_TRACE(index);
+            if (kept) {
+                EXPECT_EQ(contentsOf(reader, entries[index]), files[index].data);
+            }
+            // Read from the file: the kept copy is given up once read.
+            EXPECT_THROW(contentsOf(reader, entries[index]), InflateError);
+        }
     }
 }
 
