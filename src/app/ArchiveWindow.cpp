@@ -471,25 +471,23 @@ void ArchiveWindow::Properties()
         return;
     const ArchiveHeader &header = reader_->Header();
     if (header.Layout == ArchiveLayout::POD3 && propertiesDialog_ != nullptr) {
-        // The window lets go of the file while the header is edited: Windows refuses to open for
-        // writing a file another handle reads without sharing its writes.
         const std::string path = reader_->Path();
-        ui->entriesView->setModel(nullptr);
-        model_.reset();
-        reader_.reset();
-        try {
-            EditArchiveHeader(path, [this](HeaderTexts &texts) {
-                propertiesDialog_->SetTexts(texts);
-                if (Interaction().ShowModal(*propertiesDialog_) != Tform_Dialog::kModalOk)
-                    return false;
-                texts = propertiesDialog_->Texts();
-                return true;
-            });
-        } catch (...) {
+        bool edited = false;
+        EditArchiveHeader(path, [this, &edited](HeaderTexts &texts) {
+            propertiesDialog_->SetTexts(texts);
+            if (Interaction().ShowModal(*propertiesDialog_) != Tform_Dialog::kModalOk)
+                return false;
+            texts = propertiesDialog_->Texts();
+            edited = true;
+            return true;
+        });
+        // The archive is read again, so that the window shows the header as it now stands.
+        if (edited) {
+            ui->entriesView->setModel(nullptr);
+            model_.reset();
+            reader_.reset();
             reopen(path);
-            throw;
         }
-        reopen(path);
         return;
     }
     // Other layouts show their values in a dialog of their own, read-only, so that the shared

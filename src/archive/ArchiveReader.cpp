@@ -99,7 +99,7 @@ private:
 };
 
 ArchiveReader::ArchiveReader(const std::string &path, ArchiveCheck check)
-    : ArchiveReader(std::make_unique<FileStream>(path, OpenMode::ReadShared), check)
+    : ArchiveReader(std::make_unique<FileStream>(path, OpenMode::ReadBesideEdits), check)
 {
 }
 

@@ -22,6 +22,10 @@ enum class OpenMode {
     UpdateShared, // existing file, read and write; others may read and write, not hold it
                   // exclusively
     ReadShared, // existing file, read only; others may read but not hold it exclusively
+    // Existing file, read only; others may read it and update it in place, as a header edit
+    // does, but not hold it exclusively. What reads an archive opens it this way, so that an
+    // archive can be looked into while its header is edited, on every system.
+    ReadBesideEdits,
     ReadExclusive, // existing regular file, read only; fails when anybody else holds it
     // Existing regular file, opened read-only and left as it is, held so that nobody else may
     // open it (a build holds the archive it will replace this way). On Windows others may still

@@ -26,6 +26,7 @@ int openFlags(OpenMode mode)
     case OpenMode::UpdateShared:
         return O_RDWR | O_NONBLOCK | O_CLOEXEC;
     case OpenMode::ReadShared:
+    case OpenMode::ReadBesideEdits:
     case OpenMode::ReadExclusive:
     case OpenMode::HoldExclusive:
         return O_RDONLY | O_NONBLOCK | O_CLOEXEC;
@@ -41,6 +42,7 @@ int lockOperation(OpenMode mode)
     case OpenMode::HoldExclusive:
         return LOCK_EX | LOCK_NB;
     case OpenMode::ReadShared:
+    case OpenMode::ReadBesideEdits:
     case OpenMode::UpdateShared:
         break;
     }

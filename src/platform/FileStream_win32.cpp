@@ -31,6 +31,8 @@ Access accessFor(OpenMode mode)
         return {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING};
     case OpenMode::ReadShared:
         return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
+    case OpenMode::ReadBesideEdits:
+        return {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING};
     case OpenMode::HoldExclusive:
         // Delete shared, so that the holder can replace the file while it holds it.
         return {GENERIC_READ, FILE_SHARE_DELETE, OPEN_EXISTING};

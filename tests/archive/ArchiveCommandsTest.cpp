@@ -1,4 +1,5 @@
 #include "archive/ArchiveCommands.h"
+#include "archive/ArchiveReader.h"
 
 #include "TestFiles.h"
 
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
 #include <sys/stat.h>
 
 namespace morvane {
@@ -234,31 +236,37 @@ TEST_P(ArchiveCommandsUntouched, SaysNothingAboutTheArchiveFile)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ArchiveCommandsUntouched,
-    testing::Values(UntouchedCase {"missing_folder", [](TempDir &dir) { return dir / "no/such.POD"; },
-                                   "Cannot create file ", "the folder does not exist"},
-                    UntouchedCase {"a_folder",
-                                   [](TempDir &dir) {
-                                       std::filesystem::create_directory(dir / "old.POD");
-                                       return dir / "old.POD";
-                                   },
-                                   "Cannot create file ", "it is a folder"},
+std::vector<UntouchedCase> untouchedCases()
+{
+    std::vector<UntouchedCase> cases {
+        {"missing_folder", [](TempDir &dir) { return dir / "no/such.POD"; }, "Cannot create file ",
+         "the folder does not exist"},
+        {"a_folder",
+         [](TempDir &dir) {
+             std::filesystem::create_directory(dir / "old.POD");
+             return dir / "old.POD";
+         },
+         "Cannot create file ", "it is a folder"},
+        {"held_by_another_build",
+         [](TempDir &dir) {
+             WriteFile(dir / "held.POD", "being built elsewhere");
+             return dir / "held.POD";
+         },
+         "Cannot create file ", "in use by another program", true},
+    };
 #ifndef _WIN32
-                    UntouchedCase {"a_fifo",
-                                   [](TempDir &dir) {
-                                       ::mkfifo((dir / "x.POD").c_str(), 0600);
-                                       return dir / "x.POD";
-                                   },
-                                   "Cannot create file ", "not a regular file"},
+    cases.push_back({"a_fifo",
+                     [](TempDir &dir) {
+                         ::mkfifo((dir / "x.POD").c_str(), 0600);
+                         return dir / "x.POD";
+                     },
+                     "Cannot create file ", "not a regular file"});
 #endif
-                    UntouchedCase {"held_by_another_build",
-                                   [](TempDir &dir) {
-                                       WriteFile(dir / "held.POD", "being built elsewhere");
-                                       return dir / "held.POD";
-                                   },
-                                   "Cannot create file ", "in use by another program", true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ArchiveCommandsUntouched, testing::ValuesIn(untouchedCases()),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ArchiveCommands, ABuildRefusesAnArchiveAHeaderEditHolds)
 {
@@ -311,6 +319,23 @@ TEST_F(ArchiveCommands, AHeaderEditRefusesAnArchiveABuildHolds)
     EXPECT_EQ(observer.editError, "Cannot open file " + archive);
     EXPECT_EQ(observer.readError, "Cannot open file " + archive);
     EXPECT_EQ(ReadArchiveHeader(archive), (HeaderTexts {"Built", "1", "2", "", ""}));
+}
+
+// Whoever reads an archive (a listing, the archive window) lets its header be edited meanwhile,
+// on every system, and still keeps a build from replacing it.
+TEST_F(ArchiveCommands, AnArchiveBeingReadMayBeEditedButNotRebuilt)
+{
+    const std::string archive = dir / "list.POD";
+    CreateArchive(dir / "list.txt", archive, {"Built", "1", "2", "", ""});
+    const ArchiveReader reader(archive);
+    EditArchiveHeader(archive, [](HeaderTexts &texts) {
+        texts.Description = "Edited";
+        return true;
+    });
+    EXPECT_EQ(ReadArchiveHeader(archive).Description, "Edited");
+    const std::string edited = ReadFile(archive);
+    EXPECT_THROW(CreateArchive(dir / "list.txt", archive, {"Again", "1", "2", "", ""}), Error);
+    EXPECT_EQ(ReadFile(archive), edited);
 }
 
 TEST_F(ArchiveCommands, ReadingTheHeaderRefusesWhatEditingRefuses)

@@ -166,8 +166,8 @@ TEST_P(FileStreamNotRegular, FifoIsRefusedWithoutBlocking)
 
 INSTANTIATE_TEST_SUITE_P(Modes, FileStreamNotRegular,
                          testing::Values(OpenMode::CreateExclusive, OpenMode::UpdateShared,
-                                         OpenMode::ReadShared, OpenMode::ReadExclusive,
-                                         OpenMode::HoldExclusive),
+                                         OpenMode::ReadShared, OpenMode::ReadBesideEdits,
+                                         OpenMode::ReadExclusive, OpenMode::HoldExclusive),
                          [](const auto &info) {
                              switch (info.param) {
                              case OpenMode::CreateExclusive:
@@ -176,6 +176,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, FileStreamNotRegular,
                                  return std::string("update");
                              case OpenMode::ReadShared:
                                  return std::string("read_shared");
+                             case OpenMode::ReadBesideEdits:
+                                 return std::string("read_beside_edits");
                              case OpenMode::ReadExclusive:
                                  return std::string("read_exclusive");
                              case OpenMode::HoldExclusive:

@@ -76,6 +76,12 @@ INSTANTIATE_TEST_SUITE_P(
         ShareCase {"reader_then_create", OpenMode::ReadShared, OpenMode::CreateExclusive, false},
         ShareCase {"reader_then_source", OpenMode::ReadShared, OpenMode::ReadExclusive, false},
         ShareCase {"source_then_reader", OpenMode::ReadExclusive, OpenMode::ReadShared, false},
+        // An archive's reader admits the header edit, and the edit admits it back.
+        ShareCase {"archive_reader_then_update", OpenMode::ReadBesideEdits, OpenMode::UpdateShared, true},
+        ShareCase {"update_then_archive_reader", OpenMode::UpdateShared, OpenMode::ReadBesideEdits, true},
+        ShareCase {"archive_reader_then_hold", OpenMode::ReadBesideEdits, OpenMode::HoldExclusive, false},
+        ShareCase {"hold_then_archive_reader", OpenMode::HoldExclusive, OpenMode::ReadBesideEdits, false},
+        ShareCase {"archive_reader_then_create", OpenMode::ReadBesideEdits, OpenMode::CreateExclusive, false},
         ShareCase {"source_then_source", OpenMode::ReadExclusive, OpenMode::ReadExclusive, false},
         ShareCase {"source_then_create", OpenMode::ReadExclusive, OpenMode::CreateExclusive, false}),
     [](const auto &info) { return std::string(info.param.name); });
