@@ -233,6 +233,36 @@ INSTANTIATE_TEST_SUITE_P(
         ExistingCase {"CancelStops", {ExistingFileDialog::Cancel}, false, false, "Cancelled"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// Cancel in the progress window, pressed while the job waits for the question about the first
+// file: the job stops before writing anything more, and what is left is whole.
+TEST_F(ArchiveWindowTest, CancelInTheProgressWindowStopsTheExtractionLeavingOnlyWholeFiles)
+{
+    std::filesystem::create_directories(PathOf(out));
+    WriteFile(out + "/a.bin", "old a");
+    ArchiveWindow &window = OpenWindow(archive);
+    user.ChooseFolder(Q(out));
+    user.AnswerDialog([&window](QDialog &dialog) {
+        EXPECT_NE(qobject_cast<ExistingFileDialog *>(&dialog), nullptr);
+        auto *progress = window.findChild<QDialog *>("ArchiveProgressWindow");
+        EXPECT_NE(progress, nullptr);
+        if (progress != nullptr) {
+            EXPECT_TRUE(progress->isVisible());
+            QTest::mouseClick(progress->findChild<QPushButton *>("btnCancel"), Qt::LeftButton);
+        }
+        return int(ExistingFileDialog::Overwrite);
+    });
+    QString report;
+    KeepReport(report);
+    RunAndWait(window, &ArchiveWindow::ExtractAll);
+
+    EXPECT_TRUE(report.contains("Cancelled")) << report.toStdString();
+    EXPECT_TRUE(user.AllAnswersUsed());
+    // The first file is either kept or replaced whole; the second was never started.
+    const std::string first = ReadFile(out + "/a.bin");
+    EXPECT_TRUE(first == "old a" || first == ReadFile(dir / "data/a.bin"));
+    EXPECT_EQ(test::NamesIn(PathOf(out)), (std::set<std::string> {"a.bin"}));
+}
+
 TEST_F(ArchiveWindowTest, RefusedNamesAreListedWithTheirReasons)
 {
     const std::string crafted = dir / "crafted.pod";
