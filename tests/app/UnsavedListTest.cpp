@@ -50,8 +50,9 @@ TEST_P(QuitWithUnsavedList, AsksFirst)
     ASSERT_EQ(user.saveQuestions.size(), 1u);
     EXPECT_TRUE(user.saveQuestions[0].contains("Save it before quitting?"));
     EXPECT_EQ(std::filesystem::exists(dir.path() / "saved.txt"), c.saved);
-    if (c.saved)
+    if (c.saved) {
         EXPECT_EQ(test::ReadFile(dir / "saved.txt"), "typed.wav");
+    }
     EXPECT_EQ(List().toPlainText(), "typed.wav");
     EXPECT_TRUE(user.AllAnswersUsed());
 }

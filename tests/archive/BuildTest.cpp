@@ -252,7 +252,7 @@ TEST_P(BuildFailure, ReportsTheSourceAndKeepsWhatWasWritten)
 {
     const FailureCase &c = GetParam();
     writeSources(c.sources, c.extraResponseText);
-    for (const std::string previous : {std::string(kPrevious), std::string()}) {
+    for (const std::string &previous : {std::string(kPrevious), std::string()}) {
         SCOPED_TRACE(previous.empty() ? "no previous archive" : "over a previous archive");
         if (!previous.empty())
             WriteFile(archive(), previous);

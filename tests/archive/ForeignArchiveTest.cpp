@@ -173,10 +173,9 @@ TEST(ForeignArchive, ExtractionWritesEveryEntryWithItsUnixTime)
     const ExtractionSummary summary = ExtractEntries(reader, dir / "out", AllEntries(reader), {}, quiet);
     EXPECT_EQ(summary.Written, files.size());
     for (const ForeignFile &file : files) {
-        std::string name = file.name;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        EXPECT_EQ(test::ReadFile(dir / ("out/" + name)), file.data) << name;
-        EXPECT_EQ(test::ModificationTime(dir / ("out/" + name)), file.unixTime) << name;
+        const std::string extracted = test::ExtractedPath(dir / "out", file.name);
+        EXPECT_EQ(test::ReadFile(extracted), file.data) << extracted;
+        EXPECT_EQ(test::ModificationTime(extracted), file.unixTime) << extracted;
     }
 }
 

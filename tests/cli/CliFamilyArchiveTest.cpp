@@ -57,11 +57,8 @@ TEST_P(CliFamilyArchive, IsListedVerifiedAndExtractedByteForByte)
 
     const auto extracted = Cli({"extract", archive, dir / "out"});
     EXPECT_EQ(extracted.exitCode, 0) << extracted.err;
-    for (const auto &file : files) {
-        std::string name = file.name;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        EXPECT_EQ(test::ReadFile(dir / ("out/" + name)), file.data) << name;
-    }
+    for (const auto &file : files)
+        EXPECT_EQ(test::ReadFile(test::ExtractedPath(dir / "out", file.name)), file.data) << file.name;
 
     // The header stays POD3's alone.
     if (layout != FamilyLayout::POD3) {

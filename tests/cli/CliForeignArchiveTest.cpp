@@ -46,10 +46,9 @@ TEST_F(CliForeignArchive, IsListedVerifiedAndExtractedByteForByte)
     const auto extracted = Cli({"extract", archive, dir / "out"});
     EXPECT_EQ(extracted.exitCode, 0) << extracted.err;
     for (const auto &file : files) {
-        std::string name = file.name;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        EXPECT_EQ(test::ReadFile(dir / ("out/" + name)), file.data) << name;
-        EXPECT_EQ(test::ModificationTime(dir / ("out/" + name)), file.unixTime) << name;
+        const std::string extracted = test::ExtractedPath(dir / "out", file.name);
+        EXPECT_EQ(test::ReadFile(extracted), file.data) << extracted;
+        EXPECT_EQ(test::ModificationTime(extracted), file.unixTime) << extracted;
     }
 }
 

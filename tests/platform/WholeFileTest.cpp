@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <set>
+#include <vector>
 
 namespace morvane {
 namespace {
@@ -95,23 +96,26 @@ TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsWhatWasThere)
         << "no temporary file is left";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Targets, WholeFilePlacement,
-    testing::Values(PlacementCase {"NewFile", Before::Nothing, IfTargetExists::Replace, true},
-                    PlacementCase {"NewFileWhenKeeping", Before::Nothing, IfTargetExists::Keep, true},
-                    PlacementCase {"FileReplaced", Before::File, IfTargetExists::Replace, true},
-                    PlacementCase {"FileKept", Before::File, IfTargetExists::Keep, false}
+std::vector<PlacementCase> placementCases()
+{
+    std::vector<PlacementCase> cases {
+        {"NewFile", Before::Nothing, IfTargetExists::Replace, true},
+        {"NewFileWhenKeeping", Before::Nothing, IfTargetExists::Keep, true},
+        {"FileReplaced", Before::File, IfTargetExists::Replace, true},
+        {"FileKept", Before::File, IfTargetExists::Keep, false},
+    };
 #ifndef _WIN32
-                    ,
-                    PlacementCase {"LinkReplacedItsTargetLeftAlone", Before::LinkToFile,
-                                   IfTargetExists::Replace, true},
-                    PlacementCase {"LinkKept", Before::LinkToFile, IfTargetExists::Keep, false},
-                    PlacementCase {"DanglingLinkReplacedNothingCreatedThrough", Before::DanglingLink,
-                                   IfTargetExists::Replace, true},
-                    PlacementCase {"DanglingLinkKept", Before::DanglingLink, IfTargetExists::Keep, false}
+    cases.insert(cases.end(),
+                 {{"LinkReplacedItsTargetLeftAlone", Before::LinkToFile, IfTargetExists::Replace, true},
+                  {"LinkKept", Before::LinkToFile, IfTargetExists::Keep, false},
+                  {"DanglingLinkReplacedNothingCreatedThrough", Before::DanglingLink, IfTargetExists::Replace, true},
+                  {"DanglingLinkKept", Before::DanglingLink, IfTargetExists::Keep, false}});
 #endif
-                    ),
-    [](const auto &info) { return std::string(info.param.name); });
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, WholeFilePlacement, testing::ValuesIn(placementCases()),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 struct NameCase
 {
@@ -135,15 +139,17 @@ TEST_P(WholeFileName, IsWrittenAndReplacedUnderThatName)
     EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {name}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, WholeFileName,
-                         testing::Values(NameCase {"OutsideTheAnsiCodePage",
-                                                   "\xE4\xB8\xAD\xE6\x96\x87 \xCE\xB1.txt"} // "中文 α.txt"
+std::vector<NameCase> nameCases()
+{
+    std::vector<NameCase> cases {{"OutsideTheAnsiCodePage", "\xE4\xB8\xAD\xE6\x96\x87 \xCE\xB1.txt"}}; // "中文 α.txt"
 #ifndef _WIN32
-                                         ,
-                                         // The longest name a POSIX file system allows, 255 bytes.
-                                         NameCase {"LongestTheFileSystemAllows", std::string(255, 'n')}
+    // The longest name a POSIX file system allows, 255 bytes.
+    cases.push_back({"LongestTheFileSystemAllows", std::string(255, 'n')});
 #endif
-                                         ),
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, WholeFileName, testing::ValuesIn(nameCases()),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // The contents come in chunks (an empty one among them); the modification time is set and, on

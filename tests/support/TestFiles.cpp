@@ -101,6 +101,12 @@ void WriteFile(const std::string &path, std::string_view bytes)
         throw std::runtime_error("cannot write " + path);
 }
 
+std::string ExtractedPath(const std::string &folder, std::string name)
+{
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return folder + "/" + name;
+}
+
 std::string ReadFile(const std::string &path)
 {
     std::ifstream in(PathOf(path), std::ios::binary);

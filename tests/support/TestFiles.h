@@ -38,6 +38,8 @@ void WriteFile(const std::string &path, std::string_view bytes);
 // The names (UTF-8) of what a folder holds, not looking inside its folders.
 std::set<std::string> NamesIn(const std::filesystem::path &folder);
 std::string ReadFile(const std::string &path);
+// Where an entry stored as name (backslashes) lands when extracted into folder.
+std::string ExtractedPath(const std::string &folder, std::string name);
 // The line end the program writes in a text file it makes: CR LF on Windows, LF elsewhere.
 #ifdef _WIN32
 inline constexpr std::string_view kNewFileLineEnd = "\r\n";
