@@ -184,13 +184,13 @@ int main(int argc, char *argv[])
         if (run % 2 == 0) {
             morvane::ArchiveJob job;
             QEventLoop loop;
-            QObject::connect(&job, &morvane::ArchiveJob::finished, &loop, &QEventLoop::quit);
+            QObject::connect(&job, &morvane::ArchiveJob::Finished, &loop, &QEventLoop::quit);
             morvane::ExtractionResult result;
             job.Start([&](morvane::ArchiveJob &self) { result = morvane::RunExtraction(opened, all, target.toStdString(), &self); });
             loop.exec();
             job.Wait();
-            if (result.summary.Written != all.size()) {
-                std::cerr << "window extraction wrote " << result.summary.Written << " files\n";
+            if (result.summary.written != all.size()) {
+                std::cerr << "window extraction wrote " << result.summary.written << " files\n";
                 return 1;
             }
             windowTimes.push_back(double(timer.nsecsElapsed()) / 1e6);

@@ -46,7 +46,7 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
-    std::string file(const char *name) const { return (path_ / name).string(); }
+    std::string File(const char *name) const { return (path_ / name).string(); }
 
 private:
     std::filesystem::path path_;
@@ -55,7 +55,7 @@ private:
 std::string writeScratch(const char *name, const std::uint8_t *data, std::size_t size)
 {
     static ScratchFolder folder;
-    const std::string path = folder.file(name);
+    const std::string path = folder.File(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
     if (!out)
@@ -98,12 +98,12 @@ void readEverything(const std::string &path, std::size_t size)
 {
     ArchiveReader reader(path);
     const Verification verification = VerifyArchive(reader, VerificationOptions {});
-    require(verification.Passed == (reader.DamageCount() == 0), "verify passed an archive with damage");
-    require(!verification.Summary.empty(), "verify said nothing");
-    for (const std::string &line : verification.Problems)
+    require(verification.passed == (reader.DamageCount() == 0), "verify passed an archive with damage");
+    require(!verification.summary.empty(), "verify said nothing");
+    for (const std::string &line : verification.problems)
         require(IsValidUtf8(line) && safeToPrint(PrintableFileName(line, TerminalEncoding::Utf8)),
                 "a verify line not safe to print");
-    for (const std::string &line : verification.Details)
+    for (const std::string &line : verification.details)
         require(IsValidUtf8(line), "a verify detail that is not UTF-8");
     for (const std::string &line : reader.Notes())
         require(line.starts_with(path + ": ") && IsValidUtf8(line)
@@ -131,24 +131,24 @@ void readEverything(const std::string &path, std::size_t size)
     }
     require(reader.Entries().size() == reader.EntryCount(), "entries missing");
     for (const ArchiveEntry &entry : reader.Entries()) {
-        require(std::uint64_t {entry.DataOffset} + entry.StoredSize <= size, "data past the end of the file");
+        require(std::uint64_t {entry.dataOffset} + entry.storedSize <= size, "data past the end of the file");
         std::uint64_t got = 0;
         reader.ReadData(entry, [&](const char *, std::size_t n) { got += n; });
-        require(got == entry.StoredSize, "data of another size than stored");
+        require(got == entry.storedSize, "data of another size than stored");
         require(!reader.FormatTime(entry).empty(), "a timestamp shown as nothing");
-        require(entry.Check != ChecksumState::NotChecked, "an entry's checksum left unchecked");
-        require(safeToPrint(PrintableCp1252(entry.Name, TerminalEncoding::Utf8)), "a name not safe to print");
+        require(entry.check != ChecksumState::NotChecked, "an entry's checksum left unchecked");
+        require(safeToPrint(PrintableCp1252(entry.name, TerminalEncoding::Utf8)), "a name not safe to print");
         require(IsValidUtf8(reader.EntryLabel(entry)), "an entry label that is not UTF-8");
         // The contents as extracted: exactly the original size from a sound archive; a
         // compressed entry of a damaged one may be refused, never inflated past its claim.
         std::uint64_t extracted = 0;
         try {
             reader.ReadContents(entry, [&](const char *, std::size_t n) { extracted += n; });
-            require(extracted == entry.OriginalSize || reader.DamageCount() != 0,
+            require(extracted == entry.originalSize || reader.DamageCount() != 0,
                     "contents of another size than the original size in an archive found sound");
         } catch (const InflateError &) {
             require(reader.DamageCount() != 0, "a stream refused in an archive found sound");
-            require(extracted <= entry.OriginalSize, "a stream inflated past its original size");
+            require(extracted <= entry.originalSize, "a stream inflated past its original size");
         }
     }
 }

@@ -34,8 +34,8 @@ struct FoldTable
 
 const FoldTable &folds()
 {
-    static const FoldTable table;
-    return table;
+    static const FoldTable kTable;
+    return kTable;
 }
 
 // Compares two stored names as the games tell them apart: without regard to letter case.
@@ -103,7 +103,7 @@ ArchiveEntryModel::ArchiveEntryModel(const ArchiveReader &reader, QObject *paren
     if (entries_ == nullptr)
         return;
     for (const ArchiveEntry &entry : entries())
-        compressed_ = compressed_ || entry.Compressed != Compression::None;
+        compressed_ = compressed_ || entry.compressed != Compression::None;
     buildFolders();
     sortFolders();
     order_.resize(entries().size());
@@ -124,7 +124,7 @@ void ArchiveEntryModel::buildFolders()
     std::uint32_t lastFolder = 0;
     bool haveLast = false;
     for (std::uint32_t i = 0; i < entries().size(); ++i) {
-        const std::string_view path = folderPart(entries()[i].Name);
+        const std::string_view path = folderPart(entries()[i].name);
         if (!haveLast || path != lastPath) {
             lastPath = path;
             haveLast = true;
@@ -181,16 +181,16 @@ void ArchiveEntryModel::sortEntries()
     case NameColumn: {
         const bool descending = sortOrder_ == Qt::DescendingOrder;
         std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
-            const int order = compareFolded(all[a].Name, all[b].Name);
+            const int order = compareFolded(all[a].name, all[b].name);
             return descending ? order > 0 : order < 0;
         });
         break;
     }
     case SizeColumn:
-        byKey([&](std::uint32_t i) { return all[i].OriginalSize; });
+        byKey([&](std::uint32_t i) { return all[i].originalSize; });
         break;
     case StoredSizeColumn:
-        byKey([&](std::uint32_t i) { return all[i].StoredSize; });
+        byKey([&](std::uint32_t i) { return all[i].storedSize; });
         break;
     case ModifiedColumn: {
         // By the time the value stands for, not its stored form; times that decode to none first.
@@ -201,10 +201,10 @@ void ArchiveEntryModel::sortEntries()
         break;
     }
     case OffsetColumn:
-        byKey([&](std::uint32_t i) { return all[i].DataOffset; });
+        byKey([&](std::uint32_t i) { return all[i].dataOffset; });
         break;
     case ChecksumColumn:
-        byKey([&](std::uint32_t i) { return checks_.empty() ? all[i].Check : checks_[i]; });
+        byKey([&](std::uint32_t i) { return checks_.empty() ? all[i].check : checks_[i]; });
         break;
     default:
         break; // directory order
@@ -239,7 +239,7 @@ void ArchiveEntryModel::applyFilter()
     std::vector<bool> match(all.size());
     std::size_t matched = 0;
     for (std::uint32_t i = 0; i < all.size(); ++i) {
-        if (matches(all[i].Name, scratch)) {
+        if (matches(all[i].name, scratch)) {
             match[i] = true;
             ++matched;
             if (!flat_)
@@ -256,7 +256,7 @@ void ArchiveEntryModel::applyFilter()
         folders_[0].shownCount = std::uint32_t(matched);
         for (const std::uint32_t i : shown_) {
             folders_[0].below.count++;
-            folders_[0].below.bytes += all[i].OriginalSize;
+            folders_[0].below.bytes += all[i].originalSize;
         }
         return;
     }
@@ -275,7 +275,7 @@ void ArchiveEntryModel::applyFilter()
         const std::uint32_t folder = entryFolder_[i];
         shown_[fill[folder]++] = i;
         folders_[folder].below.count++;
-        folders_[folder].below.bytes += all[i].OriginalSize;
+        folders_[folder].below.bytes += all[i].originalSize;
     }
     // Deeper folders first, so that each adds its whole total to its parent.
     std::vector<std::uint32_t> byDepth(folders_.size());
@@ -428,22 +428,22 @@ QVariant ArchiveEntryModel::entryData(const ArchiveEntry &entry, int column, int
     if (role == Qt::DecorationRole)
         return column == NameColumn ? QVariant(fileIcon_) : QVariant();
     if (role == Qt::ToolTipRole && column == NameColumn)
-        return displayName(entry.Name);
+        return displayName(entry.name);
     if (role != Qt::DisplayRole)
         return {};
     switch (column) {
     case NameColumn:
-        return displayName(flat_ ? entry.Name : lastPart(entry.Name));
+        return displayName(flat_ ? entry.name : lastPart(entry.name));
     case SizeColumn:
-        return locale.toString(qulonglong(entry.OriginalSize));
+        return locale.toString(qulonglong(entry.originalSize));
     case StoredSizeColumn:
-        return locale.toString(qulonglong(entry.StoredSize));
+        return locale.toString(qulonglong(entry.storedSize));
     case ModifiedColumn:
         return QString::fromStdString(reader_.FormatTime(entry));
     case OffsetColumn:
-        return locale.toString(qulonglong(entry.DataOffset));
+        return locale.toString(qulonglong(entry.dataOffset));
     case ChecksumColumn:
-        return checksumText(checks_.empty() ? entry.Check : checks_[entry.Index]);
+        return checksumText(checks_.empty() ? entry.check : checks_[entry.index]);
     default:
         return {};
     }
@@ -540,7 +540,7 @@ ArchiveEntryModel::Totals ArchiveEntryModel::TotalsOf(const std::vector<std::uin
     Totals totals;
     for (const std::uint32_t i : indexes) {
         totals.count++;
-        totals.bytes += entries()[i].OriginalSize;
+        totals.bytes += entries()[i].originalSize;
     }
     return totals;
 }
@@ -586,7 +586,7 @@ QMimeData *ArchiveEntryModel::mimeData(const QModelIndexList &indexes) const
         if (index.column() != NameColumn)
             continue;
         if (const ArchiveEntry *entry = EntryAt(index))
-            roots.emplace_back(entry->Name);
+            roots.emplace_back(entry->name);
         else if (isFolder(index))
             roots.push_back(FolderPathAt(index));
     }

@@ -56,8 +56,8 @@ public:
     void Progress(const ExtractionProgress &progress) override
     {
         if (job_ != nullptr)
-            job_->Report(ArchiveJob::Phase::Extracting, progress.FilesDone, progress.FilesTotal,
-                         progress.BytesDone, progress.BytesTotal);
+            job_->Report(ArchiveJob::Phase::Extracting, progress.filesDone, progress.filesTotal,
+                         progress.bytesDone, progress.bytesTotal);
     }
     bool Cancelled() override { return job_ != nullptr && job_->Cancelled(); }
     ExistingFileAnswer ExistingFile(const ArchiveEntry &, const std::string &shownPath) override
@@ -66,12 +66,12 @@ public:
     }
     void EntryDone(const ArchiveEntry &entry, const EntryOutcome &outcome) override
     {
-        if (outcome.What == EntryOutcome::Kind::Written)
+        if (outcome.what == EntryOutcome::Kind::Written)
             return;
-        const char *what = outcome.What == EntryOutcome::Kind::Kept      ? "kept: "
-                           : outcome.What == EntryOutcome::Kind::Refused ? "refused: "
+        const char *what = outcome.what == EntryOutcome::Kind::Kept      ? "kept: "
+                           : outcome.what == EntryOutcome::Kind::Refused ? "refused: "
                                                                          : "failed: ";
-        notWritten_.push_back(reader_.EntryLabel(entry) + " " + what + outcome.Reason);
+        notWritten_.push_back(reader_.EntryLabel(entry) + " " + what + outcome.reason);
     }
 private:
     const ArchiveReader &reader_;
@@ -86,7 +86,7 @@ std::vector<ChecksumState> checksOf(const ArchiveReader &reader)
         return checks;
     checks.reserve(reader.Entries().size());
     for (const ArchiveEntry &entry : reader.Entries())
-        checks.push_back(entry.Check);
+        checks.push_back(entry.check);
     return checks;
 }
 
@@ -100,9 +100,9 @@ std::uint64_t EntriesFingerprint(const ArchiveReader &reader)
     if (!reader.Readable())
         return hash;
     for (const ArchiveEntry &entry : reader.Entries()) {
-        mix(hash, entry.Name.data(), entry.Name.size());
-        const std::uint32_t values[] = {std::uint32_t(entry.Name.size()), entry.DataOffset, entry.StoredSize,
-                                        entry.OriginalSize, entry.Checksum};
+        mix(hash, entry.name.data(), entry.name.size());
+        const std::uint32_t values[] = {std::uint32_t(entry.name.size()), entry.dataOffset, entry.storedSize,
+                                        entry.originalSize, entry.checksum};
         mix(hash, values, sizeof values);
     }
     return hash;
@@ -120,7 +120,7 @@ ExtractionResult RunExtraction(const OpenedArchive &archive, const std::vector<s
         if (reader.Readable()) {
             DataCheckFollower checking(job);
             if (!reader.CheckData(&checking)) {
-                result.summary.Cancelled = true;
+                result.summary.cancelled = true;
                 return result;
             }
             result.checks = checksOf(reader);
@@ -151,7 +151,7 @@ VerificationResult RunVerification(const OpenedArchive &archive, ArchiveJob *job
             return result;
         DataCheckFollower checking(job);
         result.verification = VerifyArchive(reader, {}, &checking);
-        if (!result.verification.Cancelled)
+        if (!result.verification.cancelled)
             result.checks = checksOf(reader);
     } catch (const std::exception &failure) {
         result.failure = failure.what();

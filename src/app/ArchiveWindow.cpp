@@ -198,16 +198,16 @@ void ArchiveWindow::showHeader()
     const auto number = [](const std::optional<std::int32_t> &value) {
         return value ? std::optional(QString::number(*value)) : std::nullopt;
     };
-    const std::string_view layout = LayoutName(header.Layout);
+    const std::string_view layout = LayoutName(header.layout);
     row(ui->lblLayout, ui->valLayout, QString::fromLatin1(layout.data(), qsizetype(layout.size())));
-    row(ui->lblDescription, ui->valDescription, text(header.Description));
-    row(ui->lblVersion, ui->valVersion, number(header.Version));
-    row(ui->lblPriority, ui->valPriority, number(header.Priority));
-    row(ui->lblAuthor, ui->valAuthor, text(header.Author));
-    row(ui->lblCopyright, ui->valCopyright, text(header.Copyright));
+    row(ui->lblDescription, ui->valDescription, text(header.description));
+    row(ui->lblVersion, ui->valVersion, number(header.version));
+    row(ui->lblPriority, ui->valPriority, number(header.priority));
+    row(ui->lblAuthor, ui->valAuthor, text(header.author));
+    row(ui->lblCopyright, ui->valCopyright, text(header.copyright));
     row(ui->lblEntries, ui->valEntries,
-        reader_->Readable() ? entriesAndBytes(header.EntryCount, header.TotalSize)
-                            : QStringLiteral("%1 stated, none readable").arg(count(header.EntryCount)));
+        reader_->Readable() ? entriesAndBytes(header.entryCount, header.totalSize)
+                            : QStringLiteral("%1 stated, none readable").arg(count(header.entryCount)));
 }
 
 void ArchiveWindow::showProblems()
@@ -430,9 +430,9 @@ void ArchiveWindow::reportExtraction(const ExtractionResult &result, const QStri
     }
     const ExtractionSummary &summary = result.summary;
     QString text = QStringLiteral("%1 of %2 files extracted to %3: %4 written, %5 kept, %6 refused, %7 failed.")
-                       .arg(count(summary.Written), count(result.selected), ShownPath(folder), count(summary.Written),
-                            count(summary.Kept), count(summary.Refused), count(summary.Failed));
-    if (summary.Cancelled)
+                       .arg(count(summary.written), count(result.selected), ShownPath(folder), count(summary.written),
+                            count(summary.kept), count(summary.refused), count(summary.failed));
+    if (summary.cancelled)
         text += QStringLiteral("\nCancelled: every file written is complete; the others were not written.");
     ArchiveReportDialog report(this, title, text, lines(result.notWritten));
     Interaction().ShowModal(report);
@@ -447,20 +447,20 @@ void ArchiveWindow::reportVerification(const VerificationResult &result)
         return;
     }
     const Verification &verification = result.verification;
-    if (verification.Cancelled) {
+    if (verification.cancelled) {
         statusBar()->showMessage(QStringLiteral("Verification cancelled."), 5000);
         return;
     }
     model_->SetChecksumStates(result.checks);
     QString details;
-    if (!verification.Problems.empty())
-        details = QStringLiteral("Damage:\n") + lines(verification.Problems);
-    if (!verification.Notes.empty()) {
+    if (!verification.problems.empty())
+        details = QStringLiteral("Damage:\n") + lines(verification.problems);
+    if (!verification.notes.empty()) {
         if (!details.isEmpty())
             details += QStringLiteral("\n\n");
-        details += QStringLiteral("Differences (not damage):\n") + lines(verification.Notes);
+        details += QStringLiteral("Differences (not damage):\n") + lines(verification.notes);
     }
-    ArchiveReportDialog report(this, title, archiveName() + QStringLiteral(": ") + PrintableText(verification.Summary),
+    ArchiveReportDialog report(this, title, archiveName() + QStringLiteral(": ") + PrintableText(verification.summary),
                                details);
     Interaction().ShowModal(report);
 }
@@ -470,7 +470,7 @@ void ArchiveWindow::Properties()
     if (Working())
         return;
     const ArchiveHeader &header = reader_->Header();
-    if (header.Layout == ArchiveLayout::POD3 && propertiesDialog_ != nullptr) {
+    if (header.layout == ArchiveLayout::POD3 && propertiesDialog_ != nullptr) {
         const std::string path = reader_->Path();
         bool edited = false;
         EditArchiveHeader(path, [this, &edited](HeaderTexts &texts) {
@@ -494,11 +494,11 @@ void ArchiveWindow::Properties()
     // dialog keeps the texts the next build starts from.
     Tform_Dialog shown(this);
     HeaderTexts texts;
-    texts.Description = header.Description;
-    texts.Version = header.Version ? std::to_string(*header.Version) : std::string();
-    texts.Priority = header.Priority ? std::to_string(*header.Priority) : std::string();
-    texts.Author = header.Author;
-    texts.Copyright = header.Copyright;
+    texts.description = header.description;
+    texts.version = header.version ? std::to_string(*header.version) : std::string();
+    texts.priority = header.priority ? std::to_string(*header.priority) : std::string();
+    texts.author = header.author;
+    texts.copyright = header.copyright;
     shown.SetTexts(texts);
     for (QLineEdit *edit : shown.findChildren<QLineEdit *>())
         edit->setReadOnly(true);

@@ -13,7 +13,7 @@ namespace morvane {
 
 namespace {
 
-void Refuse(TForm_main &mainWindow, const QString &text, const QString &file)
+void refuse(TForm_main &mainWindow, const QString &text, const QString &file)
 {
     const QString shown = PrintableText(ToFileSystemPath(QDir::toNativeSeparators(file)));
     Interaction().ShowMessage(&mainWindow, MessageKind::Warning, kWarningTitle,
@@ -46,7 +46,7 @@ void OpenCommandLineFiles(TForm_main &mainWindow, const QStringList &files)
         RunCommand(&mainWindow, [&] { mainWindow.OpenResponseList(file); });
         break;
     case CommandLineFileKind::Unknown:
-        Refuse(
+        refuse(
             mainWindow,
             QStringLiteral(
                 "Morvane ouvre les archives .POD ou .EPD et les listes .txt : ce fichier n'en est pas une.\n"
@@ -55,7 +55,7 @@ void OpenCommandLineFiles(TForm_main &mainWindow, const QStringList &files)
         break;
     }
     for (const QString &extra : files.mid(1))
-        Refuse(mainWindow,
+        refuse(mainWindow,
                QStringLiteral("Morvane n'ouvre qu'un fichier à la fois : celui-ci est ignoré.\n"
                               "Morvane opens one file at a time; this one is left alone."),
                QFileInfo(extra).absoluteFilePath());

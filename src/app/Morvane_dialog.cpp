@@ -12,12 +12,12 @@ namespace morvane {
 
 namespace {
 
-std::string ToHeaderText(const QLineEdit *box)
+std::string toHeaderText(const QLineEdit *box)
 {
     return Utf8ToCp1252(box->text().toStdString());
 }
 
-QString FromHeaderText(const std::string &text)
+QString fromHeaderText(const std::string &text)
 {
     return QString::fromStdString(Cp1252ToUtf8(text));
 }
@@ -47,17 +47,17 @@ Tform_Dialog::~Tform_Dialog() = default;
 
 HeaderTexts Tform_Dialog::Texts() const
 {
-    return {ToHeaderText(ui->edDescription), ToHeaderText(ui->edVersion), ToHeaderText(ui->edPriorite),
-            ToHeaderText(ui->edAuthor), ToHeaderText(ui->edCopyright)};
+    return {toHeaderText(ui->edDescription), toHeaderText(ui->edVersion), toHeaderText(ui->edPriorite),
+            toHeaderText(ui->edAuthor), toHeaderText(ui->edCopyright)};
 }
 
 void Tform_Dialog::SetTexts(const HeaderTexts &texts)
 {
-    ui->edDescription->setText(FromHeaderText(texts.Description));
-    ui->edVersion->setText(FromHeaderText(texts.Version));
-    ui->edPriorite->setText(FromHeaderText(texts.Priority));
-    ui->edAuthor->setText(FromHeaderText(texts.Author));
-    ui->edCopyright->setText(FromHeaderText(texts.Copyright));
+    ui->edDescription->setText(fromHeaderText(texts.description));
+    ui->edVersion->setText(fromHeaderText(texts.version));
+    ui->edPriorite->setText(fromHeaderText(texts.priority));
+    ui->edAuthor->setText(fromHeaderText(texts.author));
+    ui->edCopyright->setText(fromHeaderText(texts.copyright));
 }
 
 void Tform_Dialog::ShowDamage(const QString &damage)

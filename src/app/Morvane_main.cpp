@@ -61,7 +61,7 @@ QString leftBehind(const std::exception &failure)
 
 TForm_main::TForm_main(QWidget *parent)
     : QWidget(parent)
-    , SettingsPath(SettingsFilePath(QCoreApplication::applicationDirPath()))
+    , settingsPath(SettingsFilePath(QCoreApplication::applicationDirPath()))
     , ui(std::make_unique<Ui::TForm_main>())
 {
     ui->setupUi(this);
@@ -109,34 +109,34 @@ void TForm_main::btnInitClick()
     QString folder;
     // Cancelling leaves the text empty, which clears the stored working folder too.
     SelectFolder(QStringLiteral("Select a directory"), QString(), folder);
-    CreateSettingsFolder(SettingsPath);
-    IniFile(ToFileSystemPath(SettingsPath))
+    CreateSettingsFolder(settingsPath);
+    IniFile(ToFileSystemPath(settingsPath))
         .WriteString(kSettingsSection, kSettingsKey, ToFileSystemPath(folder));
-    WorkDir = folder;
+    workDir = folder;
     showWorkDir();
 }
 
 bool TForm_main::reloadWorkDir()
 {
-    const IniFile settings(ToFileSystemPath(SettingsPath));
+    const IniFile settings(ToFileSystemPath(settingsPath));
     if (!settings.Exists())
         return false;
-    WorkDir
-        = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(WorkDir)));
+    workDir
+        = FromFileSystemPath(settings.ReadString(kSettingsSection, kSettingsKey, ToFileSystemPath(workDir)));
     showWorkDir();
     return true;
 }
 
 void TForm_main::showWorkDir()
 {
-    if (WorkDir.isEmpty()) {
+    if (workDir.isEmpty()) {
         ui->Label4->setText(workDirCaption_);
         ui->Label4->setToolTip({});
         return;
     }
     // The folder's name comes from the settings file: shown printable, its middle elided so that
     // both the drive or root and the last folders stay in view.
-    const QString folder = PrintableText(ToFileSystemPath(QDir::toNativeSeparators(WorkDir)));
+    const QString folder = PrintableText(ToFileSystemPath(QDir::toNativeSeparators(workDir)));
     ui->Label4->setText(ui->Label4->fontMetrics().elidedText(folder, Qt::ElideMiddle, ui->Label4->width()));
     ui->Label4->setToolTip(folder);
 }
@@ -162,11 +162,11 @@ void TForm_main::CreateResponseClick()
 
 void TForm_main::CreatePODClick()
 {
-    OpenDialog.Filter = QStringLiteral("Fichiers textes|*.txt|Tous fichiers|*.*");
-    OpenDialog.DefaultExt = QStringLiteral("*.txt");
-    if (!OpenDialog.Execute(this))
+    openDialog.filter = QStringLiteral("Fichiers textes|*.txt|Tous fichiers|*.*");
+    openDialog.defaultExt = QStringLiteral("*.txt");
+    if (!openDialog.Execute(this))
         return;
-    const QString responseFile = OpenDialog.FileName;
+    const QString responseFile = openDialog.fileName;
     const std::string responsePath = ToFileSystemPath(responseFile);
     if (ResponseFileIsAnArchiveName(responsePath)) {
         Interaction().ShowMessage(this, MessageKind::Warning, kWarningTitle, kResponseIsArchive,
@@ -229,16 +229,16 @@ void TForm_main::showBuildOutcome(const QString &text)
 
 void TForm_main::Button1Click()
 {
-    OpenDialog.Filter = QStringLiteral("POD Files|*.POD");
-    if (!OpenDialog.Execute(this))
+    openDialog.filter = QStringLiteral("POD Files|*.POD");
+    if (!openDialog.Execute(this))
         return;
-    EditArchiveHeaderOf(OpenDialog.FileName);
+    EditArchiveHeaderOf(openDialog.fileName);
 }
 
 void TForm_main::EditArchiveHeaderOf(const QString &archive)
 {
     // The next archive dialog opens where this archive lies.
-    OpenDialog.FileName = archive;
+    openDialog.fileName = archive;
     try {
         const std::string damage = DamageSummary(ToFileSystemPath(archive));
         EditArchiveHeader(ToFileSystemPath(archive), [this, &damage](HeaderTexts &texts) {
@@ -267,7 +267,7 @@ void TForm_main::OpenArchiveClick()
 {
     FileDialogRequest request;
     request.title = QStringLiteral("Open an archive");
-    request.directory = QFileInfo(OpenDialog.FileName).absolutePath();
+    request.directory = QFileInfo(openDialog.fileName).absolutePath();
     request.filter = QStringLiteral("Archives (*.pod *.POD *.epd *.EPD);;Tous fichiers (*)");
     request.fileMustExist = true;
     const QStringList chosen = Interaction().ChooseFiles(this, request);

@@ -46,12 +46,12 @@ public:
     void OpenArchiveClick();
 
     // Shared by the two archive commands; keeps the last chosen file name.
-    OpenFileDialog OpenDialog;
+    OpenFileDialog openDialog;
     // The working folder; empty until a command sets it.
-    QString WorkDir;
+    QString workDir;
     // The settings file: Morvane.ini beside the executable, or in the user's configuration
     // folder when the executable's folder cannot take it.
-    QString SettingsPath;
+    QString settingsPath;
 
 protected:
     // Archives dropped on the window open in archive windows.

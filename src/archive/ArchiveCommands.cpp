@@ -17,11 +17,11 @@ HeaderTexts HeaderToTexts(const TPODHeader &header)
 
 void TextsToHeader(const HeaderTexts &texts, TPODHeader &header)
 {
-    header.SetDescription(texts.Description);
-    header.SetVersion(StrToInt(texts.Version));
-    header.SetPriority(StrToInt(texts.Priority));
-    header.SetAuthor(texts.Author);
-    header.SetCopyright(texts.Copyright);
+    header.SetDescription(texts.description);
+    header.SetVersion(StrToInt(texts.version));
+    header.SetPriority(StrToInt(texts.priority));
+    header.SetAuthor(texts.author);
+    header.SetCopyright(texts.copyright);
 }
 
 std::string ArchivePathFor(const std::string &responsePath)
@@ -82,7 +82,7 @@ BuildError asBuildError(const std::exception &failure, const std::string &archiv
     if (dynamic_cast<const BuildCancelled *>(&failure))
         return BuildError(failure.what(), leftover, true);
     if (const auto *notFlushed = dynamic_cast<const WholeFileError *>(&failure);
-        notFlushed && notFlushed->cause() == WholeFileError::Cause::NotFlushed)
+        notFlushed && notFlushed->What() == WholeFileError::Cause::NotFlushed)
         return BuildError(failure.what(), "the new archive is in place, but may not survive a power loss");
     if (dynamic_cast<const Error *>(&failure))
         return BuildError(failure.what(), leftover);

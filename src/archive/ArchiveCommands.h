@@ -14,11 +14,11 @@ namespace morvane {
 // The five header values as the properties dialog holds them: 8-bit (Windows-1252) texts.
 struct HeaderTexts
 {
-    std::string Description = "Description du fichier";
-    std::string Version = "1000";
-    std::string Priority = "1000";
-    std::string Author;
-    std::string Copyright;
+    std::string description = "Description du fichier";
+    std::string version = "1000";
+    std::string priority = "1000";
+    std::string author;
+    std::string copyright;
 
     bool operator==(const HeaderTexts &) const = default;
 };

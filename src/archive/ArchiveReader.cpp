@@ -65,7 +65,7 @@ public:
     }
 
     // The next record's 20 bytes, or nullptr after the last one.
-    const std::uint8_t *next()
+    const std::uint8_t *Next()
     {
         if (at_ == chunk_.size()) {
             if (left_ == 0)
@@ -85,7 +85,7 @@ public:
     }
 
     // The checksum of the records read so far.
-    std::uint32_t crc() const { return crc_; }
+    std::uint32_t Crc() const { return crc_; }
 
 private:
     static constexpr std::uint32_t kRecordsPerChunk = 4096;
@@ -119,17 +119,17 @@ ArchiveReader::~ArchiveReader() = default;
 
 void ArchiveReader::add(const ArchiveProblem &problem)
 {
-    const auto severity = static_cast<std::size_t>(problem.Severity);
+    const auto severity = static_cast<std::size_t>(problem.severity);
     const std::uint64_t order = ProblemCount();
     ++counts_[severity];
     if (kept_[severity].size() < kKeptProblems)
         kept_[severity].emplace_back(order, problem);
-    if (problem.Severity == ProblemSeverity::Difference) {
-        const auto kind = static_cast<std::size_t>(problem.What);
+    if (problem.severity == ProblemSeverity::Difference) {
+        const auto kind = static_cast<std::size_t>(problem.what);
         if (countOfKind_[kind]++ == 0)
             firstOfKind_[kind] = problem;
     }
-    if (problem.Blocking && !firstBlocking_)
+    if (problem.blocking && !firstBlocking_)
         firstBlocking_ = problem;
 }
 
@@ -229,33 +229,33 @@ std::string ArchiveReader::entryLabel(std::uint32_t index, std::uint32_t nameOff
 
 std::string ArchiveReader::EntryLabel(const ArchiveEntry &entry) const
 {
-    return labelOf(entry.Index, entry.Name);
+    return labelOf(entry.index, entry.name);
 }
 
 std::optional<std::int64_t> ArchiveReader::FileTimeOf(const ArchiveEntry &entry) const
 {
-    if (header_.Times == TimeEncoding::None)
+    if (header_.times == TimeEncoding::None)
         return std::nullopt;
-    if (header_.Times == TimeEncoding::UnixSeconds)
-        return IsUnixTimestamp(entry.Time) ? std::optional<std::int64_t>(entry.Time) : std::nullopt;
-    return FileTimeOfTimestamp(entry.Time);
+    if (header_.times == TimeEncoding::UnixSeconds)
+        return IsUnixTimestamp(entry.time) ? std::optional<std::int64_t>(entry.time) : std::nullopt;
+    return FileTimeOfTimestamp(entry.time);
 }
 
 std::string ArchiveReader::FormatTime(const ArchiveEntry &entry) const
 {
-    if (header_.Times == TimeEncoding::None)
+    if (header_.times == TimeEncoding::None)
         return "-";
-    if (header_.Times == TimeEncoding::UnixSeconds)
-        return FormatUnixTimestamp(entry.Time);
-    return FormatTimestamp(entry.Time);
+    if (header_.times == TimeEncoding::UnixSeconds)
+        return FormatUnixTimestamp(entry.time);
+    return FormatTimestamp(entry.time);
 }
 
 std::string ArchiveReader::describe(const ArchiveProblem &p) const
 {
     using Kind = ArchiveProblem::Kind;
-    const std::uint64_t a = p.Values[0], b = p.Values[1], c = p.Values[2];
-    const std::string label = p.Entry ? entryLabel(*p.Entry, p.NameOffset) : std::string();
-    const bool first = p.Entry == 0u;
+    const std::uint64_t a = p.values[0], b = p.values[1], c = p.values[2];
+    const std::string label = p.entry ? entryLabel(*p.entry, p.nameOffset) : std::string();
+    const bool first = p.entry == 0u;
     const auto hex = [](std::uint64_t value) {
         char text[16];
         std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
@@ -265,7 +265,7 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         return "the checksum of " + what + " is wrong: " + hex(a) + " is stored, the bytes give " + hex(b);
     };
     std::string what;
-    switch (p.What) {
+    switch (p.what) {
     case Kind::BadSignature: {
         unsigned char bytes[4];
         for (int i = 0; i < 4; ++i)
@@ -279,7 +279,7 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "not an archive of the POD family: the file is empty";
         break;
     case Kind::ShortHeader:
-        what = "too short for a " + std::string(LayoutName(header_.Layout)) + " header: " + str(a)
+        what = "too short for a " + std::string(LayoutName(header_.layout)) + " header: " + str(a)
             + " bytes, " + str(b) + " needed";
         break;
     case Kind::LeftByFailedBuild:
@@ -291,13 +291,13 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         break;
     case Kind::DirectoryInHeader:
         what = "the directory offset " + str(a) + " lies inside the "
-            + str(DescriptionOf(header_.Layout).headerSize) + "-byte header";
+            + str(DescriptionOf(header_.layout).headerSize) + "-byte header";
         break;
     case Kind::DirectoryPastEnd:
         what = "the directory offset " + str(a) + " lies past the end of the file (" + str(b) + " bytes)";
         break;
     case Kind::DirectoryRunsPastEnd:
-        what = "the directory of " + str(header_.EntryCount) + " entries (" + str(a) + " bytes at offset "
+        what = "the directory of " + str(header_.entryCount) + " entries (" + str(a) + " bytes at offset "
             + str(b) + ") runs past the end of the file (" + str(c) + " bytes)";
         break;
     case Kind::NamesRunPastEnd:
@@ -381,8 +381,8 @@ std::string ArchiveReader::describe(const ArchiveProblem &p) const
         what = "the file is " + str(a) + " bytes long but its " + recordsName(c) + " end at " + str(b);
         break;
     case Kind::OtherLayout:
-        what = std::string(header_.Layout == ArchiveLayout::EPD ? "it is an " : "it is a ")
-            + std::string(LayoutName(header_.Layout))
+        what = std::string(header_.layout == ArchiveLayout::EPD ? "it is an " : "it is a ")
+            + std::string(LayoutName(header_.layout))
             + " archive, read but not written by this program (it writes POD3)";
         break;
     case Kind::DataOutsideFile:
@@ -472,22 +472,22 @@ void ArchiveReader::readPod3(ArchiveCheck check, const std::vector<std::uint8_t>
     };
     const auto size = static_cast<std::uint64_t>(fileSize_);
     TPODHeader header;
-    std::copy(start.begin(), start.end(), header.Bytes.begin());
+    std::copy(start.begin(), start.end(), header.bytes.begin());
     if (start.size() < TPODHeader::kSize)
         return damage(Kind::ShortHeader, true, size, TPODHeader::kSize);
 
-    header_.Description = header.Description();
-    header_.Author = header.Author();
-    header_.Copyright = header.Copyright();
-    header_.Version = header.Version();
-    header_.Priority = header.Priority();
-    header_.EntryCount = header.EntryCount();
-    header_.AuditRecords = header.U32(TPODHeader::AuditCountAt);
-    header_.DependencyRecords = header.U32(TPODHeader::DependencyCountAt);
+    header_.description = header.Description();
+    header_.author = header.Author();
+    header_.copyright = header.Copyright();
+    header_.version = header.Version();
+    header_.priority = header.Priority();
+    header_.entryCount = header.EntryCount();
+    header_.auditRecords = header.U32(TPODHeader::AuditCountAt);
+    header_.dependencyRecords = header.U32(TPODHeader::DependencyCountAt);
 
     if (const std::uint32_t stored = header.U32(TPODHeader::HeaderCrcAt); stored != 0) {
         const std::uint32_t computed = header.ComputedChecksum();
-        header_.HeaderCheck = stored == computed ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
+        header_.headerCheck = stored == computed ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
         if (stored != computed)
             damage(Kind::HeaderChecksumWrong, false, stored, computed);
     }
@@ -502,13 +502,13 @@ void ArchiveReader::readPod3(ArchiveCheck check, const std::vector<std::uint8_t>
         return damage(Kind::LeftByFailedBuild, true, size - TPODHeader::kSize);
     // Without dependency records the field holds their checksum of no bytes, -1.
     const std::uint32_t marker = header.U32(TPODHeader::MarkerAt);
-    if (header_.DependencyRecords == 0 && marker != static_cast<std::uint32_t>(TPODHeader::kMarkerOfCompleteBuild))
+    if (header_.dependencyRecords == 0 && marker != static_cast<std::uint32_t>(TPODHeader::kMarkerOfCompleteBuild))
         difference(Kind::BadMarker, marker);
     if (dirOffset < TPODHeader::kSize)
         return damage(Kind::DirectoryInHeader, true, dirOffset);
     if (dirOffset > size)
         return damage(Kind::DirectoryPastEnd, true, dirOffset, size);
-    const std::uint64_t directoryBytes = std::uint64_t {TPODEntry::kSize} * header_.EntryCount;
+    const std::uint64_t directoryBytes = std::uint64_t {TPODEntry::kSize} * header_.entryCount;
     if (directoryBytes > size - dirOffset)
         return damage(Kind::DirectoryRunsPastEnd, true, directoryBytes, dirOffset, size);
     layout.namesStart = dirOffset + directoryBytes;
@@ -530,7 +530,7 @@ void ArchiveReader::readPod3(ArchiveCheck check, const std::vector<std::uint8_t>
         collectEntries(layout);
         std::vector<FixedRegion> fixed
             = {{0, TPODHeader::kSize, 0},
-               {layout.dirOffset, std::uint64_t {TPODEntry::kSize} * header_.EntryCount, 1},
+               {layout.dirOffset, std::uint64_t {TPODEntry::kSize} * header_.entryCount, 1},
                {layout.namesStart, layout.namesSize, 2}};
         if (layout.recordsInside) {
             fixed.push_back({layout.dependencyStart, layout.dependencyBytes, 3});
@@ -561,51 +561,51 @@ void ArchiveReader::checkRecords(Layout &layout, const TPODHeader &header)
     using Kind = ArchiveProblem::Kind;
     const auto size = static_cast<std::uint64_t>(fileSize_);
     layout.dependencyStart = layout.namesStart + layout.namesSize;
-    layout.dependencyBytes = std::uint64_t {TPODHeader::kDependencyRecordSize} * header_.DependencyRecords;
+    layout.dependencyBytes = std::uint64_t {TPODHeader::kDependencyRecordSize} * header_.dependencyRecords;
     layout.auditStart = layout.dependencyStart + layout.dependencyBytes;
-    layout.auditBytes = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.AuditRecords;
+    layout.auditBytes = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.auditRecords;
     const std::uint64_t end = layout.auditStart + layout.auditBytes;
 
-    if (header_.DependencyRecords != 0)
+    if (header_.dependencyRecords != 0)
         add({Kind::DependencyRecordsPresent, ProblemSeverity::Difference, false, std::nullopt, 0,
-             {header_.DependencyRecords, 0, 0}});
-    if (header_.AuditRecords != 0)
+             {header_.dependencyRecords, 0, 0}});
+    if (header_.auditRecords != 0)
         add({Kind::AuditRecordsPresent, ProblemSeverity::Difference, false, std::nullopt, 0,
-             {header_.AuditRecords, 0, 0}});
+             {header_.auditRecords, 0, 0}});
     if (layout.auditStart > size) {
         layout.recordsInside = false;
         return add({Kind::RecordsRunPastEnd, ProblemSeverity::Damage, false, std::nullopt, 0,
-                    {0, header_.DependencyRecords, layout.auditStart}});
+                    {0, header_.dependencyRecords, layout.auditStart}});
     }
     if (end > size) {
         layout.recordsInside = false;
         return add({Kind::RecordsRunPastEnd, ProblemSeverity::Damage, false, std::nullopt, 0,
-                    {1, header_.AuditRecords, end}});
+                    {1, header_.auditRecords, end}});
     }
     layout.recordsInside = true;
     if (end != size) {
-        if (header_.DependencyRecords == 0 && header_.AuditRecords == 0)
+        if (header_.dependencyRecords == 0 && header_.auditRecords == 0)
             add({Kind::NamesEndBeforeFileEnd, ProblemSeverity::Difference, false, std::nullopt, 0, {size, end, 0}});
         else
             add({Kind::RecordsEndBeforeFileEnd, ProblemSeverity::Difference, false, std::nullopt, 0,
-                 {size, end, header_.AuditRecords != 0 ? 1u : 0u}});
+                 {size, end, header_.auditRecords != 0 ? 1u : 0u}});
     }
 
     // A stored 0 is no checksum. Without records, -1 (the checksum of nothing) or 0 is what is
     // found; the dependency field's other values are a difference noted with the header.
     const std::uint32_t dependencyCrc = header.U32(TPODHeader::MarkerAt);
-    if (header_.DependencyRecords != 0 && dependencyCrc != 0) {
+    if (header_.dependencyRecords != 0 && dependencyCrc != 0) {
         const std::uint32_t computed = crcOfFileBytes(layout.dependencyStart, layout.dependencyBytes);
-        header_.DependencyCheck = computed == dependencyCrc ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
+        header_.dependencyCheck = computed == dependencyCrc ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
         if (computed != dependencyCrc)
             add({Kind::DependencyChecksumWrong, ProblemSeverity::Damage, false, std::nullopt, 0,
                  {dependencyCrc, computed, 0}});
-    } else if (header_.DependencyRecords == 0 && dependencyCrc == kCrc32Mpeg2Start) {
-        header_.DependencyCheck = ChecksumState::Matches;
+    } else if (header_.dependencyRecords == 0 && dependencyCrc == kCrc32Mpeg2Start) {
+        header_.dependencyCheck = ChecksumState::Matches;
     }
     if (const std::uint32_t auditCrc = header.U32(TPODHeader::AuditCrcAt); auditCrc != 0) {
         const std::uint32_t computed = crcOfFileBytes(layout.auditStart, layout.auditBytes);
-        header_.AuditCheck = computed == auditCrc ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
+        header_.auditCheck = computed == auditCrc ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
         if (computed != auditCrc)
             add({Kind::AuditChecksumWrong, ProblemSeverity::Damage, false, std::nullopt, 0, {auditCrc, computed, 0}});
     }
@@ -624,7 +624,7 @@ bool isDosTimestamp(std::uint32_t stored)
 void ArchiveReader::checkEntries(Layout &layout, ArchiveCheck check, std::uint32_t directoryCrc)
 {
     using Kind = ArchiveProblem::Kind;
-    DirectoryCursor directory(*file_, layout.dirOffset, header_.EntryCount);
+    DirectoryCursor directory(*file_, layout.dirOffset, header_.entryCount);
     std::uint64_t nextName = 0;
     bool namesInOrder = true;
     // Where the next entry's data should start; unknown after an entry whose data lies outside
@@ -632,10 +632,10 @@ void ArchiveReader::checkEntries(Layout &layout, ArchiveCheck check, std::uint32
     std::uint64_t nextData = TPODHeader::kSize;
     bool nextDataKnown = true;
     std::uint64_t dosTimes = 0, unixTimes = 0, withChecksum = 0;
-    for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
+    for (std::uint32_t i = 0; i < header_.entryCount; ++i) {
         if (check == ArchiveCheck::UntilUnreadable && !Readable())
             return;
-        const TPODEntry record = TPODEntry::Load(directory.next());
+        const TPODEntry record = TPODEntry::Load(directory.Next());
         const std::uint32_t nameOffset = record.NameOffset;
         const std::uint32_t size = record.Size;
         const std::uint32_t dataOffset = record.DataOffset;
@@ -690,14 +690,14 @@ void ArchiveReader::checkEntries(Layout &layout, ArchiveCheck check, std::uint32
 
     // One encoding for the whole archive: this program's when every value is one of its own,
     // else the one more values make sense in.
-    const std::uint64_t count = header_.EntryCount;
+    const std::uint64_t count = header_.entryCount;
     layout.times = dosTimes == count || dosTimes >= unixTimes ? TimeEncoding::DosPlusBias : TimeEncoding::UnixSeconds;
-    header_.Times = layout.times;
+    header_.times = layout.times;
     if (layout.times == TimeEncoding::UnixSeconds)
         add({Kind::UnixTimes, ProblemSeverity::Difference, false, std::nullopt, 0, {}});
 
-    checkDirectoryChecksum(directoryCrc, directory.crc());
-    const bool anyHeaderChecksum = header_.HeaderCheck != ChecksumState::Absent || directoryCrc != 0;
+    checkDirectoryChecksum(directoryCrc, directory.Crc());
+    const bool anyHeaderChecksum = header_.headerCheck != ChecksumState::Absent || directoryCrc != 0;
     layout.anyChecksum = withChecksum != 0;
     if (withChecksum < count && (withChecksum != 0 || anyHeaderChecksum))
         add({Kind::EntriesWithoutChecksum, ProblemSeverity::Difference, false, std::nullopt, 0,
@@ -711,11 +711,11 @@ void ArchiveReader::checkDirectoryChecksum(std::uint32_t stored, std::uint32_t d
     // Writers disagree whether the names block is covered too: either is accepted.
     const std::uint32_t withNames = Crc32Mpeg2(directoryAlone, names_.data(), names_.size());
     if (stored == directoryAlone || stored == withNames) {
-        header_.DirectoryCheck = ChecksumState::Matches;
-        header_.DirectoryCover = stored == directoryAlone ? DirectoryChecksumCover::Directory
+        header_.directoryCheck = ChecksumState::Matches;
+        header_.directoryCover = stored == directoryAlone ? DirectoryChecksumCover::Directory
                                                           : DirectoryChecksumCover::DirectoryAndNames;
     } else {
-        header_.DirectoryCheck = ChecksumState::DoesNotMatch;
+        header_.directoryCheck = ChecksumState::DoesNotMatch;
         add({ArchiveProblem::Kind::DirectoryChecksumWrong, ProblemSeverity::Damage, false, std::nullopt, 0,
              {stored, directoryAlone, withNames}});
     }
@@ -725,21 +725,21 @@ void ArchiveReader::collectEntries(const Layout &layout)
 {
     using Kind = ArchiveProblem::Kind;
     // Every entry was found sound, so the directory's length (checked against the file's) bounds this.
-    entries_.reserve(header_.EntryCount);
-    DirectoryCursor directory(*file_, layout.dirOffset, header_.EntryCount);
-    for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
-        const TPODEntry record = TPODEntry::Load(directory.next());
+    entries_.reserve(header_.entryCount);
+    DirectoryCursor directory(*file_, layout.dirOffset, header_.entryCount);
+    for (std::uint32_t i = 0; i < header_.entryCount; ++i) {
+        const TPODEntry record = TPODEntry::Load(directory.Next());
         ArchiveEntry entry;
-        entry.Index = i;
-        entry.StoredSize = record.Size;
-        entry.OriginalSize = record.Size;
-        entry.DataOffset = record.DataOffset;
-        entry.Time = record.Timestamp;
-        entry.Checksum = record.Checksum;
-        entry.Check = record.Checksum != 0 ? ChecksumState::NotChecked : ChecksumState::Absent;
-        entry.Name = *nameAt(record.NameOffset);
+        entry.index = i;
+        entry.storedSize = record.Size;
+        entry.originalSize = record.Size;
+        entry.dataOffset = record.DataOffset;
+        entry.time = record.Timestamp;
+        entry.checksum = record.Checksum;
+        entry.check = record.Checksum != 0 ? ChecksumState::NotChecked : ChecksumState::Absent;
+        entry.name = *nameAt(record.NameOffset);
         entries_.push_back(entry);
-        header_.TotalSize += entry.OriginalSize;
+        header_.totalSize += entry.originalSize;
 
         const auto timeProblem = [&](Kind what) {
             add({what, ProblemSeverity::Difference, false, i, record.NameOffset, {record.Timestamp, 0, 0}});
@@ -770,8 +770,8 @@ void ArchiveReader::checkOverlaps(const std::vector<FixedRegion> &fixedRegions, 
         if (fixed.size != 0)
             regions.push_back({fixed.start, fixed.start + fixed.size, kFixed + fixed.what});
     for (const ArchiveEntry &entry : entries_)
-        if (entry.StoredSize != 0)
-            regions.push_back({entry.DataOffset, std::uint64_t {entry.DataOffset} + entry.StoredSize, entry.Index});
+        if (entry.storedSize != 0)
+            regions.push_back({entry.dataOffset, std::uint64_t {entry.dataOffset} + entry.storedSize, entry.index});
     const auto byStart = [](const Region &a, const Region &b) {
         return a.start != b.start ? a.start < b.start : a.entry < b.entry;
     };
@@ -786,21 +786,21 @@ void ArchiveReader::checkOverlaps(const std::vector<FixedRegion> &fixedRegions, 
             const Region &other = region.entry >= kFixed ? region : *reaching;
             if (later.entry < kFixed) {
                 const ArchiveEntry &entry = entries_[later.entry];
-                const auto nameOffset = static_cast<std::uint32_t>(entry.Name.data() - names_.data());
+                const auto nameOffset = static_cast<std::uint32_t>(entry.name.data() - names_.data());
                 if (other.entry < kFixed)
                     add({ArchiveProblem::Kind::DataOverlaps,
                          ProblemSeverity::Damage,
                          false,
-                         entry.Index,
+                         entry.index,
                          nameOffset,
-                         {entry.StoredSize, entry.DataOffset, other.entry}});
+                         {entry.storedSize, entry.dataOffset, other.entry}});
                 else if (dataMayMeetThem)
                     add({ArchiveProblem::Kind::DataOverlapsRegion,
                          ProblemSeverity::Damage,
                          false,
-                         entry.Index,
+                         entry.index,
                          nameOffset,
-                         {entry.StoredSize, entry.DataOffset, other.entry - kFixed}});
+                         {entry.storedSize, entry.dataOffset, other.entry - kFixed}});
             }
         }
         if (!reaching || region.end > reaching->end)
@@ -835,11 +835,11 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
               add({what, ProblemSeverity::Damage, isBlocking, std::nullopt, 0, {a, b, c}});
           };
     const auto size = static_cast<std::uint64_t>(fileSize_);
-    header_.Layout = which;
-    header_.HasAuthorAndCopyright = d.author.Present();
-    header_.HasDescription = d.description.Present();
-    header_.Version.reset();
-    header_.Priority.reset();
+    header_.layout = which;
+    header_.hasAuthorAndCopyright = d.author.Present();
+    header_.hasDescription = d.description.Present();
+    header_.version.reset();
+    header_.priority.reset();
     if (size < d.headerSize)
         return damage(Kind::ShortHeader, true, size, d.headerSize);
     add({Kind::OtherLayout, ProblemSeverity::Difference, false, std::nullopt, 0, {}});
@@ -848,27 +848,27 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
     file_->Seek(0);
     file_->ReadBuffer(header.data(), header.size());
     if (d.description.Present())
-        header_.Description = textField(header, d.description);
+        header_.description = textField(header, d.description);
     if (d.author.Present()) {
-        header_.Author = textField(header, d.author);
-        header_.Copyright = textField(header, d.copyright);
+        header_.author = textField(header, d.author);
+        header_.copyright = textField(header, d.copyright);
     }
     if (d.version.Present())
-        header_.Version = static_cast<std::int32_t>(field32(header.data(), d.version));
+        header_.version = static_cast<std::int32_t>(field32(header.data(), d.version));
     if (d.priority.Present())
-        header_.Priority = static_cast<std::int32_t>(field32(header.data(), d.priority));
+        header_.priority = static_cast<std::int32_t>(field32(header.data(), d.priority));
     if (d.nextArchive.Present())
-        header_.NextArchive = textField(header, d.nextArchive);
-    header_.EntryCount = LoadLE32(header.data() + d.countAt);
-    header_.AuditRecords = field32(header.data(), d.auditCount);
-    header_.Times = d.time.Present() ? TimeEncoding::UnixSeconds : TimeEncoding::None;
+        header_.nextArchive = textField(header, d.nextArchive);
+    header_.entryCount = LoadLE32(header.data() + d.countAt);
+    header_.auditRecords = field32(header.data(), d.auditCount);
+    header_.times = d.time.Present() ? TimeEncoding::UnixSeconds : TimeEncoding::None;
 
     constexpr std::uint32_t kChecksumAt = 4;
     const std::uint32_t storedHeaderChecksum = LoadLE32(header.data() + kChecksumAt);
     if (d.headerChecksum == D::HeaderChecksum::ToFileEnd && check == ArchiveCheck::UntilUnreadable
         && storedHeaderChecksum != 0) {
         // It covers the whole file: reading all of it is a verification's work, not a listing's.
-        header_.HeaderCheck = ChecksumState::NotChecked;
+        header_.headerCheck = ChecksumState::NotChecked;
     } else if (d.headerChecksum != D::HeaderChecksum::None) {
         if (const std::uint32_t stored = storedHeaderChecksum; stored != 0) {
             // Bytes 8 to 287 as in POD3; a longer header may be covered to its end instead.
@@ -879,14 +879,14 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
             if (!matches && d.headerChecksum == D::HeaderChecksum::ToHeaderEnd
                 && d.headerSize > TPODHeader::kSize)
                 matches = Crc32Mpeg2(kCrc32Mpeg2Start, header.data() + 8, d.headerSize - 8) == stored;
-            header_.HeaderCheck = matches ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
+            header_.headerCheck = matches ? ChecksumState::Matches : ChecksumState::DoesNotMatch;
             if (!matches)
                 damage(Kind::HeaderChecksumWrong, false, stored, computed);
         }
     } else if (d.entryChecksum == D::EntryChecksum::Unjudged) {
         // The header's own checksum, just before the directory; shown, never judged.
-        header_.UnjudgedHeaderChecksum = LoadLE32(header.data() + d.headerSize - 4);
-        header_.HeaderCheck = ChecksumState::NotJudged;
+        header_.unjudgedHeaderChecksum = LoadLE32(header.data() + d.headerSize - 4);
+        header_.headerCheck = ChecksumState::NotJudged;
     }
 
     const std::uint32_t dirOffset
@@ -895,7 +895,7 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
         return damage(Kind::DirectoryInHeader, true, dirOffset);
     if (dirOffset > size)
         return damage(Kind::DirectoryPastEnd, true, dirOffset, size);
-    const std::uint64_t directoryBytes = std::uint64_t {d.entrySize} * header_.EntryCount;
+    const std::uint64_t directoryBytes = std::uint64_t {d.entrySize} * header_.entryCount;
     if (directoryBytes > size - dirOffset)
         return damage(Kind::DirectoryRunsPastEnd, true, directoryBytes, dirOffset, size);
     // Bounded by the file's length, checked just above.
@@ -912,8 +912,8 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
     std::uint64_t namesStart = directoryEnd;
     std::uint64_t namesSize = 0;
     if (d.names == D::Names::InEntry) {
-        inEntryName.resize(header_.EntryCount);
-        for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
+        inEntryName.resize(header_.entryCount);
+        for (std::uint32_t i = 0; i < header_.entryCount; ++i) {
             const auto *field = reinterpret_cast<const char *>(record(i) + d.entryName.at);
             const auto *end = static_cast<const char *>(std::memchr(field, 0, d.entryName.size));
             inEntryName[i] = end ? static_cast<std::uint32_t>(names_.size()) : kNoName;
@@ -931,14 +931,14 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
             // that close a file without data.
             std::uint64_t end = size;
             bool anyData = false;
-            for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
+            for (std::uint32_t i = 0; i < header_.entryCount; ++i) {
                 const std::uint32_t offset = field32(record(i), d.dataOffset);
                 if (field32(record(i), d.storedSize) != 0 && offset >= namesStart) {
                     end = std::min<std::uint64_t>(end, offset);
                     anyData = true;
                 }
             }
-            const std::uint64_t records = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.AuditRecords;
+            const std::uint64_t records = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.auditRecords;
             if (!anyData && records <= size - namesStart)
                 end = size - records;
             namesSize = end - namesStart;
@@ -954,8 +954,8 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
     std::uint64_t dataEnd = namesStart + namesSize;
     std::vector<ArchiveEntry> entries;
     // The directory's length was checked against the file's, so this is bounded by it.
-    entries.reserve(header_.EntryCount);
-    for (std::uint32_t i = 0; i < header_.EntryCount; ++i) {
+    entries.reserve(header_.entryCount);
+    for (std::uint32_t i = 0; i < header_.entryCount; ++i) {
         if (check == ArchiveCheck::UntilUnreadable && !Readable())
             return;
         const std::uint8_t *r = record(i);
@@ -978,31 +978,31 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
         }
 
         ArchiveEntry entry;
-        entry.Index = i;
-        entry.StoredSize = field32(r, d.storedSize);
-        entry.DataOffset = field32(r, d.dataOffset);
-        entry.OriginalSize = d.originalSize.Present() ? field32(r, d.originalSize) : entry.StoredSize;
+        entry.index = i;
+        entry.storedSize = field32(r, d.storedSize);
+        entry.dataOffset = field32(r, d.dataOffset);
+        entry.originalSize = d.originalSize.Present() ? field32(r, d.originalSize) : entry.storedSize;
         const std::uint32_t compression = field32(r, d.compression);
         const bool compressed = (d.compressed == D::Compressed::WhenLevelNotZero && compression != 0)
             || (d.compressed == D::Compressed::WhenFlag8 && (compression & 8) != 0);
-        entry.Compressed = compressed ? Compression::Deflate : Compression::None;
-        entry.Time = field32(r, d.time);
-        entry.Checksum = field32(r, d.checksum);
+        entry.compressed = compressed ? Compression::Deflate : Compression::None;
+        entry.time = field32(r, d.time);
+        entry.checksum = field32(r, d.checksum);
         if (d.entryChecksum == D::EntryChecksum::Unjudged)
-            entry.Check = ChecksumState::NotJudged;
-        else if (d.entryChecksum != D::EntryChecksum::None && entry.Checksum != 0)
-            entry.Check = ChecksumState::NotChecked;
+            entry.check = ChecksumState::NotJudged;
+        else if (d.entryChecksum != D::EntryChecksum::None && entry.checksum != 0)
+            entry.check = ChecksumState::NotChecked;
 
-        const std::uint64_t offset = entry.DataOffset;
-        if (offset < d.headerSize || offset > size || entry.StoredSize > size - offset) {
-            fault(Kind::DataOutsideFile, true, entry.StoredSize, offset, d.headerSize);
+        const std::uint64_t offset = entry.dataOffset;
+        if (offset < d.headerSize || offset > size || entry.storedSize > size - offset) {
+            fault(Kind::DataOutsideFile, true, entry.storedSize, offset, d.headerSize);
         } else {
-            dataEnd = std::max(dataEnd, offset + entry.StoredSize);
+            dataEnd = std::max(dataEnd, offset + entry.storedSize);
         }
-        if (!compressed && entry.OriginalSize != entry.StoredSize)
-            fault(Kind::SizesDisagree, false, entry.StoredSize, entry.OriginalSize);
+        if (!compressed && entry.originalSize != entry.storedSize)
+            fault(Kind::SizesDisagree, false, entry.storedSize, entry.originalSize);
         if (Readable()) {
-            entry.Name = *name;
+            entry.name = *name;
             entries.push_back(entry);
         }
     }
@@ -1010,16 +1010,16 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
         return;
     entries_ = std::move(entries);
     for (const ArchiveEntry &entry : entries_) {
-        header_.TotalSize += entry.OriginalSize;
-        header_.CompressedEntries += entry.Compressed != Compression::None ? 1 : 0;
+        header_.totalSize += entry.originalSize;
+        header_.compressedEntries += entry.compressed != Compression::None ? 1 : 0;
     }
 
     std::vector<FixedRegion> fixed
         = {{0, d.headerSize, 0}, {dirOffset, directoryBytes, 1}, {namesStart, namesSize, 2}};
     if (d.pod3Records) {
         TPODHeader pod3;
-        std::copy_n(header.begin(), TPODHeader::kSize, pod3.Bytes.begin());
-        header_.DependencyRecords = pod3.U32(TPODHeader::DependencyCountAt);
+        std::copy_n(header.begin(), TPODHeader::kSize, pod3.bytes.begin());
+        header_.dependencyRecords = pod3.U32(TPODHeader::DependencyCountAt);
         Layout layout;
         layout.dirOffset = dirOffset;
         layout.namesStart = namesStart;
@@ -1031,11 +1031,11 @@ void ArchiveReader::readOtherLayout(ArchiveLayout which, ArchiveCheck check)
         }
         checkDirectoryChecksum(pod3.U32(TPODHeader::DirectoryCrcAt),
                                Crc32Mpeg2(kCrc32Mpeg2Start, directory.data(), directory.size()));
-    } else if (header_.AuditRecords != 0) {
+    } else if (header_.auditRecords != 0) {
         // After the last data.
-        const std::uint64_t bytes = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.AuditRecords;
+        const std::uint64_t bytes = std::uint64_t {TPODHeader::kAuditRecordSize} * header_.auditRecords;
         if (bytes > size - dataEnd)
-            damage(Kind::RecordsRunPastEnd, false, 1, header_.AuditRecords, dataEnd + bytes);
+            damage(Kind::RecordsRunPastEnd, false, 1, header_.auditRecords, dataEnd + bytes);
         else
             fixed.push_back({dataEnd, bytes, 4});
     }
@@ -1050,12 +1050,12 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
         return true;
     Entries();
     const auto needsReading = [](const ArchiveEntry &entry) {
-        return entry.Check == ChecksumState::NotChecked || entry.Compressed != Compression::None;
+        return entry.check == ChecksumState::NotChecked || entry.compressed != Compression::None;
     };
     std::uint64_t total = 0;
     for (const ArchiveEntry &entry : entries_)
         if (needsReading(entry))
-            total += entry.StoredSize;
+            total += entry.storedSize;
     std::uint64_t done = 0;
     // The results are applied only once every entry is read, so that a cancelled check leaves
     // nothing behind.
@@ -1078,19 +1078,19 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
         std::uint32_t stored = kCrc32Mpeg2Start;
         std::uint32_t original = kCrc32Mpeg2Start;
         std::optional<BoundedInflater> inflater;
-        if (entry.Compressed != Compression::None)
-            inflater.emplace(entry.OriginalSize);
-        Result result {entry.Index, entry.Check, EntryChecksumCover::Unknown, 0, std::nullopt, {}};
-        const bool keep = inflater && entry.Index < keepWanted_.size() && keepWanted_[entry.Index]
-            && entry.OriginalSize <= keepBudget_ - keptBytes;
+        if (entry.compressed != Compression::None)
+            inflater.emplace(entry.originalSize);
+        Result result {entry.index, entry.check, EntryChecksumCover::Unknown, 0, std::nullopt, {}};
+        const bool keep = inflater && entry.index < keepWanted_.size() && keepWanted_[entry.index]
+            && entry.originalSize <= keepBudget_ - keptBytes;
         if (keep)
-            result.kept.reserve(entry.OriginalSize);
+            result.kept.reserve(entry.originalSize);
         try {
             ReadData(entry, [&](const char *bytes, std::size_t n) {
                 stored = Crc32Mpeg2(stored, bytes, n);
                 if (inflater)
                     inflater->Feed(bytes, n, [&](const char *out, std::size_t m) {
-                        if (entry.Check == ChecksumState::NotChecked)
+                        if (entry.check == ChecksumState::NotChecked)
                             original = Crc32Mpeg2(original, out, m);
                         if (keep)
                             result.kept.append(out, m);
@@ -1107,13 +1107,13 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
         } catch (const Error &error) {
             throw Error(path_ + ": " + EntryLabel(entry) + ": " + error.what());
         }
-        if (entry.Check == ChecksumState::NotChecked) {
+        if (entry.check == ChecksumState::NotChecked) {
             // Writers of compressed layouts disagree which bytes the checksum covers: either is
             // accepted, and which one matched is kept.
-            const bool ofOriginal = inflater && !result.stream && original == entry.Checksum;
-            result.check = stored == entry.Checksum || ofOriginal ? ChecksumState::Matches
+            const bool ofOriginal = inflater && !result.stream && original == entry.checksum;
+            result.check = stored == entry.checksum || ofOriginal ? ChecksumState::Matches
                                                                   : ChecksumState::DoesNotMatch;
-            result.cover = stored == entry.Checksum ? EntryChecksumCover::StoredBytes
+            result.cover = stored == entry.checksum ? EntryChecksumCover::StoredBytes
                 : ofOriginal                        ? EntryChecksumCover::OriginalBytes
                                                     : EntryChecksumCover::Unknown;
             result.computed = stored;
@@ -1127,27 +1127,27 @@ bool ArchiveReader::CheckData(DataCheckObserver *observer)
         ArchiveEntry &entry = entries_[result.index];
         if (!result.kept.empty())
             keptContents_.emplace(result.index, std::move(result.kept));
-        entry.Check = result.check;
-        entry.Cover = result.cover;
-        const auto nameOffset = static_cast<std::uint32_t>(entry.Name.data() - names_.data());
+        entry.check = result.check;
+        entry.cover = result.cover;
+        const auto nameOffset = static_cast<std::uint32_t>(entry.name.data() - names_.data());
         const auto damage = [&](ArchiveProblem::Kind what, std::uint64_t a, std::uint64_t b) {
             add({what, ProblemSeverity::Damage, false, result.index, nameOffset, {a, b, 0}});
         };
         if (result.stream) {
             switch (result.stream->What()) {
             case InflateError::Kind::Corrupt:
-                damage(ArchiveProblem::Kind::StreamCorrupt, result.stream->Produced(), entry.OriginalSize);
+                damage(ArchiveProblem::Kind::StreamCorrupt, result.stream->Produced(), entry.originalSize);
                 break;
             case InflateError::Kind::TooLong:
-                damage(ArchiveProblem::Kind::StreamTooLong, entry.OriginalSize, 0);
+                damage(ArchiveProblem::Kind::StreamTooLong, entry.originalSize, 0);
                 break;
             case InflateError::Kind::TooShort:
-                damage(ArchiveProblem::Kind::StreamTooShort, result.stream->Produced(), entry.OriginalSize);
+                damage(ArchiveProblem::Kind::StreamTooShort, result.stream->Produced(), entry.originalSize);
                 break;
             }
         }
         if (result.check == ChecksumState::DoesNotMatch)
-            damage(ArchiveProblem::Kind::EntryChecksumWrong, entry.Checksum, result.computed);
+            damage(ArchiveProblem::Kind::EntryChecksumWrong, entry.checksum, result.computed);
     }
     keepWanted_ = {};
     dataChecked_ = true;
@@ -1163,13 +1163,13 @@ void ArchiveReader::KeepInflated(std::vector<bool> wanted, std::uint64_t budget)
 void ArchiveReader::ReadContents(const ArchiveEntry &entry,
                                  const std::function<void(const char *, std::size_t)> &sink)
 {
-    if (entry.Compressed == Compression::None)
+    if (entry.compressed == Compression::None)
         return ReadData(entry, sink);
-    if (auto kept = keptContents_.extract(entry.Index)) {
+    if (auto kept = keptContents_.extract(entry.index)) {
         const std::string contents = std::move(kept.mapped());
         return sink(contents.data(), contents.size());
     }
-    BoundedInflater inflater(entry.OriginalSize);
+    BoundedInflater inflater(entry.originalSize);
     ReadData(entry, [&](const char *bytes, std::size_t n) { inflater.Feed(bytes, n, sink); });
     inflater.Finish();
 }
@@ -1178,8 +1178,8 @@ void ArchiveReader::ReadData(const ArchiveEntry &entry,
                              const std::function<void(const char *, std::size_t)> &sink)
 {
     Entries();
-    std::int64_t at = entry.DataOffset;
-    for (std::uint32_t left = entry.StoredSize; left > 0;) {
+    std::int64_t at = entry.dataOffset;
+    for (std::uint32_t left = entry.storedSize; left > 0;) {
         const std::int64_t end = readAheadStart_ + static_cast<std::int64_t>(readAheadSize_);
         // An entry that a block can hold is passed on in one piece, never split across two.
         if (at < readAheadStart_ || at >= end || (at + left > end && left <= kReadAhead)) {

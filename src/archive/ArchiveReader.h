@@ -47,16 +47,16 @@ enum class EntryChecksumCover : std::uint8_t { Unknown, StoredBytes, OriginalByt
 // entries cost 48 MB beside the names.
 struct ArchiveEntry
 {
-    std::string_view Name; // the stored bytes (Windows-1252, backslash-separated), kept by the reader
-    std::uint32_t Index = 0; // position in the directory, from 0
-    std::uint32_t DataOffset = 0;
-    std::uint32_t StoredSize = 0; // bytes in the archive
-    std::uint32_t OriginalSize = 0; // bytes once extracted; the stored size when not compressed
-    std::uint32_t Time = 0; // as stored; its meaning is the archive's TimeEncoding
-    std::uint32_t Checksum = 0; // as stored, of the stored bytes
-    ChecksumState Check = ChecksumState::Absent;
-    Compression Compressed = Compression::None;
-    EntryChecksumCover Cover = EntryChecksumCover::Unknown; // once checked and matching
+    std::string_view name; // the stored bytes (Windows-1252, backslash-separated), kept by the reader
+    std::uint32_t index = 0; // position in the directory, from 0
+    std::uint32_t dataOffset = 0;
+    std::uint32_t storedSize = 0; // bytes in the archive
+    std::uint32_t originalSize = 0; // bytes once extracted; the stored size when not compressed
+    std::uint32_t time = 0; // as stored; its meaning is the archive's TimeEncoding
+    std::uint32_t checksum = 0; // as stored, of the stored bytes
+    ChecksumState check = ChecksumState::Absent;
+    Compression compressed = Compression::None;
+    EntryChecksumCover cover = EntryChecksumCover::Unknown; // once checked and matching
 };
 
 // Which bytes the directory checksum was found to cover: writers disagree whether it takes the
@@ -67,30 +67,30 @@ enum class DirectoryChecksumCover : std::uint8_t { Unknown, Directory, Directory
 // what the reader learnt of the archive as a whole.
 struct ArchiveHeader
 {
-    ArchiveLayout Layout = ArchiveLayout::POD3;
-    std::string Description; // stored bytes (Windows-1252)
-    std::string Author;
-    std::string Copyright;
-    std::optional<std::string> NextArchive;
-    std::optional<std::int32_t> Version;
-    std::optional<std::int32_t> Priority;
-    std::uint32_t EntryCount = 0;
-    std::uint64_t TotalSize = 0; // the entries' original sizes added up (readable archives only)
-    TimeEncoding Times = TimeEncoding::DosPlusBias;
-    std::uint32_t DependencyRecords = 0;
-    std::uint32_t AuditRecords = 0;
-    ChecksumState HeaderCheck = ChecksumState::Absent;
-    ChecksumState DirectoryCheck = ChecksumState::Absent;
-    DirectoryChecksumCover DirectoryCover = DirectoryChecksumCover::Unknown;
-    ChecksumState DependencyCheck = ChecksumState::Absent;
-    ChecksumState AuditCheck = ChecksumState::Absent;
+    ArchiveLayout layout = ArchiveLayout::POD3;
+    std::string description; // stored bytes (Windows-1252)
+    std::string author;
+    std::string copyright;
+    std::optional<std::string> nextArchive;
+    std::optional<std::int32_t> version;
+    std::optional<std::int32_t> priority;
+    std::uint32_t entryCount = 0;
+    std::uint64_t totalSize = 0; // the entries' original sizes added up (readable archives only)
+    TimeEncoding times = TimeEncoding::DosPlusBias;
+    std::uint32_t dependencyRecords = 0;
+    std::uint32_t auditRecords = 0;
+    ChecksumState headerCheck = ChecksumState::Absent;
+    ChecksumState directoryCheck = ChecksumState::Absent;
+    DirectoryChecksumCover directoryCover = DirectoryChecksumCover::Unknown;
+    ChecksumState dependencyCheck = ChecksumState::Absent;
+    ChecksumState auditCheck = ChecksumState::Absent;
     // The stored header checksum of a layout whose algorithm is not known for sure (EPD), shown
     // with HeaderCheck NotJudged.
-    std::uint32_t UnjudgedHeaderChecksum = 0;
+    std::uint32_t unjudgedHeaderChecksum = 0;
     // Whether the layout has author and copyright texts (POD3, POD4, POD5).
-    bool HasAuthorAndCopyright = true;
-    bool HasDescription = true; // all but POD6
-    std::uint64_t CompressedEntries = 0;
+    bool hasAuthorAndCopyright = true;
+    bool hasDescription = true; // all but POD6
+    std::uint64_t compressedEntries = 0;
 };
 
 // How far the reader looks into a damaged archive.
@@ -157,12 +157,12 @@ struct ArchiveProblem
     };
     static constexpr std::size_t kKinds = static_cast<std::size_t>(Kind::StreamTooShort) + 1;
 
-    Kind What = Kind::BadSignature;
-    ProblemSeverity Severity = ProblemSeverity::Damage;
-    bool Blocking = false; // the entries cannot be read at all
-    std::optional<std::uint32_t> Entry; // the entry it concerns, from 0
-    std::uint32_t NameOffset = 0; // that entry's
-    std::uint64_t Values[3] = {};
+    Kind what = Kind::BadSignature;
+    ProblemSeverity severity = ProblemSeverity::Damage;
+    bool blocking = false; // the entries cannot be read at all
+    std::optional<std::uint32_t> entry; // the entry it concerns, from 0
+    std::uint32_t nameOffset = 0; // that entry's
+    std::uint64_t values[3] = {};
 };
 
 // Follows a pass over every entry's data (the checksum check): progress and cancellation.
@@ -206,7 +206,7 @@ public:
     const std::string &Path() const { return path_; }
     std::int64_t FileSize() const { return fileSize_; }
     // As the header states it; 0 when there is no readable header.
-    std::uint32_t EntryCount() const { return header_.EntryCount; }
+    std::uint32_t EntryCount() const { return header_.entryCount; }
     const ArchiveHeader &Header() const { return header_; }
 
     // The first kKeptProblems problems found, one message each ("<archive>: <what>"), in the order
@@ -235,7 +235,7 @@ public:
     // archive at all" (a foreign signature, an empty file) from a damaged archive by it.
     std::optional<ArchiveProblem::Kind> BlockingKind() const
     {
-        return firstBlocking_ ? std::optional(firstBlocking_->What) : std::nullopt;
+        return firstBlocking_ ? std::optional(firstBlocking_->what) : std::nullopt;
     }
 
     // The entries in directory order. Throws Error with the first problem that keeps them from

@@ -138,11 +138,11 @@ MORVANE_CLMUL_TARGET std::uint32_t crcFolded(std::uint32_t crc, const std::uint8
 
 bool hasCarrylessMultiply()
 {
-    static const bool has = [] {
+    static const bool kHas = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
     }();
-    return has;
+    return kHas;
 }
 
 } // namespace

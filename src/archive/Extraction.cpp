@@ -65,9 +65,9 @@ public:
         , observer_(observer)
         , folder_(folder)
     {
-        progress_.FilesTotal = selection.size();
+        progress_.filesTotal = selection.size();
         for (const ArchiveEntry *entry : selection)
-            progress_.BytesTotal += entry->OriginalSize;
+            progress_.bytesTotal += entry->originalSize;
         if (selection.size() >= kFewestForWriters) {
             writers_.emplace(folder, options.overwrite);
             if (!writers_->Running())
@@ -77,7 +77,7 @@ public:
 
     ExtractionSummary Run()
     {
-        for (std::size_t i = 0; i < selection_.size() && !summary_.Cancelled; ++i) {
+        for (std::size_t i = 0; i < selection_.size() && !summary_.cancelled; ++i) {
             if (writers_)
                 collect();
             report();
@@ -89,7 +89,7 @@ public:
             report();
         }
         if (writers_) {
-            if (summary_.Cancelled)
+            if (summary_.cancelled)
                 writers_->Abandon();
             drain();
         }
@@ -110,25 +110,25 @@ private:
     void extract(std::size_t i)
     {
         const ArchiveEntry &entry = *selection_[i];
-        ExtractionPath path = ExtractionPathFor(entry.Name);
+        ExtractionPath path = ExtractionPathFor(entry.name);
         if (!path.Safe())
-            return settle(i, EntryOutcome::Kind::Refused, path.Refusal);
-        if (const std::size_t length = folder_.ShownLength(path.Components); length > kMaxPathBytes)
+            return settle(i, EntryOutcome::Kind::Refused, path.refusal);
+        if (const std::size_t length = folder_.ShownLength(path.components); length > kMaxPathBytes)
             return settle(i, EntryOutcome::Kind::Refused,
                           "its name is too long: the path it would be written at is " + std::to_string(length)
                               + " bytes long, and this system opens paths of at most "
                               + std::to_string(kMaxPathBytes));
-        if (std::string earlier = sameFileWrittenBefore(i, path.Components); !earlier.empty())
+        if (std::string earlier = sameFileWrittenBefore(i, path.components); !earlier.empty())
             return settle(i, EntryOutcome::Kind::Refused,
                           "its name differs only by letter case from " + earlier + ", written before it");
         const std::optional<std::int64_t> modified = modificationTime(entry);
-        if (writers_ && entry.OriginalSize <= ExtractionWriters::kLargestQueued)
-            return queue(i, std::move(path.Components), modified);
+        if (writers_ && entry.originalSize <= ExtractionWriters::kLargestQueued)
+            return queue(i, std::move(path.components), modified);
         if (writers_) {
             drain();
             queued_.Clear();
         }
-        writeHere(i, path.Components, modified, options_.overwrite);
+        writeHere(i, path.components, modified, options_.overwrite);
     }
 
     // Where names that differ by letter case are one file, the earlier name a new one would land
@@ -143,7 +143,7 @@ private:
         if (first)
             return {};
         const std::string earlierName
-            = joined(ExtractionPathFor(selection_[earlier->second]->Name).Components);
+            = joined(ExtractionPathFor(selection_[earlier->second]->name).components);
         if (FileSystemNameKey(earlierName) != key || earlierName == name)
             return {};
         return earlierName;
@@ -153,8 +153,8 @@ private:
     // which spares a look at the time zone rules per file.
     std::optional<std::int64_t> modificationTime(const ArchiveEntry &entry)
     {
-        if (!convertedStamp_ || *convertedStamp_ != entry.Time) {
-            convertedStamp_ = entry.Time;
+        if (!convertedStamp_ || *convertedStamp_ != entry.time) {
+            convertedStamp_ = entry.time;
             converted_ = reader_.FileTimeOf(entry);
         }
         return converted_;
@@ -169,7 +169,7 @@ private:
         queued_.Add(components);
         const ArchiveEntry &entry = *selection_[i];
         ExtractionJob job {i, std::move(components), modified, {}};
-        job.data.reserve(entry.OriginalSize);
+        job.data.reserve(entry.originalSize);
         try {
             reader_.ReadContents(entry, [&](const char *bytes, std::size_t n) { job.data.append(bytes, n); });
         } catch (const Error &error) {
@@ -194,7 +194,7 @@ private:
                             throw Cancellation {};
                         sink(bytes, n);
                         written += n;
-                        if (written < entry.OriginalSize)
+                        if (written < entry.originalSize)
                             showProgress(written);
                     });
                 });
@@ -226,7 +226,7 @@ private:
         settled_[i].outcome = EntryOutcome {kind, std::move(reason)};
     }
 
-    void cancel() { summary_.Cancelled = true; }
+    void cancel() { summary_.cancelled = true; }
 
     void collect()
     {
@@ -272,22 +272,22 @@ private:
             if (!settled.outcome)
                 continue;
             const EntryOutcome &outcome = *settled.outcome;
-            switch (outcome.What) {
+            switch (outcome.what) {
             case EntryOutcome::Kind::Written:
-                ++summary_.Written;
+                ++summary_.written;
                 break;
             case EntryOutcome::Kind::Kept:
-                ++summary_.Kept;
+                ++summary_.kept;
                 break;
             case EntryOutcome::Kind::Refused:
-                ++summary_.Refused;
+                ++summary_.refused;
                 break;
             case EntryOutcome::Kind::Failed:
-                ++summary_.Failed;
+                ++summary_.failed;
                 break;
             }
-            ++progress_.FilesDone;
-            progress_.BytesDone += selection_[i]->OriginalSize;
+            ++progress_.filesDone;
+            progress_.bytesDone += selection_[i]->originalSize;
             observer_.EntryDone(*selection_[i], outcome);
             showProgress(0);
         }
@@ -298,7 +298,7 @@ private:
         const ArchiveEntry &entry = *selection_[job.order];
         const std::string shown = folder_.Shown(job.components);
         EntryOutcome kept {EntryOutcome::Kind::Kept, shown + " exists and was kept"};
-        if (summary_.Cancelled)
+        if (summary_.cancelled)
             return kept;
         switch (observer_.ExistingFile(entry, shown)) {
         case ExistingFileAnswer::Skip:
@@ -321,7 +321,7 @@ private:
     void showProgress(std::uint64_t partOfCurrent)
     {
         ExtractionProgress progress = progress_;
-        progress.BytesDone += partOfCurrent;
+        progress.bytesDone += partOfCurrent;
         observer_.Progress(progress);
     }
 
@@ -368,18 +368,18 @@ NamedEntries EntriesNamed(const ArchiveReader &reader, const std::vector<std::st
     for (const ArchiveEntry &entry : reader.Entries()) {
         bool picked = false;
         for (const std::string &form :
-             {comparable(Cp1252ToUtf8(entry.Name)), comparable(std::string(entry.Name))}) {
+             {comparable(Cp1252ToUtf8(entry.name)), comparable(std::string(entry.name))}) {
             if (const auto found = wanted.find(form); found != wanted.end()) {
                 found->second = true;
                 picked = true;
             }
         }
         if (picked)
-            named.Entries.push_back(&entry);
+            named.entries.push_back(&entry);
     }
     for (const auto &[name, found] : wanted)
         if (!found)
-            named.Missing.push_back(name);
+            named.missing.push_back(name);
     return named;
 }
 
@@ -404,11 +404,11 @@ ExtractionSummary ExtractEntries(ArchiveReader &reader, const std::string &folde
     // to a bound, and written from memory rather than inflated again.
     std::vector<bool> wanted(reader.Entries().size());
     for (const ArchiveEntry *entry : selection)
-        wanted[entry->Index] = true;
+        wanted[entry->index] = true;
     reader.KeepInflated(std::move(wanted), kKeptInflatedBytes);
     if (!reader.CheckData(&check)) {
         ExtractionSummary cancelled;
-        cancelled.Cancelled = true;
+        cancelled.cancelled = true;
         return cancelled;
     }
     requireSound(reader);

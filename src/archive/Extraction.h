@@ -25,20 +25,20 @@ struct EntryOutcome
         Refused, // its name could not be written safely, or not at all, on this system
         Failed, // writing it failed
     };
-    Kind What = Kind::Written;
+    Kind what = Kind::Written;
     // For the user, in UTF-8: "<path> exists and was kept", the rule a refused name breaks ("its
     // name is an absolute path"), or the failure's message. Empty for a written entry.
-    std::string Reason;
+    std::string reason;
 };
 
 // How far an extraction has come: entries dealt with, and their bytes as extracted (with the part of
 // the one being written), out of the totals of the entries to extract.
 struct ExtractionProgress
 {
-    std::size_t FilesDone = 0;
-    std::size_t FilesTotal = 0;
-    std::uint64_t BytesDone = 0;
-    std::uint64_t BytesTotal = 0;
+    std::size_t filesDone = 0;
+    std::size_t filesTotal = 0;
+    std::uint64_t bytesDone = 0;
+    std::uint64_t bytesTotal = 0;
 };
 
 // What to do when something is at the name an entry is to be written at.
@@ -68,11 +68,11 @@ public:
 
 struct ExtractionSummary
 {
-    std::size_t Written = 0;
-    std::size_t Kept = 0;
-    std::size_t Refused = 0;
-    std::size_t Failed = 0;
-    bool Cancelled = false;
+    std::size_t written = 0;
+    std::size_t kept = 0;
+    std::size_t refused = 0;
+    std::size_t failed = 0;
+    bool cancelled = false;
 };
 
 // An archive with any problem, which nothing is extracted from: "<archive> is damaged (3 problems
@@ -93,8 +93,8 @@ std::vector<const ArchiveEntry *> AllEntries(const ArchiveReader &reader);
 // the reader found any problem.
 struct NamedEntries
 {
-    std::vector<const ArchiveEntry *> Entries;
-    std::vector<std::string> Missing;
+    std::vector<const ArchiveEntry *> entries;
+    std::vector<std::string> missing;
 };
 NamedEntries EntriesNamed(const ArchiveReader &reader, const std::vector<std::string> &names);
 

@@ -64,7 +64,7 @@ ExtractionPath ExtractionPathFor(std::string_view name, PathStyle style)
         if (style == PathStyle::Windows)
             if (std::string why = windowsRefusal(component); !why.empty())
                 return refused(std::move(why));
-        path.Components.push_back(Cp1252ToUtf8(component));
+        path.components.push_back(Cp1252ToUtf8(component));
         if (end == name.size())
             return path;
         start = end + 1;

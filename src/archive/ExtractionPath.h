@@ -13,10 +13,10 @@ namespace morvane {
 // when writing it could leave the folder or make no sense, why it is refused.
 struct ExtractionPath
 {
-    std::vector<std::string> Components;
-    std::string Refusal; // empty when the name is safe
+    std::vector<std::string> components;
+    std::string refusal; // empty when the name is safe
 
-    bool Safe() const { return Refusal.empty(); }
+    bool Safe() const { return refusal.empty(); }
 };
 
 // Both '\' (the stored separator) and '/' split a name, so that no host reads a separator into a

@@ -10,43 +10,43 @@ namespace morvane {
 
 std::string TPODHeader::Magic() const
 {
-    const auto *first = reinterpret_cast<const char *>(Bytes.data() + MagicAt);
+    const auto *first = reinterpret_cast<const char *>(bytes.data() + MagicAt);
     return std::string(first, ::strnlen(first, 4));
 }
 
 void TPODHeader::SetMagic(std::string_view fourBytes)
 {
-    std::fill_n(Bytes.begin() + MagicAt, 4, 0);
-    std::copy_n(fourBytes.begin(), std::min<std::size_t>(fourBytes.size(), 4), Bytes.begin() + MagicAt);
+    std::fill_n(bytes.begin() + MagicAt, 4, 0);
+    std::copy_n(fourBytes.begin(), std::min<std::size_t>(fourBytes.size(), 4), bytes.begin() + MagicAt);
 }
 
 std::string TPODHeader::TextField(std::size_t offset) const
 {
-    const auto *first = reinterpret_cast<const char *>(Bytes.data() + offset);
+    const auto *first = reinterpret_cast<const char *>(bytes.data() + offset);
     return std::string(first, ::strnlen(first, kTextFieldSize));
 }
 
 void TPODHeader::SetTextField(std::size_t offset, std::string_view text)
 {
     const std::size_t length = std::min(text.size(), kTextFieldSize);
-    std::copy_n(text.begin(), length, Bytes.begin() + offset);
+    std::copy_n(text.begin(), length, bytes.begin() + offset);
     if (length < kTextFieldSize)
-        Bytes[offset + length] = 0;
+        bytes[offset + length] = 0;
 }
 
 std::uint32_t TPODHeader::U32(std::size_t offset) const
 {
-    return LoadLE32(Bytes.data() + offset);
+    return LoadLE32(bytes.data() + offset);
 }
 
 void TPODHeader::SetU32(std::size_t offset, std::uint32_t value)
 {
-    StoreLE32(Bytes.data() + offset, value);
+    StoreLE32(bytes.data() + offset, value);
 }
 
 std::uint32_t TPODHeader::ComputedChecksum() const
 {
-    return Crc32Mpeg2(kCrc32Mpeg2Start, Bytes.data() + kChecksummedFrom, kSize - kChecksummedFrom);
+    return Crc32Mpeg2(kCrc32Mpeg2Start, bytes.data() + kChecksummedFrom, kSize - kChecksummedFrom);
 }
 
 bool HeaderChecksumHolds(const TPODHeader &header)

@@ -46,7 +46,7 @@ struct TPODHeader
         AuditCrcAt = 284,
     };
 
-    std::array<std::uint8_t, kSize> Bytes {};
+    std::array<std::uint8_t, kSize> bytes {};
 
     // The signature as a text: up to the first zero byte, at most 4 bytes.
     std::string Magic() const;

@@ -196,9 +196,9 @@ FileStream &TPOD::stream()
 void TPOD::ReadHeader()
 {
     FileStream &file = stream();
-    file.ReadBuffer(Header.Bytes.data(), TPODHeader::kFirstHalf);
+    file.ReadBuffer(Header.bytes.data(), TPODHeader::kFirstHalf);
     if (Header.IsPOD3())
-        file.ReadBuffer(Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
+        file.ReadBuffer(Header.bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
 }
 
 // The two halves go in one write, so that nothing ever sees (or keeps, after a kill) a new first
@@ -209,7 +209,7 @@ void TPOD::WriteHeader()
     FileStream &file = stream();
     const std::size_t length = Header.IsPOD3() ? TPODHeader::kSize : TPODHeader::kFirstHalf;
     const std::int64_t at = file.Position();
-    if (file.Write(Header.Bytes.data(), length) == length)
+    if (file.Write(Header.bytes.data(), length) == length)
         return;
     const std::string cause = file.LastErrorText();
     std::string found(length, '\0');
@@ -217,7 +217,7 @@ void TPOD::WriteHeader()
     try {
         file.Seek(at);
         file.ReadBuffer(found.data(), length);
-        written = std::memcmp(found.data(), Header.Bytes.data(), length) == 0;
+        written = std::memcmp(found.data(), Header.bytes.data(), length) == 0;
     } catch (const Error &) {
     }
     if (!written)
@@ -271,7 +271,7 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
 
     Header.SetMagic(TPODHeader::kPod3Magic);
     Header.SetEntryCount(static_cast<std::uint32_t>(lines.size()));
-    WriteToArchive(archive, Header.Bytes.data(), TPODHeader::kSize);
+    WriteToArchive(archive, Header.bytes.data(), TPODHeader::kSize);
 
     Entries.assign(lines.size(), TPODEntry {});
     const std::string folder = ExtractFileFolder(responsePath);
@@ -354,7 +354,7 @@ void TPOD::build(const std::string &responseFile, BuildObserver *observer)
     writer.Flush();
 
     archive.Seek(TPODHeader::kFirstHalf);
-    WriteToArchive(archive, Header.Bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
+    WriteToArchive(archive, Header.bytes.data() + TPODHeader::kFirstHalf, TPODHeader::kSecondHalf);
 }
 
 } // namespace morvane

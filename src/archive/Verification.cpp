@@ -44,49 +44,49 @@ std::vector<std::string> details(const ArchiveReader &reader)
 {
     const ArchiveHeader &header = reader.Header();
     std::vector<std::string> lines;
-    lines.push_back("layout: " + std::string(LayoutName(header.Layout)));
+    lines.push_back("layout: " + std::string(LayoutName(header.layout)));
     lines.push_back(std::string("times: ")
-                    + (header.Times == TimeEncoding::UnixSeconds ? "Unix seconds"
-                           : header.Times == TimeEncoding::None
+                    + (header.times == TimeEncoding::UnixSeconds ? "Unix seconds"
+                           : header.times == TimeEncoding::None
                            ? "none stored"
                            : "DOS date and time (this program's encoding)"));
-    std::string headerCheck = std::string("header checksum: ") + stateText(header.HeaderCheck);
-    if (header.HeaderCheck == ChecksumState::NotJudged)
-        headerCheck += ", " + hex(header.UnjudgedHeaderChecksum);
+    std::string headerCheck = std::string("header checksum: ") + stateText(header.headerCheck);
+    if (header.headerCheck == ChecksumState::NotJudged)
+        headerCheck += ", " + hex(header.unjudgedHeaderChecksum);
     lines.push_back(headerCheck);
-    if (!DescriptionOf(header.Layout).pod3Records) {
-        if (header.AuditRecords != 0)
-            lines.push_back("audit records: " + std::to_string(header.AuditRecords));
+    if (!DescriptionOf(header.layout).pod3Records) {
+        if (header.auditRecords != 0)
+            lines.push_back("audit records: " + std::to_string(header.auditRecords));
     } else {
-        std::string directory = std::string("directory checksum: ") + stateText(header.DirectoryCheck);
-        if (header.DirectoryCover == DirectoryChecksumCover::Directory)
+        std::string directory = std::string("directory checksum: ") + stateText(header.directoryCheck);
+        if (header.directoryCover == DirectoryChecksumCover::Directory)
             directory += ", over the directory alone";
-        else if (header.DirectoryCover == DirectoryChecksumCover::DirectoryAndNames)
+        else if (header.directoryCover == DirectoryChecksumCover::DirectoryAndNames)
             directory += ", over the directory and the names block";
         lines.push_back(directory);
-        lines.push_back("dependency records: " + std::to_string(header.DependencyRecords) + ", checksum "
-                        + stateText(header.DependencyCheck));
-        lines.push_back("audit records: " + std::to_string(header.AuditRecords) + ", checksum "
-                        + stateText(header.AuditCheck));
+        lines.push_back("dependency records: " + std::to_string(header.dependencyRecords) + ", checksum "
+                        + stateText(header.dependencyCheck));
+        lines.push_back("audit records: " + std::to_string(header.auditRecords) + ", checksum "
+                        + stateText(header.auditCheck));
     }
     if (reader.Readable()) {
         std::uint64_t match = 0, differ = 0, absent = 0, unjudged = 0, ofStored = 0, ofOriginal = 0;
         for (const ArchiveEntry &entry : reader.Entries()) {
-            match += entry.Check == ChecksumState::Matches ? 1 : 0;
-            differ += entry.Check == ChecksumState::DoesNotMatch ? 1 : 0;
-            absent += entry.Check == ChecksumState::Absent ? 1 : 0;
-            unjudged += entry.Check == ChecksumState::NotJudged ? 1 : 0;
-            const bool compressed = entry.Compressed != Compression::None;
-            ofStored += compressed && entry.Cover == EntryChecksumCover::StoredBytes ? 1 : 0;
-            ofOriginal += compressed && entry.Cover == EntryChecksumCover::OriginalBytes ? 1 : 0;
+            match += entry.check == ChecksumState::Matches ? 1 : 0;
+            differ += entry.check == ChecksumState::DoesNotMatch ? 1 : 0;
+            absent += entry.check == ChecksumState::Absent ? 1 : 0;
+            unjudged += entry.check == ChecksumState::NotJudged ? 1 : 0;
+            const bool compressed = entry.compressed != Compression::None;
+            ofStored += compressed && entry.cover == EntryChecksumCover::StoredBytes ? 1 : 0;
+            ofOriginal += compressed && entry.cover == EntryChecksumCover::OriginalBytes ? 1 : 0;
         }
         std::string checksums = "entry checksums: " + std::to_string(match) + " match, "
             + std::to_string(differ) + " do not, " + std::to_string(absent) + " not stored";
         if (unjudged != 0)
             checksums += ", " + std::to_string(unjudged) + " not judged";
         lines.push_back(checksums);
-        if (header.CompressedEntries != 0) {
-            lines.push_back("compressed entries: " + std::to_string(header.CompressedEntries)
+        if (header.compressedEntries != 0) {
+            lines.push_back("compressed entries: " + std::to_string(header.compressedEntries)
                             + ", every stream inflated to its original size unless said above");
             if (ofStored + ofOriginal != 0)
                 lines.push_back("checksums of compressed entries: " + std::to_string(ofStored)
@@ -110,24 +110,24 @@ std::vector<std::pair<const ArchiveEntry *, const ArchiveEntry *>> namesEqualIgn
     for (const ArchiveEntry &entry : entries)
         byPlace.push_back(&entry);
     std::stable_sort(byPlace.begin(), byPlace.end(), [](const ArchiveEntry *a, const ArchiveEntry *b) {
-        return std::less<const char *>()(a->Name.data(), b->Name.data());
+        return std::less<const char *>()(a->name.data(), b->name.data());
     });
     std::vector<const ArchiveEntry *> apart;
     const char *takenUpTo = nullptr;
     for (const ArchiveEntry *entry : byPlace) {
-        const char *start = entry->Name.data();
+        const char *start = entry->name.data();
         if (takenUpTo != nullptr && std::less<const char *>()(start, takenUpTo + 1))
             continue;
         apart.push_back(entry);
-        takenUpTo = start + entry->Name.size();
+        takenUpTo = start + entry->name.size();
     }
     std::sort(apart.begin(), apart.end(),
-              [](const ArchiveEntry *a, const ArchiveEntry *b) { return a->Index < b->Index; });
+              [](const ArchiveEntry *a, const ArchiveEntry *b) { return a->index < b->index; });
 
     std::vector<std::pair<const ArchiveEntry *, const ArchiveEntry *>> pairs;
     std::unordered_map<std::string, const ArchiveEntry *> first;
     for (const ArchiveEntry *entry : apart) {
-        std::string folded = FoldCase(Cp1252ToUtf8(entry->Name));
+        std::string folded = FoldCase(Cp1252ToUtf8(entry->name));
         std::replace(folded.begin(), folded.end(), '/', '\\');
         const auto [slot, inserted] = first.emplace(std::move(folded), entry);
         if (!inserted)
@@ -148,40 +148,40 @@ Verification VerifyArchive(ArchiveReader &reader, const VerificationOptions &opt
 {
     Verification result;
     if (reader.Readable() && !reader.CheckData(observer)) {
-        result.Cancelled = true;
+        result.cancelled = true;
         return result;
     }
     std::uint64_t count = options.strict ? reader.ProblemCount() : reader.DamageCount();
-    result.Problems = options.strict ? reader.Problems() : reader.Damage();
+    result.problems = options.strict ? reader.Problems() : reader.Damage();
     const auto twins = reader.Readable() ? namesEqualIgnoringCase(reader)
                                          : std::vector<std::pair<const ArchiveEntry *, const ArchiveEntry *>>();
     const std::string prefix = reader.Path() + ": ";
     if (options.strict) {
         count += twins.size();
         for (const auto &[first, second] : twins) {
-            if (result.Problems.size() >= ArchiveReader::kKeptProblems)
+            if (result.problems.size() >= ArchiveReader::kKeptProblems)
                 break;
-            result.Problems.push_back(prefix + sameNameMessage(reader, *first, *second));
+            result.problems.push_back(prefix + sameNameMessage(reader, *first, *second));
         }
     }
-    if (count > result.Problems.size())
-        result.Problems.push_back("... and " + plural(count - result.Problems.size(), "more problem", "more problems"));
+    if (count > result.problems.size())
+        result.problems.push_back("... and " + plural(count - result.problems.size(), "more problem", "more problems"));
     if (!options.strict) {
         for (std::string note : reader.Notes()) {
             note.insert(prefix.size(), "note: ");
-            result.Notes.push_back(std::move(note));
+            result.notes.push_back(std::move(note));
         }
         if (!twins.empty()) {
             std::string note = prefix + "note: " + sameNameMessage(reader, *twins[0].first, *twins[0].second);
             if (twins.size() > 1)
                 note += " (and " + std::to_string(twins.size() - 1) + " more like it)";
-            result.Notes.push_back(std::move(note));
+            result.notes.push_back(std::move(note));
         }
     }
-    result.Passed = count == 0;
-    result.Summary = result.Passed ? "OK: " + plural(reader.EntryCount(), "entry", "entries")
+    result.passed = count == 0;
+    result.summary = result.passed ? "OK: " + plural(reader.EntryCount(), "entry", "entries")
                                    : plural(count, "problem", "problems") + " found";
-    result.Details = details(reader);
+    result.details = details(reader);
     return result;
 }
 

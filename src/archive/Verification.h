@@ -18,19 +18,19 @@ struct VerificationOptions
 // shows them, damage and differences apart.
 struct Verification
 {
-    bool Cancelled = false; // the data check was cancelled: nothing below is filled in
-    bool Passed = false; // no damage (and, when strict, no difference either)
+    bool cancelled = false; // the data check was cancelled: nothing below is filled in
+    bool passed = false; // no damage (and, when strict, no difference either)
     // What fails the check, one message each ("<archive>: <what>"), then "... and N more
     // problems" when more were found than kept.
-    std::vector<std::string> Problems;
+    std::vector<std::string> problems;
     // The differences that do not fail it, one per kind ("<archive>: note: <what>"); empty when
     // strict, where they are problems.
-    std::vector<std::string> Notes;
+    std::vector<std::string> notes;
     // "OK: 3 entries" or "2 problems found".
-    std::string Summary;
+    std::string summary;
     // What was checked and how: the time encoding and each checksum's state ("header checksum:
     // matches"); for a detailed report.
-    std::vector<std::string> Details;
+    std::vector<std::string> details;
 };
 
 // Checks a whole archive: its regions, names and records (done by the reader as it opened it),

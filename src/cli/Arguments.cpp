@@ -2,7 +2,7 @@
 
 namespace morvane::cli {
 
-std::optional<std::string> Arguments::value(const std::string &name) const
+std::optional<std::string> Arguments::Value(const std::string &name) const
 {
     const auto it = values.find(name);
     if (it == values.end())

@@ -24,8 +24,8 @@ struct Arguments
     std::map<std::string, std::string> values;
     std::set<std::string> flags;
 
-    std::optional<std::string> value(const std::string &name) const;
-    bool has(const std::string &name) const { return flags.count(name) > 0; }
+    std::optional<std::string> Value(const std::string &name) const;
+    bool Has(const std::string &name) const { return flags.count(name) > 0; }
 };
 
 // valueOptions take a value, flagOptions do not; anything else starting with '-' is refused.

@@ -88,16 +88,16 @@ HeaderTexts headerTextsOf(const std::string &archivePath)
         throw Error("--header-from: " + (problems.empty() ? archivePath : problems.front()));
     }
     const ArchiveHeader &header = reader.Header();
-    if (header.Layout == ArchiveLayout::POD3)
+    if (header.layout == ArchiveLayout::POD3)
         return ReadArchiveHeader(archivePath);
     HeaderTexts texts;
-    texts.Description = header.Description;
-    texts.Author = header.Author;
-    texts.Copyright = header.Copyright;
-    if (header.Version)
-        texts.Version = std::to_string(*header.Version);
-    if (header.Priority)
-        texts.Priority = std::to_string(*header.Priority);
+    texts.description = header.description;
+    texts.author = header.author;
+    texts.copyright = header.copyright;
+    if (header.version)
+        texts.version = std::to_string(*header.version);
+    if (header.priority)
+        texts.priority = std::to_string(*header.priority);
     return texts;
 }
 
@@ -114,17 +114,17 @@ int RunBuild(const std::vector<std::string> &args)
 
     HeaderTexts texts;
     // Values taken from another archive; the options given beside it win.
-    if (const auto from = arguments.value("--header-from"))
+    if (const auto from = arguments.Value("--header-from"))
         texts = headerTextsOf(*from);
     ApplyHeaderOptions(arguments, texts);
     checkHeaderOptions(arguments, texts);
     const std::string responsePath = arguments.operands.front();
     checkResponseArgument(responsePath);
-    const std::string archivePath = arguments.value("-o").value_or(ArchivePathFor(responsePath));
+    const std::string archivePath = arguments.Value("-o").value_or(ArchivePathFor(responsePath));
     if (archivePath.empty())
         throw UsageError("the archive's name given with -o is empty");
     std::unique_ptr<BuildProgress> progress;
-    if (!arguments.has("--quiet") && IsTerminal(StandardStream::Error))
+    if (!arguments.Has("--quiet") && IsTerminal(StandardStream::Error))
         progress = std::make_unique<BuildProgress>(std::cerr, 0);
     CommandLineObserver observer(progress.get());
     DeferInterrupts();

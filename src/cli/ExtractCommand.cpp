@@ -27,17 +27,17 @@ public:
     void EntryDone(const ArchiveEntry &entry, const EntryOutcome &outcome) override
     {
         std::string said;
-        switch (outcome.What) {
+        switch (outcome.what) {
         case EntryOutcome::Kind::Written:
             return;
         case EntryOutcome::Kind::Refused:
-            said = "refused: " + outcome.Reason + "; nothing written for it";
+            said = "refused: " + outcome.reason + "; nothing written for it";
             break;
         case EntryOutcome::Kind::Kept:
-            said = "not extracted: " + outcome.Reason + " (give --overwrite to replace it)";
+            said = "not extracted: " + outcome.reason + " (give --overwrite to replace it)";
             break;
         case EntryOutcome::Kind::Failed:
-            said = "not extracted: " + outcome.Reason;
+            said = "not extracted: " + outcome.reason;
             break;
         }
         lines_.push_back(reader_.Path() + ": " + reader_.EntryLabel(entry) + ' ' + said);
@@ -65,7 +65,7 @@ int RunExtract(const std::vector<std::string> &args)
     const std::string &folderPath = arguments.operands[1];
     const std::vector<std::string> names(arguments.operands.begin() + 2, arguments.operands.end());
     ExtractionOptions options;
-    options.overwrite = arguments.has("--overwrite");
+    options.overwrite = arguments.Has("--overwrite");
 
     ArchiveReader reader(archivePath);
     // A damaged archive is refused whole, with its problems, before anything is written; stored
@@ -81,23 +81,23 @@ int RunExtract(const std::vector<std::string> &args)
         selection = AllEntries(reader);
     } else {
         NamedEntries named = EntriesNamed(reader, names);
-        if (!named.Missing.empty()) {
+        if (!named.missing.empty()) {
             std::string missing;
-            for (const std::string &name : named.Missing)
+            for (const std::string &name : named.missing)
                 missing += (missing.empty() ? "" : ", ") + name;
             throw Error(archivePath + " holds no entry named " + missing + "; nothing was extracted");
         }
-        selection = std::move(named.Entries);
+        selection = std::move(named.entries);
     }
 
     ExtractionReport report(reader);
     const ExtractionSummary summary = ExtractEntries(reader, folderPath, selection, options, report);
     report.Print();
     const std::size_t count = selection.size();
-    std::cout << summary.Written << " of " << count << (count == 1 ? " file" : " files") << " extracted to "
+    std::cout << summary.written << " of " << count << (count == 1 ? " file" : " files") << " extracted to "
               << printable(folderPath) << '\n';
-    if (summary.Written != count)
-        throw Error(std::to_string(count - summary.Written) + " of " + std::to_string(count) + " entries of "
+    if (summary.written != count)
+        throw Error(std::to_string(count - summary.written) + " of " + std::to_string(count) + " entries of "
                     + archivePath + " were not extracted (see above)");
     return 0;
 }

@@ -12,13 +12,13 @@ namespace morvane::cli {
 bool ApplyHeaderOptions(const Arguments &arguments, HeaderTexts &texts)
 {
     const std::pair<const char *, std::string *> fields[] = {
-        {"--description", &texts.Description}, {"--version", &texts.Version},
-        {"--priority", &texts.Priority},       {"--author", &texts.Author},
-        {"--copyright", &texts.Copyright},
+        {"--description", &texts.description}, {"--version", &texts.version},
+        {"--priority", &texts.priority},       {"--author", &texts.author},
+        {"--copyright", &texts.copyright},
     };
     bool any = false;
     for (const auto &[option, text] : fields) {
-        if (const auto given = arguments.value(option)) {
+        if (const auto given = arguments.Value(option)) {
             *text = Utf8ToCp1252(*given);
             any = true;
         }
@@ -29,7 +29,7 @@ bool ApplyHeaderOptions(const Arguments &arguments, HeaderTexts &texts)
 void WarnUnencodableTexts(const Arguments &arguments)
 {
     for (const char *option : {"--description", "--author", "--copyright"})
-        if (const auto given = arguments.value(option); given && !Utf8ToCp1252Exact(*given))
+        if (const auto given = arguments.Value(option); given && !Utf8ToCp1252Exact(*given))
             std::cerr << "morvane-cli: warning: "
                       << PrintableFileName(std::string(option) + " '" + *given
                                                + "' holds characters Windows-1252 cannot store; they are stored as '?'",
@@ -60,11 +60,11 @@ int RunHeader(const std::vector<std::string> &args)
     }
     // Showing the values only reads: the archive is opened read-only.
     const HeaderTexts texts = ReadArchiveHeader(archivePath);
-    std::cout << "description: " << PrintableCp1252(texts.Description, UserTerminalEncoding()) << '\n'
-              << "version: " << PrintableCp1252(texts.Version, UserTerminalEncoding()) << '\n'
-              << "priority: " << PrintableCp1252(texts.Priority, UserTerminalEncoding()) << '\n'
-              << "author: " << PrintableCp1252(texts.Author, UserTerminalEncoding()) << '\n'
-              << "copyright: " << PrintableCp1252(texts.Copyright, UserTerminalEncoding()) << '\n';
+    std::cout << "description: " << PrintableCp1252(texts.description, UserTerminalEncoding()) << '\n'
+              << "version: " << PrintableCp1252(texts.version, UserTerminalEncoding()) << '\n'
+              << "priority: " << PrintableCp1252(texts.priority, UserTerminalEncoding()) << '\n'
+              << "author: " << PrintableCp1252(texts.author, UserTerminalEncoding()) << '\n'
+              << "copyright: " << PrintableCp1252(texts.copyright, UserTerminalEncoding()) << '\n';
     return 0;
 }
 

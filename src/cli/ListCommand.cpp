@@ -19,13 +19,13 @@ namespace {
 // whether the entry's bytes give it.
 std::string checksumColumns(const ArchiveEntry &entry)
 {
-    if (entry.Check == ChecksumState::Absent)
+    if (entry.check == ChecksumState::Absent)
         return "-          -       ";
     char text[32];
-    std::snprintf(text, sizeof text, "0x%08X %-8s", static_cast<unsigned>(entry.Checksum),
-                  entry.Check == ChecksumState::Matches            ? "ok"
-                      : entry.Check == ChecksumState::DoesNotMatch ? "MISMATCH"
-                      : entry.Check == ChecksumState::NotJudged    ? "unjudged"
+    std::snprintf(text, sizeof text, "0x%08X %-8s", static_cast<unsigned>(entry.checksum),
+                  entry.check == ChecksumState::Matches            ? "ok"
+                      : entry.check == ChecksumState::DoesNotMatch ? "MISMATCH"
+                      : entry.check == ChecksumState::NotJudged    ? "unjudged"
                                                                    : "?");
     return text;
 }
@@ -37,22 +37,22 @@ void printHeader(const ArchiveHeader &header)
     const auto text = [](const char *what, const std::string &value) {
         std::cout << what << ": " << PrintableCp1252(value, UserTerminalEncoding()) << '\n';
     };
-    std::cout << "layout: " << LayoutName(header.Layout) << '\n';
-    if (header.HasDescription)
-        text("description", header.Description);
-    if (header.HasAuthorAndCopyright) {
-        text("author", header.Author);
-        text("copyright", header.Copyright);
+    std::cout << "layout: " << LayoutName(header.layout) << '\n';
+    if (header.hasDescription)
+        text("description", header.description);
+    if (header.hasAuthorAndCopyright) {
+        text("author", header.author);
+        text("copyright", header.copyright);
     }
-    if (header.Version)
-        std::cout << "version: " << *header.Version << '\n';
-    if (header.Priority)
-        std::cout << "priority: " << *header.Priority << '\n';
-    if (header.NextArchive)
-        text("next archive", *header.NextArchive);
-    std::cout << "entries: " << header.EntryCount << ", " << header.TotalSize << " bytes once extracted";
-    if (header.CompressedEntries != 0)
-        std::cout << ", " << header.CompressedEntries << " compressed";
+    if (header.version)
+        std::cout << "version: " << *header.version << '\n';
+    if (header.priority)
+        std::cout << "priority: " << *header.priority << '\n';
+    if (header.nextArchive)
+        text("next archive", *header.nextArchive);
+    std::cout << "entries: " << header.entryCount << ", " << header.totalSize << " bytes once extracted";
+    if (header.compressedEntries != 0)
+        std::cout << ", " << header.compressedEntries << " compressed";
     std::cout << "\n\n";
 }
 
@@ -63,8 +63,8 @@ int RunList(const std::vector<std::string> &args)
     const Arguments arguments = ParseArguments(args, {"-o"}, {"-l", "-v"});
     if (arguments.operands.size() != 1)
         throw UsageError("list takes exactly one archive");
-    if (const auto listPath = arguments.value("-o")) {
-        if (arguments.has("-l") || arguments.has("-v"))
+    if (const auto listPath = arguments.Value("-o")) {
+        if (arguments.Has("-l") || arguments.Has("-v"))
             throw UsageError("list -o writes a response file; -l and -v do not apply to it");
         if (listPath->empty())
             throw UsageError("the response file's name given with -o is empty");
@@ -76,10 +76,10 @@ int RunList(const std::vector<std::string> &args)
 
     ArchiveReader reader(arguments.operands.front(), ArchiveCheck::UntilUnreadable);
     const std::vector<ArchiveEntry> &entries = reader.Entries();
-    const bool verbose = arguments.has("-v");
-    if (!arguments.has("-l") && !verbose) {
+    const bool verbose = arguments.Has("-v");
+    if (!arguments.Has("-l") && !verbose) {
         for (const ArchiveEntry &entry : entries)
-            std::cout << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
+            std::cout << PrintableCp1252(entry.name, UserTerminalEncoding()) << '\n';
         return 0;
     }
     if (verbose)
@@ -90,18 +90,18 @@ int RunList(const std::vector<std::string> &args)
     std::size_t offsetWidth = 1;
     for (const ArchiveEntry &entry : entries) {
         sizeWidth = std::max(
-            {sizeWidth, std::to_string(entry.StoredSize).size(), std::to_string(entry.OriginalSize).size()});
-        offsetWidth = std::max(offsetWidth, std::to_string(entry.DataOffset).size());
+            {sizeWidth, std::to_string(entry.storedSize).size(), std::to_string(entry.originalSize).size()});
+        offsetWidth = std::max(offsetWidth, std::to_string(entry.dataOffset).size());
     }
     const auto timeWidth = static_cast<int>(std::string("2010-03-15 08:30:00").size());
     for (const ArchiveEntry &entry : entries) {
-        std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.StoredSize << ' '
-                  << std::setw(static_cast<int>(sizeWidth)) << entry.OriginalSize << ' '
-                  << std::setw(static_cast<int>(offsetWidth)) << entry.DataOffset << ' ' << std::left
+        std::cout << std::right << std::setw(static_cast<int>(sizeWidth)) << entry.storedSize << ' '
+                  << std::setw(static_cast<int>(sizeWidth)) << entry.originalSize << ' '
+                  << std::setw(static_cast<int>(offsetWidth)) << entry.dataOffset << ' ' << std::left
                   << std::setw(timeWidth) << reader.FormatTime(entry) << ' ';
         if (verbose)
             std::cout << checksumColumns(entry) << ' ';
-        std::cout << PrintableCp1252(entry.Name, UserTerminalEncoding()) << '\n';
+        std::cout << PrintableCp1252(entry.name, UserTerminalEncoding()) << '\n';
     }
     return 0;
 }

@@ -136,7 +136,7 @@ int RunMklist(const std::vector<std::string> &args)
     // The list and the archive later built from it would otherwise list themselves when they lie
     // in the folder, and a build cannot pack the archive it is writing.
     OwnFiles ownFiles;
-    const auto output = arguments.value("-o");
+    const auto output = arguments.Value("-o");
     if (output) {
         ownFiles.Add(*output);
         ownFiles.Add(ArchivePathFor(*output));

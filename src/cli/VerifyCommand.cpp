@@ -17,20 +17,20 @@ int RunVerify(const std::vector<std::string> &args)
 
     ArchiveReader reader(arguments.operands.front());
     VerificationOptions options;
-    options.strict = arguments.has("--strict");
+    options.strict = arguments.Has("--strict");
     const Verification verification = VerifyArchive(reader, options);
     const auto print = [](const std::string &line) {
         std::cout << PrintableFileName(line, UserTerminalEncoding()) << '\n';
     };
-    for (const std::string &line : verification.Problems)
+    for (const std::string &line : verification.problems)
         print(line);
-    for (const std::string &line : verification.Notes)
+    for (const std::string &line : verification.notes)
         print(line);
-    if (arguments.has("-v"))
-        for (const std::string &line : verification.Details)
+    if (arguments.Has("-v"))
+        for (const std::string &line : verification.details)
             print(line);
-    print(verification.Summary);
-    return verification.Passed ? 0 : 1;
+    print(verification.summary);
+    return verification.passed ? 0 : 1;
 }
 
 std::vector<std::string> DescribeDamage(const ArchiveReader &reader)

@@ -95,12 +95,12 @@ Tform_response::Tform_response(QWidget *parent, std::function<QString()> workDir
     // Typing goes into the list as soon as the window shows, not to the first button.
     ui->Response->setFocus();
 
-    OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
-    OpenDialog.DefaultExt = QStringLiteral("*.txt");
-    OpenDialog.AllowMultiSelect = true;
-    SaveDialog.Filter = QStringLiteral("Fichiers textes|*.txt|Tous fichiers|*.*");
-    SaveDialog.DefaultExt = QStringLiteral("*.txt");
-    SaveDialog.OverwritePrompt = true;
+    OpenDialog.filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
+    OpenDialog.defaultExt = QStringLiteral("*.txt");
+    OpenDialog.allowMultiSelect = true;
+    SaveDialog.filter = QStringLiteral("Fichiers textes|*.txt|Tous fichiers|*.*");
+    SaveDialog.defaultExt = QStringLiteral("*.txt");
+    SaveDialog.overwritePrompt = true;
     FindFile.SetFileAttr({ffaDirectory, ffaAnyFile});
     FindFile.SetInSubFolders(true);
     FindFile.SetFileMask("*.*");
@@ -126,13 +126,13 @@ void Tform_response::tbCreerClick()
     const QString workDir = workDir_();
     if (!requireWorkDir(workDir))
         return;
-    OpenDialog.Filter = QStringLiteral("Tous fichiers|*.*");
-    OpenDialog.DefaultExt = QStringLiteral("*.*");
-    OpenDialog.InitialDir = workDir;
+    OpenDialog.filter = QStringLiteral("Tous fichiers|*.*");
+    OpenDialog.defaultExt = QStringLiteral("*.*");
+    OpenDialog.initialDir = workDir;
     if (!OpenDialog.Execute(this))
         return;
     std::vector<std::string> paths;
-    for (const QString &file : OpenDialog.Files)
+    for (const QString &file : OpenDialog.files)
         paths.push_back(ToFileSystemPath(file));
     QStringList leftOut;
     std::vector<std::string> lines = linesFor(paths, nullptr, workDir, leftOut);
@@ -267,19 +267,19 @@ void Tform_response::addDropped(const QStringList &paths)
 
 void Tform_response::tbChargerClick()
 {
-    OpenDialog.Filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
-    OpenDialog.DefaultExt = QStringLiteral("*.txt");
+    OpenDialog.filter = QStringLiteral("Fichier texte|*.txt|Tous fichiers|*.*");
+    OpenDialog.defaultExt = QStringLiteral("*.txt");
     // The dialog opens in the folder of the last file chosen, with none of them selected: Enter
     // must not load a file picked for another purpose (a sound chosen by Create File).
-    if (!OpenDialog.FileName.isEmpty()) {
-        if (OpenDialog.InitialDir.isEmpty())
-            OpenDialog.InitialDir = QDir::toNativeSeparators(QFileInfo(OpenDialog.FileName).absolutePath());
-        OpenDialog.FileName.clear();
-        OpenDialog.Files.clear();
+    if (!OpenDialog.fileName.isEmpty()) {
+        if (OpenDialog.initialDir.isEmpty())
+            OpenDialog.initialDir = QDir::toNativeSeparators(QFileInfo(OpenDialog.fileName).absolutePath());
+        OpenDialog.fileName.clear();
+        OpenDialog.files.clear();
     }
     if (!OpenDialog.Execute(this))
         return;
-    LoadResponseFile(OpenDialog.FileName);
+    LoadResponseFile(OpenDialog.fileName);
 }
 
 void Tform_response::LoadResponseFile(const QString &path)
@@ -299,10 +299,10 @@ void Tform_response::tbEnregistrerClick()
 
 bool Tform_response::SaveList()
 {
-    SaveDialog.InitialDir = workDir_();
+    SaveDialog.initialDir = workDir_();
     if (!SaveDialog.Execute(this))
         return false;
-    writeResponseFile(SaveDialog.FileName, ResponseListBytes(*ui->Response));
+    writeResponseFile(SaveDialog.fileName, ResponseListBytes(*ui->Response));
     ui->Response->document()->setModified(false);
     return true;
 }

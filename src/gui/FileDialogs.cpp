@@ -9,27 +9,27 @@ bool FileDialogBase::Execute(QWidget *parent)
     const QStringList chosen = Interaction().ChooseFiles(parent, Request());
     if (chosen.isEmpty())
         return false;
-    Files = chosen;
-    FileName = chosen.first();
+    files = chosen;
+    fileName = chosen.first();
     return true;
 }
 
 FileDialogRequest FileDialogBase::Request() const
 {
     FileDialogRequest request;
-    request.title = Title;
-    request.directory = InitialDir;
-    request.selectedFile = FileName;
-    request.filter = QtFilter(Filter);
-    request.defaultSuffix = DefaultSuffix(DefaultExt);
+    request.title = title;
+    request.directory = initialDir;
+    request.selectedFile = fileName;
+    request.filter = QtFilter(filter);
+    request.defaultSuffix = DefaultSuffix(defaultExt);
     return request;
 }
 
 FileDialogRequest OpenFileDialog::Request() const
 {
     FileDialogRequest request = FileDialogBase::Request();
-    request.multiSelect = AllowMultiSelect;
-    request.fileMustExist = FileMustExist;
+    request.multiSelect = allowMultiSelect;
+    request.fileMustExist = fileMustExist;
     return request;
 }
 
@@ -37,7 +37,7 @@ FileDialogRequest SaveFileDialog::Request() const
 {
     FileDialogRequest request = FileDialogBase::Request();
     request.save = true;
-    request.overwritePrompt = OverwritePrompt;
+    request.overwritePrompt = overwritePrompt;
     return request;
 }
 

@@ -21,13 +21,13 @@ public:
     // Shows the dialog; false when the user cancels, leaving FileName and Files as they were.
     bool Execute(QWidget *parent = nullptr);
 
-    QString Title;
-    QString Filter;
-    QString DefaultExt;
-    QString InitialDir;
+    QString title;
+    QString filter;
+    QString defaultExt;
+    QString initialDir;
     // The first chosen file, and every chosen file in the order the dialog gives them.
-    QString FileName;
-    QStringList Files;
+    QString fileName;
+    QStringList files;
 
 protected:
     virtual FileDialogRequest Request() const;
@@ -36,8 +36,8 @@ protected:
 class OpenFileDialog : public FileDialogBase
 {
 public:
-    bool AllowMultiSelect = false;
-    bool FileMustExist = false;
+    bool allowMultiSelect = false;
+    bool fileMustExist = false;
 
 protected:
     FileDialogRequest Request() const override;
@@ -46,7 +46,7 @@ protected:
 class SaveFileDialog : public FileDialogBase
 {
 public:
-    bool OverwritePrompt = true;
+    bool overwritePrompt = true;
 
 protected:
     FileDialogRequest Request() const override;

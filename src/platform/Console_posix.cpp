@@ -8,7 +8,7 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void recordInterrupt(int)
+extern "C" void RecordInterrupt(int)
 {
     interrupted = 1;
 }
@@ -20,7 +20,7 @@ void DeferInterrupts()
     struct sigaction action
     {
     };
-    action.sa_handler = recordInterrupt;
+    action.sa_handler = RecordInterrupt;
     sigemptyset(&action.sa_mask);
     // Interrupted calls resume: the build notices the request between two chunks it copies.
     action.sa_flags = SA_RESTART;

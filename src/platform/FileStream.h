@@ -111,7 +111,7 @@ public:
 
 protected:
     // Records the system's error of a failed read or write, for LastErrorText().
-    void setLastError(int error) { lastError_ = error; }
+    void RecordLastError(int error) { lastError_ = error; }
 
 private:
     enum class Opening { Opened, Absent, Refused };

@@ -147,7 +147,7 @@ std::size_t FileStream::Read(void *buffer, std::size_t n)
             return static_cast<std::size_t>(got);
         if (errno != EINTR) {
             readFailed_ = true;
-            setLastError(errno);
+            RecordLastError(errno);
             return 0;
         }
     }
@@ -162,7 +162,7 @@ std::size_t FileStream::Write(const void *buffer, std::size_t n)
         if (put > 0)
             done += static_cast<std::size_t>(put);
         else if (put == 0 || errno != EINTR) {
-            setLastError(put == 0 ? ENOSPC : errno);
+            RecordLastError(put == 0 ? ENOSPC : errno);
             break;
         }
     }

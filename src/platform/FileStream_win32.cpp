@@ -145,7 +145,7 @@ std::size_t FileStream::Read(void *buffer, std::size_t n)
     const auto want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
     if (!::ReadFile(asHandle(handle_), buffer, want, &got, nullptr)) {
         readFailed_ = true;
-        setLastError(static_cast<int>(::GetLastError()));
+        RecordLastError(static_cast<int>(::GetLastError()));
         return 0;
     }
     return got;
@@ -159,7 +159,7 @@ std::size_t FileStream::Write(const void *buffer, std::size_t n)
         DWORD put = 0;
         const auto part = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
         if (!::WriteFile(asHandle(handle_), bytes + done, part, &put, nullptr) || put == 0) {
-            setLastError(put == 0 && ::GetLastError() == ERROR_SUCCESS ? static_cast<int>(ERROR_DISK_FULL)
+            RecordLastError(put == 0 && ::GetLastError() == ERROR_SUCCESS ? static_cast<int>(ERROR_DISK_FULL)
                                                                         : static_cast<int>(::GetLastError()));
             break;
         }

@@ -141,7 +141,7 @@ std::optional<std::string> readText(const std::string &path)
 // A value as the file holds it, in UTF-8: valid UTF-8 is taken as such, anything else as
 // Windows-1252, which is what a file written by Windows' profile-string functions (or an older
 // tool) holds. At most kMaxValueLength bytes of the file are kept, a character never cut in two.
-std::string ReadValue(std::string_view stored)
+std::string readValue(std::string_view stored)
 {
     if (IsValidUtf8(stored))
         return std::string(stored.substr(0, WholeCharactersWithin(stored, IniFile::kMaxValueLength)));
@@ -151,7 +151,7 @@ std::string ReadValue(std::string_view stored)
 // The bytes that stand for a value in the file. Where Windows-1252 is written, a value that it
 // holds is stored in it, unless those bytes would read as UTF-8 (as "\xC3\xA9" would): reading
 // takes valid UTF-8 as UTF-8, so such a value, like one Windows-1252 lacks, is stored in UTF-8.
-std::string StoredValue(std::string_view value)
+std::string storedValue(std::string_view value)
 {
     if (kStoreInWindows1252)
         if (const auto cp1252 = Utf8ToCp1252Exact(value); cp1252 && !IsValidUtf8(*cp1252))
@@ -168,7 +168,7 @@ std::optional<std::string> unstorableValue(std::string_view value)
         return "it holds a line break, and the settings file keeps each value on one line";
     if (!value.empty() && (trim(value.substr(0, 1)).empty() || trim(value.substr(value.size() - 1)).empty()))
         return "it starts or ends with a blank, which reading the settings file drops";
-    if (StoredValue(value).size() > IniFile::kMaxValueLength)
+    if (storedValue(value).size() > IniFile::kMaxValueLength)
         return "it is longer than the " + std::to_string(IniFile::kMaxValueLength)
             + " bytes that reading the settings file keeps";
     return std::nullopt;
@@ -192,7 +192,7 @@ enum class WriteAttempt {
 // A refusal to replace the file that only lasts while another program has it open.
 bool refusedForNow(const WholeFileError &error)
 {
-    return error.cause() == WholeFileError::Cause::Other && SettingsFileAccess::ReplaceCanMeetOpenFile();
+    return error.What() == WholeFileError::Cause::Other && SettingsFileAccess::ReplaceCanMeetOpenFile();
 }
 
 // One attempt at setting the value in the settings file at path.
@@ -215,7 +215,7 @@ WriteAttempt tryWrite(const std::string &path, const SetValueIn &edit)
             WriteWholeFile(path, edit.On(""), options);
             return WriteAttempt::Done;
         } catch (const WholeFileError &error) {
-            if (error.cause() == WholeFileError::Cause::TargetExists)
+            if (error.What() == WholeFileError::Cause::TargetExists)
                 return WriteAttempt::Again;
             return refusedForNow(error) ? WriteAttempt::AgainLater : WriteAttempt::Failed;
         }
@@ -247,7 +247,7 @@ WriteAttempt tryWrite(const std::string &path, const SetValueIn &edit)
             return WriteAttempt::AgainLater;
         // A folder we may not create files in can still hold a settings file we may write;
         // there it can only be rewritten in place.
-        if (error.cause() == WholeFileError::Cause::FolderRefused && file.RewriteInPlace(updated))
+        if (error.What() == WholeFileError::Cause::FolderRefused && file.RewriteInPlace(updated))
             return WriteAttempt::Done;
         return WriteAttempt::Failed;
     }
@@ -276,14 +276,14 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
     const KeyPlace place = findKey(lines, section, key);
     if (!place.key)
         return std::string(defaultValue);
-    return ReadValue(parseKeyLine(lines[*place.key].content)->value);
+    return readValue(parseKeyLine(lines[*place.key].content)->value);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) const
 {
     if (const auto why = unstorableValue(value))
         throw Error("Cannot store " + std::string(key) + " in " + path_ + ": " + *why);
-    const std::string stored = StoredValue(value);
+    const std::string stored = storedValue(value);
 
     // Programs writing at once take turns, each editing the text the one before it left, so
     // that no line is lost; the turn is waited for a bounded time only. Where another program

@@ -40,7 +40,7 @@ void OutputFolder::WriteFile(const std::vector<std::string> &components, bool ov
     try {
         write(components, produce, options);
     } catch (const WholeFileError &error) {
-        if (error.cause() == WholeFileError::Cause::TargetExists)
+        if (error.What() == WholeFileError::Cause::TargetExists)
             throw ExistingFileKept(Shown(components) + " exists and was kept");
         throw;
     }

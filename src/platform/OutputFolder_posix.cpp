@@ -64,8 +64,8 @@ OutputFolder::OutputFolder(const std::string &path)
 {
     std::error_code error;
     std::filesystem::create_directories(path, error);
-    handles_->root.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!handles_->root.valid())
+    handles_->root.Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!handles_->root.Valid())
         throw Error("Cannot use " + path
                     + " as the folder to extract into: " + (error ? error.message() : reason(errno)));
 }
@@ -84,14 +84,14 @@ void OutputFolder::write(const std::vector<std::string> &components, const Conte
     names.resize(kept);
     open.resize(kept);
     posix::Descriptor passing;
-    int parent = kept == 0 ? handles_->root.get() : open.back().get();
+    int parent = kept == 0 ? handles_->root.Get() : open.back().Get();
     for (std::size_t i = kept; i < depth; ++i) {
         const int fd = openSubfolder(parent, components[i], [&] { return Shown(components, i + 1); });
         if (i < kHeldFolders) {
             open.emplace_back(fd);
             names.push_back(components[i]);
         } else {
-            passing.reset(fd);
+            passing.Reset(fd);
         }
         parent = fd;
     }

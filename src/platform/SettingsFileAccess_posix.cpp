@@ -20,15 +20,15 @@ SettingsFileAccess::SettingsFileAccess(const std::string &path, bool forWriting)
 {
     const int access = forWriting ? O_RDWR : O_RDONLY;
     handle_->file = posix::Descriptor(::open(path.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!handle_->file.valid()) {
+    if (!handle_->file.Valid()) {
         state_ = errno == ENOENT ? Opened::Missing : errno == ELOOP ? Opened::Link : Opened::Failed;
         return;
     }
     struct stat status
     {
     };
-    if (::fstat(handle_->file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        handle_->file.reset();
+    if (::fstat(handle_->file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        handle_->file.Reset();
         state_ = Opened::Failed;
         return;
     }
@@ -39,7 +39,7 @@ SettingsFileAccess::~SettingsFileAccess() = default;
 
 SettingsFileAccess::Lock SettingsFileAccess::TryLockExclusive()
 {
-    if (::flock(handle_->file.get(), LOCK_EX | LOCK_NB) == 0)
+    if (::flock(handle_->file.Get(), LOCK_EX | LOCK_NB) == 0)
         return Lock::Taken;
     return errno == EWOULDBLOCK ? Lock::Busy : Lock::Failed;
 }
@@ -57,7 +57,7 @@ bool SettingsFileAccess::IsStillAt(const std::string &path) const
     struct stat named
     {
     };
-    return ::fstat(handle_->file.get(), &open) == 0 && ::lstat(path.c_str(), &named) == 0
+    return ::fstat(handle_->file.Get(), &open) == 0 && ::lstat(path.c_str(), &named) == 0
         && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
@@ -66,7 +66,7 @@ std::optional<std::string> SettingsFileAccess::ReadAll() const
     std::string text;
     char buffer[8192];
     for (off_t offset = 0;;) {
-        const ssize_t got = ::pread(handle_->file.get(), buffer, sizeof buffer, offset);
+        const ssize_t got = ::pread(handle_->file.Get(), buffer, sizeof buffer, offset);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -80,7 +80,7 @@ std::optional<std::string> SettingsFileAccess::ReadAll() const
 
 bool SettingsFileAccess::RewriteInPlace(std::string_view text)
 {
-    const int fd = handle_->file.get();
+    const int fd = handle_->file.Get();
     for (std::size_t done = 0; done < text.size();) {
         const ssize_t put = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
         if (put < 0 && errno == EINTR)

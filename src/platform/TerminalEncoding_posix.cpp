@@ -24,8 +24,8 @@ TerminalEncoding lookUp()
 
 TerminalEncoding UserTerminalEncoding()
 {
-    static const TerminalEncoding encoding = lookUp();
-    return encoding;
+    static const TerminalEncoding kEncoding = lookUp();
+    return kEncoding;
 }
 
 } // namespace morvane

@@ -50,7 +50,7 @@ public:
         , cause_(cause)
     {
     }
-    Cause cause() const { return cause_; }
+    Cause What() const { return cause_; }
 
 private:
     Cause cause_;

@@ -146,9 +146,9 @@ void markInUse(int fd)
 void writeUnnamed(Descriptor file, int folder, const std::string &name, const std::string &shown,
                   const ContentProducer &produce, const WholeFileOptions &options)
 {
-    markInUse(file.get());
-    fill(file.get(), folder, name, shown, produce, options);
-    nameUnnamed(file.get(), folder, name, shown, options);
+    markInUse(file.Get());
+    fill(file.Get(), folder, name, shown, produce, options);
+    nameUnnamed(file.Get(), folder, name, shown, options);
     syncFolder(folder, options);
 }
 
@@ -177,7 +177,7 @@ Descriptor createTemporary(int folder, int access, std::string &temporary)
         temporary = TemporaryName();
         Descriptor file(
             ::openat(folder, temporary.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (file.valid() || errno != EEXIST)
+        if (file.Valid() || errno != EEXIST)
             return file;
     }
     return Descriptor();
@@ -188,13 +188,13 @@ void writeNamed(int folder, const std::string &name, const std::string &shown, c
 {
     std::string temporary;
     Descriptor file = createTemporary(folder, O_WRONLY, temporary);
-    if (!file.valid())
+    if (!file.Valid())
         throw errno == EEXIST ? failure(Cause::Other, shown, "no free temporary name")
                               : failure(shown, errno);
-    markInUse(file.get());
+    markInUse(file.Get());
     try {
-        fill(file.get(), folder, name, shown, produce, options);
-        if (::close(file.release()) != 0)
+        fill(file.Get(), folder, name, shown, produce, options);
+        if (::close(file.Release()) != 0)
             throw failure(shown, errno);
         if (options.ifExists == IfTargetExists::Keep)
             renameKeepingTarget(folder, temporary, name, shown);
@@ -230,8 +230,8 @@ void RemoveLeftoverTemporaryFiles(int folder)
         struct stat named
         {
         };
-        if (!leftover.valid() || ::fstat(leftover.get(), &opened) != 0 || !S_ISREG(opened.st_mode)
-            || ::flock(leftover.get(), LOCK_EX | LOCK_NB) != 0)
+        if (!leftover.Valid() || ::fstat(leftover.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)
+            || ::flock(leftover.Get(), LOCK_EX | LOCK_NB) != 0)
             continue;
         if (::fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0
             && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev)
@@ -247,7 +247,7 @@ void WriteWholeFileAt(int folder, const std::string &name, const std::string &sh
     // that crosses it fails with EFBIG, which is reported, instead of the signal killing us.
     IgnoreFileSizeSignal();
     Descriptor unnamed(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (unnamed.valid())
+    if (unnamed.Valid())
         return writeUnnamed(std::move(unnamed), folder, name, shown, produce, options);
     // Without unnamed files, opening "." for writing reports a folder, or the flag unknown.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
@@ -277,12 +277,12 @@ void WriteWholeFile(const std::string &path, const ContentProducer &produce, con
         throw WholeFileError(WholeFileError::Cause::Other,
                              CannotCreateFileMessage(path) + ": it names a folder");
     posix::Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid())
-        folder.reset(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid())
+    if (!folder.Valid())
+        folder.Reset(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.Valid())
         throw posix::failure(path, errno);
-    posix::RemoveLeftoverTemporaryFiles(folder.get());
-    posix::WriteWholeFileAt(folder.get(), name, path, produce, options);
+    posix::RemoveLeftoverTemporaryFiles(folder.Get());
+    posix::WriteWholeFileAt(folder.Get(), name, path, produce, options);
 }
 
 struct ReplacementFile::State
@@ -326,7 +326,7 @@ WholeFileError cannotReplace(const std::string &shown, int error)
 
 void holdTarget(ReplacementFile::State &state)
 {
-    const int folder = state.folder.get();
+    const int folder = state.folder.Get();
     struct stat st
     {
     };
@@ -342,39 +342,39 @@ void holdTarget(ReplacementFile::State &state)
         throw refusal(state.path, "it is a folder", WholeFileError::Cause::Other);
     if (!S_ISREG(st.st_mode))
         throw refusal(state.path, "not a regular file", WholeFileError::Cause::Other);
-    state.held.reset(::openat(folder, state.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!state.held.valid()) {
+    state.held.Reset(::openat(folder, state.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!state.held.Valid()) {
         // A file we may not read cannot be held, but may still be replaced where the folder allows.
         if (errno == EACCES)
             return;
         throw cannotReplace(state.path, errno);
     }
-    if (::flock(state.held.get(), LOCK_EX | LOCK_NB) != 0)
+    if (::flock(state.held.Get(), LOCK_EX | LOCK_NB) != 0)
         throw refusal(state.path, "in use by another program", WholeFileError::Cause::TargetInUse);
 }
 
 void createNew(ReplacementFile::State &state)
 {
-    const int folder = state.folder.get();
-    state.file.reset(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
-    if (!state.file.valid()) {
+    const int folder = state.folder.Get();
+    state.file.Reset(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    if (!state.file.Valid()) {
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             throw cannotReplace(state.path, errno);
         state.file = posix::createTemporary(folder, O_RDWR, state.temporary);
-        if (!state.file.valid())
+        if (!state.file.Valid())
             throw errno == EEXIST
                 ? refusal(state.path, "no free temporary name", WholeFileError::Cause::Other)
                 : cannotReplace(state.path, errno);
     }
-    posix::markInUse(state.file.get());
+    posix::markInUse(state.file.Get());
 }
 
 // Puts the finished file at the name: a rename over what is there, or, where nothing was, a step
 // that refuses anything that appeared meanwhile.
 void nameNewFile(ReplacementFile::State &state)
 {
-    const int folder = state.folder.get();
-    const int fd = state.file.get();
+    const int folder = state.folder.Get();
+    const int fd = state.file.Get();
     if (!state.existed) {
         const int result = state.temporary.empty()
             ? posix::linkUnnamed(fd, folder, state.name)
@@ -388,7 +388,7 @@ void nameNewFile(ReplacementFile::State &state)
                           WholeFileError::Cause::TargetExists);
         throw cannotReplace(state.path, errno);
     }
-    if (state.held.valid()) {
+    if (state.held.Valid()) {
         // The name must still lead to the file held: what another program put there meanwhile
         // is not replaced unseen.
         struct stat held
@@ -397,7 +397,7 @@ void nameNewFile(ReplacementFile::State &state)
         struct stat named
         {
         };
-        if (::fstat(state.held.get(), &held) != 0
+        if (::fstat(state.held.Get(), &held) != 0
             || ::fstatat(folder, state.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0
             || held.st_ino != named.st_ino || held.st_dev != named.st_dev)
             throw refusal(state.path, "another program replaced it meanwhile; it was left as it was",
@@ -429,11 +429,11 @@ ReplacementFile::ReplacementFile(const std::string &path, const WholeFileOptions
     state_->path = path;
     state_->name = name;
     state_->options = options;
-    state_->folder.reset(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!state_->folder.valid())
+    state_->folder.Reset(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!state_->folder.Valid())
         throw cannotReplace(path, errno);
     holdTarget(*state_);
-    posix::RemoveLeftoverTemporaryFiles(state_->folder.get());
+    posix::RemoveLeftoverTemporaryFiles(state_->folder.Get());
     createNew(*state_);
 }
 
@@ -441,7 +441,7 @@ ReplacementFile::~ReplacementFile()
 {
     // An unnamed new file vanishes with its descriptor; a named one is removed.
     if (!state_->temporary.empty())
-        ::unlinkat(state_->folder.get(), state_->temporary.c_str(), 0);
+        ::unlinkat(state_->folder.Get(), state_->temporary.c_str(), 0);
 }
 
 bool ReplacementFile::TargetExisted() const
@@ -451,7 +451,7 @@ bool ReplacementFile::TargetExisted() const
 
 std::unique_ptr<FileStream> ReplacementFile::OpenStream()
 {
-    const int copy = ::fcntl(state_->file.get(), F_DUPFD_CLOEXEC, 0);
+    const int copy = ::fcntl(state_->file.Get(), F_DUPFD_CLOEXEC, 0);
     if (copy < 0)
         throw cannotReplace(state_->path, errno);
     return FileStream::Adopt(copy, state_->path);
@@ -462,16 +462,16 @@ void ReplacementFile::Commit()
     State &state = *state_;
     if (state.committed)
         return;
-    const int fd = state.file.get();
+    const int fd = state.file.Get();
     if (state.options.keepPermissions)
-        posix::takePermissions(fd, state.folder.get(), state.name, state.path);
+        posix::takePermissions(fd, state.folder.Get(), state.name, state.path);
     if (state.options.durable && posix::FlushToDisk(fd) != 0)
         throw cannotReplace(state.path, errno);
     nameNewFile(state);
     state.committed = true;
     // The new name itself must reach the disk; a folder that cannot be flushed (EINVAL) is one
     // whose file system keeps names durable by itself.
-    if (state.options.durable && posix::FlushToDisk(state.folder.get()) != 0 && errno != EINVAL)
+    if (state.options.durable && posix::FlushToDisk(state.folder.Get()) != 0 && errno != EINVAL)
         throw refusal(
             state.path,
             std::string("the new file is in place, but its folder could not be flushed to the disk: ")

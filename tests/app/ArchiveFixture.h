@@ -24,7 +24,7 @@ class ArchiveCommandFixture : public testing::Test
 protected:
     ArchiveCommandFixture()
     {
-        windows.Form_main.SettingsPath = Q(dir / "Morvane.ini");
+        windows.Form_main.settingsPath = Q(dir / "Morvane.ini");
         windows.Form_main.show();
     }
 
@@ -48,7 +48,7 @@ protected:
     // A response file listing two sources beside it, one in a subfolder.
     std::string WriteResponseFile(const std::string &name)
     {
-        std::filesystem::create_directories(dir.path() / "data" / "sub");
+        std::filesystem::create_directories(dir.Path() / "data" / "sub");
         WriteFile(dir / "data/a.bin", PatternBytes(5000, 1));
         WriteFile(dir / "data/sub/b.bin", PatternBytes(10, 2));
         const std::string path = dir / ("data/" + name);

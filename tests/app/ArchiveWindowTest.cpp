@@ -365,7 +365,7 @@ TEST_F(ArchiveWindowTest, PropertiesEditsAPod3HeaderInPlaceAndTheWindowFollows)
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
     EXPECT_EQ(shown.at("edDescription"), "Mon add-on");
     EXPECT_EQ(shown.at("edPriorite"), "1200");
-    EXPECT_EQ(ReadArchiveHeader(archive).Description, "Nouvelle");
+    EXPECT_EQ(ReadArchiveHeader(archive).description, "Nouvelle");
     EXPECT_EQ(ReadFile(archive).substr(288), before.substr(288));
     EXPECT_EQ(Text(window, "valDescription"), "Nouvelle");
 

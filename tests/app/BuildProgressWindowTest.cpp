@@ -132,7 +132,7 @@ TEST_F(ProgressWindow, ACancelledBuildLeavesThePreviousArchive)
         EXPECT_TRUE(error.Cancelled());
     }
     EXPECT_EQ(test::ReadFile(dir / "list.POD"), "the previous archive");
-    EXPECT_EQ(test::NamesIn(dir.path()), (std::set<std::string> {"a.bin", "list.txt", "list.POD"}));
+    EXPECT_EQ(test::NamesIn(dir.Path()), (std::set<std::string> {"a.bin", "list.txt", "list.POD"}));
 }
 
 TEST_F(ProgressWindow, LeavesTheArchiveExactlyAsABuildWithoutIt)

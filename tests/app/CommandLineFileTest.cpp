@@ -90,7 +90,7 @@ TEST_F(OpenedFromTheDesktop, AnArchiveOpensInAnArchiveWindowOneClickFromItsHeade
     opened[0]->Properties();
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_Dialog"});
     // Read as the window reads, which it holds open meanwhile.
-    EXPECT_EQ(ReadArchiveHeader(archive).Priority, "1300");
+    EXPECT_EQ(ReadArchiveHeader(archive).priority, "1300");
     EXPECT_EQ(ReadFile(archive).substr(288), before.substr(288));
 }
 
@@ -161,7 +161,7 @@ TEST_F(OpenedFromTheDesktop, AListOpensInTheEditorWithTheStoredWorkingFolder)
     EXPECT_TRUE(user.folderRequests.empty());
     EXPECT_EQ(shownText, "a.bin\nsub\\b.bin\n");
     EXPECT_EQ(shownStatus, test::Shown(Q(response)) + " - 2 lignes/lines");
-    EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "data"));
+    EXPECT_EQ(windows.Form_main.workDir, Q(dir / "data"));
 }
 
 TEST_F(OpenedFromTheDesktop, AListOpensWithoutAskingForAWorkingFolderOnTheFirstRun)
@@ -171,8 +171,8 @@ TEST_F(OpenedFromTheDesktop, AListOpensWithoutAskingForAWorkingFolderOnTheFirstR
 
     EXPECT_EQ(user.dialogsShown, std::vector<QString> {"form_response"});
     EXPECT_TRUE(user.folderRequests.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Morvane.ini"));
-    EXPECT_EQ(windows.Form_main.WorkDir, "");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Morvane.ini"));
+    EXPECT_EQ(windows.Form_main.workDir, "");
 }
 
 TEST_F(OpenedFromTheDesktop, AMissingListEndsInTheFailureReportWithoutTheEditor)

@@ -156,7 +156,7 @@ TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCurso
     const std::string archive = dir / "data/list.POD";
     if (GetParam().previousArchive)
         WriteFile(archive, "the previous archive");
-    const auto namesBefore = test::NamesIn(dir.path() / "data");
+    const auto namesBefore = test::NamesIn(dir.Path() / "data");
     user.ChooseFiles({Q(response)});
     ConfirmProperties({{"edVersion", GetParam().version}});
     Click(windows.Form_main, "CreatePOD");
@@ -170,7 +170,7 @@ TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCurso
     EXPECT_TRUE(warning.details.contains(GetParam().cause)) << warning.details.toStdString();
     EXPECT_FALSE(Busy());
 
-    EXPECT_EQ(test::NamesIn(dir.path() / "data"), namesBefore) << "a failed build leaves no file behind";
+    EXPECT_EQ(test::NamesIn(dir.Path() / "data"), namesBefore) << "a failed build leaves no file behind";
     if (GetParam().previousArchive) {
         EXPECT_EQ(ReadFile(archive), "the previous archive");
         EXPECT_TRUE(warning.details.endsWith("\nThe previous archive was left unchanged."))
@@ -182,7 +182,7 @@ TEST_P(CreatePodFailure, ShowsTheOneWarningUnderTheHourglassThenRestoresTheCurso
 
 std::string twoSources(test::TempDir &dir)
 {
-    std::filesystem::create_directories(dir.path() / "data");
+    std::filesystem::create_directories(dir.Path() / "data");
     test::WriteFile(dir / "data/a.bin", test::PatternBytes(100));
     test::WriteFile(dir / "data/list.txt", "a.bin\r\nmissing.bin\r\n");
     return dir / "data/list.txt";
@@ -199,21 +199,21 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase {"ListedFileMissingWithoutArchive", twoSources, "1", "missing.bin: not found", false},
         FailureCase {"ListedNameWithControlCharacters",
                      [](test::TempDir &dir) {
-                         std::filesystem::create_directories(dir.path() / "data");
+                         std::filesystem::create_directories(dir.Path() / "data");
                          test::WriteFile(dir / "data/list.txt", "bad\x1B[2J\x07.bin\r\n");
                          return dir / "data/list.txt";
                      },
                      "1", "bad?[2J?.bin", true},
         FailureCase {"ResponseFileMissing",
                      [](test::TempDir &dir) {
-                         std::filesystem::create_directories(dir.path() / "data");
+                         std::filesystem::create_directories(dir.Path() / "data");
                          return dir / "data/list.txt";
                      },
                      "1", "list.txt", true},
         FailureCase {"ArchiveCannotBeCreated",
                      [](test::TempDir &dir) {
                          const std::string response = twoSources(dir);
-                         std::filesystem::create_directories(dir.path() / "data" / "list.POD");
+                         std::filesystem::create_directories(dir.Path() / "data" / "list.POD");
                          return response;
                      },
                      "1", "list.POD: it is a folder", false}),

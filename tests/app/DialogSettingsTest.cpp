@@ -110,7 +110,7 @@ TEST_P(DialogSettings, LeaveTheUsersQtSettingsAsTheyWere)
     ASSERT_EQ(before.has_value(), GetParam().settingsExist);
 
     const test::TempDir dir;
-    GetParam().use(dir.path().string());
+    GetParam().use(dir.Path().string());
 
     EXPECT_EQ(fileBytes(settingsFile), before);
     QFile::remove(settingsFile);

@@ -31,7 +31,7 @@ struct SeenBox
 };
 
 // Reads the message box that shows and closes it with Escape.
-void ReadAndEscapeBox(SeenBox &seen)
+void readAndEscapeBox(SeenBox &seen)
 {
     WhenModalShows([&seen](QWidget &modal) {
         auto &box = dynamic_cast<QMessageBox &>(modal);
@@ -66,7 +66,7 @@ TEST_F(EndToEnd, CreatePodWithTheRealFileDialogAndPropertiesDialog)
     EXPECT_EQ(header.Version(), 42);
     EXPECT_EQ(header.Description(), "Description du fichier");
     EXPECT_EQ(header.EntryCount(), 2u);
-    EXPECT_EQ(windows.Form_main.OpenDialog.FileName, test::QtForm(Q(response)));
+    EXPECT_EQ(windows.Form_main.openDialog.fileName, test::QtForm(Q(response)));
 }
 
 TEST_F(EndToEnd, NotPod3ShowsTheErrorBox)
@@ -78,7 +78,7 @@ TEST_F(EndToEnd, NotPod3ShowsTheErrorBox)
         auto &files = dynamic_cast<QFileDialog &>(modal);
         files.selectFile(Q(path));
         static_cast<QDialog &>(files).accept();
-        ReadAndEscapeBox(seen);
+        readAndEscapeBox(seen);
     });
     test::Click(windows.Form_main, "Button1");
 
@@ -95,14 +95,14 @@ TEST_F(EndToEnd, UnconvertedPriorityReachesTheFailureReport)
     const std::string archive = dir / "data/list.POD";
     CreateArchive(response, archive, {});
     const std::string before = test::ReadFile(archive);
-    windows.Form_main.OpenDialog.FileName = Q(archive);
+    windows.Form_main.openDialog.fileName = Q(archive);
     SeenBox seen;
     WhenModalShows([&](QWidget &modal) {
         static_cast<QDialog &>(dynamic_cast<QFileDialog &>(modal)).accept();
         WhenModalShows([&](QWidget &next) {
             next.findChild<QLineEdit *>("edPriorite")->setText("abc");
             next.findChild<QPushButton *>("Button1")->click();
-            ReadAndEscapeBox(seen);
+            readAndEscapeBox(seen);
         });
     });
     test::Click(windows.Form_main, "Button1");

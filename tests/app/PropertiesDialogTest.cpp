@@ -20,7 +20,7 @@ using test::PrintTo;
 using test::LineEditTexts;
 using test::WhenModalShows;
 
-QLineEdit *Box(Tform_Dialog &dialog, const char *name)
+QLineEdit *box(Tform_Dialog &dialog, const char *name)
 {
     return dialog.findChild<QLineEdit *>(name);
 }
@@ -36,9 +36,9 @@ TEST(PropertiesDialog, StartsWithItsInitialTextsAndHints)
                                               {"edCopyright", ""}};
     EXPECT_EQ(LineEditTexts(dialog), initial);
     for (const char *name : {"edDescription", "edAuthor", "edCopyright"})
-        EXPECT_EQ(Box(dialog, name)->toolTip(), "80 caractères maxi") << name;
+        EXPECT_EQ(box(dialog, name)->toolTip(), "80 caractères maxi") << name;
     for (const char *name : {"edVersion", "edPriorite"})
-        EXPECT_EQ(Box(dialog, name)->toolTip(), "") << name;
+        EXPECT_EQ(box(dialog, name)->toolTip(), "") << name;
     EXPECT_EQ(dialog.Texts(), HeaderTexts {});
 }
 
@@ -46,7 +46,7 @@ TEST(PropertiesDialog, TabOrderRunsThroughTheTextsThenTheNumbers)
 {
     Tform_Dialog dialog;
     dialog.show();
-    QWidget *widget = Box(dialog, "edDescription");
+    QWidget *widget = box(dialog, "edDescription");
     QStringList order;
     for (int i = 0; i < 7; ++i) {
         order << widget->objectName();
@@ -62,8 +62,8 @@ TEST(PropertiesDialog, TabOrderRunsThroughTheTextsThenTheNumbers)
 TEST(PropertiesDialog, TextsConvertToWindows1252AndBack)
 {
     Tform_Dialog dialog;
-    Box(dialog, "edDescription")->setText(QStringLiteral("Décor à 100 €"));
-    EXPECT_EQ(dialog.Texts().Description,
+    box(dialog, "edDescription")->setText(QStringLiteral("Décor à 100 €"));
+    EXPECT_EQ(dialog.Texts().description,
               "D\xE9"
               "cor \xE0 100 \x80");
     dialog.SetTexts({"Caf\xE9", "-5", "31", "Ren\xE9", "\xA9 2026"});
@@ -91,14 +91,14 @@ TEST_P(ClosingTheDialog, GivesItsResultAndKeepsTheTexts)
     Tform_Dialog dialog;
     WhenModalShows([](QWidget &modal) {
         auto &shown = dynamic_cast<Tform_Dialog &>(modal);
-        QTest::keyClicks(Box(shown, "edAuthor"), "Moi");
-        QTest::keyClick(Box(shown, "edAuthor"), Qt::Key_Escape);
-        QTest::keyClick(Box(shown, "edAuthor"), Qt::Key_Return);
+        QTest::keyClicks(box(shown, "edAuthor"), "Moi");
+        QTest::keyClick(box(shown, "edAuthor"), Qt::Key_Escape);
+        QTest::keyClick(box(shown, "edAuthor"), Qt::Key_Return);
         EXPECT_TRUE(shown.isVisible()) << "Escape or Enter in a box closed the dialog";
         GetParam().close(shown);
     });
     EXPECT_EQ(dialog.exec(), GetParam().result);
-    EXPECT_EQ(Box(dialog, "edAuthor")->text(), "Moi");
+    EXPECT_EQ(box(dialog, "edAuthor")->text(), "Moi");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -135,7 +135,7 @@ protected:
     SettingsPlacesOnDisk() { fs::create_directories(program); }
 
     TempDir dir;
-    const fs::path program = dir.path() / "bin";
+    const fs::path program = dir.Path() / "bin";
     const ScopedVariable home {"HOME", dir / "home"};
 };
 
@@ -176,18 +176,18 @@ TEST_F(SettingsPlacesOnDisk, ReadOnlyProgramFolderSendsTheFileToTheUsersConfigur
 TEST_F(SettingsPlacesOnDisk, ABuildOrAnUnpackedCopyIsNotInstalled)
 {
     EXPECT_FALSE(FindSettingsPlaces(Q(program.string())).installed);
-    EXPECT_FALSE(IsInstalledProgramFolder(Q(dir.path().string())));
+    EXPECT_FALSE(IsInstalledProgramFolder(Q(dir.Path().string())));
 }
 
 TEST_F(SettingsPlacesOnDisk, TheInstallFolderIsKnownHoweverItIsWritten)
 {
 #ifdef _WIN32
-    fs::create_directories(dir.path() / "Program Files" / "Morvane");
-    fs::create_directories(dir.path() / "Program Files Extra");
-    const ScopedVariable programFiles("ProgramFiles", (dir.path() / "Program Files").string());
-    EXPECT_TRUE(IsInstalledProgramFolder(Q((dir.path() / "Program Files" / "Morvane").string())));
-    EXPECT_TRUE(IsInstalledProgramFolder(Q((dir.path() / "PROGRAM FILES" / "Morvane").string())));
-    EXPECT_FALSE(IsInstalledProgramFolder(Q((dir.path() / "Program Files Extra").string())));
+    fs::create_directories(dir.Path() / "Program Files" / "Morvane");
+    fs::create_directories(dir.Path() / "Program Files Extra");
+    const ScopedVariable programFiles("ProgramFiles", (dir.Path() / "Program Files").string());
+    EXPECT_TRUE(IsInstalledProgramFolder(Q((dir.Path() / "Program Files" / "Morvane").string())));
+    EXPECT_TRUE(IsInstalledProgramFolder(Q((dir.Path() / "PROGRAM FILES" / "Morvane").string())));
+    EXPECT_FALSE(IsInstalledProgramFolder(Q((dir.Path() / "Program Files Extra").string())));
 #else
     // The Debian package installs to /usr/bin whatever this build was configured with.
     EXPECT_TRUE(IsInstalledProgramFolder(QStringLiteral("/usr/bin")));
@@ -252,10 +252,10 @@ TEST_F(SettingsFolder, MissingFoldersAreCreatedForTheUserAlone)
 #else
     CreateSettingsFolder(Q(dir / "config/Morvane/Morvane.ini"));
     for (const char *folder : {"config", "config/Morvane"}) {
-        ASSERT_TRUE(fs::is_directory(dir.path() / folder)) << folder;
-        EXPECT_EQ(fs::status(dir.path() / folder).permissions(), fs::perms::owner_all) << folder;
+        ASSERT_TRUE(fs::is_directory(dir.Path() / folder)) << folder;
+        EXPECT_EQ(fs::status(dir.Path() / folder).permissions(), fs::perms::owner_all) << folder;
     }
-    EXPECT_FALSE(fs::exists(dir.path() / "config/Morvane/Morvane.ini"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "config/Morvane/Morvane.ini"));
 #endif
 }
 
@@ -264,11 +264,11 @@ TEST_F(SettingsFolder, AnExistingFolderIsLeftAsItIs)
 #ifdef _WIN32
     GTEST_SKIP() << "checks POSIX permission bits, which Windows folders have not";
 #else
-    fs::create_directory(dir.path() / "config");
-    fs::permissions(dir.path() / "config",
+    fs::create_directory(dir.Path() / "config");
+    fs::permissions(dir.Path() / "config",
                     fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     CreateSettingsFolder(Q(dir / "config/Morvane.ini"));
-    EXPECT_EQ(fs::status(dir.path() / "config").permissions(),
+    EXPECT_EQ(fs::status(dir.Path() / "config").permissions(),
               fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
 #endif
 }
@@ -285,30 +285,30 @@ protected:
 
 TEST_F(InstalledSettings, InitialisationCreatesTheConfigurationFolderAndStoresTheWorkingFolder)
 {
-    fs::create_directories(dir.path() / "work");
-    windows.Form_main.SettingsPath = Q(dir / "home/.config/Morvane/Morvane.ini");
+    fs::create_directories(dir.Path() / "work");
+    windows.Form_main.settingsPath = Q(dir / "home/.config/Morvane/Morvane.ini");
     user.ChooseFolder(Q(dir / "work"));
     Click(windows.Form_main, "btnInit");
 
     EXPECT_TRUE(user.messages.empty());
     EXPECT_EQ(ReadFile(dir / "home/.config/Morvane/Morvane.ini"),
               test::NewFileLines("[dir]\nworkdir=" + (dir / "work") + "\n"));
-    EXPECT_EQ(windows.Form_main.WorkDir, Q(dir / "work"));
+    EXPECT_EQ(windows.Form_main.workDir, Q(dir / "work"));
 }
 
 TEST_F(InstalledSettings, AFolderThatCannotBeMadeEndsInTheWriteFailure)
 {
     WriteFile(dir / "home", "a file where the home folder should be");
     const QString settings = Q(dir / "home/.config/Morvane/Morvane.ini");
-    windows.Form_main.SettingsPath = settings;
-    user.ChooseFolder(Q(dir.path().string()));
+    windows.Form_main.settingsPath = settings;
+    user.ChooseFolder(Q(dir.Path().string()));
     Click(windows.Form_main, "btnInit");
 
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].title, "Morvane");
     EXPECT_TRUE(user.messages[0].text.contains("Unable to write to " + test::Shown(settings)))
         << user.messages[0].text.toStdString();
-    EXPECT_EQ(windows.Form_main.WorkDir, "");
+    EXPECT_EQ(windows.Form_main.workDir, "");
     EXPECT_EQ(ReadFile(dir / "home"), "a file where the home folder should be");
 }
 

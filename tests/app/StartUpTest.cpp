@@ -78,7 +78,7 @@ TEST_F(StartUp, MainWindowIsSmallWhiteAndOffersOnlyTheCloseButton)
     EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(QApplication::windowIcon().isNull());
-    EXPECT_EQ(main.WorkDir, "");
+    EXPECT_EQ(main.workDir, "");
     EXPECT_FALSE(windows.form_response.isVisible());
     EXPECT_FALSE(windows.form_Dialog.isVisible());
     EXPECT_EQ(windows.form_response.windowTitle(), "Créer / Create 'response file'");

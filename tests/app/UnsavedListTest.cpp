@@ -49,7 +49,7 @@ TEST_P(QuitWithUnsavedList, AsksFirst)
     EXPECT_EQ(windows.Form_main.isVisible(), !c.quits);
     ASSERT_EQ(user.saveQuestions.size(), 1u);
     EXPECT_TRUE(user.saveQuestions[0].contains("Save it before quitting?"));
-    EXPECT_EQ(std::filesystem::exists(dir.path() / "saved.txt"), c.saved);
+    EXPECT_EQ(std::filesystem::exists(dir.Path() / "saved.txt"), c.saved);
     if (c.saved) {
         EXPECT_EQ(test::ReadFile(dir / "saved.txt"), "typed.wav");
     }

@@ -34,8 +34,8 @@ class WorkingFolder : public testing::Test
 protected:
     WorkingFolder()
     {
-        std::filesystem::create_directories(dir.path() / "work");
-        windows.Form_main.SettingsPath = Q(settings);
+        std::filesystem::create_directories(dir.Path() / "work");
+        windows.Form_main.settingsPath = Q(settings);
         windows.Form_main.show();
     }
 
@@ -43,7 +43,7 @@ protected:
     void ExpectEditor()
     {
         user.AnswerDialog([this](QDialog &) {
-            editorSawWorkDir = windows.Form_main.WorkDir;
+            editorSawWorkDir = windows.Form_main.workDir;
             return 0;
         });
     }
@@ -102,7 +102,7 @@ class StoredSettings : public WorkingFolder, public testing::WithParamInterface<
 TEST_P(StoredSettings, ResponseCommandTakesTheStoredFolderWithoutAsking)
 {
     WriteFile(settings, GetParam().settingsText);
-    windows.Form_main.WorkDir = GetParam().workDirBefore;
+    windows.Form_main.workDir = GetParam().workDirBefore;
     ExpectEditor();
     Click(windows.Form_main, "CreateResponse");
 
@@ -125,11 +125,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WorkingFolder, InitialisationCancelledClearsTheStoredFolder)
 {
     WriteFile(settings, "[ui]\nsize=2\n[dir]\nworkdir=/stored\n");
-    windows.Form_main.WorkDir = "/stored";
+    windows.Form_main.workDir = "/stored";
     user.CancelFolder();
     Click(windows.Form_main, "btnInit");
     EXPECT_EQ(ReadFile(settings), "[ui]\nsize=2\n[dir]\nworkdir=\n");
-    EXPECT_EQ(windows.Form_main.WorkDir, "");
+    EXPECT_EQ(windows.Form_main.workDir, "");
     EXPECT_TRUE(user.dialogsShown.empty());
 }
 
@@ -137,7 +137,7 @@ TEST_F(WorkingFolder, InitialisationStoresTheChosenFolder)
 {
     user.ChooseFolder(work);
     Click(windows.Form_main, "btnInit");
-    EXPECT_EQ(windows.Form_main.WorkDir, work);
+    EXPECT_EQ(windows.Form_main.workDir, work);
     EXPECT_EQ(ReadFile(settings), NewFileLines("[dir]\nworkdir=" + work.toStdString() + "\n"));
 }
 
@@ -153,7 +153,7 @@ class UnwritableSettings : public WorkingFolder, public testing::WithParamInterf
 protected:
     void SetUp() override
     {
-        const auto folder = dir.path() / "program";
+        const auto folder = dir.Path() / "program";
         if (GetParam() == Unwritable::FolderIsAFile) {
             WriteFile(folder.string(), "not a folder");
         } else {
@@ -169,14 +169,14 @@ protected:
                 folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         }
         path = (folder / "Morvane.ini").string();
-        windows.Form_main.SettingsPath = Q(path);
-        windows.Form_main.WorkDir = "/previous";
+        windows.Form_main.settingsPath = Q(path);
+        windows.Form_main.workDir = "/previous";
     }
 
     void TearDown() override
     {
         std::error_code ignored;
-        std::filesystem::permissions(dir.path() / "program", std::filesystem::perms::owner_all, ignored);
+        std::filesystem::permissions(dir.Path() / "program", std::filesystem::perms::owner_all, ignored);
     }
 
     void ExpectOneReport()
@@ -186,7 +186,7 @@ protected:
         EXPECT_EQ(report.kind, MessageKind::Error);
         EXPECT_EQ(report.title, "Morvane");
         EXPECT_EQ(report.text, Q("Unable to write to " + path + "."));
-        EXPECT_EQ(windows.Form_main.WorkDir, "/previous");
+        EXPECT_EQ(windows.Form_main.workDir, "/previous");
     }
 
     std::string path;
@@ -214,19 +214,19 @@ INSTANTIATE_TEST_SUITE_P(Places, UnwritableSettings,
                                                                             : "ReadOnlyFolder";
                          });
 
-QLabel &SecondInformationLabel(TForm_main &window)
+QLabel &secondInformationLabel(TForm_main &window)
 {
     return *window.findChild<QLabel *>("Label4");
 }
 
 TEST_F(WorkingFolder, TheSecondInformationLabelShowsTheFolderElidedInTheMiddle)
 {
-    QLabel &label = SecondInformationLabel(windows.Form_main);
+    QLabel &label = secondInformationLabel(windows.Form_main);
     const QString caption = label.text();
     EXPECT_FALSE(caption.isEmpty());
     EXPECT_TRUE(label.toolTip().isEmpty());
 
-    const std::filesystem::path deep = dir.path() / "work" / "a folder with a long name" / "and another one" / "end";
+    const std::filesystem::path deep = dir.Path() / "work" / "a folder with a long name" / "and another one" / "end";
     std::filesystem::create_directories(deep);
     user.ChooseFolder(Q(deep.string()));
     Click(windows.Form_main, "btnInit");
@@ -248,9 +248,9 @@ TEST_F(WorkingFolder, TheStoredFolderIsShownWhenTheWindowOpens)
 {
     WriteFile(settings, "[dir]\r\nworkdir=" + dir / "work" + "\r\n");
     MorvaneWindows another;
-    another.Form_main.SettingsPath = Q(settings);
+    another.Form_main.settingsPath = Q(settings);
     another.Form_main.show();
-    EXPECT_EQ(SecondInformationLabel(another.Form_main).toolTip(), QDir::toNativeSeparators(work));
+    EXPECT_EQ(secondInformationLabel(another.Form_main).toolTip(), QDir::toNativeSeparators(work));
     EXPECT_TRUE(user.folderRequests.empty());
 }
 

@@ -58,7 +58,7 @@ protected:
         WriteFile(dir / "list.txt", "A.BIN\r\n");
     }
 
-    std::string buildArchive(const HeaderTexts &texts = {})
+    std::string BuildArchive(const HeaderTexts &texts = {})
     {
         const std::string archive = dir / "list.POD";
         CreateArchive(dir / "list.txt", archive, texts);
@@ -70,7 +70,7 @@ protected:
 
 TEST_F(ArchiveCommands, CreateStoresTheTexts)
 {
-    const std::string archive = buildArchive({"D\xE9sc", "12", "13", "A", "C"});
+    const std::string archive = BuildArchive({"D\xE9sc", "12", "13", "A", "C"});
     TPOD pod(archive, false);
     pod.ReadHeader();
     EXPECT_EQ(HeaderToTexts(pod.Header), (HeaderTexts {"D\xE9sc", "12", "13", "A", "C"}));
@@ -92,7 +92,7 @@ BuildError failedCreation(const std::string &response, const std::string &archiv
 // Every name in the folder but the listed ones: what a failed build would have left behind.
 std::set<std::string> strayNames(const TempDir &dir, std::set<std::string> expected)
 {
-    std::set<std::string> names = test::NamesIn(dir.path());
+    std::set<std::string> names = test::NamesIn(dir.Path());
     for (const std::string &name : expected)
         names.erase(name);
     return names;
@@ -105,7 +105,7 @@ TEST_F(ArchiveCommands, ABadNumberIsFoundBeforeAnythingIsCreated)
         if (!previous.empty())
             WriteFile(archive, previous);
         HeaderTexts texts;
-        texts.Version = "abc";
+        texts.version = "abc";
         const BuildError error = failedCreation(dir / "list.txt", archive, texts);
         EXPECT_STREQ(error.what(), "'abc' is not a valid integer value");
         EXPECT_EQ(error.Leftover(), previous.empty() ? "" : "the previous archive was left unchanged");
@@ -121,7 +121,7 @@ TEST_F(ArchiveCommands, ABadNumberIsFoundBeforeAnythingIsCreated)
 
 TEST_F(ArchiveCommands, AFailedCopyLeavesThePreviousArchive)
 {
-    const std::string archive = buildArchive({"Old", "1", "2", "A", "C"});
+    const std::string archive = BuildArchive({"Old", "1", "2", "A", "C"});
     const std::string before = ReadFile(archive);
     WriteFile(dir / "list.txt", "A.BIN\r\nMISSING.BIN\r\n");
     const BuildError error = failedCreation(dir / "list.txt", archive);
@@ -151,7 +151,7 @@ TEST_F(ArchiveCommands, ASuccessfulBuildSaysWhatItMadeAndKeepsThePermissions)
     const BuildSummary summary = CreateArchive(dir / "list.txt", archive, {});
     EXPECT_EQ(summary.entries, 1u);
     EXPECT_EQ(summary.size, std::filesystem::file_size(archive));
-    EXPECT_EQ(ReadArchiveHeader(archive).Description, "Description du fichier");
+    EXPECT_EQ(ReadArchiveHeader(archive).description, "Description du fichier");
 #ifndef _WIN32
     EXPECT_EQ(std::filesystem::status(archive).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
@@ -270,17 +270,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, ArchiveCommandsUntouched, testing::ValuesIn(unto
 
 TEST_F(ArchiveCommands, ABuildRefusesAnArchiveAHeaderEditHolds)
 {
-    const std::string archive = buildArchive({"Old", "1", "2", "A", "C"});
+    const std::string archive = BuildArchive({"Old", "1", "2", "A", "C"});
     const std::string before = ReadFile(archive);
     EditArchiveHeader(archive, [&](HeaderTexts &texts) {
         const BuildError error = failedCreation(dir / "list.txt", archive);
         EXPECT_EQ(std::string(error.what()), "Cannot create file " + archive + ": in use by another program");
         EXPECT_EQ(error.Leftover(), "the previous archive was left unchanged");
         EXPECT_EQ(ReadFile(archive), before);
-        texts.Priority = "9";
+        texts.priority = "9";
         return true;
     });
-    EXPECT_EQ(ReadArchiveHeader(archive).Priority, "9");
+    EXPECT_EQ(ReadArchiveHeader(archive).priority, "9");
 }
 
 // Opens the archive for a header edit and for reading while the build holds it.
@@ -329,10 +329,10 @@ TEST_F(ArchiveCommands, AnArchiveBeingReadMayBeEditedButNotRebuilt)
     CreateArchive(dir / "list.txt", archive, {"Built", "1", "2", "", ""});
     const ArchiveReader reader(archive);
     EditArchiveHeader(archive, [](HeaderTexts &texts) {
-        texts.Description = "Edited";
+        texts.description = "Edited";
         return true;
     });
-    EXPECT_EQ(ReadArchiveHeader(archive).Description, "Edited");
+    EXPECT_EQ(ReadArchiveHeader(archive).description, "Edited");
     const std::string edited = ReadFile(archive);
     EXPECT_THROW(CreateArchive(dir / "list.txt", archive, {"Again", "1", "2", "", ""}), Error);
     EXPECT_EQ(ReadFile(archive), edited);
@@ -366,7 +366,7 @@ TEST_F(ArchiveCommands, AResponseFileThatWouldBeOverwrittenIsRefusedUntouched)
 
 TEST_F(ArchiveCommands, EditRewritesOnlyTheHeaderFields)
 {
-    const std::string archive = buildArchive({"A longer description", "1", "2", "Author", "Copy"});
+    const std::string archive = BuildArchive({"A longer description", "1", "2", "Author", "Copy"});
     std::string before = ReadFile(archive);
     // Fields without a name keep whatever the file held.
     for (const std::size_t at : {4u, 92u, 268u, 276u, 284u})
@@ -375,8 +375,8 @@ TEST_F(ArchiveCommands, EditRewritesOnlyTheHeaderFields)
 
     EditArchiveHeader(archive, [](HeaderTexts &texts) {
         EXPECT_EQ(texts, (HeaderTexts {"A longer description", "1", "2", "Author", "Copy"}));
-        texts.Description = "Short";
-        texts.Priority = "-7";
+        texts.description = "Short";
+        texts.priority = "-7";
         return true;
     });
 
@@ -388,25 +388,25 @@ TEST_F(ArchiveCommands, EditRewritesOnlyTheHeaderFields)
     EXPECT_EQ(after, expected);
 
     EditArchiveHeader(archive, [](HeaderTexts &texts) {
-        EXPECT_EQ(texts.Description, "Short");
+        EXPECT_EQ(texts.description, "Short");
         return false;
     });
 }
 
 TEST_F(ArchiveCommands, ACancelledOrFailedEditLeavesTheFileUnchanged)
 {
-    const std::string archive = buildArchive();
+    const std::string archive = BuildArchive();
     const std::string before = ReadFile(archive);
     EditArchiveHeader(archive, [](HeaderTexts &texts) {
-        texts.Description = "changed";
+        texts.description = "changed";
         return false;
     });
     EXPECT_EQ(ReadFile(archive), before);
 
     try {
         EditArchiveHeader(archive, [](HeaderTexts &texts) {
-            texts.Description = "changed";
-            texts.Priority = "abc";
+            texts.description = "changed";
+            texts.priority = "abc";
             return true;
         });
         FAIL();

@@ -49,14 +49,14 @@ TEST(ArchiveReader, ReadsEveryEntryOfASoundArchive)
     EXPECT_EQ(reader.EntryCount(), 2u);
     const auto &entries = reader.Entries();
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].Name, "A.BIN");
-    EXPECT_EQ(entries[0].DataOffset, 288u);
-    EXPECT_EQ(entries[0].StoredSize, 5u);
-    EXPECT_EQ(entries[0].OriginalSize, 5u);
-    EXPECT_EQ(entries[1].Name, "SUB\\B.BIN");
-    EXPECT_EQ(entries[1].Index, 1u);
-    EXPECT_EQ(entries[1].Check, ChecksumState::Absent);
-    EXPECT_EQ(entries[1].DataOffset, 293u);
+    EXPECT_EQ(entries[0].name, "A.BIN");
+    EXPECT_EQ(entries[0].dataOffset, 288u);
+    EXPECT_EQ(entries[0].storedSize, 5u);
+    EXPECT_EQ(entries[0].originalSize, 5u);
+    EXPECT_EQ(entries[1].name, "SUB\\B.BIN");
+    EXPECT_EQ(entries[1].index, 1u);
+    EXPECT_EQ(entries[1].check, ChecksumState::Absent);
+    EXPECT_EQ(entries[1].dataOffset, 293u);
     EXPECT_EQ(dataOf(reader, entries[0]), "12345");
     EXPECT_EQ(dataOf(reader, entries[1]), "abcdefghij");
 }
@@ -74,7 +74,7 @@ TEST(ArchiveReader, GivesBackWhatTheBuildStored)
 {
     TempDir dir;
     test::ScopedTimeZone utc("UTC0");
-    std::filesystem::create_directory(dir.path() / "deep");
+    std::filesystem::create_directory(dir.Path() / "deep");
     const std::vector<std::pair<std::string, std::string>> files = {
         {"first.bin", test::PatternBytes(70000, 3)}, // more than one read chunk
         {"deep/empty", ""},
@@ -97,11 +97,11 @@ TEST(ArchiveReader, GivesBackWhatTheBuildStored)
     ASSERT_EQ(entries.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].first);
-        EXPECT_EQ(entries[i].StoredSize, files[i].second.size());
+        EXPECT_EQ(entries[i].storedSize, files[i].second.size());
         EXPECT_EQ(dataOf(reader, entries[i]), files[i].second);
         EXPECT_EQ(reader.FormatTime(entries[i]), "2010-03-15 08:30:00");
     }
-    EXPECT_EQ(entries[2].Name, "deep\\x y.txt");
+    EXPECT_EQ(entries[2].name, "deep\\x y.txt");
 }
 
 // The message names neither the archive nor the entry: whoever reads the entry names both once.
@@ -391,7 +391,7 @@ TEST(ArchiveReader, ALongNameIsShortenedInMessagesButKeptWholeInItsEntry)
     EXPECT_EQ(reader.Problems()[1],
               dir / "x.POD" + ": entry 1 (" + std::string(100, 'L')
                   + "... 300 bytes): its timestamp invalid (0x00000005) is not a date and time");
-    EXPECT_EQ(reader.Entries().at(0).Name, name);
+    EXPECT_EQ(reader.Entries().at(0).name, name);
     EXPECT_EQ(reader.EntryLabel(reader.Entries()[0]), "entry 1 (" + std::string(100, 'L') + "... 300 bytes)");
 }
 

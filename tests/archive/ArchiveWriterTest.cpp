@@ -24,8 +24,8 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-constexpr std::size_t KiB = 1024;
-constexpr std::size_t MiB = 1024 * KiB;
+constexpr std::size_t kKiB = 1024;
+constexpr std::size_t kMiB = 1024 * kKiB;
 
 // Copies sources of the given sizes, one after the other, into an archive whose first `start`
 // bytes were written before the writer took over, as the header is in a build.
@@ -69,18 +69,18 @@ TEST_P(ArchiveWriterCopy, StoresEveryByteInOrder)
 // Around the 256 KiB buffer, the 1 MiB from which sources are mapped and the 4 MiB window.
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArchiveWriterCopy,
-    testing::Values(CopyCase {"small_after_a_header", 288, {0, 1, 4096, 4097, 256 * KiB - 288 - 3}},
-                    CopyCase {"across_buffer_boundaries", 288, {256 * KiB, 256 * KiB + 1, 600 * KiB}},
-                    CopyCase {"just_below_and_at_the_mapped_size", 288, {MiB - 1, MiB, 100}},
-                    CopyCase {"mapped_across_windows", 288, {4 * MiB + 4097, 3, 9 * MiB + 123}},
-                    CopyCase {"mapped_from_an_aligned_start", 0, {MiB, 2 * MiB}},
-                    CopyCase {"mapped_after_buffered_bytes", 256 * KiB - 1, {10, MiB + 5, 7}}),
+    testing::Values(CopyCase {"small_after_a_header", 288, {0, 1, 4096, 4097, 256 * kKiB - 288 - 3}},
+                    CopyCase {"across_buffer_boundaries", 288, {256 * kKiB, 256 * kKiB + 1, 600 * kKiB}},
+                    CopyCase {"just_below_and_at_the_mapped_size", 288, {kMiB - 1, kMiB, 100}},
+                    CopyCase {"mapped_across_windows", 288, {4 * kMiB + 4097, 3, 9 * kMiB + 123}},
+                    CopyCase {"mapped_from_an_aligned_start", 0, {kMiB, 2 * kMiB}},
+                    CopyCase {"mapped_after_buffered_bytes", 256 * kKiB - 1, {10, kMiB + 5, 7}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ArchiveWriter, AppendsBlocksLargerThanItsBuffer)
 {
     TempDir dir;
-    const std::string block = PatternBytes(700 * KiB, 5);
+    const std::string block = PatternBytes(700 * kKiB, 5);
     {
         FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
         archive.WriteBuffer("head", 4);
@@ -141,13 +141,13 @@ TEST(ArchiveWriterCutShortSource, LeavesExactlyTheBytesCopiedBeforeTheFailure)
 #endif
     TempDir dir;
     const std::string sourcePath = dir / "source";
-    WriteFile(sourcePath, PatternBytes(12 * MiB));
-    const std::size_t remaining = 4 * MiB + 1000;
+    WriteFile(sourcePath, PatternBytes(12 * kMiB));
+    const std::size_t remaining = 4 * kMiB + 1000;
     FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
     FileStream source(sourcePath, OpenMode::ReadExclusive);
     ArchiveWriter writer(archive, 0);
     bool cut = false;
-    EXPECT_THROW(writer.CopyFrom(source, 12 * MiB,
+    EXPECT_THROW(writer.CopyFrom(source, 12 * kMiB,
                                  [&](std::int64_t) {
                                      if (!cut)
                                          std::filesystem::resize_file(sourcePath, remaining);
@@ -155,16 +155,16 @@ TEST(ArchiveWriterCutShortSource, LeavesExactlyTheBytesCopiedBeforeTheFailure)
                                  }),
                  Error);
     writer.FlushQuietly();
-    EXPECT_TRUE(ReadFile(dir / "out.POD") == PatternBytes(12 * MiB).substr(0, remaining))
+    EXPECT_TRUE(ReadFile(dir / "out.POD") == PatternBytes(12 * kMiB).substr(0, remaining))
         << "archive of " << std::filesystem::file_size(dir / "out.POD") << " bytes";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArchiveWriterShrunkSource,
-    testing::Values(ShrinkCase {"buffered", 10000, 5000}, ShrinkCase {"buffered_empty", 700 * KiB, 0},
-                    ShrinkCase {"mapped_by_half", 3 * MiB, 3 * MiB / 2},
-                    ShrinkCase {"mapped_within_its_last_page", 2 * MiB + 100, 2 * MiB + 50},
-                    ShrinkCase {"mapped_in_a_later_window", 9 * MiB, 4 * MiB + 1}),
+    testing::Values(ShrinkCase {"buffered", 10000, 5000}, ShrinkCase {"buffered_empty", 700 * kKiB, 0},
+                    ShrinkCase {"mapped_by_half", 3 * kMiB, 3 * kMiB / 2},
+                    ShrinkCase {"mapped_within_its_last_page", 2 * kMiB + 100, 2 * kMiB + 50},
+                    ShrinkCase {"mapped_in_a_later_window", 9 * kMiB, 4 * kMiB + 1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // An archive that refuses writes (here: opened read-only) fails as a full disk does.
@@ -192,7 +192,7 @@ TEST_P(ArchiveWriterRefusedWrite, IsAStreamWriteError)
 }
 
 // Through the buffer, and from a mapping.
-INSTANTIATE_TEST_SUITE_P(Sizes, ArchiveWriterRefusedWrite, testing::Values(1000, 3 * MiB));
+INSTANTIATE_TEST_SUITE_P(Sizes, ArchiveWriterRefusedWrite, testing::Values(1000, 3 * kMiB));
 
 // Blocks reserved ahead of the writes must not outlive the writer, whether the copy succeeded or
 // its source turned out shorter than its size.
@@ -226,14 +226,14 @@ TEST_P(ArchiveWriterReservation, EndsAtTheArchivesEnd)
     const auto status = archive.Status();
     ASSERT_TRUE(status);
     // A block or two of file-system bookkeeping may come on top, never the reservation itself.
-    EXPECT_LE(status->allocated, status->size + static_cast<std::int64_t>(64 * KiB))
+    EXPECT_LE(status->allocated, status->size + static_cast<std::int64_t>(64 * kKiB))
         << "size " << status->size;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterReservation,
-                         testing::Values(ReservationCase {"buffered", 300 * KiB, 300 * KiB},
-                                         ReservationCase {"mapped", 3 * MiB, 3 * MiB},
-                                         ReservationCase {"shrunk_source", 3 * MiB, MiB / 2}),
+                         testing::Values(ReservationCase {"buffered", 300 * kKiB, 300 * kKiB},
+                                         ReservationCase {"mapped", 3 * kMiB, 3 * kMiB},
+                                         ReservationCase {"shrunk_source", 3 * kMiB, kMiB / 2}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A build killed by a signal keeps what was reserved: the reservation stays a few MiB ahead of
@@ -241,19 +241,19 @@ INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterReservation,
 TEST(ArchiveWriterReservationAhead, StaysCloseToWhatWasWritten)
 {
     TempDir dir;
-    WriteFile(dir / "source", PatternBytes(40 * MiB));
+    WriteFile(dir / "source", PatternBytes(40 * kMiB));
     FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
     FileStream source(dir / "source", OpenMode::ReadExclusive);
     ArchiveWriter writer(archive, 288);
     std::uint64_t worstAhead = 0;
-    writer.CopyFrom(source, 40 * MiB, [&](std::int64_t position) {
+    writer.CopyFrom(source, 40 * kMiB, [&](std::int64_t position) {
         const auto status = archive.Status();
         ASSERT_TRUE(status);
         const auto allocated = static_cast<std::uint64_t>(status->allocated);
         const auto written = static_cast<std::uint64_t>(position);
         worstAhead = std::max(worstAhead, allocated > written ? allocated - written : 0);
     });
-    EXPECT_LE(worstAhead, 9 * MiB);
+    EXPECT_LE(worstAhead, 9 * kMiB);
 }
 
 struct ProgressCase
@@ -288,9 +288,9 @@ TEST_P(ArchiveWriterProgress, IsReportedWhileLargeSourcesAreCopied)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ArchiveWriterProgress,
-                         testing::Values(ProgressCase {"small", 200 * KiB, false},
-                                         ProgressCase {"buffered", 700 * KiB, true},
-                                         ProgressCase {"mapped", 9 * MiB, true}),
+                         testing::Values(ProgressCase {"small", 200 * kKiB, false},
+                                         ProgressCase {"buffered", 700 * kKiB, true},
+                                         ProgressCase {"mapped", 9 * kMiB, true}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A source whose pages from a given offset on cannot be read, as a failing disk gives them to a
@@ -323,12 +323,12 @@ class ArchiveWriterUnreadableSource : public testing::TestWithParam<std::size_t>
 TEST_P(ArchiveWriterUnreadableSource, FailsWithAStreamReadErrorNamingTheFile)
 {
     TempDir dir;
-    WriteFile(dir / "source", PatternBytes(10 * MiB));
+    WriteFile(dir / "source", PatternBytes(10 * kMiB));
     FileStream archive(dir / "out.POD", OpenMode::CreateExclusive);
     UnreadableFromSource source(dir / "source", GetParam());
     ArchiveWriter writer(archive, 0);
     try {
-        writer.CopyFrom(source, 10 * MiB, nullptr);
+        writer.CopyFrom(source, 10 * kMiB, nullptr);
         FAIL() << "a source the disk cannot read was copied";
     } catch (const Error &error) {
         EXPECT_EQ(std::string(error.what()),
@@ -338,7 +338,7 @@ TEST_P(ArchiveWriterUnreadableSource, FailsWithAStreamReadErrorNamingTheFile)
     EXPECT_LE(source.maps, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Offsets, ArchiveWriterUnreadableSource, testing::Values(0u, 5 * MiB),
+INSTANTIATE_TEST_SUITE_P(Offsets, ArchiveWriterUnreadableSource, testing::Values(0u, 5 * kMiB),
                          [](const auto &info) { return info.param == 0 ? std::string("FirstBlock") : std::string("Later"); });
 
 } // namespace

@@ -36,21 +36,21 @@ struct Source
 class BuildFixture : public testing::Test
 {
 protected:
-    std::string response() const { return dir / "list.txt"; }
-    std::string archive() const { return dir / "list.POD"; }
+    std::string Response() const { return dir / "list.txt"; }
+    std::string Archive() const { return dir / "list.POD"; }
 
-    void writeSources(const std::vector<Source> &sources, const std::string &extraResponseText = "")
+    void WriteSources(const std::vector<Source> &sources, const std::string &extraResponseText = "")
     {
         std::string text;
         for (const Source &source : sources) {
             text += source.line + "\r\n";
-            const std::filesystem::path path = dir.path() / NativeName(source.line);
+            const std::filesystem::path path = dir.Path() / NativeName(source.line);
             std::filesystem::create_directories(path.parent_path());
             // A name the line holds exactly, a trailing blank included.
             WriteFile(test::Verbatim(path.string()), source.contents);
             test::SetModificationTime(test::Verbatim(path.string()), kMarch2010);
         }
-        WriteFile(response(), text + extraResponseText);
+        WriteFile(Response(), text + extraResponseText);
     }
 
     static std::string NativeName(std::string line)
@@ -61,9 +61,9 @@ protected:
         return line;
     }
 
-    std::unique_ptr<TPOD> newArchive() const
+    std::unique_ptr<TPOD> NewArchive() const
     {
-        auto pod = std::make_unique<TPOD>(archive(), true);
+        auto pod = std::make_unique<TPOD>(Archive(), true);
         pod->Header.SetDescription("Test archive");
         pod->Header.SetVersion(7);
         pod->Header.SetPriority(-3);
@@ -73,10 +73,10 @@ protected:
     }
 
     // Builds and returns the error message, or "" on success.
-    std::string build(BuildObserver *observer = nullptr) const
+    std::string Build(BuildObserver *observer = nullptr) const
     {
         try {
-            TPOD::BuildFromList(newArchive(), response(), observer);
+            TPOD::BuildFromList(NewArchive(), Response(), observer);
         } catch (const Error &error) {
             return error.what();
         }
@@ -85,13 +85,13 @@ protected:
 
     // After a failed build: the file at the archive's name is exactly what it was (absent when
     // previous is empty), and nothing of the failed build is left in the folder.
-    void expectNothingChanged(const std::string &previous) const
+    void ExpectNothingChanged(const std::string &previous) const
     {
         if (previous.empty())
-            EXPECT_FALSE(std::filesystem::exists(archive()));
+            EXPECT_FALSE(std::filesystem::exists(Archive()));
         else
-            EXPECT_TRUE(ReadFile(archive()) == previous) << "the previous archive was changed";
-        for (const std::string &name : test::NamesIn(dir.path()))
+            EXPECT_TRUE(ReadFile(Archive()) == previous) << "the previous archive was changed";
+        for (const std::string &name : test::NamesIn(dir.Path()))
             EXPECT_NE(name.rfind(".morvane-", 0), 0u) << "left behind: " << name;
     }
 
@@ -99,43 +99,43 @@ protected:
 
     // The header as the build writes it, before the directory is known (DirOffset, NamesSize and
     // the field at 280 still zero).
-    static std::string provisionalHeader(std::uint32_t entryCount)
+    static std::string ProvisionalHeader(std::uint32_t entryCount)
     {
         std::string h(288, '\0');
         h.replace(0, 4, "POD3");
         h.replace(8, 13, std::string("Test archive\0", 13));
-        putLE32(h, 88, entryCount);
-        putLE32(h, 96, 7);
-        putLE32(h, 100, static_cast<std::uint32_t>(-3));
+        PutLE32(h, 88, entryCount);
+        PutLE32(h, 96, 7);
+        PutLE32(h, 100, static_cast<std::uint32_t>(-3));
         h.replace(104, 3, std::string("Me\0", 3));
         h.replace(184, 4, std::string("(c)\0", 4));
         return h;
     }
 
     // The whole archive as the format lays it out, computed independently of the writer.
-    static std::string expectedArchive(const std::vector<Source> &sources)
+    static std::string ExpectedArchive(const std::vector<Source> &sources)
     {
-        std::string header = provisionalHeader(static_cast<std::uint32_t>(sources.size()));
+        std::string header = ProvisionalHeader(static_cast<std::uint32_t>(sources.size()));
         std::string contents, directory, names;
         std::uint32_t offset = 288;
         for (const Source &source : sources) {
             std::string entry(20, '\0');
-            putLE32(entry, 0, static_cast<std::uint32_t>(names.size()));
-            putLE32(entry, 4, static_cast<std::uint32_t>(source.contents.size()));
-            putLE32(entry, 8, offset);
-            putLE32(entry, 12, kMarch2010Stored);
+            PutLE32(entry, 0, static_cast<std::uint32_t>(names.size()));
+            PutLE32(entry, 4, static_cast<std::uint32_t>(source.contents.size()));
+            PutLE32(entry, 8, offset);
+            PutLE32(entry, 12, kMarch2010Stored);
             directory += entry;
             contents += source.contents;
             names += source.line + '\0';
             offset += static_cast<std::uint32_t>(source.contents.size());
         }
-        putLE32(header, 264, offset);
-        putLE32(header, 272, static_cast<std::uint32_t>(names.size()));
-        putLE32(header, 280, 0xFFFFFFFF);
+        PutLE32(header, 264, offset);
+        PutLE32(header, 272, static_cast<std::uint32_t>(names.size()));
+        PutLE32(header, 280, 0xFFFFFFFF);
         return header + contents + directory + names;
     }
 
-    static void putLE32(std::string &bytes, std::size_t at, std::uint32_t v)
+    static void PutLE32(std::string &bytes, std::size_t at, std::uint32_t v)
     {
         for (int i = 0; i < 4; ++i)
             bytes[at + i] = static_cast<char>(v >> (8 * i));
@@ -147,10 +147,10 @@ protected:
 
 TEST_F(BuildFixture, AnEmptyListGivesA288ByteArchive)
 {
-    writeSources({});
-    ASSERT_EQ(build(), "");
-    const std::string bytes = ReadFile(archive());
-    EXPECT_EQ(bytes, expectedArchive({}));
+    WriteSources({});
+    ASSERT_EQ(Build(), "");
+    const std::string bytes = ReadFile(Archive());
+    EXPECT_EQ(bytes, ExpectedArchive({}));
     EXPECT_EQ(bytes.size(), 288u);
     EXPECT_EQ(LE32At(bytes, 264), 288u);
 }
@@ -158,10 +158,10 @@ TEST_F(BuildFixture, AnEmptyListGivesA288ByteArchive)
 TEST_F(BuildFixture, OneEmptyFileUnderAFiveCharacterName)
 {
     const std::vector<Source> sources = {{"E.BIN", ""}};
-    writeSources(sources);
-    ASSERT_EQ(build(), "");
-    const std::string bytes = ReadFile(archive());
-    EXPECT_EQ(bytes, expectedArchive(sources));
+    WriteSources(sources);
+    ASSERT_EQ(Build(), "");
+    const std::string bytes = ReadFile(Archive());
+    EXPECT_EQ(bytes, ExpectedArchive(sources));
     EXPECT_EQ(bytes.size(), 314u);
     EXPECT_EQ(LE32At(bytes, 288 + 8), 288u) << "DataOffset";
     EXPECT_EQ(LE32At(bytes, 272), 6u) << "NamesSize";
@@ -171,10 +171,10 @@ TEST_F(BuildFixture, OneEmptyFileUnderAFiveCharacterName)
 TEST_F(BuildFixture, TwoFilesOfFiveAndTenBytes)
 {
     const std::vector<Source> sources = {{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}};
-    writeSources(sources);
-    ASSERT_EQ(build(), "");
-    const std::string bytes = ReadFile(archive());
-    EXPECT_EQ(bytes, expectedArchive(sources));
+    WriteSources(sources);
+    ASSERT_EQ(Build(), "");
+    const std::string bytes = ReadFile(Archive());
+    EXPECT_EQ(bytes, ExpectedArchive(sources));
     EXPECT_EQ(bytes.size(), 359u);
     EXPECT_EQ(LE32At(bytes, 264), 303u) << "DirOffset";
     EXPECT_EQ(LE32At(bytes, 303 + 8), 288u);
@@ -194,42 +194,42 @@ TEST_F(BuildFixture, ContentsOfEverySizeArriveWhole)
     for (int i = 0; i < 300; ++i)
         sources.push_back({"SMALL\\F" + std::to_string(i), test::PatternBytes(5000 + i, 100 + i)});
     sources.push_back({"C4096", test::PatternBytes(4096, 1)}); // a repeated line is stored twice
-    writeSources(sources);
-    ASSERT_EQ(build(), "");
-    EXPECT_EQ(ReadFile(archive()), expectedArchive(sources));
+    WriteSources(sources);
+    ASSERT_EQ(Build(), "");
+    EXPECT_EQ(ReadFile(Archive()), ExpectedArchive(sources));
 }
 
 TEST_F(BuildFixture, NamesAreStoredByteForByte)
 {
     const std::vector<Source> sources = {{"d\xE9j\xE0 vu.bin", "x"}, {"trailing blank ", "y"}};
-    writeSources(sources);
-    ASSERT_EQ(build(), "");
-    EXPECT_EQ(ReadFile(archive()), expectedArchive(sources));
+    WriteSources(sources);
+    ASSERT_EQ(Build(), "");
+    EXPECT_EQ(ReadFile(Archive()), ExpectedArchive(sources));
 }
 
 TEST_F(BuildFixture, ATimeThatCannotBeEncodedIsStoredAsUnknown)
 {
-    writeSources({{"OLD.BIN", "old"}});
+    WriteSources({{"OLD.BIN", "old"}});
     test::SetModificationTime(dir / "OLD.BIN", 86400 * 365); // 1971, before DOS time begins
-    ASSERT_EQ(build(), "");
-    EXPECT_EQ(LE32At(ReadFile(archive()), 291 + 12), 271209794u);
+    ASSERT_EQ(Build(), "");
+    EXPECT_EQ(LE32At(ReadFile(Archive()), 291 + 12), 271209794u);
 }
 
 TEST_F(BuildFixture, ARelativeResponsePathResolvesAgainstItsOwnFolder)
 {
     const std::vector<Source> sources = {{"A.BIN", "abc"}};
-    writeSources(sources);
+    WriteSources(sources);
     const auto oldCwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
+    std::filesystem::current_path(dir.Path());
     std::string error;
     try {
-        TPOD::BuildFromList(newArchive(), "list.txt");
+        TPOD::BuildFromList(NewArchive(), "list.txt");
     } catch (const Error &e) {
         error = e.what();
     }
     std::filesystem::current_path(oldCwd);
     EXPECT_EQ(error, "");
-    EXPECT_EQ(ReadFile(archive()), expectedArchive(sources));
+    EXPECT_EQ(ReadFile(Archive()), ExpectedArchive(sources));
 }
 
 // Failures: the message names the file, the cause and the line, and the previous archive stays.
@@ -251,15 +251,15 @@ class BuildFailure : public BuildFixture, public testing::WithParamInterface<Fai
 TEST_P(BuildFailure, ReportsTheSourceAndKeepsWhatWasWritten)
 {
     const FailureCase &c = GetParam();
-    writeSources(c.sources, c.extraResponseText);
+    WriteSources(c.sources, c.extraResponseText);
     for (const std::string &previous : {std::string(kPrevious), std::string()}) {
         SCOPED_TRACE(previous.empty() ? "no previous archive" : "over a previous archive");
         if (!previous.empty())
-            WriteFile(archive(), previous);
-        EXPECT_EQ(build(), c.expectedMessagePrefix + (dir / c.expectedMessageSuffix) + ": " + c.expectedCause
+            WriteFile(Archive(), previous);
+        EXPECT_EQ(Build(), c.expectedMessagePrefix + (dir / c.expectedMessageSuffix) + ": " + c.expectedCause
                       + " (" + c.expectedLine + ")");
-        expectNothingChanged(previous);
-        std::filesystem::remove(archive());
+        ExpectNothingChanged(previous);
+        std::filesystem::remove(Archive());
     }
 }
 
@@ -326,23 +326,23 @@ TEST_P(BuildLookup, FindsTheOneFileTheLineNames)
 #endif
     const LookupCase &c = GetParam();
     for (const auto &[name, contents] : c.files) {
-        const std::filesystem::path path = dir.path() / name;
+        const std::filesystem::path path = dir.Path() / name;
         std::filesystem::create_directories(path.parent_path());
         WriteFile(path.string(), contents);
         test::SetModificationTime(path.string(), kMarch2010);
     }
-    WriteFile(response(), c.line + "\r\n");
+    WriteFile(Response(), c.line + "\r\n");
     if (c.expectedContents.empty()) {
         std::string cause = c.expectedCause;
         for (std::size_t at; (at = cause.find("{dir}")) != std::string::npos;)
-            cause.replace(at, 5, dir.path().string());
-        EXPECT_EQ(build(), "Cannot open file " + (dir / NativeName(c.line)) + ": " + cause + " (line 1 of list.txt: "
+            cause.replace(at, 5, dir.Path().string());
+        EXPECT_EQ(Build(), "Cannot open file " + (dir / NativeName(c.line)) + ": " + cause + " (line 1 of list.txt: "
                       + c.line + ")");
-        expectNothingChanged("");
+        ExpectNothingChanged("");
         return;
     }
-    ASSERT_EQ(build(), "");
-    EXPECT_EQ(ReadFile(archive()), expectedArchive({{c.line, c.expectedContents}}));
+    ASSERT_EQ(Build(), "");
+    EXPECT_EQ(ReadFile(Archive()), ExpectedArchive({{c.line, c.expectedContents}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -419,27 +419,27 @@ TEST_P(BuildFailureAmongMany, StopsAtTheFaultySourceWithWhatCameBefore)
                            test::PatternBytes(1 + i * 53 % 3000, static_cast<unsigned>(i))});
     const std::string faulty = "FAULTY.BIN";
     sources[c.before] = {faulty, "held"};
-    writeSources(sources);
+    WriteSources(sources);
     std::unique_ptr<FileStream> holder;
     switch (c.fault) {
     case Fault::Missing:
-        std::filesystem::remove(dir.path() / faulty);
+        std::filesystem::remove(dir.Path() / faulty);
         break;
     case Fault::Held:
         holder = std::make_unique<FileStream>(dir / faulty, OpenMode::ReadExclusive);
         break;
     case Fault::Folder:
-        std::filesystem::remove(dir.path() / faulty);
-        std::filesystem::create_directory(dir.path() / faulty);
+        std::filesystem::remove(dir.Path() / faulty);
+        std::filesystem::create_directory(dir.Path() / faulty);
         break;
     }
-    WriteFile(archive(), kPrevious);
+    WriteFile(Archive(), kPrevious);
     const char *cause = c.fault == Fault::Missing ? "not found"
         : c.fault == Fault::Held                  ? "in use by another program"
                                                   : "it is a folder";
-    EXPECT_EQ(build(), "Cannot open file " + (dir / faulty) + ": " + cause + " (line " + std::to_string(c.before + 1)
+    EXPECT_EQ(Build(), "Cannot open file " + (dir / faulty) + ": " + cause + " (line " + std::to_string(c.before + 1)
                   + " of list.txt: " + faulty + ")");
-    expectNothingChanged(kPrevious);
+    ExpectNothingChanged(kPrevious);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BuildFailureAmongMany,
@@ -466,9 +466,9 @@ TEST_F(BuildFixture, OneFileNamedByManyLinesIsStoredForEachLine)
             sources.push_back(
                 {"F" + std::to_string(i), test::PatternBytes(10 + i, static_cast<unsigned>(i))});
     }
-    writeSources(sources);
-    ASSERT_EQ(build(), "");
-    EXPECT_TRUE(ReadFile(archive()) == expectedArchive(sources));
+    WriteSources(sources);
+    ASSERT_EQ(Build(), "");
+    EXPECT_TRUE(ReadFile(Archive()) == ExpectedArchive(sources));
 }
 
 TEST_F(BuildFixture, ManySourcesFoundWithoutRegardToCaseAreStoredUnderTheirLines)
@@ -480,7 +480,7 @@ TEST_F(BuildFixture, ManySourcesFoundWithoutRegardToCaseAreStoredUnderTheirLines
     for (int i = 0; i < 200; ++i) {
         const std::string name = "sub" + std::to_string(i % 3) + "/file" + std::to_string(i) + ".bin";
         const std::string contents = test::PatternBytes(10 + i, static_cast<unsigned>(i));
-        std::filesystem::create_directories((dir.path() / name).parent_path());
+        std::filesystem::create_directories((dir.Path() / name).parent_path());
         WriteFile(dir / name, contents);
         test::SetModificationTime(dir / name, kMarch2010);
         sources.push_back({"SUB" + std::to_string(i % 3) + "\\FILE" + std::to_string(i) + ".BIN", contents});
@@ -488,9 +488,9 @@ TEST_F(BuildFixture, ManySourcesFoundWithoutRegardToCaseAreStoredUnderTheirLines
     std::string text;
     for (const Source &source : sources)
         text += source.line + "\r\n";
-    WriteFile(response(), text);
-    ASSERT_EQ(build(), "");
-    EXPECT_TRUE(ReadFile(archive()) == expectedArchive(sources));
+    WriteFile(Response(), text);
+    ASSERT_EQ(Build(), "");
+    EXPECT_TRUE(ReadFile(Archive()) == ExpectedArchive(sources));
 }
 
 TEST_F(BuildFixture, AFileFoundUnderAnotherCaseThatIsHeldIsRefusedUnderItsOwnName)
@@ -499,32 +499,32 @@ TEST_F(BuildFixture, AFileFoundUnderAnotherCaseThatIsHeldIsRefusedUnderItsOwnNam
     GTEST_SKIP() << "Windows opens the file under the line's own spelling, which names it as well";
 #endif
     WriteFile(dir / "a.txt", "a");
-    WriteFile(response(), "A.TXT\r\n");
+    WriteFile(Response(), "A.TXT\r\n");
     FileStream holder(dir / "a.txt", OpenMode::ReadExclusive);
-    EXPECT_EQ(build(), "Cannot open file " + (dir / "a.txt") + ": in use by another program (line 1 of list.txt: A.TXT)");
+    EXPECT_EQ(Build(), "Cannot open file " + (dir / "a.txt") + ": in use by another program (line 1 of list.txt: A.TXT)");
 }
 
 TEST_F(BuildFixture, AnAbsoluteLineIsStillAppendedToTheFolder)
 {
-    writeSources({{"A.BIN", "1"}});
+    WriteSources({{"A.BIN", "1"}});
     const std::string absolute = dir / "A.BIN";
-    WriteFile(response(), absolute + "\r\n");
-    EXPECT_EQ(build(), "Cannot open file " + (dir / "") + absolute + ": not found (line 1 of list.txt: " + absolute + ")");
+    WriteFile(Response(), absolute + "\r\n");
+    EXPECT_EQ(Build(), "Cannot open file " + (dir / "") + absolute + ": not found (line 1 of list.txt: " + absolute + ")");
 }
 
 TEST_F(BuildFixture, AMissingResponseFileLeavesThePreviousArchive)
 {
-    WriteFile(archive(), kPrevious);
-    EXPECT_EQ(build(), "Cannot open file " + response());
-    expectNothingChanged(kPrevious);
+    WriteFile(Archive(), kPrevious);
+    EXPECT_EQ(Build(), "Cannot open file " + Response());
+    ExpectNothingChanged(kPrevious);
 }
 
 TEST_F(BuildFixture, AnArchiveThatCouldNotBeOpenedFailsNamingIt)
 {
-    writeSources({{"A.BIN", "1"}});
+    WriteSources({{"A.BIN", "1"}});
     auto pod = std::make_unique<TPOD>(dir / "list.txt.bak", true);
     try {
-        TPOD::BuildFromList(std::move(pod), response());
+        TPOD::BuildFromList(std::move(pod), Response());
         FAIL();
     } catch (const Error &error) {
         EXPECT_NE(std::string(error.what()).find(dir / "list.txt.bak"), std::string::npos) << error.what();
@@ -552,15 +552,15 @@ public:
 // stops at a line whose file is not found, where the build stops.
 TEST_F(BuildFixture, AnObserverThatWantsTheTotalIsToldItFirst)
 {
-    writeSources({{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}});
+    WriteSources({{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}});
     PlanningObserver planned;
-    EXPECT_EQ(build(&planned), "");
+    EXPECT_EQ(Build(&planned), "");
     EXPECT_EQ(planned.events, (std::vector<std::string> {"planned 2 15", "source 0 5", "source 1 10"}));
-    EXPECT_EQ(ReadFile(archive()), expectedArchive({{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}}));
+    EXPECT_EQ(ReadFile(Archive()), ExpectedArchive({{"A.BIN", "12345"}, {"SUB\\B.BIN", "abcdefghij"}}));
 
-    writeSources({{"A.BIN", "12345"}}, "MISSING.BIN\r\nA.BIN\r\n");
+    WriteSources({{"A.BIN", "12345"}}, "MISSING.BIN\r\nA.BIN\r\n");
     PlanningObserver stopped;
-    EXPECT_EQ(build(&stopped),
+    EXPECT_EQ(Build(&stopped),
               "Cannot open file " + dir / "MISSING.BIN" + ": not found (line 2 of list.txt: MISSING.BIN)");
     EXPECT_EQ(stopped.events, (std::vector<std::string> {"planned 3 5", "source 0 5"}));
 }
@@ -592,9 +592,9 @@ TEST_P(ShrinkingSource, EndsTheBuildNamingTheSource)
 #ifdef _WIN32
     GTEST_SKIP() << "a source is open to nobody else during the build on Windows, so it cannot shrink";
 #endif
-    writeSources({{"A.BIN", "12345"}, {"B.BIN", test::PatternBytes(GetParam())}});
+    WriteSources({{"A.BIN", "12345"}, {"B.BIN", test::PatternBytes(GetParam())}});
     ShrinkingObserver observer(1);
-    const std::string message = build(&observer);
+    const std::string message = Build(&observer);
     EXPECT_NE(message.find(dir / "B.BIN"), std::string::npos) << message;
     EXPECT_NE(message.find("Stream read error"), std::string::npos) << message;
 }
@@ -604,12 +604,12 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ShrinkingSource, testing::Values(10000, 600000, 
 
 TEST_F(BuildFixture, ContentsReaching2GiBAreRefusedBeforeTheSourceIsCopied)
 {
-    writeSources({{"A.BIN", "0123456789"}, {"HUGE.BIN", ""}, {"C.BIN", "c"}});
+    WriteSources({{"A.BIN", "0123456789"}, {"HUGE.BIN", ""}, {"C.BIN", "c"}});
     // Sparse: 288 + 10 + this size ends exactly at 2^31.
     std::filesystem::resize_file(dir / "HUGE.BIN", (std::uint64_t {1} << 31) - 298);
-    const std::string message = build();
+    const std::string message = Build();
     EXPECT_NE(message.find(dir / "HUGE.BIN"), std::string::npos) << message;
-    expectNothingChanged("");
+    ExpectNothingChanged("");
 }
 
 class WriteFailure : public BuildFixture, public testing::WithParamInterface<std::size_t>
@@ -618,18 +618,18 @@ class WriteFailure : public BuildFixture, public testing::WithParamInterface<std
 
 TEST_P(WriteFailure, IsReportedAsStreamWriteError)
 {
-    writeSources({{"A.BIN", test::PatternBytes(GetParam())}});
+    WriteSources({{"A.BIN", test::PatternBytes(GetParam())}});
 #ifdef _WIN32
     GTEST_SKIP() << "a full disk is simulated with a file size limit (RLIMIT_FSIZE), which Windows lacks";
 #else
-    WriteFile(archive(), kPrevious);
+    WriteFile(Archive(), kPrevious);
     std::string message;
     {
         const test::FileSizeLimit limit(100000);
-        message = build();
+        message = Build();
     }
-    EXPECT_EQ(message, "Stream write error: cannot write " + archive() + ": file too large");
-    expectNothingChanged(kPrevious);
+    EXPECT_EQ(message, "Stream write error: cannot write " + Archive() + ": file too large");
+    ExpectNothingChanged(kPrevious);
 #endif
 }
 

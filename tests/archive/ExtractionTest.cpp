@@ -31,7 +31,7 @@ public:
     void Progress(const ExtractionProgress &progress) override
     {
         onCaller();
-        progress_.push_back(progress);
+        told.push_back(progress);
     }
     bool Cancelled() override
     {
@@ -41,20 +41,20 @@ public:
     ExistingFileAnswer ExistingFile(const ArchiveEntry &entry, const std::string &shownPath) override
     {
         onCaller();
-        asked.emplace_back(entry.Index, shownPath);
+        asked.emplace_back(entry.index, shownPath);
         return answer;
     }
     void EntryDone(const ArchiveEntry &entry, const EntryOutcome &outcome) override
     {
         onCaller();
-        done.emplace_back(entry.Index, outcome);
+        done.emplace_back(entry.index, outcome);
     }
 
     // The outcome of the entry at index, which must have been told once.
-    const EntryOutcome &outcomeOf(std::uint32_t index) const
+    const EntryOutcome &OutcomeOf(std::uint32_t index) const
     {
-        static const EntryOutcome none {EntryOutcome::Kind::Failed, "no outcome told"};
-        const EntryOutcome *found = &none;
+        static const EntryOutcome kNone {EntryOutcome::Kind::Failed, "no outcome told"};
+        const EntryOutcome *found = &kNone;
         int times = 0;
         for (const auto &[at, outcome] : done)
             if (at == index && ++times == 1)
@@ -67,7 +67,7 @@ public:
     ExistingFileAnswer answer = ExistingFileAnswer::Skip;
     std::vector<std::pair<std::uint32_t, std::string>> asked;
     std::vector<std::pair<std::uint32_t, EntryOutcome>> done;
-    std::vector<ExtractionProgress> progress_;
+    std::vector<ExtractionProgress> told;
     bool calledOnAnotherThread = false;
 
 private:
@@ -106,7 +106,7 @@ class Extraction : public testing::Test
 {
 protected:
     // Writes the archive; the reader sees the bytes from begin to end as unreadable.
-    std::unique_ptr<ArchiveReader> open(const std::vector<CraftedEntry> &entries, std::uint64_t begin = 0,
+    std::unique_ptr<ArchiveReader> Open(const std::vector<CraftedEntry> &entries, std::uint64_t begin = 0,
                                         std::uint64_t end = 0)
     {
         entries_ = entries;
@@ -115,7 +115,7 @@ protected:
             std::make_unique<test::FileWithUnreadableBytes>(archive, begin, end));
     }
 
-    ExtractionSummary extract(ArchiveReader &reader, Recorder &recorder, bool overwrite = false)
+    ExtractionSummary Extract(ArchiveReader &reader, Recorder &recorder, bool overwrite = false)
     {
         ExtractionOptions options;
         options.overwrite = overwrite;
@@ -127,23 +127,23 @@ protected:
 
     // Every file below the output folder with its contents; a file left half-written, or a
     // temporary one, shows here.
-    std::map<std::string, std::string> files() const
+    std::map<std::string, std::string> Files() const
     {
         return fs::exists(out) ? test::FilesBelow(out) : std::map<std::string, std::string> {};
     }
 
     // The files the entries told as written must have, and nothing else.
-    std::map<std::string, std::string> writtenAsTold(const Recorder &recorder) const
+    std::map<std::string, std::string> WrittenAsTold(const Recorder &recorder) const
     {
         std::map<std::string, std::string> expected;
         for (const auto &[index, outcome] : recorder.done)
-            if (outcome.What == EntryOutcome::Kind::Written)
+            if (outcome.what == EntryOutcome::Kind::Written)
                 expected[relativeName(entries_[index])] = entries_[index].data;
         return expected;
     }
 
     // Where entry index's data starts in the archive.
-    std::uint64_t dataOffsetOf(std::size_t index) const
+    std::uint64_t DataOffsetOf(std::size_t index) const
     {
         std::uint64_t offset = 288;
         for (std::size_t i = 0; i < index; ++i)
@@ -153,7 +153,7 @@ protected:
 
     TempDir dir;
     const std::string archive = dir / "a.POD";
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.Path() / "out";
     std::vector<CraftedEntry> entries_;
 };
 
@@ -170,42 +170,42 @@ TEST_P(ExtractionOfCount, TellsEachEntrysOutcomeInOrder)
     entries[4] = {"kept.txt", "new"};
     fs::create_directories(out);
     test::WriteFile((out / "kept.txt").string(), "old");
-    open(entries); // for the offsets
+    Open(entries); // for the offsets
     // The bytes of entry 6 cannot be read, its neighbours' can.
-    const auto reader = open(entries, dataOffsetOf(6) + 1, dataOffsetOf(7) - 1);
+    const auto reader = Open(entries, DataOffsetOf(6) + 1, DataOffsetOf(7) - 1);
     Recorder recorder;
-    const ExtractionSummary summary = extract(*reader, recorder);
+    const ExtractionSummary summary = Extract(*reader, recorder);
 
     ASSERT_EQ(recorder.done.size(), entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
         EXPECT_EQ(recorder.done[i].first, i) << "told out of order";
-    EXPECT_EQ(recorder.outcomeOf(2).What, EntryOutcome::Kind::Refused);
-    EXPECT_EQ(recorder.outcomeOf(2).Reason, "its name has a '..' component");
-    EXPECT_EQ(recorder.outcomeOf(4).What, EntryOutcome::Kind::Kept);
-    EXPECT_EQ(recorder.outcomeOf(4).Reason, test::Utf8Of(out / "kept.txt") + " exists and was kept");
-    EXPECT_EQ(recorder.outcomeOf(6).What, EntryOutcome::Kind::Failed);
-    EXPECT_EQ(recorder.outcomeOf(6).Reason, "Stream read error");
-    EXPECT_EQ(summary.Written, entries.size() - 3);
-    EXPECT_EQ(summary.Refused, 1u);
-    EXPECT_EQ(summary.Kept, 1u);
-    EXPECT_EQ(summary.Failed, 1u);
-    EXPECT_FALSE(summary.Cancelled);
+    EXPECT_EQ(recorder.OutcomeOf(2).what, EntryOutcome::Kind::Refused);
+    EXPECT_EQ(recorder.OutcomeOf(2).reason, "its name has a '..' component");
+    EXPECT_EQ(recorder.OutcomeOf(4).what, EntryOutcome::Kind::Kept);
+    EXPECT_EQ(recorder.OutcomeOf(4).reason, test::Utf8Of(out / "kept.txt") + " exists and was kept");
+    EXPECT_EQ(recorder.OutcomeOf(6).what, EntryOutcome::Kind::Failed);
+    EXPECT_EQ(recorder.OutcomeOf(6).reason, "Stream read error");
+    EXPECT_EQ(summary.written, entries.size() - 3);
+    EXPECT_EQ(summary.refused, 1u);
+    EXPECT_EQ(summary.kept, 1u);
+    EXPECT_EQ(summary.failed, 1u);
+    EXPECT_FALSE(summary.cancelled);
 
-    std::map<std::string, std::string> expected = writtenAsTold(recorder);
+    std::map<std::string, std::string> expected = WrittenAsTold(recorder);
     expected["kept.txt"] = "old";
-    EXPECT_EQ(files(), expected);
+    EXPECT_EQ(Files(), expected);
 
-    ASSERT_FALSE(recorder.progress_.empty());
+    ASSERT_FALSE(recorder.told.empty());
     std::uint64_t total = 0;
     for (const CraftedEntry &entry : entries)
         total += entry.data.size();
-    for (std::size_t i = 1; i < recorder.progress_.size(); ++i)
-        EXPECT_GE(recorder.progress_[i].BytesDone, recorder.progress_[i - 1].BytesDone);
-    const ExtractionProgress &last = recorder.progress_.back();
-    EXPECT_EQ(last.FilesDone, entries.size());
-    EXPECT_EQ(last.FilesTotal, entries.size());
-    EXPECT_EQ(last.BytesDone, total);
-    EXPECT_EQ(last.BytesTotal, total);
+    for (std::size_t i = 1; i < recorder.told.size(); ++i)
+        EXPECT_GE(recorder.told[i].bytesDone, recorder.told[i - 1].bytesDone);
+    const ExtractionProgress &last = recorder.told.back();
+    EXPECT_EQ(last.filesDone, entries.size());
+    EXPECT_EQ(last.filesTotal, entries.size());
+    EXPECT_EQ(last.bytesDone, total);
+    EXPECT_EQ(last.bytesTotal, total);
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, ExtractionOfCount, testing::Values(kFew, kMany),
@@ -216,17 +216,17 @@ INSTANTIATE_TEST_SUITE_P(Counts, ExtractionOfCount, testing::Values(kFew, kMany)
 TEST_F(Extraction, AnUnreadableBlockFailsOnlyTheEntriesWhoseBytesCannotBeRead)
 {
     const std::vector<CraftedEntry> entries = numberedEntries(40);
-    open(entries);
-    const auto reader = open(entries, dataOffsetOf(25), dataOffsetOf(26) + 1);
+    Open(entries);
+    const auto reader = Open(entries, DataOffsetOf(25), DataOffsetOf(26) + 1);
     std::set<std::uint32_t> failed;
     for (const ArchiveEntry &entry : reader->Entries()) {
         std::string data;
         try {
             reader->ReadData(entry, [&](const char *bytes, std::size_t n) { data.append(bytes, n); });
-            EXPECT_EQ(data, entries[entry.Index].data) << entry.Index;
+            EXPECT_EQ(data, entries[entry.index].data) << entry.index;
         } catch (const Error &error) {
             EXPECT_STREQ(error.what(), "Stream read error");
-            failed.insert(entry.Index);
+            failed.insert(entry.index);
         }
     }
     EXPECT_EQ(failed, (std::set<std::uint32_t> {25, 26}));
@@ -236,31 +236,31 @@ TEST_F(Extraction, AnUnreadableBlockFailsOnlyTheEntriesWhoseBytesCannotBeRead)
 // nothing else.
 TEST_P(ExtractionOfCount, ACancellationLeavesOnlyCompleteFiles)
 {
-    const auto reader = open(numberedEntries(GetParam()));
+    const auto reader = Open(numberedEntries(GetParam()));
     Recorder recorder;
     const std::size_t stopAfter = static_cast<std::size_t>(GetParam()) / 3;
     recorder.cancelWhen = [&](const Recorder &r) { return r.done.size() >= stopAfter; };
-    const ExtractionSummary summary = extract(*reader, recorder);
+    const ExtractionSummary summary = Extract(*reader, recorder);
 
-    EXPECT_TRUE(summary.Cancelled);
+    EXPECT_TRUE(summary.cancelled);
     EXPECT_GE(recorder.done.size(), stopAfter);
     EXPECT_LT(recorder.done.size(), static_cast<std::size_t>(GetParam()));
-    EXPECT_EQ(summary.Written, recorder.done.size());
-    EXPECT_EQ(files(), writtenAsTold(recorder));
+    EXPECT_EQ(summary.written, recorder.done.size());
+    EXPECT_EQ(Files(), WrittenAsTold(recorder));
 }
 
 TEST_F(Extraction, ACancellationWithinALargeFileLeavesNoPartOfIt)
 {
-    const auto reader = open({{"small.txt", "small"}, {"large.bin", test::PatternBytes(3 << 20)}});
+    const auto reader = Open({{"small.txt", "small"}, {"large.bin", test::PatternBytes(3 << 20)}});
     Recorder recorder;
     recorder.cancelWhen = [](const Recorder &r) {
-        return !r.progress_.empty() && r.progress_.back().BytesDone > 5 && r.progress_.back().FilesDone == 1;
+        return !r.told.empty() && r.told.back().bytesDone > 5 && r.told.back().filesDone == 1;
     };
-    const ExtractionSummary summary = extract(*reader, recorder);
-    EXPECT_TRUE(summary.Cancelled);
-    EXPECT_GT(recorder.progress_.back().BytesDone, 5u) << "cancelled before the large file was begun";
+    const ExtractionSummary summary = Extract(*reader, recorder);
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_GT(recorder.told.back().bytesDone, 5u) << "cancelled before the large file was begun";
     ASSERT_EQ(recorder.done.size(), 1u);
-    EXPECT_EQ(files(), (std::map<std::string, std::string> {{"small.txt", "small"}}));
+    EXPECT_EQ(Files(), (std::map<std::string, std::string> {{"small.txt", "small"}}));
 }
 
 struct AnswerCase
@@ -290,22 +290,22 @@ TEST_P(ExtractionAnswer, DecidesWhatBecomesOfAnExistingFile)
     entries[5] = {"x.txt", "new"};
     fs::create_directories(out);
     test::WriteFile((out / "x.txt").string(), "old");
-    const auto reader = open(entries);
+    const auto reader = Open(entries);
     Recorder recorder;
     recorder.answer = c.answer;
-    const ExtractionSummary summary = extract(*reader, recorder);
+    const ExtractionSummary summary = Extract(*reader, recorder);
 
     ASSERT_EQ(recorder.asked.size(), 1u);
     EXPECT_EQ(recorder.asked[0], std::make_pair(std::uint32_t {5}, test::Utf8Of(out / "x.txt")));
-    EXPECT_EQ(recorder.outcomeOf(5).What, c.outcome);
+    EXPECT_EQ(recorder.OutcomeOf(5).what, c.outcome);
     EXPECT_EQ(test::ReadFile((out / "x.txt").string()), c.left);
-    EXPECT_EQ(summary.Cancelled, c.answer == ExistingFileAnswer::Cancel);
+    EXPECT_EQ(summary.cancelled, c.answer == ExistingFileAnswer::Cancel);
     if (c.answer != ExistingFileAnswer::Cancel) {
         EXPECT_EQ(recorder.done.size(), entries.size());
     }
-    std::map<std::string, std::string> expected = writtenAsTold(recorder);
+    std::map<std::string, std::string> expected = WrittenAsTold(recorder);
     expected["x.txt"] = c.left;
-    EXPECT_EQ(files(), expected);
+    EXPECT_EQ(Files(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -324,11 +324,11 @@ TEST_F(Extraction, WithOverwriteNobodyIsAsked)
 {
     fs::create_directories(out);
     test::WriteFile((out / "x.txt").string(), "old");
-    const auto reader = open({{"x.txt", "new"}});
+    const auto reader = Open({{"x.txt", "new"}});
     Recorder recorder;
-    extract(*reader, recorder, true);
+    Extract(*reader, recorder, true);
     EXPECT_TRUE(recorder.asked.empty());
-    EXPECT_EQ(files(), (std::map<std::string, std::string> {{"x.txt", "new"}}));
+    EXPECT_EQ(Files(), (std::map<std::string, std::string> {{"x.txt", "new"}}));
 }
 
 // The file is written under a short name of its own before it takes its real name, so a name as
@@ -336,12 +336,12 @@ TEST_F(Extraction, WithOverwriteNobodyIsAsked)
 TEST_F(Extraction, ANameOf240CharactersIsWritten)
 {
     const std::string name(240, 'n');
-    const auto reader = open({{"sub\\" + name, "long"}});
+    const auto reader = Open({{"sub\\" + name, "long"}});
     Recorder recorder;
-    const ExtractionSummary summary = extract(*reader, recorder);
+    const ExtractionSummary summary = Extract(*reader, recorder);
     ASSERT_EQ(recorder.done.size(), 1u);
-    EXPECT_EQ(recorder.done[0].second.Reason, "");
-    EXPECT_EQ(summary.Written, 1u);
+    EXPECT_EQ(recorder.done[0].second.reason, "");
+    EXPECT_EQ(summary.written, 1u);
     EXPECT_EQ(test::NamesIn(out / "sub"), std::set<std::string> {name});
 #ifdef _WIN32
     // A path this long is reached, and removed, only in its long form.

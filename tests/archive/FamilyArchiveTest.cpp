@@ -88,49 +88,49 @@ TEST_P(SoundFamilyArchive, IsReadVerifiedAndGivesEveryFileByteForByte)
     ASSERT_TRUE(reader.Readable()) << testing::PrintToString(reader.Problems());
     EXPECT_EQ(reader.DamageCount(), 0u) << testing::PrintToString(reader.Damage());
     const ArchiveHeader &header = reader.Header();
-    EXPECT_EQ(LayoutName(header.Layout), test::FamilyLayoutName(c.layout));
+    EXPECT_EQ(LayoutName(header.layout), test::FamilyLayoutName(c.layout));
     const bool hasDescription = c.layout != FamilyLayout::POD6;
-    EXPECT_EQ(header.HasDescription, hasDescription);
+    EXPECT_EQ(header.hasDescription, hasDescription);
     if (hasDescription) {
-        EXPECT_EQ(header.Description, options.description);
+        EXPECT_EQ(header.description, options.description);
     }
     const bool pod3Header
         = c.layout == FamilyLayout::POD3 || c.layout == FamilyLayout::POD4 || c.layout == FamilyLayout::POD5;
-    EXPECT_EQ(header.HasAuthorAndCopyright, pod3Header);
+    EXPECT_EQ(header.hasAuthorAndCopyright, pod3Header);
     if (pod3Header) {
-        EXPECT_EQ(header.Author, options.author);
-        EXPECT_EQ(header.Copyright, options.copyright);
-        EXPECT_EQ(header.Priority, options.priority);
+        EXPECT_EQ(header.author, options.author);
+        EXPECT_EQ(header.copyright, options.copyright);
+        EXPECT_EQ(header.priority, options.priority);
     } else {
-        EXPECT_FALSE(header.Priority.has_value());
+        EXPECT_FALSE(header.priority.has_value());
     }
     if (c.layout == FamilyLayout::POD1 || c.layout == FamilyLayout::POD2)
-        EXPECT_FALSE(header.Version.has_value());
+        EXPECT_FALSE(header.version.has_value());
     else
-        EXPECT_EQ(header.Version, options.version);
-    EXPECT_EQ(header.NextArchive.has_value(), c.layout == FamilyLayout::POD5);
-    if (header.NextArchive) {
-        EXPECT_EQ(*header.NextArchive, options.nextArchive);
+        EXPECT_EQ(header.version, options.version);
+    EXPECT_EQ(header.nextArchive.has_value(), c.layout == FamilyLayout::POD5);
+    if (header.nextArchive) {
+        EXPECT_EQ(*header.nextArchive, options.nextArchive);
     }
 
     const Verification verification = VerifyArchive(reader, {});
-    EXPECT_TRUE(verification.Passed) << testing::PrintToString(verification.Problems);
+    EXPECT_TRUE(verification.passed) << testing::PrintToString(verification.problems);
     // None of them is laid out as this program writes (another layout, or POD3 with Unix times).
-    EXPECT_FALSE(VerifyArchive(reader, {true}).Passed);
+    EXPECT_FALSE(VerifyArchive(reader, {true}).passed);
 
     const std::vector<ArchiveEntry> &entries = reader.Entries();
     ASSERT_EQ(entries.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].name);
-        EXPECT_EQ(entries[i].Name, files[i].name);
-        EXPECT_EQ(entries[i].OriginalSize, files[i].data.size());
+        EXPECT_EQ(entries[i].name, files[i].name);
+        EXPECT_EQ(entries[i].originalSize, files[i].data.size());
         EXPECT_EQ(contentsOf(reader, entries[i]), files[i].data);
         const bool compressed = files[i].compress
             && (c.layout == FamilyLayout::POD4 || c.layout == FamilyLayout::POD5
                 || c.layout == FamilyLayout::POD6);
-        EXPECT_EQ(entries[i].Compressed, compressed ? Compression::Deflate : Compression::None);
+        EXPECT_EQ(entries[i].compressed, compressed ? Compression::Deflate : Compression::None);
         if (!compressed) {
-            EXPECT_EQ(entries[i].StoredSize, files[i].data.size());
+            EXPECT_EQ(entries[i].storedSize, files[i].data.size());
         }
         const bool timed = c.layout != FamilyLayout::POD1 && c.layout != FamilyLayout::POD6;
         EXPECT_EQ(reader.FileTimeOf(entries[i]),
@@ -138,15 +138,15 @@ TEST_P(SoundFamilyArchive, IsReadVerifiedAndGivesEveryFileByteForByte)
         switch (c.layout) {
         case FamilyLayout::POD1:
         case FamilyLayout::POD6:
-            EXPECT_EQ(entries[i].Check, ChecksumState::Absent);
+            EXPECT_EQ(entries[i].check, ChecksumState::Absent);
             break;
         case FamilyLayout::EPD:
-            EXPECT_EQ(entries[i].Check, ChecksumState::NotJudged);
+            EXPECT_EQ(entries[i].check, ChecksumState::NotJudged);
             break;
         default:
-            EXPECT_EQ(entries[i].Check, ChecksumState::Matches);
+            EXPECT_EQ(entries[i].check, ChecksumState::Matches);
             if (compressed && files[i].data.size() != 0) {
-                EXPECT_EQ(entries[i].Cover,
+                EXPECT_EQ(entries[i].cover,
                           c.checksumOfOriginal ? EntryChecksumCover::OriginalBytes
                                                : EntryChecksumCover::StoredBytes);
             }
@@ -196,9 +196,9 @@ TEST_P(DamagedFamilyArchive, IsNamedByVerifyAndNothingIsExtracted)
     ArchiveReader reader(path);
     EXPECT_EQ(reader.Readable(), c.readable);
     const Verification verification = VerifyArchive(reader, {});
-    EXPECT_FALSE(verification.Passed);
-    EXPECT_TRUE(anyContains(verification.Problems, c.expected))
-        << testing::PrintToString(verification.Problems);
+    EXPECT_FALSE(verification.passed);
+    EXPECT_TRUE(anyContains(verification.problems, c.expected))
+        << testing::PrintToString(verification.problems);
     if (c.readable) {
         ExtractionObserver observer;
         EXPECT_THROW(ExtractEntries(reader, dir / "out", AllEntries(reader), {}, observer), DamagedArchive);
@@ -283,11 +283,11 @@ TEST(FamilyChecksums, AWholeFileChecksumIsCheckedByVerificationNotByListing)
     WriteFile(dir / "p.POD", bytes);
 
     ArchiveReader listing(dir / "p.POD", ArchiveCheck::UntilUnreadable);
-    EXPECT_EQ(listing.Header().HeaderCheck, ChecksumState::NotChecked);
+    EXPECT_EQ(listing.Header().headerCheck, ChecksumState::NotChecked);
     EXPECT_EQ(listing.DamageCount(), 0u);
 
     ArchiveReader checking(dir / "p.POD");
-    EXPECT_EQ(checking.Header().HeaderCheck, ChecksumState::DoesNotMatch);
+    EXPECT_EQ(checking.Header().headerCheck, ChecksumState::DoesNotMatch);
     EXPECT_TRUE(anyContains(checking.Damage(), "the checksum of the header")) << testing::PrintToString(checking.Damage());
 }
 
@@ -373,11 +373,11 @@ TEST(FamilyBomb, IsDamageFoundWithoutInflatingPastItsClaim)
         ArchiveReader reader(dir / "bomb.POD");
         ASSERT_TRUE(reader.Readable());
         const Verification verification = VerifyArchive(reader, {});
-        EXPECT_FALSE(verification.Passed);
-        EXPECT_TRUE(anyContains(verification.Problems,
+        EXPECT_FALSE(verification.passed);
+        EXPECT_TRUE(anyContains(verification.problems,
                                 claimed == 1000u ? "inflates to more than the 1000 bytes"
                                                  : "inflates to 67108864 bytes, not the"))
-            << testing::PrintToString(verification.Problems);
+            << testing::PrintToString(verification.problems);
         ExtractionObserver observer;
         EXPECT_THROW(ExtractEntries(reader, dir / "out", AllEntries(reader), {}, observer), DamagedArchive);
         EXPECT_FALSE(fs::exists(fs::path(dir / "out") / "BOMB.BIN"));

@@ -45,25 +45,25 @@ TEST(ForeignArchive, ASoundOneIsReadWithItsChecksumsTimesAndRecords)
     EXPECT_EQ(reader.DamageCount(), 0u) << (reader.Damage().empty() ? "" : reader.Damage()[0]);
     ASSERT_TRUE(reader.Readable());
     const ArchiveHeader &header = reader.Header();
-    EXPECT_EQ(header.Description, "Foreign test pack");
-    EXPECT_EQ(header.Version, 3);
-    EXPECT_EQ(header.Times, TimeEncoding::UnixSeconds);
-    EXPECT_EQ(header.AuditRecords, 3u);
-    EXPECT_EQ(header.HeaderCheck, ChecksumState::Matches);
-    EXPECT_EQ(header.DirectoryCheck, ChecksumState::Matches);
-    EXPECT_EQ(header.DirectoryCover, DirectoryChecksumCover::Directory);
-    EXPECT_EQ(header.AuditCheck, ChecksumState::Matches);
-    EXPECT_EQ(header.DependencyCheck, ChecksumState::Matches);
-    EXPECT_EQ(header.TotalSize, files[0].data.size() + files[1].data.size() + files[2].data.size());
+    EXPECT_EQ(header.description, "Foreign test pack");
+    EXPECT_EQ(header.version, 3);
+    EXPECT_EQ(header.times, TimeEncoding::UnixSeconds);
+    EXPECT_EQ(header.auditRecords, 3u);
+    EXPECT_EQ(header.headerCheck, ChecksumState::Matches);
+    EXPECT_EQ(header.directoryCheck, ChecksumState::Matches);
+    EXPECT_EQ(header.directoryCover, DirectoryChecksumCover::Directory);
+    EXPECT_EQ(header.auditCheck, ChecksumState::Matches);
+    EXPECT_EQ(header.dependencyCheck, ChecksumState::Matches);
+    EXPECT_EQ(header.totalSize, files[0].data.size() + files[1].data.size() + files[2].data.size());
 
     ASSERT_TRUE(reader.CheckData());
     EXPECT_EQ(reader.DamageCount(), 0u);
     const auto &entries = reader.Entries();
     ASSERT_EQ(entries.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
-        EXPECT_EQ(entries[i].Name, files[i].name);
+        EXPECT_EQ(entries[i].name, files[i].name);
         EXPECT_EQ(dataOf(reader, entries[i]), files[i].data);
-        EXPECT_EQ(entries[i].Check, ChecksumState::Matches);
+        EXPECT_EQ(entries[i].check, ChecksumState::Matches);
         EXPECT_EQ(reader.FileTimeOf(entries[i]), files[i].unixTime);
     }
 
@@ -73,8 +73,8 @@ TEST(ForeignArchive, ASoundOneIsReadWithItsChecksumsTimesAndRecords)
         EXPECT_TRUE(std::any_of(notes.begin(), notes.end(),
                                 [&](const std::string &note) { return note.find(what) != std::string::npos; }))
             << what;
-    EXPECT_TRUE(VerifyArchive(reader, {}).Passed);
-    EXPECT_FALSE(VerifyArchive(reader, {true}).Passed);
+    EXPECT_TRUE(VerifyArchive(reader, {}).passed);
+    EXPECT_FALSE(VerifyArchive(reader, {true}).passed);
 }
 
 TEST(ForeignArchive, TheDirectoryChecksumMayCoverTheNamesToo)
@@ -85,9 +85,9 @@ TEST(ForeignArchive, TheDirectoryChecksumMayCoverTheNamesToo)
     WriteFile(dir / "a.POD", MakeForeignArchive(ThreeForeignFiles(), layout));
     ArchiveReader reader(dir / "a.POD");
     EXPECT_EQ(reader.DamageCount(), 0u);
-    EXPECT_EQ(reader.Header().DirectoryCheck, ChecksumState::Matches);
-    EXPECT_EQ(reader.Header().DirectoryCover, DirectoryChecksumCover::DirectoryAndNames);
-    const auto details = VerifyArchive(reader, {}).Details;
+    EXPECT_EQ(reader.Header().directoryCheck, ChecksumState::Matches);
+    EXPECT_EQ(reader.Header().directoryCover, DirectoryChecksumCover::DirectoryAndNames);
+    const auto details = VerifyArchive(reader, {}).details;
     EXPECT_TRUE(anyStartsWith(details, "directory checksum: matches, over the directory and the names block"));
 }
 
@@ -121,10 +121,10 @@ TEST_P(ForeignArchiveDamage, IsNamedAndRefused)
     ArchiveReader reader(path);
     EXPECT_EQ(reader.DamageCount() == 0, GetParam().foundByReadingData);
     const Verification verification = VerifyArchive(reader, {});
-    EXPECT_FALSE(verification.Passed);
-    EXPECT_TRUE(anyStartsWith(verification.Problems, path + ": " + GetParam().problem))
-        << (verification.Problems.empty() ? "none" : verification.Problems[0]);
-    EXPECT_EQ(verification.Summary, "1 problem found");
+    EXPECT_FALSE(verification.passed);
+    EXPECT_TRUE(anyStartsWith(verification.problems, path + ": " + GetParam().problem))
+        << (verification.problems.empty() ? "none" : verification.problems[0]);
+    EXPECT_EQ(verification.summary, "1 problem found");
 
     ArchiveReader fresh(path);
     ASSERT_TRUE(fresh.Readable());
@@ -171,7 +171,7 @@ TEST(ForeignArchive, ExtractionWritesEveryEntryWithItsUnixTime)
     ArchiveReader reader(path);
     ExtractionObserver quiet;
     const ExtractionSummary summary = ExtractEntries(reader, dir / "out", AllEntries(reader), {}, quiet);
-    EXPECT_EQ(summary.Written, files.size());
+    EXPECT_EQ(summary.written, files.size());
     for (const ForeignFile &file : files) {
         const std::string extracted = test::ExtractedPath(dir / "out", file.name);
         EXPECT_EQ(test::ReadFile(extracted), file.data) << extracted;
@@ -191,10 +191,10 @@ TEST(ForeignArchive, ACancelledDataCheckLeavesNothingDecided)
     } cancel;
     EXPECT_FALSE(reader.CheckData(&cancel));
     EXPECT_FALSE(reader.DataChecked());
-    EXPECT_EQ(reader.Entries()[0].Check, ChecksumState::NotChecked);
-    EXPECT_TRUE(VerifyArchive(reader, {}, &cancel).Cancelled);
+    EXPECT_EQ(reader.Entries()[0].check, ChecksumState::NotChecked);
+    EXPECT_TRUE(VerifyArchive(reader, {}, &cancel).cancelled);
     EXPECT_TRUE(reader.CheckData());
-    EXPECT_EQ(reader.Entries()[0].Check, ChecksumState::Matches);
+    EXPECT_EQ(reader.Entries()[0].check, ChecksumState::Matches);
 }
 
 } // namespace

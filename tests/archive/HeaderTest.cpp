@@ -31,7 +31,7 @@ class ArchiveKind : public testing::TestWithParam<KindCase>
 TEST_P(ArchiveKind, FollowsTheExtension)
 {
     TempDir dir;
-    std::filesystem::create_directory(dir.path() / "my.data");
+    std::filesystem::create_directory(dir.Path() / "my.data");
     const std::string path = dir / GetParam().fileName;
     TPOD pod(path, true);
     EXPECT_EQ(pod.Kind, GetParam().kind);
@@ -59,7 +59,7 @@ TEST(TPOD, CreatingOverAnArchiveLeavesItUntilTheBuildCompletes)
         pod.WriteName("NEW.BIN");
     }
     EXPECT_EQ(ReadFile(path), previous);
-    EXPECT_EQ(test::NamesIn(dir.path()), (std::set<std::string> {"a.POD"})) << "the new file is gone";
+    EXPECT_EQ(test::NamesIn(dir.Path()), (std::set<std::string> {"a.POD"})) << "the new file is gone";
 }
 
 TEST(TPOD, WithoutAFileEveryOperationFailsNamingTheArchive)
@@ -87,8 +87,8 @@ TEST(TPODHeader, TextFieldsFollowTheEightyByteRule)
     TPODHeader header;
     const std::string eighty(80, 'a');
     header.SetDescription(eighty);
-    EXPECT_EQ(header.Bytes[8 + 79], 'a');
-    EXPECT_EQ(header.Bytes[88], 0) << "nothing is written past the field";
+    EXPECT_EQ(header.bytes[8 + 79], 'a');
+    EXPECT_EQ(header.bytes[88], 0) << "nothing is written past the field";
     EXPECT_EQ(header.Description(), eighty);
 
     header.SetAuthor(std::string(81, 'b') + "c");
@@ -97,7 +97,7 @@ TEST(TPODHeader, TextFieldsFollowTheEightyByteRule)
     header.SetCopyright("0123456789");
     header.SetCopyright("abc");
     EXPECT_EQ(header.Copyright(), "abc");
-    const std::string field(reinterpret_cast<const char *>(header.Bytes.data() + 184), 10);
+    const std::string field(reinterpret_cast<const char *>(header.bytes.data() + 184), 10);
     EXPECT_EQ(field,
               std::string("abc\0"
                           "456789",
@@ -110,9 +110,9 @@ TEST(TPODHeader, NumbersAreLittleEndianAtTheirOffsets)
     TPODHeader header;
     header.SetVersion(-2);
     header.SetPriority(0x01020304);
-    EXPECT_EQ(test::LE32At(std::string(header.Bytes.begin(), header.Bytes.end()), 96), 0xFFFFFFFEu);
-    EXPECT_EQ(header.Bytes[100], 0x04);
-    EXPECT_EQ(header.Bytes[103], 0x01);
+    EXPECT_EQ(test::LE32At(std::string(header.bytes.begin(), header.bytes.end()), 96), 0xFFFFFFFEu);
+    EXPECT_EQ(header.bytes[100], 0x04);
+    EXPECT_EQ(header.bytes[103], 0x01);
     EXPECT_EQ(header.Version(), -2);
 }
 
@@ -132,7 +132,7 @@ TEST(TPOD, ReadHeaderReadsBothHalvesOfAPod3Header)
     WriteFile(path, bytes);
     TPOD pod(path, false);
     pod.ReadHeader();
-    EXPECT_EQ(std::string(pod.Header.Bytes.begin(), pod.Header.Bytes.end()), bytes.substr(0, 288));
+    EXPECT_EQ(std::string(pod.Header.bytes.begin(), pod.Header.bytes.end()), bytes.substr(0, 288));
     EXPECT_EQ(pod.Stream->Position(), 288);
 }
 

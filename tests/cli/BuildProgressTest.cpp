@@ -23,7 +23,7 @@ class FakeClock
 {
 public:
     std::chrono::steady_clock::time_point now;
-    BuildProgress::Clock function()
+    BuildProgress::Clock Function()
     {
         return [this] { return now; };
     }
@@ -34,7 +34,7 @@ TEST(BuildProgress, ShowsFilesAndBytesOutOfTheTotalAtMostFourTimesASecond)
     std::ostringstream out;
     FakeClock clock;
     {
-        BuildProgress progress(out, 4 * 1024 * 1024, clock.function());
+        BuildProgress progress(out, 4 * 1024 * 1024, clock.Function());
         progress.Progress(0, 1000, 288);
         for (std::size_t i = 1; i <= 999; ++i)
             progress.Progress(i, 1000, 288 + static_cast<std::int64_t>(i) * 4096);
@@ -53,7 +53,7 @@ TEST(BuildProgress, ShowsTheLastStateWhenItEndsAndBlanksALongerLine)
 {
     std::ostringstream out;
     FakeClock clock;
-    BuildProgress progress(out, 0, clock.function());
+    BuildProgress progress(out, 0, clock.Function());
     progress.Progress(0, 12, 288 + 10 * 1024 * 1024);
     progress.Progress(3, 12, 288);
     progress.Finish();

@@ -33,7 +33,7 @@ class CliBuildHeader : public testing::Test
 protected:
     CliBuildHeader()
     {
-        std::filesystem::create_directory(dir.path() / "SUB");
+        std::filesystem::create_directory(dir.Path() / "SUB");
         WriteFile(dir / "A.BIN", "12345");
         WriteFile(dir / "SUB/B.BIN", "abcdefghij");
         WriteFile(response, "A.BIN\r\nSUB\\B.BIN\r\n");
@@ -167,7 +167,7 @@ TEST_F(CliBuildHeader, AResponseFileNamedLikeAnArchiveIsNeverOverwritten)
                        [](unsigned char c) { return std::tolower(c); });
         return name == "list.pod";
     };
-    EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(dir.path()), {}, named), 1);
+    EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(dir.Path()), {}, named), 1);
 }
 
 struct FailedBuild
@@ -189,7 +189,7 @@ TEST_P(CliFailedBuild, SaysWhatWentWrongAndWhatWasLeft)
     WriteFile(response, c.responseText);
     if (c.previousArchive)
         WriteFile(archive, "an older archive");
-    const auto namesBefore = test::NamesIn(dir.path());
+    const auto namesBefore = test::NamesIn(dir.Path());
     std::vector<std::string> args = {"build", response};
     args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
     const auto result = cli(args);
@@ -201,7 +201,7 @@ TEST_P(CliFailedBuild, SaysWhatWentWrongAndWhatWasLeft)
     if (c.previousArchive) {
         EXPECT_EQ(ReadFile(archive), "an older archive");
     }
-    EXPECT_EQ(test::NamesIn(dir.path()), namesBefore) << "a failed build leaves no file behind";
+    EXPECT_EQ(test::NamesIn(dir.Path()), namesBefore) << "a failed build leaves no file behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -286,13 +286,13 @@ TEST_P(CliUnusableResponse, IsRefusedBeforeAnythingIsCreated)
     const UnusableResponse &c = GetParam();
     std::string argument = c.argument;
     if (const auto at = argument.find('@'); at != std::string::npos)
-        argument.replace(at, 1, dir.path().string());
-    const auto before = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+        argument.replace(at, 1, dir.Path().string());
+    const auto before = std::distance(std::filesystem::directory_iterator(dir.Path()), {});
     const auto result = cli({"build", argument});
     EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
     EXPECT_NE(result.err.find(c.expectedInMessage), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("filesystem error"), std::string::npos) << result.err;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -399,7 +399,7 @@ TEST_F(CliBuildHeader, ABuildAndAHeaderEditExcludeEachOther)
 TEST_F(CliBuildHeader, ShowingTheHeaderWorksOnAnArchiveTheUserMayNotWrite)
 {
     ASSERT_EQ(cli({"build", response, "--priority", "42"}).exitCode, 0);
-    std::filesystem::permissions(dir.path(),
+    std::filesystem::permissions(dir.Path(),
                                  std::filesystem::perms::owner_all | std::filesystem::perms::group_read
                                      | std::filesystem::perms::group_exec
                                      | std::filesystem::perms::others_read

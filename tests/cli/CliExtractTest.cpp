@@ -23,14 +23,14 @@ using test::WriteFile;
 class CliExtract : public testing::Test
 {
 protected:
-    void makeArchive(const std::vector<test::CraftedEntry> &entries)
+    void MakeArchive(const std::vector<test::CraftedEntry> &entries)
     {
         WriteFile(archive, CraftArchive(entries));
     }
 
     TempDir dir;
-    const fs::path sandbox = dir.path() / "sandbox";
-    const std::string archive = (dir.path() / "sandbox" / "a.POD").string();
+    const fs::path sandbox = dir.Path() / "sandbox";
+    const std::string archive = (dir.Path() / "sandbox" / "a.POD").string();
     const fs::path out = sandbox / "out";
 
     CliExtract() { fs::create_directories(sandbox); }
@@ -54,7 +54,7 @@ class CliExtractUnsafeName : public CliExtract, public testing::WithParamInterfa
 
 TEST_P(CliExtractUnsafeName, IsRefusedAndNothingIsWrittenOutsideTheFolder)
 {
-    makeArchive({{"ok.txt", "fine"}, {GetParam().name, "evil"}, {"last.txt", "after"}});
+    MakeArchive({{"ok.txt", "fine"}, {GetParam().name, "evil"}, {"last.txt", "after"}});
 
     const auto result = Cli({"extract", archive, out.string()});
     EXPECT_EQ(result.exitCode, 1);
@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliExtract, AnExistingFileIsKeptUnlessOverwriteIsGiven)
 {
-    makeArchive({{"x.txt", "new"}, {"y.txt", "why"}});
+    MakeArchive({{"x.txt", "new"}, {"y.txt", "why"}});
     fs::create_directories(out);
     WriteFile((out / "x.txt").string(), "old");
 
@@ -104,7 +104,7 @@ TEST_F(CliExtract, AnExistingFileIsKeptUnlessOverwriteIsGiven)
 
 TEST_F(CliExtract, OnlyTheNamedEntriesAreWrittenEitherSeparatorMatching)
 {
-    makeArchive({{"a.txt", "A"}, {"SUB\\b.txt", "B"}, {"SUB\\c.txt", "C"}});
+    MakeArchive({{"a.txt", "A"}, {"SUB\\b.txt", "B"}, {"SUB\\c.txt", "C"}});
     const auto result = Cli({"extract", archive, out.string(), "SUB/b.txt", "a.txt"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(test::FilesBelow(out),
@@ -113,7 +113,7 @@ TEST_F(CliExtract, OnlyTheNamedEntriesAreWrittenEitherSeparatorMatching)
 
 TEST_F(CliExtract, ANameNotInTheArchiveWritesNothing)
 {
-    makeArchive({{"a.txt", "A"}});
+    MakeArchive({{"a.txt", "A"}});
     const auto result = Cli({"extract", archive, out.string(), "a.txt", "missing.txt"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("holds no entry named missing.txt; nothing was extracted"), std::string::npos)
@@ -129,7 +129,7 @@ TEST_F(CliExtract, ASymbolicLinkInTheFolderIsNotFollowed)
     fs::create_directories(out);
     fs::create_directories(sandbox / "outside");
     fs::create_directory_symlink(sandbox / "outside", out / "link");
-    makeArchive({{"link\\planted.txt", "evil"}});
+    MakeArchive({{"link\\planted.txt", "evil"}});
 
     const auto result = Cli({"extract", archive, out.string()});
     EXPECT_EQ(result.exitCode, 1);
@@ -142,7 +142,7 @@ TEST_F(CliExtract, ASymbolicLinkInTheFolderIsNotFollowed)
 // on the first file, even with --overwrite, so it is refused there.
 TEST_F(CliExtract, NamesDifferingOnlyByCaseAreOneFileWhereCaseDoesNotCount)
 {
-    makeArchive({{"Sub\\Read.me", "first"}, {"SUB\\READ.ME", "second"}, {"Sub\\Read.me", "again"}});
+    MakeArchive({{"Sub\\Read.me", "first"}, {"SUB\\READ.ME", "second"}, {"Sub\\Read.me", "again"}});
     const auto result = Cli({"extract", archive, out.string(), "--overwrite"});
     if (kNativePathStyle == PathStyle::Windows) {
         EXPECT_EQ(result.exitCode, 1);
@@ -193,7 +193,7 @@ TEST_P(CliExtractMany, EndsAsWritingInArchiveOrderWould)
     }
     for (const auto &[at, entry] : c.special)
         entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(at), entry);
-    makeArchive(entries);
+    MakeArchive(entries);
 
     std::vector<std::string> args = {"extract", archive, out.string()};
     if (c.overwrite)
@@ -270,7 +270,7 @@ TEST_F(CliExtract, ManyFilesOfEverySizeKeepTheirContentsAndTimes)
             entry.timestamp = kMarch2010;
         entries.push_back(entry);
     }
-    makeArchive(entries);
+    MakeArchive(entries);
     const auto result = Cli({"extract", archive, out.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "300 of 300 files extracted to " + out.string() + "\n");
@@ -377,7 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliExtract, StoredNamesAreWrittenDecodedFromWindows1252)
 {
-    makeArchive({{"pi\xE8"
+    MakeArchive({{"pi\xE8"
                   "ce.txt",
                   "piece"},
                  {"\x8C"
@@ -398,7 +398,7 @@ TEST_F(CliExtract, StoredNamesAreWrittenDecodedFromWindows1252)
 
 TEST_F(CliExtract, ANamedEntryIsFoundByItsDecodedName)
 {
-    makeArchive({{"pi\xE8"
+    MakeArchive({{"pi\xE8"
                   "ce.txt",
                   "piece"},
                  {"SUB\\\xE9t\xE9.txt", "summer"},
@@ -423,7 +423,7 @@ TEST_F(CliExtract, NamesUpToTheFileSystemsLongestAreExtractedAndOverwritten)
 #endif
     const std::string longest(255, 'L');
     const std::string shorter(239, 's');
-    makeArchive({{longest, "255"}, {"sub\\" + shorter, "239"}});
+    MakeArchive({{longest, "255"}, {"sub\\" + shorter, "239"}});
     for (const bool overwrite : {false, true}) {
         std::vector<std::string> args {"extract", archive, out.string()};
         if (overwrite)
@@ -441,7 +441,7 @@ TEST_F(CliExtract, ALinkAtAFilesNameIsKeptOrReplacedButNeverWrittenThrough)
 #ifdef _WIN32
     GTEST_SKIP() << "mingw's std::filesystem cannot make symbolic links, nor can Wine";
 #endif
-    makeArchive({{"x.txt", "new"}});
+    MakeArchive({{"x.txt", "new"}});
     fs::create_directories(out);
     WriteFile((sandbox / "victim").string(), "victim");
     fs::create_symlink(sandbox / "victim", out / "x.txt");

@@ -56,7 +56,7 @@ int waitFor(pid_t pid)
 std::vector<std::string> temporaryNames(const TempDir &dir)
 {
     std::vector<std::string> found;
-    for (const std::string &name : test::NamesIn(dir.path()))
+    for (const std::string &name : test::NamesIn(dir.Path()))
         if (name.rfind(".morvane-", 0) == 0)
             found.push_back(name);
     return found;
@@ -77,7 +77,7 @@ protected:
         WriteFile(dir / "list.txt", list);
     }
 
-    std::string archive() const { return dir / "list.POD"; }
+    std::string Archive() const { return dir / "list.POD"; }
 
     TempDir dir;
 };
@@ -85,19 +85,19 @@ protected:
 TEST_F(CliInterruptedBuild, AKillAtAnyMomentLeavesTheOldArchiveOrTheNewOne)
 {
     ASSERT_EQ(test::Cli({"build", dir / "list.txt", "--description", "old"}).exitCode, 0);
-    const std::string previous = ReadFile(archive());
+    const std::string previous = ReadFile(Archive());
     // The complete new archive, made elsewhere from the same sources.
     ASSERT_EQ(test::Cli({"build", dir / "list.txt", "-o", dir / "reference.POD", "--description", "new"}).exitCode,
               0);
     const std::string complete = ReadFile(dir / "reference.POD");
-    fs::remove(dir.path() / "reference.POD");
+    fs::remove(dir.Path() / "reference.POD");
 
     const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(test::Cli({"build", dir / "list.txt", "-o", dir / "timed.POD"}).exitCode, 0);
     const auto buildMicroseconds = std::max<long long>(
         1000, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started)
                   .count());
-    fs::remove(dir.path() / "timed.POD");
+    fs::remove(dir.Path() / "timed.POD");
 
     const char *given = std::getenv("MORVANE_KILL_SEED");
     const unsigned seed = given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device {}();
@@ -110,27 +110,27 @@ TEST_F(CliInterruptedBuild, AKillAtAnyMomentLeavesTheOldArchiveOrTheNewOne)
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
         ::kill(pid, SIGKILL);
         waitFor(pid);
-        const std::string now = ReadFile(archive());
+        const std::string now = ReadFile(Archive());
         ASSERT_TRUE(now == previous || now == complete)
             << "try " << attempt << " left an archive of " << now.size() << " bytes";
         if (now == complete)
-            WriteFile(archive(), previous);
+            WriteFile(Archive(), previous);
     }
     // Whatever a kill left between two steps, the next build removes it.
     ASSERT_EQ(test::Cli({"build", dir / "list.txt", "--description", "new"}).exitCode, 0);
-    EXPECT_TRUE(ReadFile(archive()) == complete);
+    EXPECT_TRUE(ReadFile(Archive()) == complete);
     EXPECT_EQ(temporaryNames(dir), std::vector<std::string> {});
 }
 
 TEST_F(CliInterruptedBuild, CtrlCStopsTheBuildAndKeepsThePreviousArchive)
 {
     ASSERT_EQ(test::Cli({"build", dir / "list.txt"}).exitCode, 0);
-    const std::string previous = ReadFile(archive());
+    const std::string previous = ReadFile(Archive());
     // One large source, sparse so that it costs no disk space, long enough to copy that the
     // interrupt arrives while it is copied.
     WriteFile(dir / "list.txt", "F0.BIN\r\nHUGE.BIN\r\nF1.BIN\r\n");
     WriteFile(dir / "HUGE.BIN", "");
-    fs::resize_file(dir.path() / "HUGE.BIN", std::uint64_t {1500} << 20);
+    fs::resize_file(dir.Path() / "HUGE.BIN", std::uint64_t {1500} << 20);
     const pid_t pid = startCli({"build", dir / "list.txt"});
     ASSERT_GT(pid, 0);
     // Interrupted once its new file exists (an unnamed file shows as "#..." in its folder).
@@ -140,7 +140,7 @@ TEST_F(CliInterruptedBuild, CtrlCStopsTheBuildAndKeepsThePreviousArchive)
         std::error_code error;
         for (const auto &fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
             const std::string target = fs::read_symlink(fd.path(), error).string();
-            if (target.rfind(dir.path().string() + "/", 0) == 0
+            if (target.rfind(dir.Path().string() + "/", 0) == 0
                 && (target.find("/#") != std::string::npos || target.find("/.morvane-") != std::string::npos))
                 writing = true;
         }
@@ -151,7 +151,7 @@ TEST_F(CliInterruptedBuild, CtrlCStopsTheBuildAndKeepsThePreviousArchive)
     const int status = waitFor(pid);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal instead of stopping";
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_TRUE(ReadFile(archive()) == previous);
+    EXPECT_TRUE(ReadFile(Archive()) == previous);
     EXPECT_EQ(temporaryNames(dir), std::vector<std::string> {});
 }
 

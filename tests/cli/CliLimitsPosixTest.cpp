@@ -41,7 +41,7 @@ TEST_P(CliExtractDeepNames, StayWithinMemoryInProportionToTheArchive)
 {
     const DeepNamesCase &c = GetParam();
     TempDir dir;
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.Path() / "out";
     std::vector<test::CraftedEntry> entries;
     for (int i = 0; i < c.entries; ++i) {
         std::string name = c.blockedByAFile ? "blocker\\" : "";
@@ -85,7 +85,7 @@ TEST(CliBuildIgnoringCase, LooksEachFolderUpOnce)
 {
     TempDir dir;
     std::ofstream list(dir / "list.txt", std::ios::binary);
-    fs::create_directories(dir.path() / "sub");
+    fs::create_directories(dir.Path() / "sub");
     for (int i = 0; i < 8000; ++i) {
         test::WriteFile(dir / ("sub/file" + std::to_string(i) + ".bin"), "x");
         list << "SUB\\FILE" << i << ".BIN\r\n";
@@ -131,8 +131,8 @@ TEST_P(CliFileSizeLimit, IsAWriteErrorWithItsSummary)
     EXPECT_EQ(result.out.substr(0, GetParam().out.size()), GetParam().out);
     EXPECT_EQ(result.out.empty(), GetParam().out.empty()) << result.out;
     for (const std::string &name : GetParam().absent)
-        EXPECT_FALSE(fs::exists(dir.path() / name)) << name;
-    for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
+        EXPECT_FALSE(fs::exists(dir.Path() / name)) << name;
+    for (const auto &entry : fs::recursive_directory_iterator(dir.Path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".morvane-")) << entry.path();
 }
 
@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {"out/big.bin"}},
         SizeLimitCase {"MklistOutput",
                        [](const TempDir &dir) {
-                           fs::create_directory(dir.path() / "tree");
+                           fs::create_directory(dir.Path() / "tree");
                            for (int i = 0; i < 300; ++i)
                                test::WriteFile(dir / ("tree/a file with a long name " + std::to_string(i)), "");
                            return std::vector<std::string> {"mklist", dir / "tree", "-o", dir / "list.txt"};

@@ -31,7 +31,7 @@ protected:
     }
 
     TempDir dir;
-    LongFolderTree tree {dir.path().string(), 420};
+    LongFolderTree tree {dir.Path().string(), 420};
 };
 
 TEST_F(LongPaths, MklistBuildAndExtractWorkThere)

@@ -35,17 +35,17 @@ struct LeftOutCase
 
 using test::PrintTo;
 
-void MakeFile(const std::string &path)
+void makeFile(const std::string &path)
 {
     WriteFile(path, "x");
 }
 
-void MakeFifo(const std::string &path)
+void makeFifo(const std::string &path)
 {
     ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
 }
 
-void MakeSocket(const std::string &path)
+void makeSocket(const std::string &path)
 {
     const int handle = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(handle, 0);
@@ -57,7 +57,7 @@ void MakeSocket(const std::string &path)
     ::close(handle);
 }
 
-void MakeDanglingLink(const std::string &path)
+void makeDanglingLink(const std::string &path)
 {
     fs::create_symlink("missing target", path);
 }
@@ -72,7 +72,7 @@ class CliMklistLeftOut : public testing::TestWithParam<LeftOutCase>
 TEST_P(CliMklistLeftOut, WritesTheRestAndNamesWhatItLeftOut)
 {
     TempDir dir;
-    const fs::path tree = dir.path() / "tree";
+    const fs::path tree = dir.Path() / "tree";
     fs::create_directory(tree);
     WriteFile((tree / "good.txt").string(), "g");
     GetParam().make((tree / GetParam().entry).string());
@@ -95,20 +95,20 @@ TEST_P(CliMklistLeftOut, WritesTheRestAndNamesWhatItLeftOut)
 INSTANTIATE_TEST_SUITE_P(
     Entries, CliMklistLeftOut,
     testing::Values(
-        LeftOutCase {"Fifo", "fifo", MakeFifo, kNotRegular},
-        LeftOutCase {"Socket", "socket", MakeSocket, kNotRegular},
-        LeftOutCase {"DanglingLink", "dangling", MakeDanglingLink, kNotRegular},
-        LeftOutCase {"LineBreak", "two\nlines", MakeFile,
+        LeftOutCase {"Fifo", "fifo", makeFifo, kNotRegular},
+        LeftOutCase {"Socket", "socket", makeSocket, kNotRegular},
+        LeftOutCase {"DanglingLink", "dangling", makeDanglingLink, kNotRegular},
+        LeftOutCase {"LineBreak", "two\nlines", makeFile,
                      "its name holds a line break, which a response file cannot hold"},
-        LeftOutCase {"CarriageReturn", "cr\rname", MakeFile,
+        LeftOutCase {"CarriageReturn", "cr\rname", makeFile,
                      "its name holds a carriage return, which a response file reads as a line break"},
-        LeftOutCase {"Backslash", "back\\slash.bin", MakeFile,
+        LeftOutCase {"Backslash", "back\\slash.bin", makeFile,
                      "its name holds a backslash, which a response file reads as a folder separator"},
-        LeftOutCase {"NeitherUtf8NorWindows1252", "caf\x81", MakeFile, kNot1252},
+        LeftOutCase {"NeitherUtf8NorWindows1252", "caf\x81", makeFile, kNot1252},
         LeftOutCase {"TerminalControlsInAFifoName",
                      "\x1b]0;title\x07\xC2\x9B"
                      "2J",
-                     MakeFifo, kNotRegular}),
+                     makeFifo, kNotRegular}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A name written by a Windows-1252 system is not UTF-8; the build finds it by its bytes, so the
@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CliMklistPosix, ANameThatIsNotUtf8IsListedByItsBytesAndBuilds)
 {
     TempDir dir;
-    const fs::path tree = dir.path() / "tree";
+    const fs::path tree = dir.Path() / "tree";
     fs::create_directories(tree / "sub");
     WriteFile((tree / "caf\xE9.txt").string(), "coffee");
     WriteFile((tree / "sub" / "\xC9T\xC9.bin").string(), "summer");
@@ -141,8 +141,8 @@ TEST(CliMklistPosix, ALinkToAFileIsListedButNotALinkToItsOwnList)
     WriteFile(dir / "data.bin", "d");
     fs::create_symlink(dir / "data.bin", dir / "data link");
     fs::create_symlink(dir / "list.txt", dir / "list link");
-    fs::create_directory_symlink(dir.path(), dir / "folder link");
-    const auto result = Cli({"mklist", dir.path().string(), "-o", dir / "list.txt"});
+    fs::create_directory_symlink(dir.Path(), dir / "folder link");
+    const auto result = Cli({"mklist", dir.Path().string(), "-o", dir / "list.txt"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(dir / "list.txt")),
               (std::vector<std::string> {"data link", "data.bin"}));
@@ -154,14 +154,14 @@ TEST(CliMklistPosix, PathsLongerThanTheSystemAllowsAreNamed)
 {
     TempDir dir;
     WriteFile(dir / "top.txt", "t");
-    test::DeepFolders deep(dir.path(), "long", 4000);
+    test::DeepFolders deep(dir.Path(), "long", 4000);
     deep.AddFile("near");
     const std::string tooLong(200, 'f');
     deep.AddFile(tooLong);
 
-    const auto result = Cli({"mklist", dir.path().string()});
+    const auto result = Cli({"mklist", dir.Path().string()});
     EXPECT_EQ(result.exitCode, 1);
-    std::string nearLine = (deep.LastPath() + "near").substr(dir.path().string().size() + 1);
+    std::string nearLine = (deep.LastPath() + "near").substr(dir.Path().string().size() + 1);
     std::replace(nearLine.begin(), nearLine.end(), '/', '\\');
     EXPECT_EQ(test::SortedCrLfLines(result.out), (std::vector<std::string> {nearLine, "top.txt"}));
     EXPECT_EQ(test::Lines(result.err),
@@ -184,7 +184,7 @@ TEST(CliMklistPosix, AnOutputThatIsALinkIsReplacedAndItsTargetLeftAlone)
     EXPECT_FALSE(fs::is_symlink(dir / "list.txt"));
     EXPECT_EQ(test::ReadFile(dir / "list.txt"), "a.txt\r\n");
     EXPECT_EQ(test::ReadFile(dir / "victim"), "victim");
-    EXPECT_EQ(test::PathsBelow(dir.path()),
+    EXPECT_EQ(test::PathsBelow(dir.Path()),
               (std::set<std::string> {"tree", "tree/a.txt", "victim", "list.txt"}));
 }
 

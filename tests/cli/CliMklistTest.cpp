@@ -28,25 +28,25 @@ class MklistTree
 {
 public:
     explicit MklistTree(const std::string &folderName)
-        : tree(dir.path() / PathOf(folderName))
+        : tree(dir.Path() / PathOf(folderName))
     {
         fs::create_directories(tree / "only folders" / "inner");
         fs::create_directories(tree / PathOf(hiddenFolder));
-        WriteFile(at("Top.TXT"), "t");
-        WriteFile(at(hiddenFile), "h");
-        WriteFile(at("only folders/inner/deep.bin"), "d");
-        WriteFile(at(hiddenFolder + "/never.txt"), "n");
-        test::MarkHidden(at(hiddenFolder));
-        test::MarkHidden(at(hiddenFile));
+        WriteFile(At("Top.TXT"), "t");
+        WriteFile(At(hiddenFile), "h");
+        WriteFile(At("only folders/inner/deep.bin"), "d");
+        WriteFile(At(hiddenFolder + "/never.txt"), "n");
+        test::MarkHidden(At(hiddenFolder));
+        test::MarkHidden(At(hiddenFile));
         std::sort(expected.begin(), expected.end());
     }
 
     // A path below the tree, given with '/', in UTF-8 and the system's separators.
-    std::string at(const std::string &relative) const
+    std::string At(const std::string &relative) const
     {
         return Utf8Of((tree / PathOf(relative)).make_preferred());
     }
-    std::string folder() const { return Utf8Of(tree); }
+    std::string Folder() const { return Utf8Of(tree); }
 
     TempDir dir;
     const fs::path tree;
@@ -79,7 +79,7 @@ protected:
 
 TEST_P(CliMklist, ListsEveryFileButNotInsideHiddenFoldersWithCrLfToStandardOutput)
 {
-    const auto result = Cli({"mklist", files.folder()});
+    const auto result = Cli({"mklist", files.Folder()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(test::SortedCrLfLines(result.out), files.expected);
@@ -87,28 +87,28 @@ TEST_P(CliMklist, ListsEveryFileButNotInsideHiddenFoldersWithCrLfToStandardOutpu
 
 TEST_P(CliMklist, WritesTheSameListToAFileAndLeavesItAndItsArchiveOut)
 {
-    const std::string list = files.at("list.txt");
-    WriteFile(files.at("list.POD"), "an archive built before");
-    const auto first = Cli({"mklist", files.folder(), "-o", list});
+    const std::string list = files.At("list.txt");
+    WriteFile(files.At("list.POD"), "an archive built before");
+    const auto first = Cli({"mklist", files.Folder(), "-o", list});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out, "");
     EXPECT_EQ(first.err, "");
     EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(list)), files.expected);
 
     // Run again with the list in place: still neither itself nor the archive.
-    const auto second = Cli({"mklist", files.folder(), "-o", list});
+    const auto second = Cli({"mklist", files.Folder(), "-o", list});
     ASSERT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(list)), files.expected);
 }
 
 TEST_P(CliMklist, ItsListBuildsAnArchiveOfTheWholeTree)
 {
-    const std::string list = files.at("list.txt");
-    const auto made = Cli({"mklist", files.folder(), "-o", list});
+    const std::string list = files.At("list.txt");
+    const auto made = Cli({"mklist", files.Folder(), "-o", list});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const auto built = Cli({"build", list});
     ASSERT_EQ(built.exitCode, 0) << built.err;
-    const auto verified = Cli({"verify", files.at("list.POD")});
+    const auto verified = Cli({"verify", files.At("list.POD")});
     EXPECT_EQ(verified.exitCode, 0) << verified.err;
     EXPECT_EQ(verified.out, "OK: 3 entries\n");
 }
@@ -131,16 +131,16 @@ protected:
 
 TEST_P(CliMklistOutputSpelling, LeavesTheListAndItsArchiveOut)
 {
-    WriteFile(files.at("list.txt"), "an old list");
-    WriteFile(files.at("list.POD"), "an archive built before");
-    std::string output = files.folder() + GetParam().relative;
-    const auto result = Cli({"mklist", files.folder(), "-o", output});
+    WriteFile(files.At("list.txt"), "an old list");
+    WriteFile(files.At("list.POD"), "an archive built before");
+    std::string output = files.Folder() + GetParam().relative;
+    const auto result = Cli({"mklist", files.Folder(), "-o", output});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(files.at("list.txt"))), files.expected);
-    EXPECT_EQ(test::ReadFile(files.at("list.POD")), "an archive built before");
+    EXPECT_EQ(test::SortedCrLfLines(test::ReadFile(files.At("list.txt"))), files.expected);
+    EXPECT_EQ(test::ReadFile(files.At("list.POD")), "an archive built before");
 }
 
-std::vector<OutputSpellingCase> OutputSpellings()
+std::vector<OutputSpellingCase> outputSpellings()
 {
     std::vector<OutputSpellingCase> cases = {
         {"Plain", "/list.txt"},
@@ -155,18 +155,18 @@ std::vector<OutputSpellingCase> OutputSpellings()
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Spellings, CliMklistOutputSpelling, testing::ValuesIn(OutputSpellings()),
+INSTANTIATE_TEST_SUITE_P(Spellings, CliMklistOutputSpelling, testing::ValuesIn(outputSpellings()),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CliMklistEdges, AnEmptyFolderGivesAnEmptyList)
 {
     TempDir dir;
-    const auto result = Cli({"mklist", Utf8Of(dir.path())});
+    const auto result = Cli({"mklist", Utf8Of(dir.Path())});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "");
 
-    const auto written = Cli({"mklist", Utf8Of(dir.path()), "-o", dir / "list.txt"});
+    const auto written = Cli({"mklist", Utf8Of(dir.Path()), "-o", dir / "list.txt"});
     EXPECT_EQ(written.exitCode, 0) << written.err;
     EXPECT_EQ(test::ReadFile(dir / "list.txt"), "");
 }
@@ -192,9 +192,9 @@ TEST(CliMklistEdges, NamesAreWrittenInWindows1252)
                   / "pi\xC3\xA8"
                     "ce.txt",
               "p");
-    WriteFile(Utf8Of(dir.path() / PathOf("\xC3\xA9t\xC3\xA9") / PathOf("\xC5\x92uvre.bin")), "o");
+    WriteFile(Utf8Of(dir.Path() / PathOf("\xC3\xA9t\xC3\xA9") / PathOf("\xC5\x92uvre.bin")), "o");
     WriteFile(dir / "\xE2\x82\xAC.dat", "e");
-    const auto result = Cli({"mklist", Utf8Of(dir.path())});
+    const auto result = Cli({"mklist", Utf8Of(dir.Path())});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(test::SortedCrLfLines(result.out),
               (std::vector<std::string> {"pi\xE8"
@@ -208,7 +208,7 @@ TEST(CliMklistEdges, NamesAreWrittenInWindows1252)
 TEST(CliMklistEdges, ANameOutsideWindows1252IsLeftOutAndNamed)
 {
     TempDir dir;
-    const fs::path tree = dir.path() / "tree";
+    const fs::path tree = dir.Path() / "tree";
     fs::create_directory(tree);
     WriteFile(Utf8Of(tree / "good.txt"), "g");
     const std::string cjk = Utf8Of(tree / PathOf("\xE4\xB8\xAD.txt"));
@@ -228,7 +228,7 @@ TEST(CliMklistEdges, ANameOutsideWindows1252IsLeftOutAndNamed)
 TEST(CliMklistEdges, LeftoversOfKilledWritesAreNeitherListedNorKept)
 {
     TempDir dir;
-    const fs::path tree = dir.path() / "tree";
+    const fs::path tree = dir.Path() / "tree";
     fs::create_directories(tree / "sub");
     WriteFile(Utf8Of(tree / "a.txt"), "a");
     WriteFile(Utf8Of(tree / ".morvane-k3x9q0w2z1"), "half of a list");

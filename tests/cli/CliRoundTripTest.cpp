@@ -44,7 +44,7 @@ protected:
 
     test::ScopedTimeZone utc {"UTC0"};
     TempDir dir;
-    const fs::path tree = dir.path() / "tree";
+    const fs::path tree = dir.Path() / "tree";
     const std::string list = (tree / "list.txt").string();
     const std::string archive = (tree / "list.POD").string();
 };
@@ -108,7 +108,7 @@ TEST_F(CliRoundTrip, MklistBuildVerifyListAndExtractGiveBackTheTree)
     for (std::size_t i = 1; i < rows.size(); ++i)
         EXPECT_EQ(rows[i].size() - printed[i].size(), nameColumn) << rows[i];
 
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.Path() / "out";
     const auto extracted = Cli({"extract", archive, out.string()});
     ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
     EXPECT_EQ(extracted.out, "6 of 6 files extracted to " + out.string() + "\n");
@@ -136,7 +136,7 @@ TEST_F(CliRoundTrip, AFileWithoutAKnownTimeIsListedAsUnknownAndExtractedWithTheC
 
     const auto detailed = Cli({"list", "-l", archive});
     EXPECT_EQ(test::EntryRows(detailed.out), std::vector<std::string> {"6 6 288 unknown             a.txt"});
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.Path() / "out";
     ASSERT_EQ(Cli({"extract", archive, out.string()}).exitCode, 0);
     EXPECT_GT(test::ModificationTime((out / "a.txt").string()), kMarch15th2010At0830 + 365 * 24 * 3600);
 }
@@ -150,7 +150,7 @@ TEST_F(CliRoundTrip, TheSavedListAndTheOldHeaderRebuildTheSameArchive)
                    "Ren\xC3\xA9", "--copyright", "(c) 2026"})
                   .exitCode,
               0);
-    const std::string copy = (dir.path() / "copy").string();
+    const std::string copy = (dir.Path() / "copy").string();
     ASSERT_EQ(Cli({"extract", archive, copy}).exitCode, 0);
     const std::string copyList = copy + "/again.txt";
     const auto listed = Cli({"list", archive, "-o", copyList});
@@ -190,10 +190,10 @@ TEST_P(CliListToFileRefuses, WithAUsageErrorAndNoFile)
     ASSERT_EQ(Cli({"build", list}).exitCode, 0);
     std::vector<std::string> args = {"list", archive};
     for (const std::string &arg : GetParam().extra)
-        args.push_back(arg == "OUT" ? (dir.path() / "out.txt").string() : arg);
+        args.push_back(arg == "OUT" ? (dir.Path() / "out.txt").string() : arg);
     const auto result = Cli(args);
     EXPECT_EQ(result.exitCode, 2) << result.err;
-    EXPECT_FALSE(fs::exists(dir.path() / "out.txt"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "out.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, CliListToFileRefuses,

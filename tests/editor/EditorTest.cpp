@@ -42,7 +42,7 @@ class Editor : public testing::Test
 protected:
     Editor()
     {
-        fs::create_directories(dir.path() / "work" / "sub");
+        fs::create_directories(dir.Path() / "work" / "sub");
         WriteFile(At("a.txt"), "a");
         WriteFile(At("sub/b.bin"), "b");
     }
@@ -305,7 +305,7 @@ class EditorCreateDirMessage : public Editor, public testing::WithParamInterface
 TEST_P(EditorCreateDirMessage, ComesWithTheListShownAgain)
 {
     WriteFile(At("\xe4\xb8\xad.txt"), "c");
-    fs::create_directory(dir.path() / "elsewhere");
+    fs::create_directory(dir.Path() / "elsewhere");
     List().setPlainText("old");
     std::vector<bool> listHidden;
     user.whileAsked = [&] { listHidden.push_back(List().isHidden()); };
@@ -764,7 +764,7 @@ TEST_F(Editor, CloseEndsTheShowingWithResultOk)
 TEST_F(Editor, FileOutsideTheWorkingFolderIsNotAdded)
 {
     WriteFile(dir / "outside.txt", "o");
-    fs::create_directory(dir.path() / "work2");
+    fs::create_directory(dir.Path() / "work2");
     WriteFile(dir / "work2/sibling.txt", "s");
     user.ChooseFiles({Q(dir / "outside.txt"), Q(At("a.txt")), Q(dir / "work2/sibling.txt")});
     Click("tbCreer");
@@ -782,7 +782,7 @@ TEST_F(Editor, FileOutsideTheWorkingFolderIsNotAdded)
 
 TEST_F(Editor, CreateDirOutsideTheWorkingFolderLeavesTheList)
 {
-    fs::create_directory(dir.path() / "elsewhere");
+    fs::create_directory(dir.Path() / "elsewhere");
     WriteFile(dir / "elsewhere/e.txt", "e");
     List().setPlainText("old");
     user.ChooseFolder(Q(dir / "elsewhere"));
@@ -822,7 +822,7 @@ TEST_P(EditorWithoutWorkDir, RefusesBeforeAskingAnything)
 INSTANTIATE_TEST_SUITE_P(Commands, EditorWithoutWorkDir, testing::Values("tbCreer", "tbCreerDir"));
 
 // The names an archive stores.
-std::multiset<std::string> ArchiveNames(const std::string &archive)
+std::multiset<std::string> archiveNames(const std::string &archive)
 {
     std::multiset<std::string> stored;
     for (const test::CraftedEntry &entry : test::ArchiveEntries(archive))
@@ -840,7 +840,7 @@ TEST_F(Editor, ListMadeWithCreateDirBuildsAnArchiveOfTheWholeTree)
     Save(At("list.txt"));
 
     CreateArchive(At("list.txt"), ArchivePathFor(At("list.txt")), HeaderTexts {});
-    EXPECT_EQ(ArchiveNames(ReadFile(At("list.POD"))),
+    EXPECT_EQ(archiveNames(ReadFile(At("list.POD"))),
               (std::multiset<std::string> {"a.txt", ".hidden", "sub\\b.bin", "sub\\deep er\\c d.bin"}));
 }
 

@@ -24,7 +24,7 @@ using test::WriteFile;
 using test::Q;
 
 // The names an archive stores.
-std::set<std::string> StoredNames(const std::string &archive)
+std::set<std::string> storedNames(const std::string &archive)
 {
     std::set<std::string> names;
     for (const test::CraftedEntry &entry : test::ArchiveEntries(archive))
@@ -45,7 +45,7 @@ TEST(EditorWorkflow, FirstSessionFromWorkingFolderToArchive)
 
     ScriptedInteraction user;
     MorvaneWindows windows;
-    windows.Form_main.SettingsPath = Q(dir / "Morvane.ini");
+    windows.Form_main.settingsPath = Q(dir / "Morvane.ini");
     windows.Form_main.show();
 
     user.ChooseFolder(Q(work));
@@ -66,12 +66,12 @@ TEST(EditorWorkflow, FirstSessionFromWorkingFolderToArchive)
 
     EXPECT_TRUE(user.messages.empty());
     EXPECT_TRUE(user.AllAnswersUsed());
-    EXPECT_EQ(StoredNames(ReadFile(work + "/list.POD")),
+    EXPECT_EQ(storedNames(ReadFile(work + "/list.POD")),
               (std::set<std::string> {"readme.txt", "data\\sound.wav", "data\\textures\\Hull.raw"}));
 }
 
 // Each stored name with the bytes stored for it.
-std::map<std::string, std::string> StoredFiles(const std::string &archive)
+std::map<std::string, std::string> storedFiles(const std::string &archive)
 {
     std::map<std::string, std::string> files;
     for (const test::CraftedEntry &entry : test::ArchiveEntries(archive))
@@ -96,7 +96,7 @@ TEST(EditorWorkflow, CreateFileSaveAndCreatePodOnLowerCaseAndAccentedNames)
 
     ScriptedInteraction user;
     MorvaneWindows windows;
-    windows.Form_main.SettingsPath = Q(dir / "Morvane.ini");
+    windows.Form_main.settingsPath = Q(dir / "Morvane.ini");
     windows.Form_main.show();
 
     user.AnswerDialog([&](QDialog &editor) {
@@ -123,7 +123,7 @@ TEST(EditorWorkflow, CreateFileSaveAndCreatePodOnLowerCaseAndAccentedNames)
     ASSERT_TRUE(user.messages.empty())
         << (user.messages.empty() ? "" : user.messages[0].details.toStdString());
     EXPECT_TRUE(user.AllAnswersUsed());
-    EXPECT_EQ(StoredFiles(ReadFile(work + "/list.POD")),
+    EXPECT_EQ(storedFiles(ReadFile(work + "/list.POD")),
               (std::map<std::string, std::string> {{"A.TXT", "first"},
                                                    {"SUB\\B.BIN", "second"},
                                                    {"LISTE DES PI\xe8"

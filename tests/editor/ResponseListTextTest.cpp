@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, CountTest,
                                          CountCase {"OnlyABreak", "\n", 1},
                                          CountCase {"TwoEmptyLines", "\n\n", 2}));
 
-std::string Utf8(char32_t code)
+std::string utf8(char32_t code)
 {
     std::string bytes;
     if (code < 0x800) {
@@ -99,7 +99,7 @@ TEST(ResponseListRoundTrip, EveryCharacterAndEveryByteComesBack)
     std::vector<std::string> samples;
     for (char32_t code = 0x80; code < 0x110000; code += code < 0x10000 ? 1 : 251)
         if (code < 0xD800 || code > 0xDFFF)
-            samples.push_back(Utf8(code));
+            samples.push_back(utf8(code));
     for (int byte = 1; byte < 0x100; ++byte)
         if (byte != '\r' && byte != '\n')
             samples.emplace_back(1, static_cast<char>(byte));

@@ -88,7 +88,7 @@ protected:
     {
         test::WriteFile(dir / "list", "A\r\n");
         test::WriteFile(dir / "notes.txt", "");
-        std::filesystem::create_directory(dir.path() / "folder");
+        std::filesystem::create_directory(dir.Path() / "folder");
 #ifndef _WIN32
         std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
 #endif
@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 // Waits until the dialog's file list shows name, as the user would see it, and clicks it there.
-bool ClickInList(QFileDialog &dialog, const QString &name)
+bool clickInList(QFileDialog &dialog, const QString &name)
 {
     auto *view = dialog.findChild<QAbstractItemView *>(QStringLiteral("listView"));
     if (view == nullptr)
@@ -148,9 +148,9 @@ protected:
     RealLoadDialog()
     {
         test::WriteFile(dir / "list", "A\r\n");
-        dialog.Filter = "Fichier texte|*.txt|Tous fichiers|*.*";
-        dialog.DefaultExt = "*.txt";
-        dialog.InitialDir = QString::fromStdString(dir.path().string());
+        dialog.filter = "Fichier texte|*.txt|Tous fichiers|*.*";
+        dialog.defaultExt = "*.txt";
+        dialog.initialDir = QString::fromStdString(dir.Path().string());
     }
 
     QString InDir(const std::string &name) const { return QString::fromStdString(dir / name); }
@@ -165,7 +165,7 @@ TEST_F(RealLoadDialog, EveryFileListsAFileWithoutExtensionAndChoosesIt)
     test::WhenModalShows([&](QWidget &shown) {
         auto &files = static_cast<QFileDialog &>(shown);
         files.selectNameFilter(QStringLiteral("Tous fichiers (*)"));
-        listed = ClickInList(files, QStringLiteral("list"));
+        listed = clickInList(files, QStringLiteral("list"));
         static_cast<QDialog &>(files).accept();
         if (files.isVisible()) {
             ADD_FAILURE() << "the dialog did not accept the file";
@@ -174,7 +174,7 @@ TEST_F(RealLoadDialog, EveryFileListsAFileWithoutExtensionAndChoosesIt)
     });
     ASSERT_TRUE(dialog.Execute());
     EXPECT_TRUE(listed);
-    EXPECT_EQ(dialog.FileName, test::QtForm(InDir("list")));
+    EXPECT_EQ(dialog.fileName, test::QtForm(InDir("list")));
 }
 
 struct TypedInDialogCase
@@ -191,7 +191,7 @@ class RealDialogTypedName : public RealLoadDialog, public testing::WithParamInte
 // Create POD's dialog: the chosen file need not exist, and the name is typed.
 TEST_P(RealDialogTypedName, IsCompletedOnlyWhenItNamesNoFile)
 {
-    dialog.Filter = "Fichiers textes|*.txt|Tous fichiers|*.*";
+    dialog.filter = "Fichiers textes|*.txt|Tous fichiers|*.*";
     test::WhenModalShows([&](QWidget &shown) {
         auto *name = shown.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
@@ -203,7 +203,7 @@ TEST_P(RealDialogTypedName, IsCompletedOnlyWhenItNamesNoFile)
         }
     });
     ASSERT_TRUE(dialog.Execute());
-    EXPECT_EQ(dialog.FileName, test::QtForm(InDir(GetParam().chosen)));
+    EXPECT_EQ(dialog.fileName, test::QtForm(InDir(GetParam().chosen)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, RealDialogTypedName,
@@ -217,16 +217,16 @@ TEST(OpenFileDialog, KeepsTheLastAnswerAndOffersItNextTime)
     user.ChooseFiles({"/data/a.txt", "/data/b.txt"}).CancelFiles();
 
     OpenFileDialog dialog;
-    dialog.AllowMultiSelect = true;
-    dialog.Filter = "Tous fichiers|*.*";
-    dialog.DefaultExt = "*.*";
-    dialog.InitialDir = "/data";
+    dialog.allowMultiSelect = true;
+    dialog.filter = "Tous fichiers|*.*";
+    dialog.defaultExt = "*.*";
+    dialog.initialDir = "/data";
     ASSERT_TRUE(dialog.Execute());
-    EXPECT_EQ(dialog.FileName, "/data/a.txt");
-    EXPECT_EQ(dialog.Files, QStringList({"/data/a.txt", "/data/b.txt"}));
+    EXPECT_EQ(dialog.fileName, "/data/a.txt");
+    EXPECT_EQ(dialog.files, QStringList({"/data/a.txt", "/data/b.txt"}));
 
     EXPECT_FALSE(dialog.Execute());
-    EXPECT_EQ(dialog.FileName, "/data/a.txt");
+    EXPECT_EQ(dialog.fileName, "/data/a.txt");
 
     ASSERT_EQ(user.fileRequests.size(), 2u);
     const FileDialogRequest &first = user.fileRequests[0];
@@ -245,7 +245,7 @@ TEST(SaveFileDialog, AsksBeforeOverwriting)
     user.ChooseFiles({"/data/list.txt"});
 
     SaveFileDialog dialog;
-    dialog.DefaultExt = "*.txt";
+    dialog.defaultExt = "*.txt";
     ASSERT_TRUE(dialog.Execute());
     ASSERT_EQ(user.fileRequests.size(), 1u);
     EXPECT_TRUE(user.fileRequests[0].save);

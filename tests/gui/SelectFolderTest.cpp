@@ -30,7 +30,7 @@ class SelectFolderTest : public testing::Test
 protected:
     SelectFolderTest()
     {
-        std::filesystem::create_directories(dir.path() / "work" / "sub");
+        std::filesystem::create_directories(dir.Path() / "work" / "sub");
         test::WriteFile(dir / "file.txt", "x");
     }
 
@@ -124,9 +124,9 @@ TEST_F(SelectFolderTest, RealDialogKeepsTheUserInsideTheRoot)
         auto &dialog = dynamic_cast<FolderChooserDialog &>(modal);
         if (const auto *label = dialog.findChild<QLabel *>("instruction"))
             instruction = label->text();
-        Q_EMIT dialog.directoryEntered(Q(dir.path().string()));
+        Q_EMIT dialog.directoryEntered(Q(dir.Path().string()));
         afterBrowsingUp = dialog.directory().absolutePath();
-        dialog.setDirectory(Q(dir.path().string()));
+        dialog.setDirectory(Q(dir.Path().string()));
         dialog.accept();
         afterConfirmingOutside = dialog.directory().absolutePath();
         dialog.setDirectory(root + "/sub");

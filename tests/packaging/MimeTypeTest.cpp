@@ -24,13 +24,13 @@ class MimeDatabaseFolder
 public:
     MimeDatabaseFolder()
     {
-        const fs::path packages = dir.path() / "share/mime/packages";
+        const fs::path packages = dir.Path() / "share/mime/packages";
         fs::create_directories(packages);
         fs::copy_file("/usr/share/mime/packages/freedesktop.org.xml", packages / "freedesktop.org.xml");
         fs::copy_file(MORVANE_DATA_DIR "/org.morvane.Morvane.mime.xml", packages / "org.morvane.Morvane.xml");
-        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString((dir.path() / "share").string()));
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir.path() / "no-user-data").string()));
-        update = test::RunProcess(UPDATE_MIME_DATABASE, {(dir.path() / "share/mime").string()});
+        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString((dir.Path() / "share").string()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir.Path() / "no-user-data").string()));
+        update = test::RunProcess(UPDATE_MIME_DATABASE, {(dir.Path() / "share/mime").string()});
     }
 
     test::TempDir dir;

@@ -77,14 +77,14 @@ TEST_P(CaseLookupOnDisk, FindsOneMatchOrRefuses)
     const LookupCase &c = GetParam();
     TempDir dir;
     for (const std::string &file : c.files) {
-        const std::filesystem::path path = dir.path() / file;
+        const std::filesystem::path path = dir.Path() / file;
         std::filesystem::create_directories(path.parent_path());
         WriteFile(path.string(), file);
     }
-    const CaseLookup result = FindIgnoringCase(dir.path().string(), c.spellings);
+    const CaseLookup result = FindIgnoringCase(dir.Path().string(), c.spellings);
     EXPECT_EQ(result.outcome, c.outcome);
     if (c.outcome == CaseLookup::Outcome::Found)
-        EXPECT_EQ(result.path, dir.path().string() + "/" + c.found);
+        EXPECT_EQ(result.path, dir.Path().string() + "/" + c.found);
     else
         EXPECT_EQ(result.path, "");
 }

@@ -28,7 +28,7 @@ TEST(EntryAttributesTest, WordsFollowTheFileType)
     fs::create_directory(dir / ".folder");
     fs::create_directory_symlink(dir / ".folder", dir / "link");
     fs::create_symlink(dir / "missing", dir / "dangling");
-    const int handle = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    const int handle = ::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(handle, 0);
     EXPECT_EQ(EntryAttributes(handle, "plain"), kFaArchive);
     EXPECT_EQ(EntryAttributes(handle, "readonly"), kFaArchive | kFaReadOnly);

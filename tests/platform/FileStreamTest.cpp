@@ -76,7 +76,7 @@ class FileStreamOpenFailure : public testing::TestWithParam<OpenFailure>
 TEST_P(FileStreamOpenFailure, NamesThePath)
 {
     TempDir dir;
-    std::filesystem::create_directory(dir.path() / "folder");
+    std::filesystem::create_directory(dir.Path() / "folder");
     const std::string path = dir / GetParam().target;
     EXPECT_EQ(errorOf([&] { FileStream stream(path, GetParam().mode); }), GetParam().messagePrefix + path);
 }

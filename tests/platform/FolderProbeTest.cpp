@@ -22,8 +22,8 @@ TEST(FolderProbe, AFolderThatTakesFilesSaysSoAndIsLeftAsItWas)
 {
     TempDir dir;
     WriteFile(dir / "kept.txt", "k");
-    EXPECT_TRUE(FolderTakesNewFiles(dir.path().string()));
-    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string> {"kept.txt"});
+    EXPECT_TRUE(FolderTakesNewFiles(dir.Path().string()));
+    EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string> {"kept.txt"});
 }
 
 TEST(FolderProbe, WhatIsNoFolderTakesNoFile)
@@ -33,7 +33,7 @@ TEST(FolderProbe, WhatIsNoFolderTakesNoFile)
     EXPECT_FALSE(FolderTakesNewFiles(dir / "missing"));
     EXPECT_FALSE(FolderTakesNewFiles(dir / "file.txt"));
     EXPECT_FALSE(FolderTakesNewFiles(""));
-    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string> {"file.txt"});
+    EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string> {"file.txt"});
 }
 
 // Windows' access-control lists, which this probe is for, are not applied by Wine; a POSIX folder
@@ -44,14 +44,14 @@ TEST(FolderProbe, AFolderThatRefusesFilesSaysSo)
     GTEST_SKIP() << "refusing a folder to its own user needs an access-control list, which Wine ignores";
 #else
     TempDir dir;
-    fs::create_directory(dir.path() / "locked");
-    fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    fs::create_directory(dir.Path() / "locked");
+    fs::permissions(dir.Path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     const bool refused = ::access((dir / "locked").c_str(), W_OK) != 0;
     if (refused) {
         EXPECT_FALSE(FolderTakesNewFiles(dir / "locked"));
     }
-    fs::permissions(dir.path() / "locked", fs::perms::owner_all);
-    EXPECT_TRUE(NamesIn(dir.path() / "locked").empty());
+    fs::permissions(dir.Path() / "locked", fs::perms::owner_all);
+    EXPECT_TRUE(NamesIn(dir.Path() / "locked").empty());
     if (!refused)
         GTEST_SKIP() << "this user can write to a read-only folder";
 #endif

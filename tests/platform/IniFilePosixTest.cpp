@@ -114,7 +114,7 @@ protected:
     {
         namespace fs = std::filesystem;
         fs::create_directories(folder);
-        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     }
 
     ~ReadOnlyFolder() override { std::filesystem::permissions(folder, std::filesystem::perms::owner_all); }
@@ -128,7 +128,7 @@ protected:
     }
 
     TempDir dir;
-    const std::filesystem::path folder = dir.path() / "program";
+    const std::filesystem::path folder = dir.Path() / "program";
     const std::string path = (folder / "Morvane.ini").string();
 };
 

@@ -43,7 +43,7 @@ constexpr const char *kSystemLineEnd = "\n";
 #endif
 
 // Which file is at path: a replace puts a new file there, a rewrite in place keeps the old one.
-std::tuple<unsigned long long, unsigned long long> FileIdentity(const std::string &path)
+std::tuple<unsigned long long, unsigned long long> fileIdentity(const std::string &path)
 {
 #ifdef _WIN32
     const HANDLE file
@@ -65,7 +65,7 @@ std::tuple<unsigned long long, unsigned long long> FileIdentity(const std::strin
 #endif
 }
 
-std::ptrdiff_t FilesIn(const std::filesystem::path &folder)
+std::ptrdiff_t filesIn(const std::filesystem::path &folder)
 {
     return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
 }
@@ -141,7 +141,7 @@ private:
 #endif
 
 // A wait that never sleeps: the test runs its own steps in the pauses, in a known order.
-IniWriteWait WaitOf(int attempts, std::function<void()> pause)
+IniWriteWait waitOf(int attempts, std::function<void()> pause)
 {
     return IniWriteWait {attempts, std::move(pause)};
 }
@@ -235,7 +235,7 @@ TEST(IniFile, FirstWriteCreatesTheFileAndRewritesKeepOtherBytes)
     file.WriteString("dir", "workdir", "");
     EXPECT_EQ(ReadFile(file.Path()), "[ui]\r\ncolour=blue\r\n[dir]\r\nworkdir=\r\n; note\r\n");
     EXPECT_EQ(
-        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+        std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
         1)
         << "nothing but the settings file is left in its folder";
 }
@@ -323,7 +323,7 @@ TEST(IniFile, APathOutsideTheAnsiCodePageIsReadAndWritten)
 {
     TempDir dir;
     std::filesystem::create_directory(test::PathOf(dir / "\xE4\xB8\xAD\xE6\x96\x87"));
-    const IniFile file(test::Utf8Of(dir.path() / test::PathOf("\xE4\xB8\xAD\xE6\x96\x87") / "Morvane.ini"));
+    const IniFile file(test::Utf8Of(dir.Path() / test::PathOf("\xE4\xB8\xAD\xE6\x96\x87") / "Morvane.ini"));
     file.WriteString("dir", "workdir", "C:\\\xE4\xB8\xAD");
     file.WriteString("ui", "colour", "blue");
     EXPECT_TRUE(file.Exists());
@@ -340,11 +340,11 @@ TEST(IniFile, AWriteReplacesTheFileWithANewOne)
     TempDir dir;
     const IniFile file(dir / "Morvane.ini");
     WriteFile(file.Path(), "[ui]\r\nk=v\r\n[dir]\r\nworkdir=/old\r\n");
-    const auto before = FileIdentity(file.Path());
+    const auto before = fileIdentity(file.Path());
     file.WriteString("dir", "workdir", "/new");
     EXPECT_EQ(ReadFile(file.Path()), "[ui]\r\nk=v\r\n[dir]\r\nworkdir=/new\r\n");
-    EXPECT_NE(FileIdentity(file.Path()), before) << "the file was rewritten in place";
-    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+    EXPECT_NE(fileIdentity(file.Path()), before) << "the file was rewritten in place";
+    EXPECT_EQ(filesIn(dir.Path()), 1) << "nothing but the settings file is left in its folder";
 }
 
 // Another program reading the settings file while it is written holds the write up at most for
@@ -356,7 +356,7 @@ TEST(IniFile, AWriteSucceedsWhileAnotherProgramHasTheFileOpen)
     const std::string before = "[ui]\nk=v\n[dir]\nworkdir=/old\n";
     const std::string after = "[ui]\nk=v\n[dir]\nworkdir=/a/longer/new/value\n";
     WriteFile(file.Path(), before);
-    const auto identity = FileIdentity(file.Path());
+    const auto identity = fileIdentity(file.Path());
     std::optional<SettingsFileAccess> reader;
     reader.emplace(file.Path(), false);
     ASSERT_EQ(reader->State(), SettingsFileAccess::Opened::File);
@@ -373,8 +373,8 @@ TEST(IniFile, AWriteSucceedsWhileAnotherProgramHasTheFileOpen)
     writer.join();
     EXPECT_EQ(failure, "");
     EXPECT_EQ(ReadFile(file.Path()), after);
-    EXPECT_NE(FileIdentity(file.Path()), identity) << "the file was rewritten in place";
-    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+    EXPECT_NE(fileIdentity(file.Path()), identity) << "the file was rewritten in place";
+    EXPECT_EQ(filesIn(dir.Path()), 1) << "nothing but the settings file is left in its folder";
 }
 
 struct HeldWriteCase
@@ -405,7 +405,7 @@ TEST_P(IniHeldWrite, WaitsWithinItsBound)
     constexpr int kAttempts = 4;
     int pauses = 0;
     std::string readMeanwhile;
-    const IniFile file(path, WaitOf(kAttempts, [&] {
+    const IniFile file(path, waitOf(kAttempts, [&] {
                            if (++pauses == 1)
                                readMeanwhile = IniFile(path).ReadString("dir", "workdir", "unreadable");
                            if (held.endsDuringTheWait)
@@ -429,10 +429,10 @@ TEST_P(IniHeldWrite, WaitsWithinItsBound)
         EXPECT_EQ(pauses, kAttempts - 1) << "one pause between two attempts, and no attempt beyond the bound";
         EXPECT_EQ(ReadFile(path), before);
     }
-    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+    EXPECT_EQ(filesIn(dir.Path()), 1) << "nothing but the settings file is left in its folder";
 }
 
-std::unique_ptr<Hold> TakeOtherWritersTurn(const std::string &path)
+std::unique_ptr<Hold> takeOtherWritersTurn(const std::string &path)
 {
     return std::make_unique<OtherWritersTurn>(path);
 }
@@ -444,11 +444,11 @@ std::unique_ptr<Hold> OpenSharingOnlyForReading(const std::string &path)
 }
 #endif
 
-std::vector<HeldWriteCase> HeldWriteCases()
+std::vector<HeldWriteCase> heldWriteCases()
 {
     std::vector<HeldWriteCase> cases {
-        {"OtherWritersTurnEnds", TakeOtherWritersTurn, true},
-        {"OtherWritersTurnLasts", TakeOtherWritersTurn, false},
+        {"OtherWritersTurnEnds", takeOtherWritersTurn, true},
+        {"OtherWritersTurnLasts", takeOtherWritersTurn, false},
     };
 #ifdef _WIN32
     cases.push_back({"ReadOnlySharerClosesTheFile", OpenSharingOnlyForReading, true});
@@ -458,7 +458,7 @@ std::vector<HeldWriteCase> HeldWriteCases()
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Holds, IniHeldWrite, testing::ValuesIn(HeldWriteCases()),
+    Holds, IniHeldWrite, testing::ValuesIn(heldWriteCases()),
     [](const testing::TestParamInfo<HeldWriteCase> &info) { return std::string(info.param.name); });
 
 // Two writers setting keys at once, each with its own handle on the file as two programs would
@@ -501,7 +501,7 @@ TEST(IniFile, WritersTakingTurnsLoseNoKeyAndReadersSeeWholeFiles)
             EXPECT_EQ(file.ReadString("keys", prefix + std::to_string(i), "lost"),
                       "value" + std::to_string(i))
                 << prefix << i;
-    EXPECT_EQ(FilesIn(dir.path()), 1) << "nothing but the settings file is left in its folder";
+    EXPECT_EQ(filesIn(dir.Path()), 1) << "nothing but the settings file is left in its folder";
 }
 
 #ifdef _WIN32
@@ -512,7 +512,7 @@ TEST(IniFileWindows, WritersTakeTurnsWhateverTheCaseOfTheName)
     WriteFile(dir / "Morvane.ini", "[dir]\r\nworkdir=/old\r\n");
     OtherWritersTurn other(dir / "MORVANE.INI");
     ASSERT_TRUE(other.Held());
-    EXPECT_THROW(IniFile(dir / "morvane.ini", WaitOf(2, [] {})).WriteString("dir", "workdir", "/new"), Error);
+    EXPECT_THROW(IniFile(dir / "morvane.ini", waitOf(2, [] {})).WriteString("dir", "workdir", "/new"), Error);
     other.Release();
     EXPECT_EQ(ReadFile(dir / "Morvane.ini"), "[dir]\r\nworkdir=/old\r\n");
 }

@@ -29,7 +29,7 @@ using test::WriteFile;
 const std::string kSeparator(1, PathSeparator(kNativePathStyle));
 
 // A path below a folder, given with '/' between its names, in UTF-8 with the system's separators.
-std::string Below(const fs::path &folder, const std::string &relative)
+std::string below(const fs::path &folder, const std::string &relative)
 {
     return Utf8Of((folder / PathOf(relative)).make_preferred());
 }
@@ -62,49 +62,49 @@ class KindOfPathTable : public testing::TestWithParam<KindCase>
 TEST_P(KindOfPathTable, TellsFilesFoldersDevicesAndMissingPathsApart)
 {
     TempDir dir;
-    const std::string path = GetParam().make(dir.path());
+    const std::string path = GetParam().make(dir.Path());
     EXPECT_EQ(KindOfPath(path), GetParam().expected) << path;
 }
 
-std::string MakeFile(const fs::path &folder, const std::string &name)
+std::string makeFile(const fs::path &folder, const std::string &name)
 {
-    const std::string path = Below(folder, name);
+    const std::string path = below(folder, name);
     WriteFile(path, "contents");
     return path;
 }
 
-std::string MakeFolder(const fs::path &folder, const std::string &name)
+std::string makeFolder(const fs::path &folder, const std::string &name)
 {
     fs::create_directories(folder / PathOf(name));
-    return Below(folder, name);
+    return below(folder, name);
 }
 
-std::vector<KindCase> KindCases()
+std::vector<KindCase> kindCases()
 {
     std::vector<KindCase> cases = {
-        {"RegularFile", [](const fs::path &f) { return MakeFile(f, "file.txt"); }, PathKind::RegularFile},
+        {"RegularFile", [](const fs::path &f) { return makeFile(f, "file.txt"); }, PathKind::RegularFile},
         {"EmptyFile",
          [](const fs::path &f) {
-             WriteFile(Below(f, "empty"), "");
-             return Below(f, "empty");
+             WriteFile(below(f, "empty"), "");
+             return below(f, "empty");
          },
          PathKind::RegularFile},
-        {"FileOutsideTheAnsiCodePage", [](const fs::path &f) { return MakeFile(f, kCjkName + ".txt"); },
+        {"FileOutsideTheAnsiCodePage", [](const fs::path &f) { return makeFile(f, kCjkName + ".txt"); },
          PathKind::RegularFile},
-        {"Folder", [](const fs::path &f) { return MakeFolder(f, "folder"); }, PathKind::Folder},
-        {"FolderWithItsSeparator", [](const fs::path &f) { return MakeFolder(f, "folder") + kSeparator; },
+        {"Folder", [](const fs::path &f) { return makeFolder(f, "folder"); }, PathKind::Folder},
+        {"FolderWithItsSeparator", [](const fs::path &f) { return makeFolder(f, "folder") + kSeparator; },
          PathKind::Folder},
-        {"FolderOutsideTheAnsiCodePage", [](const fs::path &f) { return MakeFolder(f, kCjkName); },
+        {"FolderOutsideTheAnsiCodePage", [](const fs::path &f) { return makeFolder(f, kCjkName); },
          PathKind::Folder},
-        {"Missing", [](const fs::path &f) { return Below(f, "missing"); }, PathKind::Missing},
-        {"InAMissingFolder", [](const fs::path &f) { return Below(f, "missing/below"); }, PathKind::Missing},
-        {"BelowAFile", [](const fs::path &f) { return MakeFile(f, "file.txt") + kSeparator + "below"; },
+        {"Missing", [](const fs::path &f) { return below(f, "missing"); }, PathKind::Missing},
+        {"InAMissingFolder", [](const fs::path &f) { return below(f, "missing/below"); }, PathKind::Missing},
+        {"BelowAFile", [](const fs::path &f) { return makeFile(f, "file.txt") + kSeparator + "below"; },
          PathKind::Missing},
         // The same letters in a name the ANSI code page holds do not reach the other file.
         {"MissingNameBesideAnotherScript",
          [](const fs::path &f) {
-             MakeFile(f, kCjkName + ".txt");
-             return Below(f, "\xE6\x96\x87\xE4\xB8\xAD.txt");
+             makeFile(f, kCjkName + ".txt");
+             return below(f, "\xE6\x96\x87\xE4\xB8\xAD.txt");
          },
          PathKind::Missing},
         {"Empty", [](const fs::path &) { return std::string(); }, PathKind::Missing},
@@ -113,7 +113,7 @@ std::vector<KindCase> KindCases()
 #ifndef _WIN32
     cases.push_back({"Fifo",
                      [](const fs::path &f) {
-                         const std::string path = Below(f, "fifo");
+                         const std::string path = below(f, "fifo");
                          EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
                          return path;
                      },
@@ -121,21 +121,21 @@ std::vector<KindCase> KindCases()
     // Links are followed.
     cases.push_back({"LinkToAFolder",
                      [](const fs::path &f) {
-                         fs::create_directory_symlink(MakeFolder(f, "target"), f / "link");
-                         return Below(f, "link");
+                         fs::create_directory_symlink(makeFolder(f, "target"), f / "link");
+                         return below(f, "link");
                      },
                      PathKind::Folder});
     cases.push_back({"DanglingLink",
                      [](const fs::path &f) {
                          fs::create_symlink(f / "nowhere", f / "link");
-                         return Below(f, "link");
+                         return below(f, "link");
                      },
                      PathKind::Missing});
 #endif
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, KindOfPathTable, testing::ValuesIn(KindCases()),
+INSTANTIATE_TEST_SUITE_P(Paths, KindOfPathTable, testing::ValuesIn(kindCases()),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // One file reached by several spellings of its path.
@@ -151,14 +151,14 @@ class OneFileManySpellings : public testing::TestWithParam<SpellingCase>
 protected:
     OneFileManySpellings()
     {
-        fs::create_directories(dir.path() / "Sub" / "other");
+        fs::create_directories(dir.Path() / "Sub" / "other");
         WriteFile(file, kContents);
     }
 
     static constexpr std::string_view kContents = "the same file";
     TempDir dir;
-    const std::string folder = Utf8Of(dir.path());
-    const std::string file = Below(dir.path(), "Sub/" + kCjkName + ".bin");
+    const std::string folder = Utf8Of(dir.Path());
+    const std::string file = below(dir.Path(), "Sub/" + kCjkName + ".bin");
 };
 
 TEST_P(OneFileManySpellings, IsTheSameFileOfTheSameSize)
@@ -173,7 +173,7 @@ TEST_P(OneFileManySpellings, IsTheSameFileOfTheSameSize)
     EXPECT_EQ(SizeOfFile(spelling), std::optional<std::uint64_t>(kContents.size())) << spelling;
 }
 
-std::vector<SpellingCase> Spellings()
+std::vector<SpellingCase> spellings()
 {
     const std::string name = kCjkName + ".bin";
     std::vector<SpellingCase> cases = {
@@ -208,15 +208,15 @@ std::vector<SpellingCase> Spellings()
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Spellings, OneFileManySpellings, testing::ValuesIn(Spellings()),
+INSTANTIATE_TEST_SUITE_P(Spellings, OneFileManySpellings, testing::ValuesIn(spellings()),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PathQueries, TwoFilesWithTheSameContentsAreNotTheSameFile)
 {
     TempDir dir;
     // Both names would be "?.bin" in an ANSI code page of the West.
-    const std::string first = Below(dir.path(), "\xE4\xB8\xAD.bin");
-    const std::string second = Below(dir.path(), "\xE6\x96\x87.bin");
+    const std::string first = below(dir.Path(), "\xE4\xB8\xAD.bin");
+    const std::string second = below(dir.Path(), "\xE6\x96\x87.bin");
     WriteFile(first, "equal");
     WriteFile(second, "equal");
     const auto one = IdentifyFile(first);
@@ -231,8 +231,8 @@ TEST(PathQueries, TwoFilesWithTheSameContentsAreNotTheSameFile)
 TEST(PathQueries, AMissingFileIsNoFileAtAll)
 {
     TempDir dir;
-    const std::string file = Below(dir.path(), "file");
-    const std::string missing = Below(dir.path(), "missing");
+    const std::string file = below(dir.Path(), "file");
+    const std::string missing = below(dir.Path(), "missing");
     WriteFile(file, "x");
     EXPECT_EQ(IdentifyFile(missing), std::nullopt);
     EXPECT_EQ(IdentifyFile(""), std::nullopt);
@@ -244,10 +244,10 @@ TEST(PathQueries, AMissingFileIsNoFileAtAll)
 TEST(PathQueries, AFolderIsItselfThroughItsDotButNotTheFileInIt)
 {
     TempDir dir;
-    const std::string folder = MakeFolder(dir.path(), kLatinName);
-    const std::string file = MakeFile(dir.path(), kLatinName + "/f");
+    const std::string folder = makeFolder(dir.Path(), kLatinName);
+    const std::string file = makeFile(dir.Path(), kLatinName + "/f");
     EXPECT_TRUE(AreSameFile(folder, folder + kSeparator + "."));
-    EXPECT_TRUE(AreSameFile(Utf8Of(dir.path()), folder + kSeparator + ".."));
+    EXPECT_TRUE(AreSameFile(Utf8Of(dir.Path()), folder + kSeparator + ".."));
     EXPECT_FALSE(AreSameFile(folder, file));
 }
 
@@ -265,26 +265,26 @@ class SizeOfFileTable : public testing::TestWithParam<SizeCase>
 TEST_P(SizeOfFileTable, IsTheSizeOfARegularFileOnly)
 {
     TempDir dir;
-    const std::string path = GetParam().make(dir.path());
+    const std::string path = GetParam().make(dir.Path());
     EXPECT_EQ(SizeOfFile(path), GetParam().expected) << path;
 }
 
-std::string MakeSized(const fs::path &folder, const std::string &name, std::size_t size)
+std::string makeSized(const fs::path &folder, const std::string &name, std::size_t size)
 {
-    const std::string path = Below(folder, name);
+    const std::string path = below(folder, name);
     WriteFile(path, test::PatternBytes(size));
     return path;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, SizeOfFileTable,
-    testing::Values(SizeCase {"EmptyFile", [](const fs::path &f) { return MakeSized(f, "empty", 0); }, 0},
-                    SizeCase {"File", [](const fs::path &f) { return MakeSized(f, "file", 70001); }, 70001},
+    testing::Values(SizeCase {"EmptyFile", [](const fs::path &f) { return makeSized(f, "empty", 0); }, 0},
+                    SizeCase {"File", [](const fs::path &f) { return makeSized(f, "file", 70001); }, 70001},
                     SizeCase {"FileOutsideTheAnsiCodePage",
-                              [](const fs::path &f) { return MakeSized(f, kCjkName, 3); }, 3},
-                    SizeCase {"Folder", [](const fs::path &f) { return MakeFolder(f, "folder"); },
+                              [](const fs::path &f) { return makeSized(f, kCjkName, 3); }, 3},
+                    SizeCase {"Folder", [](const fs::path &f) { return makeFolder(f, "folder"); },
                               std::nullopt},
-                    SizeCase {"Missing", [](const fs::path &f) { return Below(f, "missing"); }, std::nullopt},
+                    SizeCase {"Missing", [](const fs::path &f) { return below(f, "missing"); }, std::nullopt},
                     SizeCase {"Device", [](const fs::path &) { return kDevice; }, std::nullopt}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -306,7 +306,7 @@ private:
 };
 
 // The names the platform's own listing gives for the entries of folder that match a mask.
-std::vector<std::string> ListedNames(const std::string &folder, const std::string &mask)
+std::vector<std::string> listedNames(const std::string &folder, const std::string &mask)
 {
     std::vector<std::string> names;
     DirectoryListing listing(folder, mask, kFaDirectory);
@@ -326,7 +326,7 @@ class CurrentFolderNamed : public testing::TestWithParam<FolderNameCase>
 {
 protected:
     TempDir dir;
-    const std::string folder = MakeFolder(dir.path(), GetParam().folderName);
+    const std::string folder = makeFolder(dir.Path(), GetParam().folderName);
 };
 
 TEST_P(CurrentFolderNamed, IsTheFolderEnteredWithItsNameAsTheListingGivesIt)
@@ -336,10 +336,10 @@ TEST_P(CurrentFolderNamed, IsTheFolderEnteredWithItsNameAsTheListingGivesIt)
     const std::string current = CurrentFolder(error);
     ASSERT_FALSE(error) << error.message();
     EXPECT_EQ(std::string(ExtractFileName(current)), GetParam().folderName);
-    EXPECT_EQ(ListedNames(Utf8Of(dir.path()), GetParam().folderName),
+    EXPECT_EQ(listedNames(Utf8Of(dir.Path()), GetParam().folderName),
               (std::vector<std::string> {std::string(ExtractFileName(current))}));
     EXPECT_TRUE(AreSameFile(current, folder)) << current;
-    EXPECT_TRUE(AreSameFile(ExtractFileFolder(current), Utf8Of(dir.path()))) << current;
+    EXPECT_TRUE(AreSameFile(ExtractFileFolder(current), Utf8Of(dir.Path()))) << current;
 }
 
 TEST_P(CurrentFolderNamed, RelativePathsAreMadeWholeAgainstIt)
@@ -349,7 +349,7 @@ TEST_P(CurrentFolderNamed, RelativePathsAreMadeWholeAgainstIt)
     const std::string current = CurrentFolder(error);
     ASSERT_FALSE(error) << error.message();
     const std::string fileName = kCjkName + " " + kLatinName + ".txt";
-    WriteFile(Below(dir.path(), GetParam().folderName + "/" + fileName), "found");
+    WriteFile(below(dir.Path(), GetParam().folderName + "/" + fileName), "found");
 
     const std::string whole = AbsolutePath(fileName, error);
     ASSERT_FALSE(error) << error.message();
@@ -362,7 +362,7 @@ TEST_P(CurrentFolderNamed, RelativePathsAreMadeWholeAgainstIt)
 
     EXPECT_TRUE(AreSameFile(NormalAbsolutePath(".", error), current));
     EXPECT_FALSE(error);
-    EXPECT_TRUE(AreSameFile(NormalAbsolutePath("..", error), Utf8Of(dir.path())));
+    EXPECT_TRUE(AreSameFile(NormalAbsolutePath("..", error), Utf8Of(dir.Path())));
     EXPECT_FALSE(error);
 }
 
@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(Names, CurrentFolderNamed,
 TEST(PathQueries, AnAbsolutePathStaysAsItIsAndIsNormalisedByItsText)
 {
     TempDir dir;
-    const std::string folder = MakeFolder(dir.path(), kCjkName);
+    const std::string folder = makeFolder(dir.Path(), kCjkName);
     const std::string file = folder + kSeparator + kLatinName;
     std::error_code error;
     EXPECT_EQ(AbsolutePath(file, error), file);
@@ -394,7 +394,7 @@ TEST(PathQueries, AnAbsolutePathStaysAsItIsAndIsNormalisedByItsText)
 TEST(PathQueries, AFolderThatIsGoneGivesAnErrorAndNoPath)
 {
     TempDir dir;
-    const std::string folder = MakeFolder(dir.path(), "gone");
+    const std::string folder = makeFolder(dir.Path(), "gone");
     const ScopedCurrentFolder entered(folder);
     ASSERT_EQ(::rmdir(folder.c_str()), 0);
     std::error_code error;

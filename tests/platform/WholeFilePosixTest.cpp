@@ -32,7 +32,7 @@ using test::WriteFile;
 
 // Runs write in a child process that is killed with SIGKILL in the middle of producing the
 // contents, as a crash or a power cut would end it.
-void KilledWhileWriting(const std::function<void(const ContentProducer &)> &write)
+void killedWhileWriting(const std::function<void(const ContentProducer &)> &write)
 {
     const test::ChildEnd end = test::RunInChild([&write] {
         write([](const ChunkSink &sink) {
@@ -49,23 +49,23 @@ TEST(WholeFilePosix, AKilledWriteLeavesNothingBehind)
 {
     TempDir dir;
     WriteFile(dir / "kept.txt", "old");
-    KilledWhileWriting([&](const ContentProducer &produce) { WriteWholeFile(dir / "new.txt", produce); });
-    KilledWhileWriting([&](const ContentProducer &produce) { WriteWholeFile(dir / "kept.txt", produce); });
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"kept.txt"}));
+    killedWhileWriting([&](const ContentProducer &produce) { WriteWholeFile(dir / "new.txt", produce); });
+    killedWhileWriting([&](const ContentProducer &produce) { WriteWholeFile(dir / "kept.txt", produce); });
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"kept.txt"}));
     EXPECT_EQ(ReadFile(dir / "kept.txt"), "old");
 }
 
 TEST(OutputFolderPosix, AKilledExtractionLeavesOnlyTheFilesItFinished)
 {
     TempDir dir;
-    KilledWhileWriting([&](const ContentProducer &produce) {
-        OutputFolder folder((dir.path() / "out").string());
+    killedWhileWriting([&](const ContentProducer &produce) {
+        OutputFolder folder((dir.Path() / "out").string());
         folder.WriteFile({"a", "done.txt"}, false, std::nullopt,
                          [](const ChunkSink &sink) { sink("done", 4); });
         folder.WriteFile({"a", "half.txt"}, false, std::nullopt, produce);
     });
-    EXPECT_EQ(NamesIn(dir.path() / "out"), (std::set<std::string> {"a"}));
-    EXPECT_EQ(NamesIn(dir.path() / "out" / "a"), (std::set<std::string> {"done.txt"}));
+    EXPECT_EQ(NamesIn(dir.Path() / "out"), (std::set<std::string> {"a"}));
+    EXPECT_EQ(NamesIn(dir.Path() / "out" / "a"), (std::set<std::string> {"done.txt"}));
 }
 
 // What a durable write flushes, and when: recorded through the flush every durable write makes,
@@ -156,7 +156,7 @@ TEST_P(DurableWrite, ADiskThatFailsAtWriteBackLeavesTheTargetAndSaysWhy)
         EXPECT_NE(lowered.find(cause), std::string::npos) << message;
     }
     EXPECT_EQ(ReadFile(dir / "target"), "old");
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"target"}));
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"target"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

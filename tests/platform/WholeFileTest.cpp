@@ -26,7 +26,7 @@ using test::TempDir;
 using test::Utf8Of;
 using test::WriteFile;
 
-bool StartsWith(const std::string &text, const std::string &prefix)
+bool startsWith(const std::string &text, const std::string &prefix)
 {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -82,8 +82,8 @@ TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsWhatWasThere)
             WriteWholeFile(target, "new contents", options);
             FAIL() << "written over what was there";
         } catch (const WholeFileError &error) {
-            EXPECT_EQ(error.cause(), WholeFileError::Cause::TargetExists);
-            EXPECT_TRUE(StartsWith(error.what(), "Cannot create file " + target + ": ")) << error.what();
+            EXPECT_EQ(error.What(), WholeFileError::Cause::TargetExists);
+            EXPECT_TRUE(startsWith(error.what(), "Cannot create file " + target + ": ")) << error.what();
         }
         if (row.before == Before::File)
             EXPECT_EQ(ReadFile(target), old);
@@ -92,7 +92,7 @@ TEST_P(WholeFilePlacement, WritesTheNewFileWholeOrKeepsWhatWasThere)
     }
     EXPECT_EQ(ReadFile(victim), "victim");
     EXPECT_FALSE(fs::exists(dir / "nowhere"));
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"target.txt", "victim.txt"}))
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"target.txt", "victim.txt"}))
         << "no temporary file is left";
 }
 
@@ -136,7 +136,7 @@ TEST_P(WholeFileName, IsWrittenAndReplacedUnderThatName)
     EXPECT_EQ(ReadFile(dir / name), "first");
     WriteWholeFile(dir / name, "second");
     EXPECT_EQ(ReadFile(dir / name), "second");
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {name}));
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {name}));
 }
 
 std::vector<NameCase> nameCases()
@@ -181,7 +181,7 @@ TEST(WholeFile, ContentsInChunksTheModificationTimeAndKeptPermissions)
     EXPECT_EQ(fs::status(target).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 #endif
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"f.bin"}));
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"f.bin"}));
 }
 
 // A producer that fails part way: its own failure comes out, the old file (or no file) is left,
@@ -208,9 +208,9 @@ TEST_P(WholeFileFailingProducer, LeavesTheOldFileAndNothingElse)
     }
     if (fileBefore) {
         EXPECT_EQ(ReadFile(target), "old");
-        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"f.txt"}));
+        EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"f.txt"}));
     } else {
-        EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {}));
+        EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {}));
     }
 }
 
@@ -231,22 +231,22 @@ TEST_P(WholeFileUnwritable, FailsNamingThePathAndTheReasonAndCreatesNothing)
 {
     TempDir dir;
     WriteFile(dir / "file", "x");
-    fs::create_directory(dir.path() / "folder");
-    const std::string target = Utf8Of(dir.path()) + GetParam().relative;
+    fs::create_directory(dir.Path() / "folder");
+    const std::string target = Utf8Of(dir.Path()) + GetParam().relative;
     try {
         WriteWholeFile(target, "x");
         FAIL() << "written";
     } catch (const WholeFileError &error) {
         const std::string prefix = "Cannot create file " + target + ": ";
-        EXPECT_TRUE(StartsWith(error.what(), prefix)) << error.what();
+        EXPECT_TRUE(startsWith(error.what(), prefix)) << error.what();
         EXPECT_GT(std::string(error.what()).size(), prefix.size()) << "the reason is given";
     }
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"file", "folder"}));
-    EXPECT_TRUE(fs::is_empty(dir.path() / "folder"));
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"file", "folder"}));
+    EXPECT_TRUE(fs::is_empty(dir.Path() / "folder"));
     EXPECT_EQ(ReadFile(dir / "file"), "x");
 }
 
-std::vector<UnwritableCase> UnwritablePaths()
+std::vector<UnwritableCase> unwritablePaths()
 {
     std::vector<UnwritableCase> cases = {
         {"MissingFolder", "/missing/f.txt"},
@@ -261,7 +261,7 @@ std::vector<UnwritableCase> UnwritablePaths()
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, WholeFileUnwritable, testing::ValuesIn(UnwritablePaths()),
+INSTANTIATE_TEST_SUITE_P(Paths, WholeFileUnwritable, testing::ValuesIn(unwritablePaths()),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A reader that opened the old file, as the settings file is opened (letting others write, replace
@@ -286,14 +286,14 @@ TEST(WholeFile, AReaderOfTheOldFileKeepsReadingItWhole)
         EXPECT_EQ(ReadFile(target), "new");
     } else {
         const std::string prefix = "Cannot create file " + target + ": ";
-        EXPECT_TRUE(StartsWith(failure, prefix)) << failure;
+        EXPECT_TRUE(startsWith(failure, prefix)) << failure;
         EXPECT_GT(failure.size(), prefix.size()) << "the reason is given";
         EXPECT_EQ(ReadFile(target), "old contents");
     }
 #ifndef _WIN32
     EXPECT_EQ(failure, "") << "POSIX replaces a file that is open";
 #endif
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"settings.ini"}));
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"settings.ini"}));
 }
 
 #ifdef _WIN32
@@ -310,18 +310,18 @@ TEST(WholeFile, ATargetHeldOpenWithoutDeleteSharingIsLeftAsItWas)
         FAIL() << "replaced a file held open";
     } catch (const WholeFileError &error) {
         const std::string prefix = "Cannot create file " + target + ": ";
-        EXPECT_TRUE(StartsWith(error.what(), prefix)) << error.what();
+        EXPECT_TRUE(startsWith(error.what(), prefix)) << error.what();
         EXPECT_GT(std::string(error.what()).size(), prefix.size()) << "the reason is given";
     }
     EXPECT_EQ(ReadFile(target), "held");
-    EXPECT_EQ(NamesIn(dir.path()), (std::set<std::string> {"held.txt"}));
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string> {"held.txt"}));
 }
 #endif
 
 TEST(OutputFolder, FilesOfFoldersInAnyOrderLandInTheirOwnFolders)
 {
     TempDir dir;
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.Path() / "out";
     const std::vector<std::vector<std::string>> names {
         {"top.txt"},     {"a", "1"},      {"b", "2"},
         {"a", "3"},      {"a", "c", "4"}, {"a", "5"},
@@ -348,7 +348,7 @@ TEST(OutputFolder, FilesOfFoldersInAnyOrderLandInTheirOwnFolders)
 TEST(OutputFolder, AFileIsNotOverwrittenUnlessAllowed)
 {
     TempDir dir;
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.Path() / "out";
     OutputFolder folder(Utf8Of(out));
     const auto contents
         = [](std::string text) { return [text](const ChunkSink &sink) { sink(text.data(), text.size()); }; };

@@ -120,7 +120,7 @@ protected:
         setAttributes(dir / "system.txt", FILE_ATTRIBUTE_SYSTEM);
         WriteFile(dir / "readonly.txt", "r");
         setAttributes(dir / "readonly.txt", FILE_ATTRIBUTE_READONLY);
-        std::filesystem::create_directory(dir.path() / "folder");
+        std::filesystem::create_directory(dir.Path() / "folder");
     }
 
     void TearDown() override { setAttributes(dir / "readonly.txt", FILE_ATTRIBUTE_NORMAL); }
@@ -131,7 +131,7 @@ protected:
 TEST_F(WindowsAttributes, AreTheWordsTheSystemKeeps)
 {
     constexpr std::uint32_t kTold = kFaReadOnly | kFaHidden | kFaSysFile | kFaDirectory;
-    auto entries = listed(dir.path().string(), kFaExcludable);
+    auto entries = listed(dir.Path().string(), kFaExcludable);
     for (auto &[name, attributes] : entries)
         attributes &= kTold;
     EXPECT_EQ(entries,
@@ -144,11 +144,11 @@ TEST_F(WindowsAttributes, AreTheWordsTheSystemKeeps)
 
 TEST_F(WindowsAttributes, KeepHiddenSystemAndFoldersOutUnlessAsked)
 {
-    auto entries = listed(dir.path().string(), 0);
+    auto entries = listed(dir.Path().string(), 0);
     EXPECT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries.count("plain.txt"), 1u);
     EXPECT_EQ(entries.count("readonly.txt"), 1u);
-    entries = listed(dir.path().string(), kFaHidden);
+    entries = listed(dir.Path().string(), kFaHidden);
     EXPECT_EQ(entries.count("hidden.txt"), 1u);
     EXPECT_EQ(entries.count("system.txt"), 0u);
 }
@@ -162,7 +162,7 @@ TEST(WindowsPaths, DrivePathsWorkWithEitherSeparator)
     std::replace(forward.begin(), forward.end(), '\\', '/');
     EXPECT_EQ(ReadWholeFile(forward), "0123");
 
-    std::string folder = dir.path().string();
+    std::string folder = dir.Path().string();
     std::replace(folder.begin(), folder.end(), '\\', '/');
     EXPECT_EQ(listed(folder + "/", kFaExcludable).count("data.bin"), 1u);
     EXPECT_EQ(listed(folder, kFaExcludable).count("data.bin"), 1u);
@@ -183,7 +183,7 @@ TEST(WindowsPaths, NamesOutsideTheAnsiCodePageSurvive)
         FileStream created(dir / name, OpenMode::CreateExclusive);
         created.WriteBuffer("w", 1);
     }
-    EXPECT_EQ(listed(dir.path().string(), kFaExcludable).count(name), 1u);
+    EXPECT_EQ(listed(dir.Path().string(), kFaExcludable).count(name), 1u);
     EXPECT_EQ(ReadWholeFile(dir / name), "w");
 }
 

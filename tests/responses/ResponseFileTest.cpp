@@ -76,13 +76,13 @@ protected:
 #endif
     }
 
-    std::optional<std::string> locate(std::string_view line, const SourceProbe &probe = {})
+    std::optional<std::string> Locate(std::string_view line, const SourceProbe &probe = {})
     {
         return LocateSource(folder, line, index, probe);
     }
 
     test::TempDir dir;
-    const std::string folder = dir.path().string();
+    const std::string folder = dir.Path().string();
     CaseLookupIndex index;
 };
 
@@ -95,7 +95,7 @@ TEST_F(LocateSourceOnDisk, PutsEachCandidateToTheProbeInOrder)
                           "CE.txt",
                     "");
     std::vector<std::string> probed;
-    const auto found = locate("pi\xE8"
+    const auto found = Locate("pi\xE8"
                               "ce.txt",
                               [&](const std::string &path) {
                                   probed.push_back(path);
@@ -112,7 +112,7 @@ TEST_F(LocateSourceOnDisk, PutsEachCandidateToTheProbeInOrder)
                                              + "/PI\xC3\x88"
                                                "CE.txt"}));
     EXPECT_EQ(found, probed.back());
-    EXPECT_EQ(locate("PI\xC8"
+    EXPECT_EQ(Locate("PI\xC8"
                      "CE.txt",
                      [](const std::string &) { return false; }),
               std::nullopt)
@@ -124,22 +124,22 @@ TEST_F(LocateSourceOnDisk, PutsEachCandidateToTheProbeInOrder)
 TEST_F(LocateSourceOnDisk, SeesFilesThatAppearOrChangeAfterTheirFolderWasListed)
 {
     test::WriteFile(dir / "a.txt", "");
-    EXPECT_EQ(locate("A.TXT"), folder + "/a.txt");
+    EXPECT_EQ(Locate("A.TXT"), folder + "/a.txt");
 
     test::WriteFile(dir / "b.txt", "");
-    EXPECT_EQ(locate("B.TXT"), folder + "/b.txt") << "made after the folder was listed";
+    EXPECT_EQ(Locate("B.TXT"), folder + "/b.txt") << "made after the folder was listed";
 
     std::filesystem::rename(dir / "a.txt", dir / "A.txt");
-    EXPECT_EQ(locate("a.TXT"), folder + "/A.txt") << "renamed after it was found";
+    EXPECT_EQ(Locate("a.TXT"), folder + "/A.txt") << "renamed after it was found";
 
     test::WriteFile(dir / "c.txt", "");
     test::WriteFile(dir / "C.txt", "");
-    EXPECT_EQ(locate("C.TXT"), std::nullopt) << "two files match";
+    EXPECT_EQ(Locate("C.TXT"), std::nullopt) << "two files match";
     std::filesystem::remove(dir / "c.txt");
-    EXPECT_EQ(locate("C.TXT"), folder + "/C.txt") << "one of the two is gone";
+    EXPECT_EQ(Locate("C.TXT"), folder + "/C.txt") << "one of the two is gone";
 
     std::filesystem::remove(dir / "A.txt");
-    EXPECT_EQ(locate("A.TXT"), std::nullopt);
+    EXPECT_EQ(Locate("A.TXT"), std::nullopt);
 }
 
 struct MissingCase

@@ -28,7 +28,7 @@ const char kSeparator = PathSeparator(kNativePathStyle);
 using test::TempDir;
 using test::WriteFile;
 
-std::multiset<std::string> AsSet(const std::vector<std::string> &paths)
+std::multiset<std::string> asSet(const std::vector<std::string> &paths)
 {
     return {paths.begin(), paths.end()};
 }
@@ -127,7 +127,7 @@ protected:
     std::multiset<std::string> Listed(TFileAttr attributes)
     {
         TFindFile finder;
-        finder.SetPath(dir.path().string());
+        finder.SetPath(dir.Path().string());
         finder.SetFileAttr(attributes);
         std::multiset<std::string> names;
         for (const std::string &path : finder.Execute()) {
@@ -180,7 +180,7 @@ TEST_F(ListingKinds, EachResultComesWithItsWordWithoutTheReadOnlyBit)
 {
     fs::create_symlink(dir / "plain.txt", dir / "link");
     TFindFile finder;
-    finder.SetPath(dir.path().string());
+    finder.SetPath(dir.Path().string());
     finder.SetFileAttr({ffaDirectory, ffaAnyFile});
     const std::vector<std::string> &found = finder.Execute();
     ASSERT_EQ(finder.Attributes().size(), found.size());
@@ -205,14 +205,14 @@ protected:
         WriteFile(dir / "a.txt", "a");
         WriteFile(dir / ".h.txt", "h");
         test::MarkHidden(dir / ".h.txt");
-        fs::create_directories(dir.path() / "sub" / "deeper");
+        fs::create_directories(dir.Path() / "sub" / "deeper");
         WriteFile(dir / "sub/b.txt", "b");
         WriteFile(dir / "sub/deeper/c.txt", "c");
-        fs::create_directory(dir.path() / ".hiddensub");
+        fs::create_directory(dir.Path() / ".hiddensub");
         test::MarkHidden(dir / ".hiddensub");
         WriteFile(dir / ".hiddensub/x.txt", "x");
-        fs::create_directory(dir.path() / "empty");
-        finder.SetPath(dir.path().string());
+        fs::create_directory(dir.Path() / "empty");
+        finder.SetPath(dir.Path().string());
         finder.SetInSubFolders(true);
         finder.SetFileAttr({ffaDirectory, ffaAnyFile});
     }
@@ -221,7 +221,7 @@ protected:
     std::string Full(std::string relative)
     {
         std::replace(relative.begin(), relative.end(), '/', kSeparator);
-        return dir.path().string() + kSeparator + relative;
+        return dir.Path().string() + kSeparator + relative;
     }
 
     TempDir dir;
@@ -230,7 +230,7 @@ protected:
 
 TEST_F(TreeTest, EditorSettingsListEveryFileOutsideHiddenFolders)
 {
-    EXPECT_EQ(AsSet(finder.Execute()),
+    EXPECT_EQ(asSet(finder.Execute()),
               (std::multiset<std::string> {Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
                                            Full("sub/deeper/c.txt")}));
 }
@@ -238,7 +238,7 @@ TEST_F(TreeTest, EditorSettingsListEveryFileOutsideHiddenFolders)
 TEST_F(TreeTest, WithoutSubFoldersOnlyTheFolderItself)
 {
     finder.SetInSubFolders(false);
-    EXPECT_EQ(AsSet(finder.Execute()), (std::multiset<std::string> {Full("a.txt"), Full(".h.txt")}));
+    EXPECT_EQ(asSet(finder.Execute()), (std::multiset<std::string> {Full("a.txt"), Full(".h.txt")}));
 }
 
 TEST_F(TreeTest, MaskAppliesToTheFirstPassOnly)
@@ -247,20 +247,20 @@ TEST_F(TreeTest, MaskAppliesToTheFirstPassOnly)
     WriteFile(dir / "sub/UPPER.TXT", "b");
     WriteFile(dir / "sub/b.bin", "b");
     finder.SetFileMask("*.txt");
-    EXPECT_EQ(AsSet(finder.Execute()),
+    EXPECT_EQ(asSet(finder.Execute()),
               (std::multiset<std::string> {Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
                                            Full("sub/UPPER.TXT"), Full("sub/deeper/c.txt")}));
 }
 
 TEST_F(TreeTest, FolderOfOnlySubFoldersGivesTheirFiles)
 {
-    fs::create_directory(dir.path() / "onlyfolders");
-    fs::create_directory(dir.path() / "onlyfolders" / "one");
-    fs::create_directory(dir.path() / "onlyfolders" / "two");
+    fs::create_directory(dir.Path() / "onlyfolders");
+    fs::create_directory(dir.Path() / "onlyfolders" / "one");
+    fs::create_directory(dir.Path() / "onlyfolders" / "two");
     WriteFile(dir / "onlyfolders/one/1", "1");
     WriteFile(dir / "onlyfolders/two/2", "2");
     finder.SetPath(Full("onlyfolders"));
-    EXPECT_EQ(AsSet(finder.Execute()),
+    EXPECT_EQ(asSet(finder.Execute()),
               (std::multiset<std::string> {Full("onlyfolders/one/1"), Full("onlyfolders/two/2")}));
     finder.SetPath(Full("empty"));
     EXPECT_TRUE(finder.Execute().empty());
@@ -271,7 +271,7 @@ TEST_F(TreeTest, FolderOfOnlySubFoldersGivesTheirFiles)
 TEST_F(TreeTest, ResultsAreInDepthFirstPreOrder)
 {
     for (int i = 0; i < 4; ++i) {
-        fs::create_directories(dir.path() / ("wide" + std::to_string(i)) / "inner");
+        fs::create_directories(dir.Path() / ("wide" + std::to_string(i)) / "inner");
         WriteFile(dir / ("wide" + std::to_string(i) + "/f"), "f");
         WriteFile(dir / ("wide" + std::to_string(i) + "/inner/g"), "g");
     }
@@ -279,8 +279,8 @@ TEST_F(TreeTest, ResultsAreInDepthFirstPreOrder)
     const std::vector<std::string> results = finder.Execute();
     ASSERT_FALSE(results.empty());
 
-    std::vector<std::string> searched {dir.path().string() + kSeparator};
-    for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
+    std::vector<std::string> searched {dir.Path().string() + kSeparator};
+    for (const auto &entry : fs::recursive_directory_iterator(dir.Path()))
         if (entry.is_directory() && entry.path().filename().string()[0] != '.'
             && entry.path().string().find(std::string {kSeparator, '.'}) == std::string::npos)
             searched.push_back(entry.path().string() + kSeparator);
@@ -312,14 +312,14 @@ TEST_F(TreeTest, SymbolicLinkToAFolderIsNeverDescendedInto)
 #ifdef _WIN32
     GTEST_SKIP() << "mingw's std::filesystem cannot make symbolic links, nor can Wine";
 #endif
-    fs::create_directory_symlink(dir.path(), dir.path() / "sub" / "loop");
-    fs::create_directory_symlink(dir.path() / "sub" / "deeper", dir.path() / "shortcut");
-    EXPECT_EQ(AsSet(finder.Execute()),
+    fs::create_directory_symlink(dir.Path(), dir.Path() / "sub" / "loop");
+    fs::create_directory_symlink(dir.Path() / "sub" / "deeper", dir.Path() / "shortcut");
+    EXPECT_EQ(asSet(finder.Execute()),
               (std::multiset<std::string> {Full("a.txt"), Full(".h.txt"), Full("sub/b.txt"),
                                            Full("sub/deeper/c.txt")}));
 
     finder.SetFileAttr({ffaAnyFile});
-    const auto all = AsSet(finder.Execute());
+    const auto all = asSet(finder.Execute());
     EXPECT_EQ(all.count(Full("sub/loop")), 1u);
     EXPECT_EQ(all.count(Full("shortcut")), 1u);
     EXPECT_EQ(all.count(Full("shortcut/c.txt")), 0u);
@@ -337,14 +337,14 @@ TEST_F(TreeTest, TwoExecutesReturnTheSameListHoldingOnlyTheLastSearch)
 TEST_F(TreeTest, VanishedFolderGivesAnEmptyList)
 {
     finder.SetPath(Full("sub/deeper"));
-    fs::remove_all(dir.path() / "sub");
+    fs::remove_all(dir.Path() / "sub");
     EXPECT_TRUE(finder.Execute().empty());
 }
 
 TEST_F(TreeTest, VanishedFolderIsNamedAsUnread)
 {
     finder.SetPath(Full("sub/deeper"));
-    fs::remove_all(dir.path() / "sub");
+    fs::remove_all(dir.Path() / "sub");
     finder.Execute();
     ASSERT_EQ(finder.UnreadFolders().size(), 1u);
     EXPECT_EQ(finder.UnreadFolders()[0].path, Full("sub/deeper/"));
@@ -358,7 +358,7 @@ TEST_F(TreeTest, FolderTooLongToOpenIsNamedAsUnreadAndTheRestIsListed)
 #ifdef _WIN32
     GTEST_SKIP() << "the deep folders are made with the *at() calls of POSIX";
 #else
-    test::DeepFolders deep(dir.path(), "long", 4000);
+    test::DeepFolders deep(dir.Path(), "long", 4000);
     deep.AddFile("f");
     const std::vector<std::string> found = finder.Execute();
     EXPECT_EQ(std::count(found.begin(), found.end(), deep.LastPath() + "f"), 1);
@@ -384,7 +384,7 @@ TEST_F(TreeTest, EveryEnumerationIsClosedAfterASearch)
     const std::size_t before = test::OpenHandleCount();
     if (before == 0)
         GTEST_SKIP() << "the system does not count the process's handles";
-    EXPECT_EQ(AsSet(finder.Execute()).count(Full(deep + "/bottom")), 1u);
+    EXPECT_EQ(asSet(finder.Execute()).count(Full(deep + "/bottom")), 1u);
     EXPECT_EQ(test::OpenHandleCount(), before);
 }
 
@@ -397,7 +397,7 @@ TEST(DirectoryListingTest, HandleIsClosedWhenAnExceptionLeavesTheLoop)
         GTEST_SKIP() << "the system does not count the process's handles";
     EXPECT_THROW(
         {
-            DirectoryListing listing(dir.path().string(), "*.*", kFaDirectory);
+            DirectoryListing listing(dir.Path().string(), "*.*", kFaDirectory);
             ASSERT_EQ(test::OpenHandleCount(), before + 1);
             while (auto entry = listing.Next())
                 throw std::runtime_error("stop");
@@ -419,9 +419,9 @@ TEST(TFindFileTest, PathSetterAddsTheSeparatorToAnExistingFolder)
 {
     TempDir dir;
     TFindFile finder;
-    finder.SetPath(dir.path().string());
-    EXPECT_EQ(finder.Path(), dir.path().string() + kSeparator);
-    fs::create_directory(dir.path() / "other");
+    finder.SetPath(dir.Path().string());
+    EXPECT_EQ(finder.Path(), dir.Path().string() + kSeparator);
+    fs::create_directory(dir.Path() / "other");
     finder.SetPath(dir / "other/");
     EXPECT_EQ(finder.Path(), dir / "other/");
 }
@@ -435,7 +435,7 @@ TEST_P(PathRefusalTest, KeepsTheOldPath)
     TempDir dir;
     WriteFile(dir / "file", "f");
     TFindFile finder;
-    finder.SetPath(dir.path().string());
+    finder.SetPath(dir.Path().string());
     const std::string before = finder.Path();
     finder.SetPath(GetParam()[0] == '\0' ? std::string() : dir / GetParam());
     EXPECT_EQ(finder.Path(), before);

@@ -8,7 +8,7 @@
 namespace morvane::test {
 namespace {
 
-ChildEnd EndFromStatus(int status)
+ChildEnd endFromStatus(int status)
 {
     if (WIFEXITED(status))
         return ExitedWith(WEXITSTATUS(status));
@@ -65,7 +65,7 @@ bool Child::Running()
         return true;
     waited_ = true;
     if (got == pid_)
-        end_ = EndFromStatus(status);
+        end_ = endFromStatus(status);
     return false;
 }
 
@@ -81,7 +81,7 @@ ChildEnd Child::Wait()
         while (got < 0 && errno == EINTR);
         waited_ = true;
         if (got == pid_)
-            end_ = EndFromStatus(status);
+            end_ = endFromStatus(status);
     }
     return end_;
 }

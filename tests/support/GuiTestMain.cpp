@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's user settings (QtProject.conf) live in a folder of the run's own, never the user's.
     const morvane::test::TempDir userConfig;
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(userConfig.path().string()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(userConfig.Path().string()));
     morvane::MorvaneApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -141,7 +141,7 @@ struct ModalPoller : std::enable_shared_from_this<ModalPoller>
     std::function<void(QWidget &)> action;
     QElapsedTimer waited;
 
-    void step()
+    void Step()
     {
         QWidget *modal = QApplication::activeModalWidget();
         if (modal != nullptr && modal->isVisible()) {
@@ -152,7 +152,7 @@ struct ModalPoller : std::enable_shared_from_this<ModalPoller>
             ADD_FAILURE() << "no modal window showed";
             return;
         }
-        QTimer::singleShot(10, [self = shared_from_this()] { self->step(); });
+        QTimer::singleShot(10, [self = shared_from_this()] { self->Step(); });
     }
 };
 
@@ -163,7 +163,7 @@ void WhenModalShows(std::function<void(QWidget &)> action)
     auto poller = std::make_shared<ModalPoller>();
     poller->action = std::move(action);
     poller->waited.start();
-    QTimer::singleShot(0, [poller] { poller->step(); });
+    QTimer::singleShot(0, [poller] { poller->Step(); });
 }
 
 std::map<QString, QString> LineEditTexts(const QWidget &dialog)

@@ -19,7 +19,7 @@ public:
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
 
-    const std::filesystem::path &path() const { return path_; }
+    const std::filesystem::path &Path() const { return path_; }
     // The full path of a name inside the folder, as a string (both in UTF-8).
     std::string operator/(std::string_view name) const;
 

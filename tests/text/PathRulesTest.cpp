@@ -30,26 +30,26 @@ TEST_P(PathRules, SplitsLikeTheStyleSays)
     EXPECT_EQ(ExtractFileFolder(c.path, c.style), c.folder);
 }
 
-constexpr auto W = PathStyle::Windows;
-constexpr auto P = PathStyle::Posix;
+constexpr auto kW = PathStyle::Windows;
+constexpr auto kP = PathStyle::Posix;
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, PathRules,
     testing::Values(
-        PathCase {"win_plain", W, "C:\\DATA\\LIST.TXT", ".TXT", "C:\\DATA\\LIST.POD", "C:\\DATA"},
-        PathCase {"win_drive_root", W, "C:\\LIST.TXT", ".TXT", "C:\\LIST.POD", "C:\\"},
-        PathCase {"win_drive_relative", W, "C:LIST.TXT", ".TXT", "C:LIST.POD", "C:"},
-        PathCase {"win_no_extension", W, "C:\\data\\list", "", "C:\\data\\list.POD", "C:\\data"},
-        PathCase {"win_two_dots", W, "C:\\data\\my.list.txt", ".txt", "C:\\data\\my.list.POD", "C:\\data"},
-        PathCase {"win_dot_in_folder", W, "C:\\my.data\\list", "", "C:\\my.data\\list.POD", "C:\\my.data"},
-        PathCase {"win_unc_double_separator", W, "\\\\server\\x.txt", ".txt", "\\\\server\\x.POD",
+        PathCase {"win_plain", kW, "C:\\DATA\\LIST.TXT", ".TXT", "C:\\DATA\\LIST.POD", "C:\\DATA"},
+        PathCase {"win_drive_root", kW, "C:\\LIST.TXT", ".TXT", "C:\\LIST.POD", "C:\\"},
+        PathCase {"win_drive_relative", kW, "C:LIST.TXT", ".TXT", "C:LIST.POD", "C:"},
+        PathCase {"win_no_extension", kW, "C:\\data\\list", "", "C:\\data\\list.POD", "C:\\data"},
+        PathCase {"win_two_dots", kW, "C:\\data\\my.list.txt", ".txt", "C:\\data\\my.list.POD", "C:\\data"},
+        PathCase {"win_dot_in_folder", kW, "C:\\my.data\\list", "", "C:\\my.data\\list.POD", "C:\\my.data"},
+        PathCase {"win_unc_double_separator", kW, "\\\\server\\x.txt", ".txt", "\\\\server\\x.POD",
                   "\\\\server"},
-        PathCase {"posix_plain", P, "/data/list.txt", ".txt", "/data/list.POD", "/data"},
-        PathCase {"posix_root", P, "/list.txt", ".txt", "/list.POD", ""},
-        PathCase {"posix_colon_is_ordinary", P, "/d/a:b.txt", ".txt", "/d/a:b.POD", "/d"},
-        PathCase {"posix_backslash_is_ordinary", P, "/d/a.x\\b", ".x\\b", "/d/a.POD", "/d"},
-        PathCase {"posix_dot_in_folder", P, "/my.data/list", "", "/my.data/list.POD", "/my.data"},
-        PathCase {"posix_bare_name", P, "list", "", "list.POD", ""}),
+        PathCase {"posix_plain", kP, "/data/list.txt", ".txt", "/data/list.POD", "/data"},
+        PathCase {"posix_root", kP, "/list.txt", ".txt", "/list.POD", ""},
+        PathCase {"posix_colon_is_ordinary", kP, "/d/a:b.txt", ".txt", "/d/a:b.POD", "/d"},
+        PathCase {"posix_backslash_is_ordinary", kP, "/d/a.x\\b", ".x\\b", "/d/a.POD", "/d"},
+        PathCase {"posix_dot_in_folder", kP, "/my.data/list", "", "/my.data/list.POD", "/my.data"},
+        PathCase {"posix_bare_name", kP, "list", "", "list.POD", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PathRules, AsciiUpperTouchesOnlyAToZ)

@@ -13,29 +13,29 @@ public:
         : fd_(fd)
     {
     }
-    ~Descriptor() { reset(); }
+    ~Descriptor() { Reset(); }
     Descriptor(Descriptor &&other) noexcept
-        : fd_(other.release())
+        : fd_(other.Release())
     {
     }
     Descriptor &operator=(Descriptor &&other) noexcept
     {
         if (this != &other)
-            reset(other.release());
+            Reset(other.Release());
         return *this;
     }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
 
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release()
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    int Release()
     {
         const int fd = fd_;
         fd_ = -1;
         return fd;
     }
-    void reset(int fd = -1)
+    void Reset(int fd = -1)
     {
         if (fd_ >= 0)
             ::close(fd_);
