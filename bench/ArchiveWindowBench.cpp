@@ -184,7 +184,7 @@ int main(int argc, char *argv[])
         if (run % 2 == 0) {
             morvane::ArchiveJob job;
             QEventLoop loop;
-            QObject::connect(&job, &morvane::ArchiveJob::Finished, &loop, &QEventLoop::quit);
+            QObject::connect(&job, &morvane::ArchiveJob::finished, &loop, &QEventLoop::quit);
             morvane::ExtractionResult result;
             job.Start([&](morvane::ArchiveJob &self) { result = morvane::RunExtraction(opened, all, target.toStdString(), &self); });
             loop.exec();
