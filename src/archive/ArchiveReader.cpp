@@ -1160,15 +1160,19 @@ void ArchiveReader::KeepInflated(std::vector<bool> wanted, std::uint64_t budget)
     keepBudget_ = budget;
 }
 
+void ArchiveReader::DropKeptContents()
+{
+    keepWanted_ = {};
+    keptContents_.clear();
+}
+
 void ArchiveReader::ReadContents(const ArchiveEntry &entry,
                                  const std::function<void(const char *, std::size_t)> &sink)
 {
     if (entry.compressed == Compression::None)
         return ReadData(entry, sink);
-    if (auto kept = keptContents_.extract(entry.index)) {
-        const std::string contents = std::move(kept.mapped());
-        return sink(contents.data(), contents.size());
-    }
+    if (const auto kept = keptContents_.extract(entry.index))
+        return sink(kept.mapped().data(), kept.mapped().size());
     BoundedInflater inflater(entry.originalSize);
     ReadData(entry, [&](const char *bytes, std::size_t n) { inflater.Feed(bytes, n, sink); });
     inflater.Finish();

@@ -256,6 +256,9 @@ public:
     // passes them on from memory instead of inflating them a second time. Each kept copy is
     // given up as it is read.
     void KeepInflated(std::vector<bool> wanted, std::uint64_t budget);
+    // Gives up what was kept and asks nothing more to be kept, so that a reader that lives on
+    // (in a window) holds no copy that was not read.
+    void DropKeptContents();
 
     // Passes the entry's stored bytes to sink, in order, a chunk at a time. Throws
     // Error("Stream read error") when they cannot all be read (the message names neither the

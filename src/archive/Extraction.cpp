@@ -401,11 +401,17 @@ ExtractionSummary ExtractEntries(ArchiveReader &reader, const std::string &folde
         bool Cancelled() override { return observer.Cancelled(); }
     } check(observer);
     // The check inflates every compressed entry; what it inflates of the selection is kept, up
-    // to a bound, and written from memory rather than inflated again.
+    // to a bound, and written from memory rather than inflated again. What this extraction does
+    // not write (refused, kept, cancelled) is given up when it ends, however it ends.
     std::vector<bool> wanted(reader.Entries().size());
     for (const ArchiveEntry *entry : selection)
         wanted[entry->index] = true;
     reader.KeepInflated(std::move(wanted), kKeptInflatedBytes);
+    struct DropWhenDone
+    {
+        ArchiveReader &reader;
+        ~DropWhenDone() { reader.DropKeptContents(); }
+    } dropWhenDone {reader};
     if (!reader.CheckData(&check)) {
         ExtractionSummary cancelled;
         cancelled.cancelled = true;

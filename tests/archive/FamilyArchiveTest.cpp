@@ -403,12 +403,14 @@ TEST(FamilyArchive, CheckKeepsInflatedContentsOnlyWithinItsBudget)
         std::uint64_t budget;
         bool firstKept;
         bool secondKept;
+        bool droppedAfterTheCheck = false;
     };
     const std::vector<Case> cases {
         {"both fit", {true, true, true}, first.size() + second.size(), true, true},
         {"the second is over the rest of the budget", {true, true, true}, second.size(), true, false},
         {"only the second is wanted", {false, true, false}, first.size() + second.size(), false, true},
         {"nothing kept", {}, 1u << 30, false, false},
+        {"both kept, then dropped", {true, true, true}, 1u << 30, false, false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -425,6 +427,8 @@ TEST(FamilyArchive, CheckKeepsInflatedContentsOnlyWithinItsBudget)
         ASSERT_TRUE(reader.Readable());
         reader.KeepInflated(c.wanted, c.budget);
         ASSERT_TRUE(reader.CheckData());
+        if (c.droppedAfterTheCheck)
+            reader.DropKeptContents();
         ASSERT_EQ(reader.DamageCount(), 0u) << testing::PrintToString(reader.Damage());
         {
             std::fstream file(test::PathOf(path), std::ios::binary | std::ios::in | std::ios::out);
