@@ -62,7 +62,19 @@ wine_window_manager() {
 }
 
 wine_wait_for_window() {
-    timeout 120 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+    # Wine makes and destroys short-lived windows while a program starts; when one goes between
+    # xdotool's listing of the windows and its look at one of them, xdotool dies of BadWindow.
+    # So look again every half second rather than once with --sync.
+    local deadline=$((SECONDS + 120)) id
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)" || id=""
+        if [ -n "$id" ]; then
+            printf '%s\n' "$id"
+            return 0
+        fi
+        sleep 0.5
+    done
+    return 1
 }
 
 wine_shoot_window() {
