@@ -148,7 +148,7 @@ bool TPOD::ReplacesExistingFile() const
 
 bool TPOD::OpenForReading(const std::string &fileName)
 {
-    return open(fileName, OpenMode::ReadShared);
+    return open(fileName, OpenMode::ReadBesideEdits);
 }
 
 bool TPOD::open(const std::string &fileName, OpenMode mode)
