@@ -226,7 +226,7 @@ void ArchiveWindow::showProblems()
     if (reader_->DifferenceCount() != 0) {
         if (!text.isEmpty())
             text += QStringLiteral("\n\n");
-        text += QStringLiteral("Differences from Morvane's own layout (the archive is sound):\n")
+        text += QStringLiteral("Differences from Morvane's own layout (not damage):\n")
                 + lines(reader_->Notes());
     }
     ui->edProblems->setPlainText(text);

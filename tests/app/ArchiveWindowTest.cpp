@@ -1,6 +1,7 @@
 #include "ArchiveFixture.h"
 #include "CaseName.h"
 #include "CraftedArchive.h"
+#include "FamilyArchive.h"
 #include "ForeignArchive.h"
 #include "QtText.h"
 
@@ -296,6 +297,25 @@ TEST_F(ArchiveWindowTest, ADamagedArchiveOpensWithItsProblemsAndNothingIsExtract
     window.ExtractAll();
     EXPECT_TRUE(report.contains("is damaged; nothing is extracted")) << report.toStdString();
     EXPECT_TRUE(user.folderRequests.empty());
+}
+
+// An archive of another layout with damage lists both, and the differences do not call it sound.
+TEST_F(ArchiveWindowTest, DamageAndDifferencesAreShownApart)
+{
+    std::string bytes = test::MakeFamilyArchive(test::FamilyLayout::POD2, {{"a.txt", "abc"}});
+    bytes[4] ^= 1; // the header's checksum
+    const std::string path = dir / "pod2.pod";
+    WriteFile(path, bytes);
+    ArchiveWindow &window = OpenWindow(path);
+    const QString text = window.findChild<QPlainTextEdit *>("edProblems")->toPlainText();
+    const qsizetype damage = text.indexOf("Damage (nothing is extracted from this archive):\n");
+    const qsizetype differences = text.indexOf("Differences from Morvane's own layout (not damage):\n");
+    EXPECT_EQ(damage, 0) << text.toStdString();
+    EXPECT_GT(differences, damage) << text.toStdString();
+    EXPECT_TRUE(text.indexOf("checksum of the header") > damage && text.indexOf("checksum of the header") < differences)
+        << text.toStdString();
+    EXPECT_TRUE(text.indexOf("POD2 archive") > differences) << text.toStdString();
+    EXPECT_EQ(window.Model().rowCount(), 1);
 }
 
 TEST_F(ArchiveWindowTest, DataThatDoesNotMatchItsChecksumStopsTheExtractionBeforeAnythingIsWritten)
