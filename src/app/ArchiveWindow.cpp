@@ -500,9 +500,7 @@ void ArchiveWindow::Properties()
     texts.author = header.author;
     texts.copyright = header.copyright;
     shown.SetTexts(texts);
-    for (QLineEdit *edit : shown.findChildren<QLineEdit *>())
-        edit->setReadOnly(true);
-    shown.setWindowTitle(archiveName() + QStringLiteral(" (read-only)"));
+    shown.ShowReadOnly(archiveName() + QStringLiteral(" (read-only)"));
     Interaction().ShowModal(shown);
 }
 

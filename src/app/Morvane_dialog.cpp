@@ -66,6 +66,14 @@ void Tform_Dialog::ShowDamage(const QString &damage)
                                     : formTitle_ + QStringLiteral(" \u2014 archive damaged: ") + damage);
 }
 
+void Tform_Dialog::ShowReadOnly(const QString &title)
+{
+    for (QLineEdit *box : {ui->edDescription, ui->edVersion, ui->edPriorite, ui->edAuthor, ui->edCopyright})
+        box->setReadOnly(true);
+    setWindowTitle(title);
+    readOnly_ = true;
+}
+
 void Tform_Dialog::reject()
 {
     done(kModalCancel);
@@ -75,7 +83,10 @@ void Tform_Dialog::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        event->ignore();
+        if (readOnly_)
+            reject();
+        else
+            event->ignore();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -32,17 +32,22 @@ public:
     // own title when damage is empty.
     void ShowDamage(const QString &damage);
 
+    // Shows the values without letting them be edited, for an archive this program does not
+    // write, under the given title. Escape then closes the dialog, as it closes any view.
+    void ShowReadOnly(const QString &title);
+
     // Closing from the title bar counts as Cancel.
     void reject() override;
 
 protected:
-    // Escape closes nothing, and Enter presses only a focused button: neither button is the
-    // default or the cancel button.
+    // Escape closes nothing (except a read-only view), and Enter presses only a focused button:
+    // neither button is the default or the cancel button.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     std::unique_ptr<Ui::Tform_Dialog> ui;
     QString formTitle_;
+    bool readOnly_ = false;
 };
 
 } // namespace morvane

@@ -398,6 +398,37 @@ TEST_F(ArchiveWindowTest, PropertiesEditsAPod3HeaderInPlaceAndTheWindowFollows)
     EXPECT_EQ(ReadFile(archive), edited);
 }
 
+// Other layouts are shown, not edited: whatever the dialog answers, the file stays as it was.
+TEST_F(ArchiveWindowTest, PropertiesOfAnotherLayoutAreShownReadOnly)
+{
+    test::FamilyOptions options;
+    options.description = "Pack";
+    const std::string path = dir / "five.pod";
+    WriteFile(path, test::MakeFamilyArchive(test::FamilyLayout::POD5, {{"a.txt", "abc"}}, options));
+    const std::string before = ReadFile(path);
+    ArchiveWindow &window = OpenWindow(path);
+    std::map<QString, QString> shown;
+    QString title;
+    bool readOnly = false;
+    user.AnswerDialog([&](QDialog &dialog) {
+        shown = test::LineEditTexts(dialog);
+        title = dialog.windowTitle();
+        readOnly = dialog.findChild<QLineEdit *>("edDescription")->isReadOnly();
+        dialog.findChild<QLineEdit *>("edDescription")->setText("Changed");
+        return Tform_Dialog::kModalOk;
+    });
+    window.Properties();
+
+    EXPECT_EQ(title, "five.pod (read-only)");
+    EXPECT_TRUE(readOnly);
+    EXPECT_EQ(shown.at("edDescription"), "Pack");
+    EXPECT_EQ(shown.at("edAuthor"), "Tester");
+    EXPECT_EQ(shown.at("edPriorite"), "1000");
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(Text(window, "valDescription"), "Pack");
+    EXPECT_TRUE(user.messages.empty());
+}
+
 TEST_F(ArchiveWindowTest, ExtractingAndBuildingTheSavedListGivesBackTheSameArchive)
 {
     ArchiveWindow &window = OpenWindow(archive);

@@ -116,5 +116,26 @@ INSTANTIATE_TEST_SUITE_P(
                    1}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// The view of an archive this program does not write: nothing can be typed, and Escape closes it.
+TEST(PropertiesDialog, AReadOnlyViewTakesNoTypingAndEscapeClosesIt)
+{
+    Tform_Dialog dialog;
+    dialog.SetTexts({"Pack", "3", "1000", "Tester", "(c) nobody"});
+    dialog.ShowReadOnly("x.pod (read-only)");
+    EXPECT_EQ(dialog.windowTitle(), "x.pod (read-only)");
+    WhenModalShows([](QWidget &modal) {
+        auto &shown = dynamic_cast<Tform_Dialog &>(modal);
+        for (const char *name : {"edDescription", "edVersion", "edPriorite", "edAuthor", "edCopyright"}) {
+            QTest::keyClicks(box(shown, name), "z");
+            EXPECT_TRUE(box(shown, name)->isReadOnly()) << name;
+        }
+        QTest::keyClick(box(shown, "edAuthor"), Qt::Key_Escape);
+        if (shown.isVisible())
+            shown.done(Tform_Dialog::kModalOk); // Escape did not close it
+    });
+    EXPECT_EQ(dialog.exec(), Tform_Dialog::kModalCancel);
+    EXPECT_EQ(dialog.Texts(), (HeaderTexts {"Pack", "3", "1000", "Tester", "(c) nobody"}));
+}
+
 } // namespace
 } // namespace morvane
