@@ -14,8 +14,9 @@ namespace morvane {
 class ArchiveJob;
 
 // Follows work on an archive that runs on its own thread: what is being done, files and bytes,
-// a bar by bytes, and Cancel (or Escape, or closing it) to stop the work. It blocks only the
-// archive window it belongs to, and looks at the job a few times a second.
+// a bar by bytes, and Cancel (or Escape, or closing it) to stop the work; Enter does not, so that
+// a key pressed once too often in the dialog before it stops nothing. It blocks only the archive
+// window it belongs to, and looks at the job a few times a second.
 class ArchiveProgressWindow : public QDialog
 {
     Q_OBJECT

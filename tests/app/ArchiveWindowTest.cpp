@@ -234,8 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExistingCase {"CancelStops", {ExistingFileDialog::Cancel}, false, false, "Cancelled"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-// Cancel in the progress window, pressed while the job waits for the question about the first
-// file: the job stops before writing anything more, and what is left is whole.
+// Cancel in the progress window (not Enter), pressed while the job waits for the question about
+// the first file: the job stops before writing anything more, and what is left is whole.
 TEST_F(ArchiveWindowTest, CancelInTheProgressWindowStopsTheExtractionLeavingOnlyWholeFiles)
 {
     std::filesystem::create_directories(PathOf(out));
@@ -248,7 +248,12 @@ TEST_F(ArchiveWindowTest, CancelInTheProgressWindowStopsTheExtractionLeavingOnly
         EXPECT_NE(progress, nullptr);
         if (progress != nullptr) {
             EXPECT_TRUE(progress->isVisible());
-            QTest::mouseClick(progress->findChild<QPushButton *>("btnCancel"), Qt::LeftButton);
+            auto *cancel = progress->findChild<QPushButton *>("btnCancel");
+            // Enter, even on the focused button, is not Cancel.
+            cancel->setFocus();
+            QTest::keyClick(cancel, Qt::Key_Return);
+            EXPECT_TRUE(cancel->isEnabled()) << "Enter cancelled the extraction";
+            QTest::mouseClick(cancel, Qt::LeftButton);
         }
         return int(ExistingFileDialog::Overwrite);
     });
