@@ -20,7 +20,7 @@ runs=("$@")
 
 # -O1 keeps the builds and the runs quick, -g1 gives the reports their file names and lines; no
 # NDEBUG, so that assertions are checked too.
-common=(-G Ninja -DBUILD_TESTING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+common=(-G Ninja -DBUILD_TESTING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_UNITY_TESTS=ON
     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1")
 # Stop at the first finding, with the stack that led to it.
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1

@@ -62,7 +62,7 @@ say "configuring Morvane for Windows in $build"
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DMORVANE_UNITY_TESTS=ON
 
 # The tests list themselves under Wine when ctest runs them, and load the Qt DLLs from the cache.
 # On Windows the offscreen platform reads fonts from one folder only, by default one this Qt does

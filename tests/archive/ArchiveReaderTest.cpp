@@ -6,6 +6,7 @@
 #include "text/PrintableText.h"
 
 #include "CraftedArchive.h"
+#include "EntryContents.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -20,16 +21,10 @@ namespace {
 using test::PrintTo;
 
 using test::CraftArchive;
+using test::ContentsOf;
 using test::PutLE32;
 using test::TempDir;
 using test::WriteFile;
-
-std::string dataOf(ArchiveReader &reader, const ArchiveEntry &entry)
-{
-    std::string data;
-    reader.ReadData(entry, [&](const char *bytes, std::size_t n) { data.append(bytes, n); });
-    return data;
-}
 
 // Two files of 5 and 10 bytes: data at 288 and 293, directory at 303 (entries at 303 and 323),
 // names block at 343 ("A.BIN\0SUB\B.BIN\0", 16 bytes), 359 bytes in all.
@@ -57,8 +52,8 @@ TEST(ArchiveReader, ReadsEveryEntryOfASoundArchive)
     EXPECT_EQ(entries[1].index, 1u);
     EXPECT_EQ(entries[1].check, ChecksumState::Absent);
     EXPECT_EQ(entries[1].dataOffset, 293u);
-    EXPECT_EQ(dataOf(reader, entries[0]), "12345");
-    EXPECT_EQ(dataOf(reader, entries[1]), "abcdefghij");
+    EXPECT_EQ(ContentsOf(reader, entries[0]), "12345");
+    EXPECT_EQ(ContentsOf(reader, entries[1]), "abcdefghij");
 }
 
 TEST(ArchiveReader, AnEmptyArchiveHasNoEntriesAndNoProblems)
@@ -98,7 +93,7 @@ TEST(ArchiveReader, GivesBackWhatTheBuildStored)
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].first);
         EXPECT_EQ(entries[i].storedSize, files[i].second.size());
-        EXPECT_EQ(dataOf(reader, entries[i]), files[i].second);
+        EXPECT_EQ(ContentsOf(reader, entries[i]), files[i].second);
         EXPECT_EQ(reader.FormatTime(entries[i]), "2010-03-15 08:30:00");
     }
     EXPECT_EQ(entries[2].name, "deep\\x y.txt");
@@ -113,7 +108,7 @@ TEST(ArchiveReader, ADataReadCutShortIsAReadError)
     ArchiveReader reader(path);
     std::filesystem::resize_file(path, 295);
     try {
-        dataOf(reader, reader.Entries()[1]);
+        ContentsOf(reader, reader.Entries()[1]);
         FAIL() << "no error";
     } catch (const Error &error) {
         EXPECT_STREQ(error.what(), "Stream read error");
@@ -191,11 +186,11 @@ void PrintTo(const DamageCase &c, std::ostream *os)
     *os << c.label;
 }
 
-class DamagedArchive : public testing::TestWithParam<DamageCase>
+class ArchiveDamage : public testing::TestWithParam<DamageCase>
 {
 };
 
-TEST_P(DamagedArchive, IsReportedWithItsSpecificProblem)
+TEST_P(ArchiveDamage, IsReportedWithItsSpecificProblem)
 {
     TempDir dir;
     const std::string path = dir / "damaged.POD";
@@ -237,7 +232,7 @@ constexpr std::size_t kEntry1 = 303;
 constexpr std::size_t kEntry2 = 323;
 
 INSTANTIATE_TEST_SUITE_P(
-    Blocking, DamagedArchive,
+    Blocking, ArchiveDamage,
     testing::Values(
         DamageCase {"Empty", [](std::string &b) { b.clear(); },
                     "not an archive of the POD family: the file is empty", false},
@@ -281,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return info.param.label; });
 
 INSTANTIATE_TEST_SUITE_P(
-    StillReadable, DamagedArchive,
+    StillReadable, ArchiveDamage,
     testing::Values(
         DamageCase {"MarkerNotMinusOne", [](std::string &b) { PutLE32(b, 280, 0); },
                     "the field at offset 280 holds 0, not -1", true, ProblemSeverity::Difference},

@@ -2,6 +2,7 @@
 #include "CaseName.h"
 
 #include "CraftedArchive.h"
+#include "EntryContents.h"
 #include "FolderContents.h"
 #include "TestFiles.h"
 #include "UnreadableBytes.h"
@@ -220,10 +221,8 @@ TEST_F(Extraction, AnUnreadableBlockFailsOnlyTheEntriesWhoseBytesCannotBeRead)
     const auto reader = Open(entries, DataOffsetOf(25), DataOffsetOf(26) + 1);
     std::set<std::uint32_t> failed;
     for (const ArchiveEntry &entry : reader->Entries()) {
-        std::string data;
         try {
-            reader->ReadData(entry, [&](const char *bytes, std::size_t n) { data.append(bytes, n); });
-            EXPECT_EQ(data, entries[entry.index].data) << entry.index;
+            EXPECT_EQ(test::ContentsOf(*reader, entry), entries[entry.index].data) << entry.index;
         } catch (const Error &error) {
             EXPECT_STREQ(error.what(), "Stream read error");
             failed.insert(entry.index);

@@ -2,6 +2,7 @@
 #include "archive/Extraction.h"
 #include "archive/Verification.h"
 
+#include "EntryContents.h"
 #include "ForeignArchive.h"
 #include "TestFiles.h"
 
@@ -14,6 +15,7 @@
 namespace morvane {
 namespace {
 
+using test::ContentsOf;
 using test::ForeignFile;
 using test::ForeignLayout;
 using test::MakeForeignArchive;
@@ -21,13 +23,6 @@ using test::PutLE32;
 using test::TempDir;
 using test::ThreeForeignFiles;
 using test::WriteFile;
-
-std::string dataOf(ArchiveReader &reader, const ArchiveEntry &entry)
-{
-    std::string data;
-    reader.ReadData(entry, [&](const char *bytes, std::size_t n) { data.append(bytes, n); });
-    return data;
-}
 
 bool anyStartsWith(const std::vector<std::string> &lines, const std::string &start)
 {
@@ -62,7 +57,7 @@ TEST(ForeignArchive, ASoundOneIsReadWithItsChecksumsTimesAndRecords)
     ASSERT_EQ(entries.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(entries[i].name, files[i].name);
-        EXPECT_EQ(dataOf(reader, entries[i]), files[i].data);
+        EXPECT_EQ(ContentsOf(reader, entries[i]), files[i].data);
         EXPECT_EQ(entries[i].check, ChecksumState::Matches);
         EXPECT_EQ(reader.FileTimeOf(entries[i]), files[i].unixTime);
     }

@@ -17,14 +17,14 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-struct ReadCase
+struct EncodingCase
 {
     const char *name;
     std::string stored; // the value's bytes in the file
     std::string read; // UTF-8
 };
 
-class IniFileReading : public testing::TestWithParam<ReadCase>
+class IniFileReading : public testing::TestWithParam<EncodingCase>
 {
 };
 
@@ -39,15 +39,15 @@ const std::string kLongUtf8 = std::string(2046, 'a') + "\xC3\xA9"; // 2048 bytes
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, IniFileReading,
-    testing::Values(ReadCase {"Ascii", "C:\\Travail", "C:\\Travail"},
+    testing::Values(EncodingCase {"Ascii", "C:\\Travail", "C:\\Travail"},
                     // As the profile-string functions and older tools write it.
-                    ReadCase {"Windows1252", "C:\\Travail \xC9t\xE9", "C:\\Travail \xC3\x89t\xC3\xA9"},
-                    ReadCase {"Windows1252EuroSign", "\x80 \x9C", "\xE2\x82\xAC \xC5\x93"},
-                    ReadCase {"Utf8", "C:\\Travail \xC3\x89t\xC3\xA9", "C:\\Travail \xC3\x89t\xC3\xA9"},
-                    ReadCase {"Utf8BeyondWindows1252", "/home/\xE4\xB8\xAD", "/home/\xE4\xB8\xAD"},
+                    EncodingCase {"Windows1252", "C:\\Travail \xC9t\xE9", "C:\\Travail \xC3\x89t\xC3\xA9"},
+                    EncodingCase {"Windows1252EuroSign", "\x80 \x9C", "\xE2\x82\xAC \xC5\x93"},
+                    EncodingCase {"Utf8", "C:\\Travail \xC3\x89t\xC3\xA9", "C:\\Travail \xC3\x89t\xC3\xA9"},
+                    EncodingCase {"Utf8BeyondWindows1252", "/home/\xE4\xB8\xAD", "/home/\xE4\xB8\xAD"},
                     // Cut to 2047 bytes of the file without splitting a character.
-                    ReadCase {"LongUtf8", kLongUtf8, std::string(2046, 'a')},
-                    ReadCase {"LongWindows1252", std::string(2046, 'a') + "\xE9\xE9",
+                    EncodingCase {"LongUtf8", kLongUtf8, std::string(2046, 'a')},
+                    EncodingCase {"LongWindows1252", std::string(2046, 'a') + "\xE9\xE9",
                               std::string(2046, 'a') + "\xC3\xA9"}),
     [](const auto &info) { return std::string(info.param.name); });
 
