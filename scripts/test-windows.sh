@@ -15,7 +15,8 @@ wine_start "$PWD/$build/wine-prefix"
 
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DMORVANE_BUILD_GUI=OFF -DMORVANE_UNITY_TESTS=ON
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DMORVANE_BUILD_GUI=OFF -DMORVANE_UNITY_TESTS=ON \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 cmake --build "$build" -j2
 # The tests run through scripts/wine-test-launcher.sh, which starts a second time only a test
 # program that Wine did not start at all; any test that ran and failed fails the leg.

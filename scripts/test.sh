@@ -54,8 +54,11 @@ install_packages() {
         "${WINDOWS_PACKAGES[@]}" "${QT_WINDOWS_PACKAGES[@]}" "${WINDOWS_APP_PACKAGES[@]}"
 }
 
+# Each test program compiles as one file, and the code under test with line tables only: the
+# same tests in about two thirds of the compile time.
 linux_leg() {
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+        -DMORVANE_UNITY_TESTS=ON "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
     cmake --build build
     ctest --test-dir build --output-on-failure -j2
 }
