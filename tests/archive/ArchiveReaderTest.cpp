@@ -20,8 +20,8 @@ namespace {
 
 using test::PrintTo;
 
-using test::CraftArchive;
 using test::ContentsOf;
+using test::CraftArchive;
 using test::PutLE32;
 using test::TempDir;
 using test::WriteFile;

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // Cut to 2047 bytes of the file without splitting a character.
                     EncodingCase {"LongUtf8", kLongUtf8, std::string(2046, 'a')},
                     EncodingCase {"LongWindows1252", std::string(2046, 'a') + "\xE9\xE9",
-                              std::string(2046, 'a') + "\xC3\xA9"}),
+                                  std::string(2046, 'a') + "\xC3\xA9"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct WriteCase
